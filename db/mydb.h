@@ -1,0 +1,36 @@
+// The table handle: one record file plus its index files, used through the
+// db_ operations. Record numbers are byte offsets in the record file; 0 means
+// "no record" everywhere.
+#pragma once
+
+#include <cstdint>
+
+struct NdxFile;  // one open index (ndx_init.h)
+
+struct IndexLink {
+    NdxFile* index;
+    IndexLink* next;
+};
+
+struct DbHandle {
+    IndexLink* index_chain;   // open indexes in the order they were created or opened
+    NdxFile* current_index;   // index used by find, first, next and rewrite
+    std::int32_t record_size;
+    std::int32_t record_file; // slot in the open-record-file table
+    std::int32_t appended;    // successful appends since create or open
+    void* buffer;             // the client's record variable; never allocated here
+};
+
+void db_create(DbHandle* db, int record_size, const char* name);
+void db_open(DbHandle* db, int record_size, const char* name);
+NdxFile* db_index_create(DbHandle* db, const char* name, int reserved, int duplicate_mode);
+NdxFile* db_index_open(DbHandle* db, const char* name, int reserved);
+void db_close(DbHandle* db);
+long db_append(DbHandle* db, const void* record);
+void db_key_insert(NdxFile* index, const char* key, long record_number);
+long db_read(DbHandle* db, long record_number);
+void db_rewrite(DbHandle* db);
+int db_find(DbHandle* db, const char* key);
+long db_first(DbHandle* db);
+long db_next(DbHandle* db);
+void db_select_index(DbHandle* db, NdxFile* index);

@@ -1,0 +1,35 @@
+#include "obsdb/schema.h"
+
+#include <ctime>
+
+#include "obsdb/myfopen.h"
+
+double time_value(int year, int month, int day, int hour, int minute, double seconds) {
+    if (month == 0) month = 12;
+    std::tm fields{};
+    fields.tm_year = year - 1900;
+    fields.tm_mon = month - 1;
+    fields.tm_mday = day;
+    fields.tm_hour = hour;
+    fields.tm_min = minute;
+    fields.tm_sec = 0;
+    fields.tm_isdst = -1;
+    if (year < 1970) return -1;
+    const std::time_t t = std::mktime(&fields);
+    if (t < 0) return -1;
+    return static_cast<double>(t) + seconds;
+}
+
+void table_open_read(DbHandle* db, const char* name, int record_size, bool indexed) {
+    db_open(db, record_size, name);
+    if (indexed) db_index_open(db, name, 0);
+}
+
+void table_open_fill(DbHandle* db, const char* name, int record_size, bool indexed) {
+    if (table_exists(name)) {
+        table_open_read(db, name, record_size, indexed);
+        return;
+    }
+    db_create(db, record_size, name);
+    if (indexed) db_index_create(db, name, 0, 0);
+}

@@ -1,0 +1,84 @@
+#include "support/error.h"
+
+#include <cstdarg>
+#include <cstdlib>
+
+#include "support/meldunge.h"
+
+std::FILE* report_stream = nullptr;
+unsigned char quiet = 0;
+std::int32_t error_line = 0;
+
+namespace {
+
+exit_hook pending_hook = nullptr;
+
+std::FILE* reports() { return report_stream ? report_stream : stderr; }
+
+[[noreturn]] void end_program(int status) {
+    if (exit_hook hook = pending_hook) {
+        pending_hook = nullptr;
+        hook();
+    }
+    std::exit(status);
+}
+
+}  // namespace
+
+void error_set_exit_hook(exit_hook hook) { pending_hook = hook; }
+
+void message_line(const char* text) {
+    std::fprintf(reports(), "%s\n", text);
+    if (reports() != stderr && !quiet) std::fputs(text, stderr);
+}
+
+void error_exit(int number, ...) {
+    const char* text = number >= 0 && number < message_count ? meldunge[number] : "?";
+    char prefix[16];
+    std::snprintf(prefix, sizeof prefix, "E%04d: ", number);
+
+    std::va_list args;
+    va_start(args, number);
+    std::va_list copy;
+    va_copy(copy, args);
+    std::fputs(prefix, reports());
+    std::vfprintf(reports(), text, args);
+    if (reports() != stderr && !quiet) {
+        std::fprintf(stderr, "\n%s", prefix);
+        std::vfprintf(stderr, text, copy);
+    }
+    va_end(copy);
+    va_end(args);
+
+    if (number != 0 && error_line >= 0) {
+        char line_part[32];
+        std::snprintf(line_part, sizeof line_part, " in Zeile %4ld ", static_cast<long>(error_line));
+        message_line(line_part);
+    }
+    message_line(".  ");
+    end_program(number);
+}
+
+void fatal(const char* format, ...) {
+    std::fputs("\nError", reports());
+    if (error_line >= 0)
+        std::fprintf(reports(), " in Zeile %-4ld: ", static_cast<long>(error_line));
+    else
+        std::fputs(": ", reports());
+
+    char text[84];
+    std::va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    std::fprintf(reports(), "%s", text);
+    end_program(1);
+}
+
+void message(const char* format, ...) {
+    if (quiet) return;
+    std::va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+}
