@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# The main job on the shipped sample files, in a fresh scratch folder:
+# read each observation file into a new campaign database, then list it,
+# export the GEONAP project files and draw one signal/noise page per
+# occupation. Usage: examples/demo.sh [path to lumerak] [scratch folder]
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+lumerak=$(realpath "${1:-$here/../build/front/lumerak}")
+scratch=${2:-$here/../scratch/demo}
+
+rm -rf "$scratch"
+mkdir -p "$scratch"
+scratch=$(realpath "$scratch")
+cp "$here"/*.[oO] "$scratch"/
+cd "$scratch"
+
+for file in *.[oO]; do
+  "$lumerak" -r"$file"
+done
+"$lumerak" -scampaign.lst -aCAMPAIGN -g
+
+echo
+echo "Outputs in $scratch:"
+echo "  database:  $(ls zz*.DAT | tr '\n' ' ')"
+echo "  listing:   $scratch/campaign.lst"
+echo "  GEONAP:    $(ls CAMPAIGN.* | tr '\n' ' ')"
+echo "  plots:     $(ls *.ps | tr '\n' ' ')"
+if command -v gs >/dev/null; then
+  first=$(ls *.ps | head -n 1)
+  gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -r100 -sOutputFile="${first%.ps}.png" "$first"
+  echo "  rendered:  $scratch/${first%.ps}.png"
+fi
