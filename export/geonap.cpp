@@ -1,0 +1,227 @@
+#include "export/geonap.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "export/ell_gk.h"
+#include "obsdb/myfopen.h"
+#include "obsdb/schema.h"
+#include "support/error.h"
+#include "support/version.h"
+
+namespace {
+
+occ_record occ;
+cor_record cor;
+rcv_record rcv;
+ant_record ant;
+sta_record sta;
+gn_record gn;
+
+DbHandle occ_db{nullptr, nullptr, 0, 0, 0, &occ};
+DbHandle cor_db{nullptr, nullptr, 0, 0, 0, &cor};
+DbHandle rcv_db{nullptr, nullptr, 0, 0, 0, &rcv};
+DbHandle ant_db{nullptr, nullptr, 0, 0, 0, &ant};
+DbHandle sta_db{nullptr, nullptr, 0, 0, 0, &sta};
+DbHandle gn_db{nullptr, nullptr, 0, 0, 0, &gn};
+
+ell_params geonap_ellipsoid;
+
+// Record numbers already written, in order of first appearance; an entry's
+// GEONAP number is its position plus 1.
+std::vector<std::int32_t> seen_antennas;
+std::vector<std::int32_t> seen_receivers;
+std::vector<std::int32_t> seen_stations;
+
+struct StartingRow {
+    const char* type_name;
+    const char* code;
+};
+
+constexpr StartingRow starting_rows[] = {
+    {"TRIMBLE 4000SST", "trss"},  {"TRIMBLE 4000SSI", "trsi"},   {"TRIMBLE 4000SSE", "trse"},
+    {"TR GEOD L1/L2 GP", "trsc"}, {"4000ST L1/L2 GEOD", "trss"},
+};
+
+std::FILE* open_output(const std::string& base, const char* extension) {
+    std::FILE* file = std::fopen((base + extension).c_str(), "wt");
+    if (!file) fatal("error occured while opening output file.\n");
+    return file;
+}
+
+void open_code_table() {
+    if (table_exists(table_gn)) {
+        table_open_read(&gn_db, table_gn, sizeof(gn_record), true);
+        return;
+    }
+    db_create(&gn_db, sizeof(gn_record), table_gn);
+    NdxFile* index = db_index_create(&gn_db, table_gn, 0, 0);
+    for (const StartingRow& row : starting_rows) {
+        std::memset(&gn, 0, sizeof gn);
+        std::strncpy(gn.gn_code, row.code, sizeof gn.gn_code - 1);
+        db_key_insert(index, row.type_name, db_append(&gn_db, &gn));
+    }
+}
+
+// Position of `ref` in `seen` plus 1; appends it first when it is new, and
+// tells through `added` whether it did.
+long seen_number(std::vector<std::int32_t>& seen, std::int32_t ref, bool* added) {
+    for (std::size_t i = 0; i < seen.size(); ++i)
+        if (seen[i] == ref) {
+            *added = false;
+            return static_cast<long>(i + 1);
+        }
+    seen.push_back(ref);
+    *added = true;
+    return static_cast<long>(seen.size());
+}
+
+// The four-letter GEONAP code of a receiver or antenna type, "????" when
+// zzGN has no row for it. The lookup is a prefix search.
+void geonap_code(const char (&type_name)[21], char (&code)[5]) {
+    char name[21];
+    std::memcpy(name, type_name, sizeof name);
+    name[sizeof name - 1] = '\0';
+    trim_blanks(name);
+    if (db_find(&gn_db, name)) {
+        std::memcpy(code, gn.gn_code, sizeof code);
+        code[sizeof code - 1] = '\0';
+    } else {
+        std::strcpy(code, "????");
+    }
+}
+
+void write_headers(const char* base, std::FILE* sta_file, std::FILE* obs_file,
+                   std::FILE* rcv_file, std::FILE* ant_file) {
+    std::fprintf(sta_file, "# %s.sta - coordinate station file for campaign:\n# created: %s %s\n#\n",
+                 base, program_name, version_text);
+    std::fputs("#sta n gps site name    latitude         longitude           ell.height\n"
+               "#--- - --------------- ---- -- -------- ---- -- --------    -----------\n",
+               sta_file);
+    std::fprintf(ant_file,
+                 "# %s.ant - geonap project antenna file\n# used by trtori and gnsngl\n"
+                 "# created: %s %s %s\n",
+                 base, program_name, version_text, credits_text);
+    std::fputs("#ant type s.no. own\n#--- ---- ----- ---\n", ant_file);
+    std::fprintf(rcv_file,
+                 "# %s.rcv - geonap project receiver file\n# used by trtori and gnsngl\n"
+                 "# created: %s %s %s\n",
+                 base, program_name, version_text, credits_text);
+    std::fputs("#rcv type s.no  \"                \" own  ant\n"
+               "#--- ---- ----  ------------------ ---  ----\n",
+               rcv_file);
+    std::fprintf(obs_file, "# %s.obs - geonap project observation file\n# created: %s %s %s\n",
+                 base, program_name, version_text, credits_text);
+    std::fputs("#yyy ddd s sta  ant.h. rcv  ant  \" \"\n#--- --- - ---- ------ ---- ---- ---\n",
+               obs_file);
+}
+
+// One packed angle as degrees, minutes and seconds; the sign goes with the
+// degrees.
+void write_angle(std::FILE* file, double packed) {
+    const dms_parts parts = dms_split(packed, 5);
+    std::fprintf(file, "  %3.0lf %2.0lf %8.5lf", parts.negative ? -parts.degrees : parts.degrees,
+                 parts.minutes, parts.seconds);
+}
+
+void write_station(std::FILE* file) {
+    std::fprintf(file, "%4.4s 1 ", occ.rinex_file);
+
+    char name[sizeof sta.marker_name];
+    std::memcpy(name, sta.marker_name, sizeof name);
+    name[sizeof name - 1] = '\0';
+    trim_blanks(name);
+    std::fputc('"', file);
+    std::fputs(name, file);
+    std::fputc('"', file);
+    for (std::size_t width = std::strlen(name) + 2; width < 15; ++width) std::fputc(' ', file);
+
+    double latitude = std::nan(""), longitude = std::nan(""), height = std::nan("");
+    xyz_to_geodetic(cor.pos_x, cor.pos_y, cor.pos_z, geonap_ellipsoid, &latitude, &longitude,
+                    &height);
+    write_angle(file, rad_to_dms(latitude));
+    write_angle(file, rad_to_dms(longitude));
+    std::fprintf(file, "    %11.4lf\n", height);
+}
+
+// Character `i` of the RINEX file name, a blank past its end.
+char file_name_char(std::size_t i) {
+    return i < strnlen(occ.rinex_file, sizeof occ.rinex_file) ? occ.rinex_file[i] : ' ';
+}
+
+void write_observation(std::FILE* file, long receiver, long antenna) {
+    int year = 0;
+    if (std::isfinite(occ.first_epoch)) {
+        const std::time_t seconds = static_cast<std::time_t>(occ.first_epoch);
+        if (const std::tm* fields = std::localtime(&seconds)) year = fields->tm_year + 1900;
+    }
+    std::fprintf(file, "%d %c%c%c %c %4.4s %6.4lf rc%02ld an%02ld \" \"\n", year, file_name_char(4),
+                 file_name_char(5), file_name_char(6), file_name_char(7), occ.rinex_file,
+                 occ.delta_h, receiver, antenna);
+}
+
+}  // namespace
+
+void export_geonap(const char* base_name) {
+    const std::string base = base_name;
+    std::FILE* sta_file = open_output(base, ".STA");
+    std::FILE* obs_file = open_output(base, ".OBS");
+    std::FILE* rcv_file = open_output(base, ".RCV");
+    std::FILE* ant_file = open_output(base, ".ANT");
+
+    table_open_read(&occ_db, table_occ, sizeof(occ_record), true);
+    table_open_read(&cor_db, table_cor, sizeof(cor_record), false);
+    table_open_read(&rcv_db, table_rec, sizeof(rcv_record), true);
+    table_open_read(&ant_db, table_ant, sizeof(ant_record), true);
+    table_open_read(&sta_db, table_sta, sizeof(sta_record), true);
+    open_code_table();
+
+    ell_setup(grs80_a, grs80_b, &geonap_ellipsoid);
+    write_headers(base_name, sta_file, obs_file, rcv_file, ant_file);
+
+    seen_antennas.clear();
+    seen_receivers.clear();
+    seen_stations.clear();
+    char code[5];
+    for (long number = db_first(&occ_db); number != 0; number = db_next(&occ_db)) {
+        db_read(&occ_db, number);
+        db_read(&cor_db, occ.cor_ref);
+        db_read(&sta_db, occ.sta_ref);
+        db_read(&rcv_db, occ.rcv_ref);
+        db_read(&ant_db, occ.ant_ref);
+
+        bool added;
+        const long antenna = seen_number(seen_antennas, occ.ant_ref, &added);
+        if (added) {
+            geonap_code(ant.ant_type, code);
+            std::fprintf(ant_file, "an%02ld %4s %5.5s QOR\n", antenna, code, ant.ant_number);
+        }
+        const long receiver = seen_number(seen_receivers, occ.rcv_ref, &added);
+        if (added) {
+            std::printf("Das klappt noch...(a)\n");
+            geonap_code(rcv.rcv_type, code);
+            std::fprintf(rcv_file, "rc%02ld %4s %4.4s  \"                \" IGS  an%02ld\n", receiver,
+                         code, rcv.rcv_number, antenna);
+            std::printf("Das klappt noch...(3)\n");
+        }
+        seen_number(seen_stations, occ.sta_ref, &added);
+        if (added) write_station(sta_file);
+        write_observation(obs_file, receiver, antenna);
+    }
+
+    std::fclose(sta_file);
+    std::fclose(obs_file);
+    std::fclose(rcv_file);
+    std::fclose(ant_file);
+    db_close(&occ_db);
+    db_close(&cor_db);
+    db_close(&rcv_db);
+    db_close(&ant_db);
+    db_close(&sta_db);
+    db_close(&gn_db);
+}
