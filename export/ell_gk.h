@@ -22,8 +22,8 @@ int ell_setup(double a, double b, ell_params* ell);
 // Converts X, Y, Z (m) to latitude and longitude (radians) and ellipsoidal
 // height (m) with Bowring's closed formula (no iteration). The longitude lies
 // in (-pi, pi]. On the polar axis (X = Y = 0, Z != 0) the latitude is ±pi/2,
-// the longitude 0 and the height |Z| - b. Returns 1, or 0 for a coordinate
-// that is not a number (the outputs are then left untouched).
+// the longitude 0 and the height |Z| - b. Returns 1, or 0 when X or Y is not
+// a number (the outputs are then left untouched).
 int xyz_to_geodetic(double x, double y, double z, ell_params ell, double* latitude,
                     double* longitude, double* height);
 
