@@ -120,3 +120,15 @@ TEST(Progress, QuietSilencesMessagesButNotReports) {
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.err, "one 1\nE0003: no memory.  \n");
 }
+
+TEST(Progress, QuietDropsTheConsoleCopiesOfReports) {
+    auto r = run_in_child([] {
+        report_stream = stdout;
+        error_line = 2;
+        quiet = 1;
+        error_exit(11, "zzSAT.ID0");
+    });
+    EXPECT_EQ(r.status, 11);
+    EXPECT_EQ(r.out, "E0011: index zzSAT.ID0 cannot be opened in Zeile    2 \n.  \n");
+    EXPECT_EQ(r.err, "");
+}
