@@ -1,0 +1,108 @@
+#include "db/ndx_init.h"
+
+#include "support/error.h"
+
+namespace {
+
+constexpr int placed = 1;
+constexpr int refused = 0;
+constexpr int start_again = -1;
+
+// Moves the middle entry M of the full page `g` up into its parent; the
+// entries before M go to a new page on M's left. A parent without room for M
+// is split first instead, and `g` waits for the next descent.
+void split_page(unsigned char* g) {
+    const int used = page_used(g);
+    const int middle = ndx_entries_at + used / 2;
+    int m_at = ndx_entries_at;
+    for (int at = ndx_entries_at; at < middle && at < page_end(g); at += entry_size(g, at))
+        m_at = at;
+    const int m = entry_size(g, m_at);
+    const int moved = m_at + m - ndx_entries_at;   // the entries before M, and M
+
+    unsigned char* parent = nullptr;
+    int before = ndx_entries_at;
+    if (cur_ndx->depth > 0) {
+        before = path_pop(&parent);
+        if (page_used(parent) + m >= ndx_max_used) {
+            split_page(parent);
+            return;
+        }
+    }
+    // Both new pages are taken before anything moves, so an error while
+    // evicting a page cannot leave the tree half split.
+    const bool new_root = parent == nullptr;
+    unsigned char* left = new_page();
+    if (new_root) parent = new_page();
+
+    std::memcpy(left + ndx_entries_at, g + ndx_entries_at, static_cast<std::size_t>(moved));
+    set_page_used(left, moved - m);   // M's child becomes the trailer of the left page
+    ndx_set_word(left + ndx_entries_at + moved, 0);
+
+    std::memmove(g + ndx_entries_at, g + ndx_entries_at + moved,
+                 static_cast<std::size_t>(used - moved + 4));
+    set_page_used(g, used - moved);
+    mark_modified(g);
+
+    if (new_root) {
+        ndx_set_word(parent + ndx_entries_at, page_position(g));
+        cur_ndx->root = page_position(parent);
+    }
+    make_room(parent, before, m);
+    std::memcpy(parent + before, left + ndx_entries_at + moved - m, static_cast<std::size_t>(m));
+    ndx_set_word(parent + before, page_position(left));
+    mark_modified(left);
+}
+
+int insert_into(NdxEntry& e, std::uint32_t position) {
+    if (position == 0) return refused;
+    unsigned char* page = get_page(position);
+    const int end = page_end(page);
+    int at = ndx_entries_at;
+    while (at < end && std::strcmp(entry_key(page, at), e.key) < 0) at += entry_size(page, at);
+
+    if (at < end && std::strcmp(entry_key(page, at), e.key) == 0) {
+        if (cur_ndx->dup_mode == 0) {
+            e.record = entry_record(page, at);
+            return refused;
+        }
+        int run = at;
+        for (; run < end && std::strcmp(entry_key(page, run), e.key) == 0;
+             run += entry_size(page, run))
+            if (entry_record(page, run) == e.record) return placed;
+        if (cur_ndx->dup_mode != 2) at = run;
+    }
+
+    if (const std::uint32_t child = entry_child(page, at)) {
+        path_push(page, at);
+        return insert_into(e, child);
+    }
+    const int size = ndx_entry_head + 1 + static_cast<int>(std::strlen(e.key));
+    if (page_used(page) + size > ndx_max_used) {
+        split_page(page);
+        return start_again;
+    }
+    make_room(page, at, size);
+    std::memcpy(page + at, &e, static_cast<std::size_t>(size));
+    return placed;
+}
+
+}  // namespace
+
+long ndx_insert(NdxFile* index, const char* key, long record) {
+    cur_ndx = index;
+    if (std::strlen(key) > ndx_max_key) fatal("Key \"%s\" too long", key);
+    NdxEntry e{};
+    e.record = static_cast<std::int32_t>(record);
+    std::memcpy(e.key, key, std::strlen(key) + 1);
+
+    int result = start_again;
+    while (result == start_again) {
+        index->depth = 0;
+        result = insert_into(e, index->root);
+    }
+    index->cur_child = e.child;
+    index->cur_record = e.record;
+    std::memcpy(index->cur_key, e.key, sizeof index->cur_key);
+    return result == placed ? e.record : 0;
+}

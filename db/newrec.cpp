@@ -1,0 +1,150 @@
+#include "db/newrec.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "support/error.h"
+#include "support/myalloc.h"
+
+RecFileSlot* rec_slots = nullptr;
+int rec_capacity = 0;
+
+namespace {
+
+constexpr std::size_t stream_buffer_bytes = 65536;
+constexpr int transfer_read = 1;
+constexpr int transfer_write = 2;
+
+RecFileSlot* slot_of(int slot) {
+    if (slot < 0 || slot >= rec_capacity || !rec_slots[slot].stream) return nullptr;
+    return &rec_slots[slot];
+}
+
+void forget_position(RecFileSlot* s) {
+    s->position = -1;
+    s->end = -1;
+    s->last_transfer = 0;
+}
+
+// Puts the stream at `offset` before a transfer of kind `transfer`. The C
+// library requires a positioning call when an update stream switches between
+// reading and writing; otherwise a stream already at `offset` is left alone.
+bool position_at(RecFileSlot* s, long offset, int transfer) {
+    if (s->position == offset && (s->last_transfer == transfer || s->last_transfer == 0) &&
+        offset >= 0)
+        return true;
+    if (std::fseek(s->stream, offset, SEEK_SET) != 0) {
+        forget_position(s);
+        return false;
+    }
+    s->position = offset;
+    return true;
+}
+
+// Length of the file, measured once and then kept up to date by the appends.
+long file_end(RecFileSlot* s) {
+    if (s->end >= 0) return s->end;
+    if (std::fseek(s->stream, 0, SEEK_END) != 0) return -1;
+    s->end = std::ftell(s->stream);
+    s->position = s->end;
+    s->last_transfer = 0;
+    return s->end;
+}
+
+}  // namespace
+
+int rec_open(const char* name, int record_size, int create) {
+    if (!rec_slots) {
+        rec_slots = static_cast<RecFileSlot*>(mem_calloc(rec_table_slots, sizeof(RecFileSlot)));
+        rec_capacity = rec_table_slots;
+    }
+    int slot = 0;
+    while (slot < rec_capacity && rec_slots[slot].stream) ++slot;
+    if (slot == rec_capacity) return -1;
+
+    std::FILE* stream = std::fopen(name, create ? "w+b" : "r+b");
+    if (!stream) return -1;
+    char* io_buffer = static_cast<char*>(mem_calloc(1, stream_buffer_bytes));
+    std::setvbuf(stream, io_buffer, _IOFBF, stream_buffer_bytes);
+
+    RecFileSlot* s = &rec_slots[slot];
+    mem_free(s->name);
+    const std::size_t length = std::strlen(name);
+    s->name = static_cast<char*>(mem_calloc(length + 1, 1));
+    std::memcpy(s->name, name, length);
+    s->stream = stream;
+    s->io_buffer = io_buffer;
+    s->record_size = record_size;
+    forget_position(s);
+
+    if (create) {
+        void* placeholder = mem_calloc(static_cast<std::size_t>(record_size) + 1, 1);
+        std::fwrite(placeholder, static_cast<std::size_t>(record_size), 1, stream);
+        mem_free(placeholder);
+        s->position = record_size;
+        s->end = record_size;
+        s->last_transfer = transfer_write;
+    } else if (file_end(s) < record_size) {
+        // Without its placeholder the file cannot be a record file of this
+        // table: record numbers would not match the clients' links.
+        fatal("Record file %s too short\n", name);
+    }
+    return slot;
+}
+
+void rec_close(int slot) {
+    RecFileSlot* s = slot_of(slot);
+    if (!s) return;
+    std::fclose(s->stream);
+    mem_free(s->io_buffer);
+    s->stream = nullptr;
+    s->io_buffer = nullptr;
+    for (int i = 0; i < rec_capacity; ++i)
+        if (rec_slots[i].stream) return;
+    for (int i = 0; i < rec_capacity; ++i) mem_free(rec_slots[i].name);
+    mem_free(rec_slots);
+    rec_slots = nullptr;
+    rec_capacity = 0;
+}
+
+long rec_append(const void* record, int slot) {
+    RecFileSlot* s = slot_of(slot);
+    if (!s) return -1;
+    const long number = file_end(s);
+    // Record numbers are stored as signed 32-bit links.
+    if (number < 0 || number > INT32_MAX) return -1;
+    if (!position_at(s, number, transfer_write)) return -1;
+    if (std::fwrite(record, static_cast<std::size_t>(s->record_size), 1, s->stream) != 1) {
+        forget_position(s);
+        return -1;
+    }
+    s->last_transfer = transfer_write;
+    s->position = number + s->record_size;
+    s->end = s->position;
+    return number;
+}
+
+long rec_read(long number, void* record, int slot) {
+    RecFileSlot* s = slot_of(slot);
+    if (!s || !position_at(s, number, transfer_read)) return -1;
+    if (std::fread(record, static_cast<std::size_t>(s->record_size), 1, s->stream) != 1) {
+        forget_position(s);
+        return -1;
+    }
+    s->last_transfer = transfer_read;
+    s->position = number + s->record_size;
+    return number;
+}
+
+int rec_write(long number, const void* record, int slot) {
+    RecFileSlot* s = slot_of(slot);
+    if (!s || !position_at(s, number, transfer_write)) return -1;
+    if (std::fwrite(record, static_cast<std::size_t>(s->record_size), 1, s->stream) != 1) {
+        forget_position(s);
+        return -1;
+    }
+    s->last_transfer = transfer_write;
+    s->position = number + s->record_size;
+    if (s->end >= 0 && s->position > s->end) s->end = s->position;
+    return 1;
+}
