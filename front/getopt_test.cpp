@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/testkit/testkit.h"
@@ -24,18 +25,29 @@ std::ostream& operator<<(std::ostream& out, const Step& s) {
     return out << "{'" << s.letter << "', " << s.value << "}";
 }
 
-// Scans `args` (program name added) to the end mark, or through the first '?'.
-std::vector<Step> scan(std::vector<std::string> args, int verbose = 0) {
-    args.insert(args.begin(), "lumerak");
+// A command line with the program name in front, as main receives it.
+struct CommandLine {
+    std::vector<std::string> words;
     std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    opt_init(1, verbose, '-');
-    opt_offset = 0;
+    CommandLine(std::vector<std::string> args, int verbose, char option_char)
+        : words(std::move(args)) {
+        words.insert(words.begin(), "lumerak");
+        for (auto& w : words) argv.push_back(w.data());
+        argv.push_back(nullptr);
+        opt_init(1, verbose, option_char);
+        opt_offset = 0;
+    }
+    int argc() const { return static_cast<int>(words.size()); }
+    char next(char** value) { return opt_scan(argc(), argv.data(), options, value); }
+};
+
+// Scans `args` to the end mark, or through the first '?'.
+std::vector<Step> scan(std::vector<std::string> args, int verbose = 0) {
+    CommandLine line(std::move(args), verbose, '-');
     std::vector<Step> steps;
     for (;;) {
         char* value = nullptr;
-        const char letter = opt_scan(static_cast<int>(args.size()), argv.data(), options, &value);
+        const char letter = line.next(&value);
         if (letter == opt_end) break;
         steps.push_back({letter, value ? value : "-"});
         if (letter == '?') break;
@@ -105,31 +117,23 @@ TEST(OptScan, StateAfterScanAndAfterAnUnknownLetter) {
     EXPECT_EQ(opt_offset, 0);
 
     // Scanning on after '?' starts the next argument at its first letter.
-    std::vector<std::string> args = {"lumerak", "-gx", ""};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    opt_init(1, 0, '-');
-    opt_offset = 0;
+    CommandLine line({"-gx", ""}, 0, '-');
     char* value = nullptr;
-    EXPECT_EQ(opt_scan(3, argv.data(), options, &value), 'g');
-    EXPECT_EQ(opt_scan(3, argv.data(), options, &value), '?');
-    EXPECT_EQ(opt_scan(3, argv.data(), options, &value), '!');
+    EXPECT_EQ(line.next(&value), 'g');
+    EXPECT_EQ(line.next(&value), '?');
+    EXPECT_EQ(line.next(&value), '!');
     EXPECT_STREQ(value, "");
-    EXPECT_EQ(opt_scan(3, argv.data(), options, &value), opt_end);
+    EXPECT_EQ(line.next(&value), opt_end);
     EXPECT_EQ(value, nullptr);
 }
 
 TEST(OptScan, OptionCharacterIsConfigurable) {
-    std::vector<std::string> args = {"lumerak", "/g", "-p", "/rname"};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    opt_init(1, 0, '/');
-    opt_offset = 0;
+    CommandLine line({"/g", "-p", "/rname"}, 0, '/');
     char* value = nullptr;
-    EXPECT_EQ(opt_scan(4, argv.data(), options, &value), 'g');
-    EXPECT_EQ(opt_scan(4, argv.data(), options, &value), '!');
+    EXPECT_EQ(line.next(&value), 'g');
+    EXPECT_EQ(line.next(&value), '!');
     EXPECT_STREQ(value, "-p");
-    EXPECT_EQ(opt_scan(4, argv.data(), options, &value), 'r');
+    EXPECT_EQ(line.next(&value), 'r');
     EXPECT_STREQ(value, "name");
     opt_init(1, 1, '-');
 }

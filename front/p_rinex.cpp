@@ -1,10 +1,84 @@
+// The lumerak program: banner, option scan, then the requested commands in
+// the fixed order read, list, export, plot, cycle slips.
 #include <cstdio>
 
+#include "front/run_settings.h"
 #include "support/error.h"
 #include "support/version.h"
 
-int main(int, char**) {
+namespace {
+
+void print_usage() {
+    message("\nUsage:\n");
+    message("lumerak <Command> [<Options>..]\n");
+    message("\nCommand:\n");
+    message("-r<filename>   read rinex observation file <filename> into database\n");
+    message("-g             create graphics, one output file per occupation with suffix *.ps\n");
+    message("-a<filename>   create GEONAP 'database' files, filenames begin with <filename> \n");
+    message("-s<filename>   list contents of whole database into <filename>\n");
+    message("\nOptions:\n");
+    message("-p             set paper orientation to portrait, default: landscape\n");
+    message("-b<start_time> begin at epoch start_time, format: dd.mm.yy,hh:mm:ss\n");
+    message("-e<end_time>   end at epoch end_time, format: dd.mm.yy,hh:mm:ss\n");
+    message("-c             show XYZ-coordinates, default: LAT/LON/ALT\n");
+    message("-d<l0>,<l1>,<l2>,<l3>,<l4>,<l5>,<l5>,<l6>,<l7>,<l8>,<l9>\n");
+    message("               set linetypes for S/N, <li> in [-1..9]\n");
+    message("               default: 0-3: linetype 3; 4-6: linetype 6; 7-9: linetype 9\n");
+    message("               i.e. -d3,3,3,3,6,6,6,9,9,9\n");
+    message("-0             Don't write observation data to disk.(Enhances speed\n");
+    message("               of -r command, but -g command does not work afterwards)\n");
+    message("               default: Write data.\n");
+    message("\nExample:\n");
+    message("lumerak -rTP2703150.99o -b03.10.99,05:00:30\n");
+}
+
+// A command whose module is not part of this build yet: the run ends as failed
+// instead of claiming the command was done.
+[[noreturn]] void command_missing(char letter) {
+    fatal("command -%c not available.", letter);
+}
+
+// Each step prints its progress lines around its command. A command joins the
+// run by replacing its command_missing line with the call and "done.".
+void run_commands() {
+    const RunSettings& s = run_settings;
+    if (s.do_read) {
+        message("'%s' read into database\n", s.read_file);
+        command_missing('r');  // read_rinex(s.read_file, s.no_obs_data); message("done.\n");
+    }
+    if (s.do_list) {
+        command_missing('s');  // list_database(s.list_file);
+    }
+    if (s.do_export) {
+        message("create GEONAP-Database '%s'\n", s.export_name);
+        command_missing('a');  // export_geonap(s.export_name); message("done.\n");
+    }
+    if (s.do_plot) {
+        message("create plots for all occupations\n");
+        // plot_occupations("zzOBS", s.show_lat_lon, s.landscape, s.plot_begin, s.plot_end,
+        //                  s.plot_station); message("done.\n");
+        command_missing('g');
+    }
+    if (s.do_cycle_slips) {
+        // The cycle-slip step does no work of its own.
+        message("cycles slips\n");
+        message("done.\n");
+    }
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
     if (!report_stream) report_stream = stderr;
     std::printf("%s %s %s %s\n", program_name, version_text, credits_text, build_tool_text);
+    run_settings.plot_station[0] = '\0';
+
+    if (argc > 1) scan_options(argc, argv);
+
+    const RunSettings& s = run_settings;
+    if (s.do_read || s.do_plot || s.do_list || s.do_cycle_slips || s.do_export)
+        run_commands();
+    else if (argc <= 1)
+        print_usage();
     return 0;
 }

@@ -44,3 +44,25 @@ inline constexpr RunSettings default_run_settings = {
 
 // The run's settings (one instance for the run).
 extern RunSettings run_settings;
+
+// The option letters of the command line; a letter followed by ':' takes a
+// value attached to it.
+inline constexpr const char option_letters[] = "Dp0gr:n:t:is:a:cd:b:e:";
+
+// Reads a date and time "dd.mm.yy,hh:mm:ss" (local time; years below 70 are
+// 20yy, 70 to 99 are 19yy; month 0 is December) into *time, -1 for a date
+// that cannot be converted. False when the text holds fewer than six numbers.
+bool parse_date_time(const char* text, double* time);
+
+// Sets slots 0, 1, ... of `styles` from a comma-separated list of line types
+// (at most ten). -1 to 9 select that type, other numbers type 0; a token that
+// is not a number leaves its slot alone.
+void set_line_types(const char* text, LineStyle styles[10]);
+
+// Applies one option letter with its value (null when none) to run_settings.
+// A missing or over-long value ends the program.
+void apply_option(char letter, const char* value);
+
+// Scans the command line into run_settings. An unknown option letter ends the
+// program with status 1 after the scanner has reported it.
+void scan_options(int argc, char* argv[]);

@@ -1,0 +1,146 @@
+// Runs of the real lumerak program: banner, usage text, option errors and the
+// order of the command steps.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "support/version.h"
+#include "tests/testkit/testkit.h"
+
+using testkit::run_lumerak;
+using testkit::ScratchDir;
+
+namespace {
+
+const std::string banner = std::string("Lumerakon 2.0.2, 11.9.2000 ") + credits_text + " " +
+                           build_tool_text + "\n";
+
+const char usage[] =
+    "\nUsage:\n"
+    "lumerak <Command> [<Options>..]\n"
+    "\nCommand:\n"
+    "-r<filename>   read rinex observation file <filename> into database\n"
+    "-g             create graphics, one output file per occupation with suffix *.ps\n"
+    "-a<filename>   create GEONAP 'database' files, filenames begin with <filename> \n"
+    "-s<filename>   list contents of whole database into <filename>\n"
+    "\nOptions:\n"
+    "-p             set paper orientation to portrait, default: landscape\n"
+    "-b<start_time> begin at epoch start_time, format: dd.mm.yy,hh:mm:ss\n"
+    "-e<end_time>   end at epoch end_time, format: dd.mm.yy,hh:mm:ss\n"
+    "-c             show XYZ-coordinates, default: LAT/LON/ALT\n"
+    "-d<l0>,<l1>,<l2>,<l3>,<l4>,<l5>,<l5>,<l6>,<l7>,<l8>,<l9>\n"
+    "               set linetypes for S/N, <li> in [-1..9]\n"
+    "               default: 0-3: linetype 3; 4-6: linetype 6; 7-9: linetype 9\n"
+    "               i.e. -d3,3,3,3,6,6,6,9,9,9\n"
+    "-0             Don't write observation data to disk.(Enhances speed\n"
+    "               of -r command, but -g command does not work afterwards)\n"
+    "               default: Write data.\n"
+    "\nExample:\n"
+    "lumerak -rTP2703150.99o -b03.10.99,05:00:30\n";
+
+bool folder_is_empty(const std::string& dir) { return std::filesystem::is_empty(dir); }
+
+bool starts_with(const std::string& text, const std::string& start) {
+    return text.compare(0, start.size(), start) == 0;
+}
+
+}  // namespace
+
+TEST(Cli, NoArgumentPrintsBannerAndUsage) {
+    ScratchDir dir;
+    auto r = run_lumerak({}, dir.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, banner);
+    EXPECT_EQ(r.err, usage);
+}
+
+TEST(Cli, OptionsWithoutCommandPrintOnlyTheBanner) {
+    ScratchDir dir;
+    for (auto args : {std::vector<std::string>{"-p"},
+                      {"-D", "-nanything", "-:", "word", "-c0", "-d1,2", "-b01.02.03,04:05:06"},
+                      {"--", "-x", "-g"}}) {
+        auto r = run_lumerak(args, dir.path());
+        EXPECT_EQ(r.status, 0) << args[0];
+        EXPECT_EQ(r.out, banner) << args[0];
+        EXPECT_EQ(r.err, "") << args[0];
+    }
+    EXPECT_TRUE(folder_is_empty(dir.path()));
+}
+
+TEST(Cli, StationOptionRunsOnlyTheCycleSlipStep) {
+    ScratchDir dir;
+    auto r = run_lumerak({"-t0815"}, dir.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, banner);
+    EXPECT_EQ(r.err, "cycles slips\ndone.\n");
+    EXPECT_TRUE(folder_is_empty(dir.path()));
+
+    r = run_lumerak({"-i", "-i"}, dir.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "cycles slips\ndone.\n");
+}
+
+TEST(Cli, MissingValuesEndTheRunBeforeAnyCommand) {
+    ScratchDir dir;
+    testkit::copy_test_data("KOSG0010.95O", dir.path());
+    struct Case {
+        std::vector<std::string> args;
+        std::string text;
+    };
+    for (const auto& c : {Case{{"-rKOSG0010.95O", "-s", "list", "-g"}, "parameter expected."},
+                          Case{{"-rKOSG0010.95O", "-gb"}, "date/time expected."},
+                          Case{{"-t0815", "-e03.10.00"}, "date/time expected."},
+                          Case{{"-i", "-a" + std::string(300, 'a')}, "parameter expected."}}) {
+        auto r = run_lumerak(c.args, dir.path());
+        EXPECT_EQ(r.status, 1) << c.args[1];
+        EXPECT_EQ(r.out, banner) << c.args[1];
+        EXPECT_EQ(r.err, "\nError in Zeile 0   : " + c.text) << c.args[1];
+    }
+    // Nothing was read: the folder holds only the observation file.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+TEST(Cli, UnknownLetterEndsTheRunWithStatusOne) {
+    ScratchDir dir;
+    auto r = run_lumerak({"-x"}, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, banner + "illegal option flag: x\n");
+    EXPECT_EQ(r.err, "");
+
+    // A lone minus is reported as a blank; nothing after it runs.
+    r = run_lumerak({"-t0815", "-", "-g"}, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, banner + "illegal option flag:  \n");
+    EXPECT_EQ(r.err, "");
+}
+
+// The steps run as read, list, export, plot, cycle slips whatever the order on
+// the command line. In an empty folder every database command fails, so the
+// first step that runs is the last one that prints anything.
+TEST(Cli, CommandsRunInTheFixedOrder) {
+    ScratchDir dir;
+    auto r = run_lumerak({"-t0815", "-g", "-aBase", "-sList", "-rmissing.o"}, dir.path());
+    EXPECT_NE(r.status, 0);
+    EXPECT_TRUE(starts_with(r.err, "'missing.o' read into database\n")) << r.err;
+    for (const char* later : {"done.", "create GEONAP", "create plots", "cycles slips"})
+        EXPECT_EQ(r.err.find(later), std::string::npos) << later;
+
+    r = run_lumerak({"-i", "-g", "-aBase"}, dir.path());
+    EXPECT_NE(r.status, 0);
+    EXPECT_TRUE(starts_with(r.err, "create GEONAP-Database 'Base'\n")) << r.err;
+    for (const char* later : {"done.", "create plots", "cycles slips"})
+        EXPECT_EQ(r.err.find(later), std::string::npos) << later;
+
+    r = run_lumerak({"-aBase", "-sList"}, dir.path());
+    EXPECT_NE(r.status, 0);
+    EXPECT_EQ(r.err.find("create GEONAP"), std::string::npos) << r.err;
+
+    r = run_lumerak({"-i", "-g"}, dir.path());
+    EXPECT_NE(r.status, 0);
+    EXPECT_TRUE(starts_with(r.err, "create plots for all occupations\n")) << r.err;
+    for (const char* later : {"done.", "cycles slips"})
+        EXPECT_EQ(r.err.find(later), std::string::npos) << later;
+}
