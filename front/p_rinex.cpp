@@ -2,7 +2,9 @@
 // the fixed order read, list, export, plot, cycle slips.
 #include <cstdio>
 
+#include "export/geonap.h"
 #include "front/run_settings.h"
+#include "obsdb/listing.h"
 #include "support/error.h"
 #include "support/version.h"
 
@@ -47,11 +49,12 @@ void run_commands() {
         command_missing('r');  // read_rinex(s.read_file, s.no_obs_data); message("done.\n");
     }
     if (s.do_list) {
-        command_missing('s');  // list_database(s.list_file);
+        list_database(s.list_file);
     }
     if (s.do_export) {
         message("create GEONAP-Database '%s'\n", s.export_name);
-        command_missing('a');  // export_geonap(s.export_name); message("done.\n");
+        export_geonap(s.export_name);
+        message("done.\n");
     }
     if (s.do_plot) {
         message("create plots for all occupations\n");

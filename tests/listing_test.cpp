@@ -1,0 +1,117 @@
+// The database listing: exact lines from a database filled through the API,
+// and the failures that leave the output file behind.
+#include "obsdb/listing.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "obsdb/schema.h"
+#include "support/error.h"
+#include "tests/campaign_fill.h"
+#include "tests/testkit/testkit.h"
+
+using testkit::CampaignFill;
+using testkit::file_exists;
+using testkit::InDir;
+using testkit::read_file;
+using testkit::run_in_child;
+using testkit::ScratchDir;
+
+namespace {
+
+testkit::RunResult list_in_child(const char* file) {
+    return run_in_child([file] {
+        report_stream = stderr;
+        list_database(file);
+    });
+}
+
+// One occupation with two satellites and three observations.
+void fill_small_campaign() {
+    CampaignFill fill;
+    const long sta = fill.station("TP27", "12345M001");
+    const long rcv = fill.receiver("3310A12345", "TRIMBLE 4000SSI");
+    const long ant = fill.antenna("123456789", "TRM22020.00+GP");
+    occ_record& occ = fill.next_occupation();
+    occ.delta_h = 1.5;
+    occ.delta_e = 0.25;
+    occ.delta_n = -0.125;
+    occ.interval = 30;
+    occ.wlf_l1 = 1;
+    occ.wlf_l2 = 1;
+    std::snprintf(occ.observer, sizeof occ.observer, "%-20s", "OBS");
+    std::snprintf(occ.agency, sizeof occ.agency, "%s", "AGENCY");
+    std::snprintf(occ.rinex_file, sizeof occ.rinex_file, "%s", "TP2703150.99o");
+    const double t0 = time_value(1999, 1, 31, 12, 0, 0);
+    occ.first_epoch = t0;
+    occ.last_epoch = t0 + 3600;
+    const long occ_number = fill.occupation(sta, rcv, ant, 4449541.1, 723423.5, 4497127.0);
+    const long g05 = fill.satellite("G05");
+    const long g01 = fill.satellite("G01");
+    const long so05 = fill.satellite_occupation(g05, occ_number);
+    const long so01 = fill.satellite_occupation(g01, occ_number);
+    fill.observation(so05, t0);
+    fill.observation(so01, t0);
+    fill.observation(so05, t0 + 30.5);
+}
+
+}  // namespace
+
+TEST(Listing, SectionsAndLineFormats) {
+    ScratchDir dir;
+    InDir in(dir.path());
+    fill_small_campaign();
+    auto r = list_in_child("list.txt");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Done.\n");
+    // The observer keeps its trailing blanks; the agency is right-aligned in 10.
+    const std::string observer = "OBS" + std::string(17, ' ');
+    EXPECT_EQ(read_file("list.txt"),
+              "Occupation:\n"
+              "  1  216   88   28   42   42 1.500 0.250 -0.125 30  1  1 " + observer +
+                  "     AGENCY TP2703150.99o 917780400.00 917784000.00\n"
+                  "Station:\n"
+              " 1   88    0 TP27 12345M001\n"
+              "Receiver:\n"
+              " 1   42 3310A12345 TRIMBLE 4000SSI\n"
+              "Antenna:\n"
+              " 1   42 123456789 TRM22020.00+GP\n"
+              "SatOccu:\n"
+              " 1    8   97  216\n"
+              " 2   16  194  216\n"
+              "Sats:\n"
+              " 1  194 G01 \n"
+              " 2   97 G05 \n"
+              "Observations:\n"
+              "     1     72      8 917780400.000000\n"
+              "     2    144     16 917780400.000000\n"
+              "     3    216      8 917780430.500000\n");
+}
+
+TEST(Listing, MissingTableLeavesEmptyOutput) {
+    ScratchDir dir;
+    InDir in(dir.path());
+    fill_small_campaign();
+    ASSERT_EQ(std::remove("zzOBS.DAT"), 0);
+    testkit::write_file("list.txt", "old contents\n");
+    auto r = list_in_child("list.txt");
+    EXPECT_EQ(r.status, 10);
+    EXPECT_NE(r.err.find("E0010: database zzOBS.DAT cannot be opened"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find("Done."), std::string::npos);
+    EXPECT_TRUE(file_exists("list.txt"));
+    EXPECT_EQ(read_file("list.txt"), "");
+}
+
+TEST(Listing, OutputThatCannotBeCreated) {
+    ScratchDir dir;
+    InDir in(dir.path());
+    fill_small_campaign();
+    auto r = list_in_child("no/such/folder/list.txt");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("E0001: 'no/such/folder/list.txt' No such file or directory"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.out, "");
+}
