@@ -1,0 +1,269 @@
+#include "plot/sn_elements.h"
+
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+#include "front/run_settings.h"
+#include "pslib/pslib.h"
+
+int sn_interval = 0;
+
+namespace {
+
+// Row and count-level pitch, and the heights the rows hang from.
+constexpr double row_pitch = 0.65;
+constexpr double frame_bottom = 0.7;
+
+// Count curve: light red, width 10. Loss-of-lock marks: black, width 4.
+constexpr int count_red = 255, count_green = 100, count_blue = 100, count_width = 10;
+constexpr int mark_width = 4;
+
+constexpr double tick_units[12] = {1,     10,    60,    600,    1800,   3600,
+                                   21600, 43200, 86400, 172800, 345600, 604800};
+constexpr double tick_divisors[11] = {1, 2, 2, 2, 3, 3, 6, 6, 6, 8, 8};
+
+// Calendar fields of the whole second of t in local time. A time the platform
+// cannot convert gives the fields of 1 January 1900, 00:00:00.
+std::tm local_fields(double t) {
+    std::tm fields{};
+    fields.tm_mday = 1;
+    double whole = std::floor(t);
+    if (!(whole > -1e15 && whole < 1e15)) return fields;
+    std::time_t seconds = static_cast<std::time_t>(whole);
+    std::tm converted{};
+    if (localtime_r(&seconds, &converted)) fields = converted;
+    return fields;
+}
+
+void line(double x0, double y0, double x1, double y1) {
+    ps_pen_to(x0, y0, ps_pen_move);
+    ps_pen_to(x1, y1, ps_pen_draw);
+}
+
+void count_curve_style() {
+    ps_paint(count_red, count_green, count_blue);
+    ps_line_width(count_width);
+}
+
+// The since/class/next fields of one frequency of a slot.
+struct freq_fields {
+    double* since;
+    char* sn_class;
+    char* next;
+};
+
+freq_fields fields_of(sv_slot* slot, sn_frequency freq) {
+    if (freq == SN_L1) return {&slot->l1_since, &slot->l1_class, &slot->l1_next};
+    return {&slot->l2_since, &slot->l2_class, &slot->l2_next};
+}
+
+// Draws the open segment of one frequency from its start to `to`, if the
+// row has one. Returns true when it drew.
+bool draw_open_segment(const sv_slot* slot, sn_frequency freq, double cm_per_second, double begin,
+                       double to, int row, int sv_rows) {
+    double since = freq == SN_L1 ? slot->l1_since : slot->l2_since;
+    char sn_class = freq == SN_L1 ? slot->l1_class : slot->l2_class;
+    if (sn_class == 0) return false;
+    double y = row_line_y(freq, row, sv_rows);
+    sn_class_style(sn_class);
+    line(plot_x(since, cm_per_second, begin), y, plot_x(to, cm_per_second, begin), y);
+    return true;
+}
+
+}  // namespace
+
+double plot_x(double t, double cm_per_second, double begin) {
+    return 2.0 + (t - begin) * cm_per_second;
+}
+
+double row_line_y(sn_frequency freq, int row, int sv_rows) {
+    double top = freq == SN_L1 ? 0.5 : 0.3;
+    return sv_rows * row_pitch + top - row * row_pitch;
+}
+
+double count_level_y(int m) { return m * row_pitch + 0.75; }
+
+void sn_class_style(char sn_class) {
+    int digit = sn_class >= '0' && sn_class <= '9' ? sn_class - '0' : 0;
+    const LineStyle& style = run_settings.sn_line_types[digit];
+    ps_paint(style.grey, style.grey, style.grey);
+    ps_line_width(style.width);
+}
+
+int find_sv_slot(const sv_slot* slots, std::int32_t satocc_no) {
+    if (satocc_no <= 0) return 0;  // "no record" never matches an empty slot
+    for (int k = 1; k < sv_slot_count; ++k)
+        if (slots[k].satocc_no == satocc_no) return k;
+    return 0;
+}
+
+void segment_change(sv_slot* slot, sn_frequency freq, double cm_per_second, double begin,
+                    double t, int row, int sv_rows) {
+    draw_open_segment(slot, freq, cm_per_second, begin, t, row, sv_rows);
+    freq_fields f = fields_of(slot, freq);
+    *f.sn_class = *f.next;
+    *f.since = t;
+}
+
+void segment_gap(sv_slot* slot, sn_frequency freq, double cm_per_second, double begin, double t,
+                 int row, int sv_rows) {
+    freq_fields f = fields_of(slot, freq);
+    if (draw_open_segment(slot, freq, cm_per_second, begin, t - sn_interval, row, sv_rows)) {
+        *f.sn_class = 0;
+        *f.next = 0;
+    }
+    *f.since = t - sn_interval;
+}
+
+void segment_close(const sv_slot* slot, sn_frequency freq, double cm_per_second, double begin,
+                   double t, int row, int sv_rows) {
+    draw_open_segment(slot, freq, cm_per_second, begin, t + sn_interval, row, sv_rows);
+}
+
+void count_curve_step(sv_slot* slot0, double cm_per_second, double begin, double t, int n) {
+    double s = plot_x(slot0->l1_since, cm_per_second, begin);
+    double x = plot_x(t, cm_per_second, begin);
+    count_curve_style();
+    ps_pen_to(s, count_level_y(slot0->l1_class), ps_pen_move);
+    ps_pen_to(x, count_level_y(slot0->l1_class), ps_pen_draw);
+    ps_pen_to(x, count_level_y(n), ps_pen_draw);
+    slot0->l1_class = static_cast<char>(n);
+    slot0->l1_since = t;
+}
+
+void count_curve_gap(sv_slot* slot0, double cm_per_second, double begin, double t, int* n) {
+    double s = plot_x(slot0->l1_since, cm_per_second, begin);
+    double x = plot_x(t, cm_per_second, begin);
+    double x1 = plot_x(t + sn_interval, cm_per_second, begin);
+    double x2 = plot_x(t + 2.0 * sn_interval, cm_per_second, begin);
+    count_curve_style();
+    ps_pen_to(s, count_level_y(slot0->l1_class), ps_pen_move);
+    ps_pen_to(x, count_level_y(slot0->l1_class), ps_pen_draw);
+    ps_pen_to(x, count_level_y(*n), ps_pen_draw);
+    ps_pen_to(x1, count_level_y(*n), ps_pen_draw);
+    ps_pen_to(x1, count_level_y(0), ps_pen_draw);
+    ps_pen_to(x2, count_level_y(0), ps_pen_draw);
+    slot0->l1_class = 0;
+    *n = 0;
+    slot0->l1_since = t + 2.0 * sn_interval;
+}
+
+void count_curve_close(const sv_slot* slot0, double cm_per_second, double begin, double t) {
+    double s = plot_x(slot0->l1_since, cm_per_second, begin);
+    double x1 = plot_x(t + sn_interval, cm_per_second, begin);
+    count_curve_style();
+    ps_pen_to(s, count_level_y(slot0->l1_class), ps_pen_move);
+    ps_pen_to(x1, count_level_y(slot0->l1_class), ps_pen_draw);
+    ps_pen_to(x1, count_level_y(0), ps_pen_draw);
+}
+
+void lock_loss_mark(sn_frequency freq, double cm_per_second, double begin, double t, int k,
+                    int sv_rows) {
+    double x = plot_x(t, cm_per_second, begin);
+    ps_paint(0, 0, 0);
+    ps_line_width(mark_width);
+    if (freq == SN_L1) {
+        double f = (sv_rows - k + 1) * row_pitch + frame_bottom;
+        line(x, f - 0.06, x, f - 0.18);
+    } else {
+        double f = (sv_rows - k) * row_pitch + frame_bottom;
+        line(x, f + 0.06, x, f + 0.18);
+    }
+}
+
+double tick_step(double begin, double end) {
+    double span = end - begin;
+    if (std::isnan(span)) span = 0;
+    double step;
+    if (span <= tick_units[11]) {
+        int i = 1;
+        while (tick_units[i] < span) ++i;
+        step = tick_units[i - 1] / tick_divisors[i - 1];
+    } else {
+        // Beyond one week the table has no divisor: one day per started week
+        // of span keeps the axis at a handful of labels.
+        double weeks = std::ceil(span / tick_units[11]);
+        step = tick_units[8] * (std::isfinite(weeks) ? weeks : 1.0);
+        if (!std::isfinite(step)) step = tick_units[8];
+    }
+    if (span / step < 3.0) step /= 2.0;
+    return step;
+}
+
+double first_tick(double begin, double step) {
+    std::tm f = local_fields(begin + step);
+    double offset = 0;
+    if (f.tm_sec < step) offset = f.tm_sec;
+    if (f.tm_min * 60.0 + offset < step) offset += f.tm_min * 60.0;
+    if (f.tm_hour * 3600.0 + offset < step) offset += f.tm_hour * 3600.0;
+    if (f.tm_mday * 86400.0 + offset < step) offset += f.tm_mday * 86400.0;
+    return begin + step - offset;
+}
+
+void tick_text(double t, tick_label* previous, char* text) {
+    std::tm f = local_fields(t);
+    tick_label now = {f.tm_year, f.tm_mon + 1, f.tm_mday, f.tm_hour, f.tm_min};
+    char date[40] = "";
+    char hour[16], minute[16], second[16];
+    std::snprintf(hour, sizeof hour, "%d:", now.hour);
+    std::snprintf(minute, sizeof minute, "%02d:", now.minute);
+    std::snprintf(second, sizeof second, "%02d", f.tm_sec);
+    if (now.year != previous->year || now.month != previous->month || now.day != previous->day) {
+        std::snprintf(date, sizeof date, "%d.%d.%d ", now.day, now.month, now.year);
+    } else if (now.hour == previous->hour) {
+        hour[0] = '\0';
+        if (now.minute == previous->minute) minute[0] = '\0';
+    }
+    *previous = now;
+    std::snprintf(text, tick_text_size, "%s%s%s%s", date, hour, minute, second);
+}
+
+void time_tick(double t, tick_label* previous, double cm_per_second, double begin, int sv_rows) {
+    char label[tick_text_size];
+    tick_text(t, previous, label);
+    double x = plot_x(t, cm_per_second, begin);
+    ps_paint(0, 0, 0);
+    ps_put_text(x, sv_rows * row_pitch + 1.0, 6, label, 30.0, 5, 0);
+    ps_line_width(0);
+    line(x, frame_bottom, x, sv_rows * row_pitch + 0.95);
+}
+
+void time_axis(double cm_per_second, double begin, double end, int sv_rows) {
+    // More labels than this cannot be read on a 26 cm axis; the bound only
+    // guards against a step too small for the magnitude of the time values.
+    constexpr int max_ticks = 2000;
+    ps_select_font(0);
+    double step = tick_step(begin, end);
+    tick_label previous = no_tick_label;
+    time_tick(begin, &previous, cm_per_second, begin, sv_rows);
+    double tick = first_tick(begin, step);
+    for (int i = 0; tick < end && i < max_ticks; ++i) {
+        time_tick(tick, &previous, cm_per_second, begin, sv_rows);
+        tick += step;
+    }
+    time_tick(end, &previous, cm_per_second, begin, sv_rows);
+}
+
+void sn_legend() {
+    ps_select_font(0);
+    char title[] = "signal/noise";
+    ps_put_text(21.5, 0.0, 8, title, 0.0, 2, 0);
+    for (int v = 0; v <= 9; ++v) {
+        const LineStyle& style = run_settings.sn_line_types[v];
+        ps_line_width(style.width);
+        ps_paint(style.grey, style.grey, style.grey);
+        line(18.0 + v * 0.7, 0.3, 18.0 + (v + 1) * 0.7, 0.3);
+        char digit[4];
+        std::snprintf(digit, sizeof digit, "%1d", v);
+        ps_paint(0, 0, 0);
+        ps_put_text(18.0 + v * 0.7 + 0.35, 0.4, 8, digit, 0.0, 2, 0);
+    }
+}
+
+char* format_time_value(double t, char* buffer) {
+    std::tm f = local_fields(t);
+    std::snprintf(buffer, time_text_size, "%02d.%02d.%2d %02d:%02d:%02d", f.tm_mday,
+                  f.tm_mon + 1, f.tm_year, f.tm_hour, f.tm_min, f.tm_sec);
+    return buffer;
+}

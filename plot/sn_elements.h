@@ -1,0 +1,106 @@
+// Drawing elements of the signal/noise page: page geometry, the satellite
+// slot table, the L1/L2 line segments, the satellite-count curve, loss-of-lock
+// marks, the time axis, the legend and the text form of a time value.
+//
+// All coordinates are centimetres of the page. A time value t lies at
+// x(t) = 2.0 + (t - begin) * cm_per_second. The elements write into the
+// PostScript document the page has opened.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Number of slots: slot 0 is the satellite-count curve, 1 to 30 are rows.
+inline constexpr int sv_slot_count = 31;
+inline constexpr int sv_row_slots = sv_slot_count - 1;
+// Rows the frame is laid out for at most.
+inline constexpr int sv_frame_rows = 27;
+
+// Line state of one row. In slot 0 only l1_since (start of the current count
+// level) and l1_class (the count level as a small number) are used.
+struct sv_slot {
+    std::int32_t satocc_no;  // satellite occupation of the row; 0 when empty
+    double l1_since;         // start of the open L1 segment
+    char l1_class;           // S/N character of the open L1 segment, 0 = none
+    char l1_next;            // S/N character seen in this epoch, 0 = not observed
+    double l2_since;
+    char l2_class;
+    char l2_next;
+};
+
+enum sn_frequency { SN_L1, SN_L2 };
+
+// Interval of the occupation on the page in whole seconds; the segment and
+// count-curve elements end lines one interval after the last epoch.
+extern int sn_interval;
+
+double plot_x(double t, double cm_per_second, double begin);
+// Height of the L1 or L2 line of the row with index `row` (0 = top row).
+double row_line_y(sn_frequency freq, int row, int sv_rows);
+// Height of count level m.
+double count_level_y(int m);
+
+// Sets paint and line width for an S/N class ("0" to "9"; anything else is
+// drawn like "0").
+void sn_class_style(char sn_class);
+
+// The slot 1 to 30 whose satocc_no equals `satocc_no`, or 0 (also for 0,
+// which names no record).
+int find_sv_slot(const sv_slot* slots, std::int32_t satocc_no);
+
+// Segment of one row and frequency. `row` is the row index (slot number - 1).
+// change: ends the open segment at t and opens one of the next class at t.
+void segment_change(sv_slot* slot, sn_frequency freq, double cm_per_second, double begin,
+                    double t, int row, int sv_rows);
+// gap: t is already two intervals past the last epoch; the open segment ends
+// one interval after that epoch (t - interval) and the row has no segment.
+void segment_gap(sv_slot* slot, sn_frequency freq, double cm_per_second, double begin, double t,
+                 int row, int sv_rows);
+// close: draws the open segment up to t + interval; the slot is unchanged.
+void segment_close(const sv_slot* slot, sn_frequency freq, double cm_per_second, double begin,
+                   double t, int row, int sv_rows);
+
+// Satellite-count step curve on slot 0.
+void count_curve_step(sv_slot* slot0, double cm_per_second, double begin, double t, int n);
+void count_curve_gap(sv_slot* slot0, double cm_per_second, double begin, double t, int* n);
+void count_curve_close(const sv_slot* slot0, double cm_per_second, double begin, double t);
+
+// Short vertical mark at t for a loss of lock on row k (1 = top row).
+void lock_loss_mark(sn_frequency freq, double cm_per_second, double begin, double t, int k,
+                    int sv_rows);
+
+// Spacing of the time-axis ticks in seconds for the span begin to end;
+// always finite and positive.
+double tick_step(double begin, double end);
+
+// First tick after begin for a given step, aligned on local time: on whole
+// seconds, minutes, hours or days, whichever the step still exceeds.
+double first_tick(double begin, double step);
+
+// Calendar fields of the previous time label; a label repeats only the parts
+// that changed.
+struct tick_label {
+    int year;    // years since 1900
+    int month;   // 1 to 12
+    int day;
+    int hour;
+    int minute;
+};
+// Fields that make the next label carry the date.
+inline constexpr tick_label no_tick_label = {-1, -1, -1, -1, -1};
+
+inline constexpr std::size_t tick_text_size = 96;
+// Label text of a tick at t given the previous label; updates `previous`.
+void tick_text(double t, tick_label* previous, char* text);
+// Label and grid line of one tick.
+void time_tick(double t, tick_label* previous, double cm_per_second, double begin, int sv_rows);
+// The time axis: labels at begin, at every tick strictly before end, and at end.
+void time_axis(double cm_per_second, double begin, double end, int sv_rows);
+
+// Legend of the ten S/N line styles below the plot.
+void sn_legend();
+
+// "dd.mm.yy hh:mm:ss" of a time value in local time (the year as years since
+// 1900, so 2000 prints as 100). `buffer` holds at least time_text_size bytes.
+inline constexpr std::size_t time_text_size = 80;
+char* format_time_value(double t, char* buffer);

@@ -1,0 +1,294 @@
+#include "plot/sn_elements.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "front/run_settings.h"
+#include "obsdb/schema.h"
+#include "pslib/pslib.h"
+#include "tests/testkit/testkit.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// An open document in a scratch folder; lines() returns what a group of
+// element calls adds to it.
+class Page {
+public:
+    Page() : path_(dir_.file("page.ps")) {
+        const int white[3] = {255, 255, 255};
+        ps_begin_document(path_.c_str(), 0, 0, 0.0, 0.0, 1.0, 1.0, 1, 300, ps_unit_cm, 20.0, white,
+                          nullptr);
+    }
+    ~Page() { ps_end_document(1); }
+
+    Lines lines(const std::function<void()>& calls) {
+        std::fflush(ps_state.out);
+        std::size_t before = testkit::read_file(path_).size();
+        calls();
+        std::fflush(ps_state.out);
+        return testkit::lines_of(testkit::read_file(path_).substr(before));
+    }
+
+private:
+    testkit::ScratchDir dir_;
+    std::string path_;
+};
+
+// With begin 1000 and one centimetre per second, time 1000 + s lies at
+// 600 + 300 * s PostScript units. Three rows: L1 of row 0 at 2.45 cm (735),
+// L2 of row 0 at 2.25 cm (675), L1 of row 2 at 1.15 cm (345).
+constexpr double begin = 1000.0;
+constexpr double cps = 1.0;
+constexpr int rows = 3;
+
+sv_slot slot_with(char l1, char l2, double since) {
+    sv_slot slot{};
+    slot.satocc_no = 72;
+    slot.l1_class = l1;
+    slot.l2_class = l2;
+    slot.l1_since = slot.l2_since = since;
+    return slot;
+}
+
+class SnElements : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = run_settings;
+        sn_interval = 10;
+    }
+    void TearDown() override { run_settings = saved_; }
+    RunSettings saved_;
+    Page page_;
+};
+
+TEST_F(SnElements, SegmentChangeDrawsTheEndedSegmentInItsClassStyle) {
+    sv_slot slot = slot_with('4', '7', 1000.0);
+    slot.l1_next = '7';
+    EXPECT_EQ(page_.lines([&] { segment_change(&slot, SN_L1, cps, begin, 1010.0, 0, rows); }),
+              (Lines{"S 0.314 A", "S 24 W", "600 735 M", "3000 0 D"}));
+    EXPECT_EQ(slot.l1_class, '7');
+    EXPECT_EQ(slot.l1_since, 1010.0);
+
+    slot.l2_next = '2';
+    EXPECT_EQ(page_.lines([&] { segment_change(&slot, SN_L2, cps, begin, 1004.0, 2, rows); }),
+              (Lines{"S 0 A", "S 40 W", "600 285 M", "1200 0 D"}));
+    EXPECT_EQ(slot.l2_class, '2');
+    EXPECT_EQ(slot.l2_since, 1004.0);
+}
+
+TEST_F(SnElements, SegmentChangeWithoutOpenSegmentOnlyStartsOne) {
+    sv_slot slot = slot_with(0, 0, 1000.0);
+    slot.l1_next = '5';
+    EXPECT_TRUE(page_.lines([&] { segment_change(&slot, SN_L1, cps, begin, 1003.0, 0, rows); })
+                    .empty());
+    EXPECT_EQ(slot.l1_class, '5');
+    EXPECT_EQ(slot.l1_since, 1003.0);
+}
+
+TEST_F(SnElements, SegmentGapEndsOneIntervalAfterTheLastEpoch) {
+    // The page passes t already two intervals past the last epoch (1005).
+    sv_slot slot = slot_with('9', 0, 1000.0);
+    slot.l1_next = '9';
+    slot.l2_next = '3';
+    EXPECT_EQ(page_.lines([&] { segment_gap(&slot, SN_L1, cps, begin, 1025.0, 0, rows); }),
+              (Lines{"S 0 A", "S 40 W", "600 735 M", "4500 0 D"}));
+    EXPECT_EQ(slot.l1_class, 0);
+    EXPECT_EQ(slot.l1_next, 0);
+    EXPECT_EQ(slot.l1_since, 1015.0);
+
+    // No open segment: nothing drawn, the seen class stays for the epoch.
+    EXPECT_TRUE(page_.lines([&] { segment_gap(&slot, SN_L2, cps, begin, 1025.0, 0, rows); })
+                    .empty());
+    EXPECT_EQ(slot.l2_next, '3');
+    EXPECT_EQ(slot.l2_since, 1015.0);
+}
+
+TEST_F(SnElements, SegmentCloseLeavesTheSlotSoASecondCallDrawsTheSameLine) {
+    sv_slot slot = slot_with('0', '8', 1002.0);
+    const sv_slot before = slot;
+    Lines first = page_.lines([&] {
+        segment_close(&slot, SN_L1, cps, begin, 1010.0, 1, rows);
+        segment_close(&slot, SN_L2, cps, begin, 1010.0, 1, rows);
+    });
+    EXPECT_EQ(first, (Lines{"S 0.471 A", "S 12 W", "1200 540 M", "5400 0 D", "S 0 A", "S 40 W",
+                            "1200 480 M", "5400 0 D"}));
+    EXPECT_EQ(page_.lines([&] {
+        segment_close(&slot, SN_L1, cps, begin, 1010.0, 1, rows);
+        segment_close(&slot, SN_L2, cps, begin, 1010.0, 1, rows);
+    }),
+              first);
+    EXPECT_EQ(std::memcmp(&slot, &before, sizeof slot), 0);
+}
+
+TEST_F(SnElements, LineTypeMinusOneDrawsWhiteAndThin) {
+    run_settings.sn_line_types[6] = line_style(-1);
+    sv_slot slot = slot_with('6', 0, 1000.0);
+    EXPECT_EQ(page_.lines([&] { segment_close(&slot, SN_L1, cps, begin, 1000.0, 0, rows); }),
+              (Lines{"S 1 A", "S 0 W", "600 735 M", "3000 0 D"}));
+    Lines legend = page_.lines([] { sn_legend(); });
+    // The sample of digit 6 is drawn white with width 0.
+    auto sample = std::find(legend.begin(), legend.end(), "6660 90 M");
+    ASSERT_NE(sample, legend.end());
+    EXPECT_EQ(*(sample - 2), "S 0 W");
+    EXPECT_EQ(*(sample - 1), "S 1 A");
+}
+
+TEST_F(SnElements, UnknownClassCharactersDrawLikeDigitZero) {
+    sv_slot slot = slot_with('x', 0, 1000.0);
+    EXPECT_EQ(page_.lines([&] { segment_close(&slot, SN_L1, cps, begin, 1000.0, 0, rows); }),
+              (Lines{"S 0.471 A", "S 12 W", "600 735 M", "3000 0 D"}));
+}
+
+TEST_F(SnElements, CountCurveStepGapAndClose) {
+    // Count level m lies at 0.75 + 0.65 m cm: level 0 at 225, 2 at 615, 3 at 810.
+    sv_slot slot0{};
+    slot0.l1_since = 1000.0;
+    slot0.l1_class = 2;
+    EXPECT_EQ(page_.lines([&] { count_curve_step(&slot0, cps, begin, 1004.0, 3); }),
+              (Lines{"S 1 0.392 0.392 C", "S 10 W", "600 615 M", "1200 0 D", "0 195 D"}));
+    EXPECT_EQ(slot0.l1_class, 3);
+    EXPECT_EQ(slot0.l1_since, 1004.0);
+
+    int n = 2;
+    EXPECT_EQ(page_.lines([&] { count_curve_gap(&slot0, cps, begin, 1006.0, &n); }),
+              (Lines{"S 1 0.392 0.392 C", "S 10 W", "1800 810 M", "600 0 D", "0 -195 D",
+                     "3000 0 D", "0 -390 D", "3000 0 D"}));
+    EXPECT_EQ(n, 0);
+    EXPECT_EQ(slot0.l1_class, 0);
+    EXPECT_EQ(slot0.l1_since, 1026.0);
+
+    slot0.l1_class = 2;
+    EXPECT_EQ(page_.lines([&] { count_curve_close(&slot0, cps, begin, 1030.0); }),
+              (Lines{"S 1 0.392 0.392 C", "S 10 W", "8400 615 M", "4200 0 D", "0 -390 D"}));
+    EXPECT_EQ(slot0.l1_class, 2);
+}
+
+TEST_F(SnElements, LockLossMarksSitAboveL1AndBelowL2) {
+    // Row 1 of 3: L1 line at 1.8 cm, L2 line at 1.6 cm.
+    EXPECT_EQ(page_.lines([] {
+        lock_loss_mark(SN_L1, cps, begin, 1002.0, 2, rows);
+        lock_loss_mark(SN_L2, cps, begin, 1002.0, 2, rows);
+    }),
+              (Lines{"S 0 A", "S 4 W", "1200 582 M", "0 -36 D", "S 0 A", "S 4 W", "1200 423 M",
+                     "0 36 D"}));
+}
+
+TEST(FindSvSlot, MatchesRowSlotsOnly) {
+    sv_slot slots[sv_slot_count]{};
+    slots[0].satocc_no = 8;  // slot 0 is the count curve, never a row
+    slots[1].satocc_no = 16;
+    slots[30].satocc_no = 24;
+    EXPECT_EQ(find_sv_slot(slots, 16), 1);
+    EXPECT_EQ(find_sv_slot(slots, 24), 30);
+    EXPECT_EQ(find_sv_slot(slots, 8), 0);
+    EXPECT_EQ(find_sv_slot(slots, 32), 0);
+    EXPECT_EQ(find_sv_slot(slots, 0), 0);  // empty slots hold 0, which names no record
+}
+
+TEST(TickStep, FollowsTheUnitTable) {
+    EXPECT_EQ(tick_step(0, 86400), 7200);
+    EXPECT_EQ(tick_step(0, 3600), 600);
+    EXPECT_EQ(tick_step(0, 20), 5);
+    EXPECT_EQ(tick_step(0, 12), 2.5);
+    EXPECT_EQ(tick_step(0, 10), 1);
+    EXPECT_EQ(tick_step(0, 60), 5);
+    EXPECT_EQ(tick_step(0, 604800), 43200);
+    EXPECT_EQ(tick_step(500, 500), 0.5);
+    EXPECT_EQ(tick_step(500, 100), 0.5);
+}
+
+TEST(TickStep, SpansBeyondOneWeekGetWholeDays) {
+    EXPECT_EQ(tick_step(0, 604801), 2 * 86400);
+    EXPECT_EQ(tick_step(0, 30 * 86400), 5 * 86400);
+    for (double span : {1e7, 1e12, 1e300}) {
+        double step = tick_step(0, span);
+        EXPECT_TRUE(step > 0 && std::isfinite(step)) << span;
+        EXPECT_GE(span / step, 3.0) << span;
+        EXPECT_LE(span / step, 8.0) << span;
+    }
+}
+
+TEST(FirstTick, AlignsOnLocalSecondsMinutesAndHours) {
+    double begin = time_value(2021, 6, 15, 10, 23, 17);
+    EXPECT_EQ(first_tick(begin, 5), time_value(2021, 6, 15, 10, 23, 22));
+    EXPECT_EQ(first_tick(begin, 300), time_value(2021, 6, 15, 10, 28, 0));
+    EXPECT_EQ(first_tick(begin, 3600), time_value(2021, 6, 15, 11, 0, 0));
+    // A fraction of a second in begin stays with every tick.
+    EXPECT_EQ(first_tick(begin + 0.25, 3600), time_value(2021, 6, 15, 11, 0, 0) + 0.25);
+}
+
+std::string tick(double t, tick_label* previous) {
+    char text[tick_text_size];
+    tick_text(t, previous, text);
+    return text;
+}
+
+TEST(TickText, RepeatsOnlyWhatChanged) {
+    tick_label previous = no_tick_label;
+    EXPECT_EQ(tick(time_value(1999, 10, 3, 5, 0, 30), &previous), "3.10.99 5:00:30");
+    EXPECT_EQ(tick(time_value(1999, 10, 3, 5, 10, 0), &previous), "10:00");
+    EXPECT_EQ(tick(time_value(1999, 10, 3, 5, 10, 30), &previous), "30");
+    EXPECT_EQ(tick(time_value(1999, 10, 3, 6, 0, 0), &previous), "6:00:00");
+    EXPECT_EQ(tick(time_value(1999, 10, 3, 23, 59, 50), &previous), "23:59:50");
+    EXPECT_EQ(tick(time_value(1999, 10, 4, 0, 0, 10), &previous), "4.10.99 0:00:10");
+    EXPECT_EQ(tick(time_value(2000, 1, 1, 0, 0, 0), &previous), "1.1.100 0:00:00");
+}
+
+TEST(FormatTimeValue, YearsCountFrom1900) {
+    char text[time_text_size];
+    EXPECT_STREQ(format_time_value(time_value(1999, 10, 3, 5, 0, 30.75), text), "03.10.99 05:00:30");
+    EXPECT_STREQ(format_time_value(time_value(2000, 10, 3, 5, 0, 30), text), "03.10.100 05:00:30");
+}
+
+// Texts of the time labels in an axis.
+std::vector<std::string> axis_labels(const Lines& lines) {
+    std::vector<std::string> labels;
+    for (const std::string& line : lines) {
+        std::size_t open = line.find(") Z");
+        if (open == std::string::npos) continue;
+        labels.push_back(line.substr(line.rfind('(', open) + 1, open - line.rfind('(', open) - 1));
+    }
+    return labels;
+}
+
+TEST_F(SnElements, TimeAxisLabelsBeginTicksAndEnd) {
+    double from = time_value(1999, 10, 3, 5, 0, 30);
+    Lines lines = page_.lines([&] { time_axis(26.0 / 30, from, from + 20, 2); });
+    EXPECT_EQ(axis_labels(lines),
+              (std::vector<std::string>{"3.10.99 5:00:30", "35", "40", "45", "50"}));
+    // Each label has its grid line from the frame bottom to above the frame.
+    ASSERT_GE(lines.size(), 5u);
+    EXPECT_EQ(lines[0], "S 0 A");
+    EXPECT_EQ(lines[2], "S 0 W");
+    EXPECT_EQ(lines[3], "600 210 M");
+    EXPECT_EQ(lines[4], "0 465 D");
+
+    // An empty or inverted span shows only the labels at begin and end.
+    EXPECT_EQ(axis_labels(page_.lines([&] { time_axis(1.0, from, from, 2); })).size(), 2u);
+    EXPECT_EQ(axis_labels(page_.lines([&] { time_axis(1.0, from, from - 60, 2); })).size(), 2u);
+    // Years of span end after a handful of ticks.
+    EXPECT_LE(axis_labels(page_.lines([&] { time_axis(1e-9, from, from + 1e9, 2); })).size(), 10u);
+}
+
+TEST_F(SnElements, LegendShowsTheTenStyles) {
+    Lines lines = page_.lines([] { sn_legend(); });
+    ASSERT_EQ(lines.size(), 1u + 10 * 6);
+    EXPECT_EQ(lines[0], "6450 0 M 85 F0 (signal/noise) E -2 div 0 G Z");
+    EXPECT_EQ((Lines(lines.begin() + 1, lines.begin() + 7)),
+              (Lines{"S 12 W", "S 0.471 A", "5400 90 M", "210 0 D", "S 0 A",
+                     "5505 120 M 85 F0 (0) E -2 div 0 G Z"}));
+    EXPECT_EQ((Lines(lines.begin() + 55, lines.end())),
+              (Lines{"S 40 W", "S 0 A", "7290 90 M", "210 0 D", "S 0 A",
+                     "7395 120 M 85 F0 (9) E -2 div 0 G Z"}));
+}
+
+}  // namespace
