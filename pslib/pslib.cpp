@@ -674,8 +674,10 @@ void put_piece(Line& line, const TextStyle& style, const char* text, std::size_t
 // Walks the pieces of an escaped text. The measuring pass adds up the widths
 // of all pieces on the operand stack; the drawing pass shows them, with the
 // moves of sub- and superscripts and the overstrike pairs.
-void put_pieces(Line& line, const char* text, double s, bool measuring, const char* tail)
+// Returns whether it ended a line.
+bool put_pieces(Line& line, const char* text, double s, bool measuring, const char* tail)
 {
+    bool line_ended = false;
     const double units = ps_state.units;
     TextStyle style = {ps_state.font, ps_state.font, s, false, false, false};
     const char* p = text;
@@ -703,6 +705,7 @@ void put_pieces(Line& line, const char* text, double s, bool measuring, const ch
                     put_piece(line, style, a, static_cast<std::size_t>(b - a), false);
                     line.put(" E -2 div dup 0 G exch ").put(tail);
                     line.put(" sub neg dup 0 lt {pop 0} if 0 G\n");
+                    line_ended = true;
                     piece = rest;
                 }
                 break;
@@ -725,13 +728,19 @@ void put_pieces(Line& line, const char* text, double s, bool measuring, const ch
             case '-':
                 style.sub = !style.sub;
                 style.size = style.sub ? 0.7 * s : s;
-                if (!measuring) line.put("0 ").num(ps_round((style.sub ? -0.3 : 0.3) * s * units)).put(" G\n");
+                if (!measuring) {
+                    line.put("0 ").num(ps_round((style.sub ? -0.3 : 0.3) * s * units)).put(" G\n");
+                    line_ended = true;
+                }
                 piece = p + 1;
                 break;
             case '+':
                 style.sup = !style.sup;
                 style.size = style.sup ? 0.7 * s : s;
-                if (!measuring) line.put("0 ").num(ps_round((style.sup ? 0.3 : -0.3) * s * units)).put(" G\n");
+                if (!measuring) {
+                    line.put("0 ").num(ps_round((style.sup ? 0.3 : -0.3) * s * units)).put(" G\n");
+                    line_ended = true;
+                }
                 piece = p + 1;
                 break;
             case '#':
@@ -750,10 +759,12 @@ void put_pieces(Line& line, const char* text, double s, bool measuring, const ch
                 line.put(" stringwidth pop add ");
             else
                 line.put(' ').put(tail).put('\n');
+            line_ended = !measuring;
         }
         p = end;
         escaped = true;
     }
+    return line_ended;
 }
 
 }  // namespace
@@ -802,8 +813,13 @@ void ps_put_text(double x, double y, int size, char* text, double angle, int jus
             put_pieces(line, converted, s, true, tail);
             line.num(horizontal - 4).put(" div 0 G\n");
         }
-        put_pieces(line, converted, s, false, outline ? "true charpath currentpoint S moveto" : tail);
-        if (angle != 0) line.put("U\n");
+        // An outline stroke ends the current point, which the next piece needs.
+        const char* piece_tail = outline ? "true charpath currentpoint S moveto" : tail;
+        const bool line_ended = put_pieces(line, converted, s, false, piece_tail);
+        if (angle != 0)
+            line.put("U\n");
+        else if (!line_ended)
+            line.put('\n');
     }
     line.flush();
     mem_free(converted);
