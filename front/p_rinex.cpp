@@ -5,6 +5,7 @@
 #include "export/geonap.h"
 #include "front/run_settings.h"
 #include "obsdb/listing.h"
+#include "obsdb/r_rinex.h"
 #include "support/error.h"
 #include "support/version.h"
 
@@ -46,7 +47,8 @@ void run_commands() {
     const RunSettings& s = run_settings;
     if (s.do_read) {
         message("'%s' read into database\n", s.read_file);
-        command_missing('r');  // read_rinex(s.read_file, s.no_obs_data); message("done.\n");
+        read_rinex(s.read_file, s.no_obs_data);
+        message("done.\n");
     }
     if (s.do_list) {
         list_database(s.list_file);

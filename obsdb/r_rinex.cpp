@@ -1,0 +1,727 @@
+#include "obsdb/r_rinex.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "db/mydb.h"
+#include "db/ndx_init.h"
+#include "obsdb/myfopen.h"
+#include "obsdb/schema.h"
+#include "support/error.h"
+
+namespace {
+
+constexpr int line_size = 255;          // line buffer, terminator included
+constexpr int max_types = 64;           // observation types that can be mapped
+constexpr int max_epoch_sats = 999;     // the satellite count field has three digits
+constexpr int sats_per_line = 12;       // satellites on an epoch line or a continuation
+constexpr int sat_list_column = 32;     // where a satellite continuation list starts
+constexpr int fields_per_line = 5;
+constexpr int field_width = 16;
+constexpr int value_width = 14;
+
+enum HeaderCase {
+    H_VERSION, H_PGM, H_COMMENT, H_MARKER_NAME, H_MARKER_NUMBER, H_OBSERVER, H_RECEIVER,
+    H_ANTENNA_TYPE, H_POSITION, H_ANTENNA_DELTA, H_WAVELENGTH, H_TYPES, H_INTERVAL,
+    H_FIRST_OBS, H_LAST_OBS, H_SATELLITES, H_PRN_OBS, H_END_OF_HEADER, H_ION_ALPHA,
+    H_ION_BETA, H_DELTA_UTC, H_LEAP_SECONDS,
+};
+
+const char* const header_labels[] = {
+    "RINEX VERSION / TYPE", "PGM / RUN BY / DATE",  "COMMENT",
+    "MARKER NAME",          "MARKER NUMBER",        "OBSERVER / AGENCY",
+    "REC # / TYPE / VERS",  "ANT # / TYPE",         "APPROX POSITION XYZ",
+    "ANTENNA: DELTA H/E/N", "WAVELENGTH FACT L1/2", "# / TYPES OF OBSERV",
+    "INTERVAL",             "TIME OF FIRST OBS",    "TIME OF LAST OBS",
+    "# OF SATELLITES",      "PRN / # OF OBS",       "END OF HEADER",
+    "ION ALPHA",            "ION BETA",             "DELTA-UTC: A0,A1,T,W",
+    "LEAP SECONDS",         nullptr,
+};
+
+// Their positions are the slots of obs_record::obs.
+const char* const obs_type_names[] = {"C1", "P1", "L1", "P2", "L2", nullptr};
+
+// One record variable per table; the handles write from and read into them.
+sta_record sta;
+cor_record cor;
+rcv_record rcv;
+ant_record ant;
+occ_record occ;
+sat_record sat;
+satocc_record satocc;
+obs_record obs;
+
+DbHandle sta_db{nullptr, nullptr, 0, 0, 0, &sta};
+DbHandle cor_db{nullptr, nullptr, 0, 0, 0, &cor};
+DbHandle rcv_db{nullptr, nullptr, 0, 0, 0, &rcv};
+DbHandle ant_db{nullptr, nullptr, 0, 0, 0, &ant};
+DbHandle occ_db{nullptr, nullptr, 0, 0, 0, &occ};
+DbHandle sat_db{nullptr, nullptr, 0, 0, 0, &sat};
+DbHandle satocc_db{nullptr, nullptr, 0, 0, 0, &satocc};
+DbHandle obs_db{nullptr, nullptr, 0, 0, 0, &obs};
+
+NdxFile* sat_index;
+NdxFile* satocc_index;
+NdxFile* obs_index;
+
+// The observation file, read in large blocks and cut into lines here, so that
+// a line is always one line whatever its length or line end.
+struct LineSource {
+    std::FILE* file;
+    char block[1 << 16];
+    std::size_t pos;
+    std::size_t end;
+    bool at_end;
+};
+LineSource source;
+
+// Satellite occupations of the current file already linked, by satellite
+// identifier, so that an epoch does not search the indexes again for them.
+struct SatLink {
+    char prn[4];
+    long satocc;
+};
+constexpr int sat_links_size = 1024;    // a power of two
+constexpr int sat_links_limit = 768;    // filled beyond this, new ones are not kept
+SatLink sat_links[sat_links_size];
+int sat_links_used;
+
+// The state of the file being read.
+struct Reader {
+    const char* file_name;
+    bool no_obs_data;
+    char line[line_size];
+    long line_count;
+    bool tables_pending;     // epoch tables not yet open
+    bool header_done;        // "END OF HEADER" seen and the occupation stored
+    bool in_data;            // an epoch line has been seen
+    bool epoch_open;         // observation lines belong to the current epoch
+    long occ_number;
+    int epochs_seen;         // distinct epoch times seen, counting up to two
+    double first_time;
+    double second_time;
+    double current_time;
+    int type_map[max_types];
+    int type_count;
+    bool types_seen;         // the first "# / TYPES OF OBSERV" line has been read
+    int types_listed;        // type words taken so far (the list may continue)
+
+    // The current epoch.
+    long epoch_sats[max_epoch_sats];
+    int sat_count;           // satellites announced by the epoch line
+    int sats_listed;         // satellites read from its list so far
+    int sat_pos;             // satellite of the next observation line
+    int sat_lines_pending;   // satellite continuation lines still expected
+    bool listing_event;      // the pending list belongs to an event, not an epoch
+    long records_to_skip;    // special records of an event still to pass over
+
+    // Local time of the last epoch minute converted.
+    int minute_fields[5];
+    double minute_time;
+    bool minute_valid;
+};
+Reader r;
+
+// Reads the next line into r.line without its line end (LF or CR LF). A line
+// longer than the buffer keeps its first characters; the rest is dropped.
+bool read_line() {
+    std::size_t length = 0;
+    bool any = false;
+    for (;;) {
+        if (source.pos == source.end) {
+            if (source.at_end) break;
+            source.end = std::fread(source.block, 1, sizeof source.block, source.file);
+            source.pos = 0;
+            if (source.end == 0) {
+                source.at_end = true;
+                break;
+            }
+        }
+        any = true;
+        const char* start = source.block + source.pos;
+        const std::size_t available = source.end - source.pos;
+        const char* newline = static_cast<const char*>(std::memchr(start, '\n', available));
+        const std::size_t taken = newline ? static_cast<std::size_t>(newline - start) : available;
+        const std::size_t room = line_size - 1 - length;
+        const std::size_t kept = taken < room ? taken : room;
+        std::memcpy(r.line + length, start, kept);
+        length += kept;
+        source.pos += taken;
+        if (newline) {
+            ++source.pos;
+            break;
+        }
+    }
+    if (!any) return false;
+    if (length > 0 && r.line[length - 1] == '\r') --length;
+    r.line[length] = '\0';
+    ++r.line_count;
+    return true;
+}
+
+// Every header label holds two upper-case letters side by side; data lines
+// (numbers, satellite identifiers such as G05) do not, so most lines are
+// settled without searching for the 22 labels.
+int header_case(const char* line) {
+    bool upper_before = false;
+    for (const char* p = line; *p; ++p) {
+        const bool upper = *p >= 'A' && *p <= 'Z';
+        if (upper && upper_before) return find_in_list(line, header_labels);
+        upper_before = upper;
+    }
+    return -1;
+}
+
+// Copies columns [first, first + count) of `line` (as far as the line
+// reaches) into `out`, which holds count + 1 characters.
+void copy_columns(char* out, const char* line, std::size_t first, std::size_t count) {
+    const std::size_t length = std::strlen(line);
+    std::size_t n = 0;
+    if (first < length) n = length - first < count ? length - first : count;
+    std::memcpy(out, line + first, n);
+    out[n] = '\0';
+}
+
+void copy_trimmed(char* out, const char* line, std::size_t first, std::size_t count) {
+    copy_columns(out, line, first, count);
+    trim_blanks(out);
+}
+
+// Ends the program when a record could not be written, rather than linking
+// keys to a record that is not there.
+long append_record(DbHandle* db, const void* record, const char* table) {
+    const long number = db_append(db, record);
+    if (number <= 0) fatal("Write failure on file %s.DAT\n", table);
+    return number;
+}
+
+// Finds the record keyed by the first 17 characters of `text`, or appends
+// `record` under that key; returns its record number.
+long find_or_add(DbHandle* db, const char* text, const void* record, const char* table) {
+    char key[18];
+    std::snprintf(key, sizeof key, "%.17s", text);
+    if (db_find(db, key)) return db->current_index->cur_record;
+    const long number = append_record(db, record, table);
+    db_key_insert(db->current_index, key, number);
+    return number;
+}
+
+void close_header_tables() {
+    db_close(&cor_db);
+    db_close(&rcv_db);
+    db_close(&ant_db);
+    db_close(&sta_db);
+}
+
+// Rejects a file that reaches its data, or its end, without "END OF HEADER":
+// nothing has been added, and the tables are closed so they stay readable.
+[[noreturn]] void reject_headerless() {
+    close_header_tables();
+    db_close(&occ_db);
+    std::fclose(source.file);
+    fatal("'%.60s': no END OF HEADER line\n", r.file_name);
+}
+
+// Stores station, position, receiver, antenna and the occupation.
+void link_occupation() {
+    occ.sta_ref = static_cast<std::int32_t>(find_or_add(&sta_db, sta.marker_name, &sta, table_sta));
+    occ.cor_ref = static_cast<std::int32_t>(append_record(&cor_db, &cor, table_cor));
+    occ.rcv_ref = static_cast<std::int32_t>(find_or_add(&rcv_db, rcv.rcv_number, &rcv, table_rec));
+    occ.ant_ref = static_cast<std::int32_t>(find_or_add(&ant_db, ant.ant_number, &ant, table_ant));
+
+    r.occ_number = append_record(&occ_db, &occ, table_occ);
+    // Occupations are keyed by the first free number from their antenna's
+    // record number on, so the index orders them by antenna, then by reading.
+    char key[24];
+    for (long n = occ.ant_ref;; ++n) {
+        std::snprintf(key, sizeof key, "%08ld", n);
+        if (!db_find(&occ_db, key)) break;
+    }
+    db_key_insert(occ_db.current_index, key, r.occ_number);
+
+    close_header_tables();
+    open_epoch_tables(r.no_obs_data);
+    r.tables_pending = false;
+    r.header_done = true;
+}
+
+// Adds the type words of `text` to the type map, up to the announced count.
+void map_type_words(char* text) {
+    for (char* word = std::strtok(text, " "); word && r.types_listed < r.type_count;
+         word = std::strtok(nullptr, " ")) {
+        if (r.types_listed < max_types)
+            r.type_map[r.types_listed] = find_in_list(word, obs_type_names);
+        ++r.types_listed;
+    }
+}
+
+// The first "# / TYPES OF OBSERV" line gives the count and the first types;
+// lines without a count continue its list until the count is reached. Later
+// lines with a count change nothing.
+void read_types() {
+    char words[line_size];
+    std::strcpy(words, r.line);
+    if (char* label = std::strstr(words, header_labels[H_TYPES])) *label = '\0';
+    int count = 0;
+    int used = 0;
+    const bool has_count = std::sscanf(words, "%d%n", &count, &used) == 1;
+    if (!r.types_seen) {
+        if (!has_count) return;
+        r.types_seen = true;
+        r.type_count = count > 0 ? count : 0;
+        r.types_listed = 0;
+        for (int& slot : r.type_map) slot = -1;
+        map_type_words(words + used);
+    } else if (!has_count) {
+        map_type_words(words);
+    }
+}
+
+// The default line has no satellite count after its two factors (columns
+// 13-18 blank or 0); a line with a count holds factors for single
+// satellites, which are not kept.
+void read_wavelength_factors() {
+    char count_field[7];
+    copy_columns(count_field, r.line, 12, 6);
+    int satellites = 0;
+    if (std::sscanf(count_field, "%d", &satellites) == 1 && satellites != 0) {
+        std::printf("Die abweichenden Wavelength-Facts werden nicht beruecksichtigt.\n");
+        return;
+    }
+    int l1 = occ.wlf_l1;
+    int l2 = occ.wlf_l2;
+    std::sscanf(r.line, "%d %d", &l1, &l2);
+    occ.wlf_l1 = l1;
+    occ.wlf_l2 = l2;
+}
+
+void read_header_line(int label) {
+    const char* line = r.line;
+    switch (label) {
+    case H_VERSION: {
+        char version[line_size] = "";
+        char type[line_size] = "";
+        std::sscanf(line, "%254s %254s", version, type);
+        message("RINEX-file (Version %s, Type %s) found.\n", version, type);
+        break;
+    }
+    case H_MARKER_NAME:
+        std::sscanf(line, "%60s", sta.marker_name);
+        trim_blanks(sta.marker_name);
+        sta.sta_flags = 0;
+        break;
+    case H_MARKER_NUMBER:
+        std::sscanf(line, "%22s", sta.marker_number);
+        trim_blanks(sta.marker_number);
+        break;
+    case H_OBSERVER:
+        copy_columns(occ.observer, line, 0, 20);
+        copy_columns(occ.agency, line, 20, 40);
+        break;
+    case H_RECEIVER:
+        copy_trimmed(rcv.rcv_number, line, 0, 20);
+        copy_trimmed(rcv.rcv_type, line, 20, 20);
+        break;
+    case H_ANTENNA_TYPE:
+        copy_trimmed(ant.ant_number, line, 0, 20);
+        copy_trimmed(ant.ant_type, line, 20, 20);
+        break;
+    case H_POSITION: {
+        double xyz[3] = {cor.pos_x, cor.pos_y, cor.pos_z};
+        std::sscanf(line, "%lf %lf %lf", &xyz[0], &xyz[1], &xyz[2]);
+        cor.pos_x = xyz[0];
+        cor.pos_y = xyz[1];
+        cor.pos_z = xyz[2];
+        cor.cor_flag = ' ';
+        break;
+    }
+    case H_ANTENNA_DELTA: {
+        double hen[3] = {occ.delta_h, occ.delta_e, occ.delta_n};
+        std::sscanf(line, "%lf %lf %lf", &hen[0], &hen[1], &hen[2]);
+        occ.delta_h = hen[0];
+        occ.delta_e = hen[1];
+        occ.delta_n = hen[2];
+        occ.occ_flag = ' ';
+        std::snprintf(occ.rinex_file, sizeof occ.rinex_file, "%s", r.file_name);
+        occ.occ_ordinal = occ_db.appended;
+        break;
+    }
+    case H_WAVELENGTH:
+        read_wavelength_factors();
+        break;
+    case H_TYPES:
+        read_types();
+        break;
+    case H_INTERVAL: {
+        int interval = occ.interval;
+        std::sscanf(line, "%i", &interval);
+        occ.interval = interval;
+        break;
+    }
+    case H_END_OF_HEADER:
+        // A second one (inside event records) must not store the occupation again.
+        if (!r.header_done) link_occupation();
+        break;
+    default:
+        break;
+    }
+}
+
+// Local time value of an epoch; the conversion is done once per minute.
+double epoch_time(int year, int month, int day, int hour, int minute, double seconds) {
+    const int fields[5] = {year, month, day, hour, minute};
+    if (!r.minute_valid || std::memcmp(fields, r.minute_fields, sizeof fields) != 0) {
+        std::memcpy(r.minute_fields, fields, sizeof fields);
+        r.minute_time = time_value(year, month, day, hour, minute, 0);
+        r.minute_valid = true;
+    }
+    if (r.minute_time == -1) return -1;
+    return r.minute_time + seconds;
+}
+
+// The satellite occupation of satellite `id` (three characters) in this
+// occupation, found or added together with the satellite.
+long link_satellite(const char* id) {
+    unsigned hash = 0;
+    for (int i = 0; i < 3; ++i) hash = hash * 131 + static_cast<unsigned char>(id[i]);
+    unsigned slot = hash & (sat_links_size - 1);
+    while (sat_links[slot].satocc != 0) {
+        if (std::memcmp(sat_links[slot].prn, id, 3) == 0) return sat_links[slot].satocc;
+        slot = (slot + 1) & (sat_links_size - 1);
+    }
+
+    char prn[4];
+    std::memcpy(prn, id, 3);
+    prn[3] = '\0';
+    char key[40];
+    long number = 0;
+    db_select_index(&sat_db, sat_index);
+    if (!db_find(&sat_db, prn)) {
+        std::memset(&sat, 0, sizeof sat);
+        std::memcpy(sat.prn, prn, sizeof prn);
+        const long sat_number = append_record(&sat_db, &sat, table_sat);
+        db_key_insert(sat_index, sat.prn, sat_number);
+        std::snprintf(key, sizeof key, "%07ld%07ld", r.occ_number, sat_number);
+    } else {
+        std::snprintf(key, sizeof key, "%07ld%07ld", r.occ_number,
+                      static_cast<long>(sat_index->cur_record));
+        db_select_index(&satocc_db, satocc_index);
+        if (db_find(&satocc_db, key)) number = satocc_index->cur_record;
+    }
+    if (number == 0) {
+        satocc.sat_ref = static_cast<std::int32_t>(sat_index->cur_record);
+        satocc.occ_ref = static_cast<std::int32_t>(r.occ_number);
+        number = append_record(&satocc_db, &satocc, table_satocc);
+        db_key_insert(satocc_index, key, number);
+    }
+
+    if (sat_links_used < sat_links_limit) {
+        std::memcpy(sat_links[slot].prn, prn, sizeof prn);
+        sat_links[slot].satocc = number;
+        ++sat_links_used;
+    }
+    return number;
+}
+
+// Takes up to twelve satellite identifiers (three characters each) from `list`.
+void read_sat_list(const char* list) {
+    const std::size_t length = std::strlen(list);
+    for (int i = 0; i < sats_per_line && r.sats_listed < r.sat_count; ++i) {
+        if (3 * static_cast<std::size_t>(i) + 3 > length) break;
+        if (!r.listing_event) r.epoch_sats[r.sats_listed] = link_satellite(list + 3 * i);
+        ++r.sats_listed;
+    }
+}
+
+// A satellite continuation line: 32 blanks, then the list.
+bool is_sat_continuation(const char* line) {
+    if (std::strlen(line) < sat_list_column + 3) return false;
+    for (int i = 0; i < sat_list_column; ++i)
+        if (line[i] != ' ') return false;
+    return true;
+}
+
+// Lines of one satellite's observations.
+long lines_per_satellite() {
+    const long types = r.type_count;
+    return types <= fields_per_line ? 1 : (types + fields_per_line - 1) / fields_per_line;
+}
+
+// Starts an epoch (flags 0 and 1) or the satellite list of a cycle-slip
+// record (flag 6) from the rest of its line after the flag.
+void start_epoch(const int date[5], double seconds, int flag, const char* rest) {
+    if (!r.header_done) reject_headerless();
+    int count = 0;
+    int used = 0;
+    if (std::sscanf(rest, "%d%n", &count, &used) != 1) used = 0;
+    if (count < 0) count = 0;
+    if (count > max_epoch_sats) count = max_epoch_sats;
+    r.sat_count = count;
+    r.sats_listed = 0;
+    r.sat_pos = 0;
+    r.listing_event = flag == 6;
+    r.epoch_open = !r.listing_event;
+
+    if (r.listing_event) {
+        // Cycle-slip records in observation format follow the list: pass over them.
+        r.records_to_skip = count * lines_per_satellite();
+    } else {
+        if (r.tables_pending) {
+            open_epoch_tables(r.no_obs_data);
+            r.tables_pending = false;
+        }
+        r.current_time = epoch_time(date[0] < 70 ? 2000 + date[0] : 1900 + date[0], date[1],
+                                    date[2], date[3], date[4], seconds);
+        if (r.epochs_seen == 0) {
+            r.first_time = r.current_time;
+            r.epochs_seen = 1;
+        } else if (r.epochs_seen == 1 && r.current_time != r.first_time) {
+            r.second_time = r.current_time;
+            r.epochs_seen = 2;
+        }
+        r.in_data = true;
+    }
+    read_sat_list(rest + used);
+    r.sat_lines_pending = (count + sats_per_line - 1) / sats_per_line - 1;
+    if (r.sat_lines_pending < 0) r.sat_lines_pending = 0;
+}
+
+// Epoch and event lines. Returns false for any other line.
+bool epoch_or_event_line(const char* line) {
+    // Cheap test of the first conversions (a number of at most two
+    // characters followed by a non-digit), which fail for observation lines.
+    const char* p = line;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+    int width = 0;
+    if (*p == '+' || *p == '-') {
+        ++p;
+        ++width;
+    }
+    const bool number_first = *p >= '0' && *p <= '9';
+    if (number_first) {
+        ++p;
+        if (width == 0 && *p >= '0' && *p <= '9') ++p;
+    }
+    if (number_first && *p != '\0' && !(*p >= '0' && *p <= '9')) {
+        int date[5];
+        double seconds = 0;
+        int flag = 0;
+        int used = -1;
+        const int read = std::sscanf(line,
+                                     "%2d%*[^0-9]%2d%*[^0-9]%2d%*[^0-9]%2d%*[^0-9]%2d%*[^0-9.]%lf%d%n",
+                                     &date[0], &date[1], &date[2], &date[3], &date[4], &seconds,
+                                     &flag, &used);
+        if (read == 7 && used >= 0 && line[used] != '\0') {
+            const char* rest = line + used;
+            if (flag == 0 || flag == 1 || flag == 6) {
+                start_epoch(date, seconds, flag, rest);
+                return true;
+            }
+            if (flag >= 2 && flag <= 5) {
+                long count = 0;
+                std::sscanf(rest, "%ld", &count);
+                r.records_to_skip = count > 0 ? count : 0;
+                r.epoch_open = false;
+                return true;
+            }
+            return false;
+        }
+    }
+    // Events without a time: 28 blanks, the flag 2 to 5, the record count.
+    if (std::strlen(line) >= 29 && line[28] >= '2' && line[28] <= '5' &&
+        std::strspn(line, " ") >= 28) {
+        long count = 0;
+        std::sscanf(line + 29, "%ld", &count);
+        r.records_to_skip = count > 0 ? count : 0;
+        r.epoch_open = false;
+        return true;
+    }
+    return false;
+}
+
+// A value field of 14 characters as a decimal number (blanks give 0). Plain
+// fixed-point numbers are converted directly, anything else by strtod; both
+// give the correctly rounded value.
+double field_value(const char* text, std::size_t length) {
+    static const double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                    1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    std::size_t i = 0;
+    while (i < length && text[i] == ' ') ++i;
+    bool negative = false;
+    if (i < length && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+    std::uint64_t mantissa = 0;
+    int digits = 0;
+    int decimals = -1;
+    for (; i < length && text[i] != ' '; ++i) {
+        if (text[i] == '.' && decimals < 0) {
+            decimals = 0;
+        } else if (text[i] >= '0' && text[i] <= '9') {
+            mantissa = mantissa * 10 + static_cast<unsigned>(text[i] - '0');
+            ++digits;
+            if (decimals >= 0) ++decimals;
+        } else {
+            break;
+        }
+    }
+    std::size_t rest = i;
+    while (rest < length && text[rest] == ' ') ++rest;
+    if (digits > 0 && digits <= 15 && rest == length) {
+        const double value = static_cast<double>(mantissa) / powers[decimals > 0 ? decimals : 0];
+        return negative ? -value : value;
+    }
+    char copy[value_width + 1];
+    std::memcpy(copy, text, length);
+    copy[length] = '\0';
+    return std::strtod(copy, nullptr);
+}
+
+// Field `field` of the line: 14 characters of value, loss-of-lock indicator,
+// signal strength. Parts cut off by the end of the line count as blank.
+void read_field(obs_value* out, const char* line, std::size_t length, int field) {
+    const std::size_t start = static_cast<std::size_t>(field) * field_width;
+    out->lli = ' ';
+    out->snr = ' ';
+    out->value = 0;
+    if (start >= length) return;
+    const std::size_t rest = length - start;
+    out->value = field_value(line + start, rest < value_width ? rest : value_width);
+    if (rest > value_width) out->lli = line[start + value_width];
+    if (rest > value_width + 1) out->snr = line[start + value_width + 1];
+}
+
+// The observations of the next satellite of the epoch, on this line and as
+// many continuation lines as the number of types needs.
+void observation_line() {
+    if (!r.epoch_open || r.sat_pos >= r.sats_listed) return;
+    // Types that the file ends before are stored as absent, not as the
+    // previous satellite's values.
+    for (int type = 0; type < r.type_count && type < max_types; ++type)
+        if (r.type_map[type] >= 0) obs.obs[r.type_map[type]] = {0, ' ', ' ', {0, 0}};
+    std::size_t length = std::strlen(r.line);
+    int field = 0;
+    for (int type = 0; type < r.type_count; ++type) {
+        if (field == fields_per_line) {
+            if (!read_line()) break;
+            length = std::strlen(r.line);
+            field = 0;
+        }
+        const int slot = type < max_types ? r.type_map[type] : -1;
+        if (slot >= 0) read_field(&obs.obs[slot], r.line, length, field);
+        ++field;
+    }
+    obs.epoch = r.current_time;
+    obs.satocc_ref = static_cast<std::int32_t>(r.epoch_sats[r.sat_pos]);
+    if (!r.no_obs_data) {
+        const long number = append_record(&obs_db, &obs, table_obs);
+        char key[24];
+        std::snprintf(key, sizeof key, "%08ld", number);
+        db_key_insert(obs_index, key, number);
+    }
+    ++r.sat_pos;
+}
+
+void data_line() {
+    if (r.sat_lines_pending > 0) {
+        if (is_sat_continuation(r.line)) {
+            read_sat_list(r.line + sat_list_column);
+            --r.sat_lines_pending;
+            return;
+        }
+        r.sat_lines_pending = 0;   // the list ends early; this line is something else
+    }
+    if (r.records_to_skip > 0) {
+        --r.records_to_skip;
+        return;
+    }
+    if (epoch_or_event_line(r.line)) return;
+    if (r.in_data) observation_line();
+}
+
+// The interval from the first two distinct epochs of this file, in whole
+// seconds; 0 when there are fewer.
+std::int32_t derived_interval() {
+    if (r.epochs_seen < 2) return 0;
+    const double difference = std::trunc(r.second_time) - std::trunc(r.first_time);
+    if (!(std::fabs(difference) <= INT32_MAX)) return 0;
+    return static_cast<std::int32_t>(difference);
+}
+
+void finish() {
+    std::printf("\n%8ld Zeilen gelesen.\n", r.line_count);
+    db_read(&occ_db, r.occ_number);
+    occ.first_epoch = r.first_time;
+    occ.last_epoch = r.current_time;
+    if (occ.interval == 0) occ.interval = derived_interval();
+    db_rewrite(&occ_db);
+    db_close(&occ_db);
+    db_close(&satocc_db);
+    db_close(&sat_db);
+    std::printf("\nEs wurden %ld Eintraege in der Obs-Datei erzeugt.\n",
+                r.no_obs_data ? 0L : static_cast<long>(obs_db.appended));
+    if (!r.no_obs_data) db_close(&obs_db);
+    std::fclose(source.file);
+}
+
+void reset_state(const char* file_name, bool no_obs_data) {
+    std::memset(&sta, 0, sizeof sta);
+    std::memset(&cor, 0, sizeof cor);
+    std::memset(&rcv, 0, sizeof rcv);
+    std::memset(&ant, 0, sizeof ant);
+    std::memset(&occ, 0, sizeof occ);
+    std::memset(&sat, 0, sizeof sat);
+    std::memset(&satocc, 0, sizeof satocc);
+    std::memset(&obs, 0, sizeof obs);
+    std::memset(sat_links, 0, sizeof sat_links);
+    sat_links_used = 0;
+    std::memset(&r, 0, sizeof r);
+    r.file_name = file_name;
+    r.no_obs_data = no_obs_data;
+    r.tables_pending = true;
+    for (int& slot : r.type_map) slot = -1;
+}
+
+}  // namespace
+
+void open_epoch_tables(bool no_obs_data) {
+    table_open_fill(&satocc_db, table_satocc, sizeof(satocc_record), true);
+    satocc_index = satocc_db.current_index;
+    table_open_fill(&sat_db, table_sat, sizeof(sat_record), true);
+    sat_index = sat_db.current_index;
+    if (!no_obs_data) {
+        table_open_fill(&obs_db, table_obs, sizeof(obs_record), true);
+        obs_index = obs_db.current_index;
+    }
+}
+
+void read_rinex(const char* file_name, bool no_obs_data) {
+    std::FILE* file = checked_open(file_name, "rt");
+    reset_state(file_name, no_obs_data);
+    source.file = file;
+    source.pos = source.end = 0;
+    source.at_end = false;
+
+    table_open_fill(&sta_db, table_sta, sizeof(sta_record), true);
+    table_open_fill(&cor_db, table_cor, sizeof(cor_record), false);
+    table_open_fill(&ant_db, table_ant, sizeof(ant_record), true);
+    table_open_fill(&rcv_db, table_rec, sizeof(rcv_record), true);
+    table_open_fill(&occ_db, table_occ, sizeof(occ_record), true);
+
+    while (read_line()) {
+        if (r.line_count % 100 == 0) {
+            std::fputc('.', stdout);
+            std::fflush(stdout);
+        }
+        const int label = header_case(r.line);
+        if (label >= 0) {
+            read_header_line(label);
+            if (r.records_to_skip > 0) --r.records_to_skip;
+        } else {
+            data_line();
+        }
+    }
+    if (!r.header_done) reject_headerless();
+    finish();
+}
