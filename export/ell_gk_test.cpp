@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <numbers>
+#include <string>
 
 namespace {
 
@@ -109,47 +111,33 @@ TEST(RadToDms, PacksDegreesMinutesSeconds) {
     EXPECT_EQ(axis_distance(3.0, -4.0), 5.0);
 }
 
+// The parts of a packed angle as "sign degrees minutes seconds" text.
+static std::string split_text(double packed, int decimals) {
+    const dms_parts p = dms_split(packed, decimals);
+    char text[80];
+    std::snprintf(text, sizeof text, "%c%.0f %.0f %.*f", p.negative ? '-' : '+', p.degrees,
+                  p.minutes, decimals, p.seconds);
+    return text;
+}
+
 TEST(DmsSplit, MinuteBoundariesAndCarries) {
     // 33.15 lies just below its decimal value as a double.
-    dms_parts p = dms_split(33.15, 5);
-    EXPECT_FALSE(p.negative);
-    EXPECT_EQ(p.degrees, 33);
-    EXPECT_EQ(p.minutes, 15);
-    EXPECT_EQ(p.seconds, 0.0);
-
-    p = dms_split(rad_to_dms((33.0 + 15.0 / 60) * deg), 5);
-    EXPECT_EQ(p.degrees, 33);
-    EXPECT_EQ(p.minutes, 15);
-    EXPECT_EQ(p.seconds, 0.0);
-
+    EXPECT_EQ(split_text(33.15, 5), "+33 15 0.00000");
+    EXPECT_EQ(split_text(rad_to_dms((33.0 + 15.0 / 60) * deg), 5), "+33 15 0.00000");
     // 10°59'59.9999999" rounds up to the next degree at five decimals.
-    p = dms_split(10.5959999999999, 5);
-    EXPECT_EQ(p.degrees, 11);
-    EXPECT_EQ(p.minutes, 0);
-    EXPECT_EQ(p.seconds, 0.0);
+    EXPECT_EQ(split_text(10.5959999999999, 5), "+11 0 0.00000");
+    EXPECT_EQ(split_text(-10.3, 5), "-10 30 0.00000");
+    EXPECT_EQ(split_text(rad_to_dms(-0.5 * deg), 5), "-0 30 0.00000");
+    EXPECT_EQ(split_text(179.5959123456, 6), "+179 59 59.123456");
+    EXPECT_EQ(split_text(52.1530, 0), "+52 15 30");
 
-    p = dms_split(-10.3, 5);
-    EXPECT_TRUE(p.negative);
-    EXPECT_EQ(p.degrees, 10);
-    EXPECT_EQ(p.minutes, 30);
-    EXPECT_EQ(p.seconds, 0.0);
-
-    p = dms_split(179.5959123456, 6);
-    EXPECT_EQ(p.degrees, 179);
-    EXPECT_EQ(p.minutes, 59);
-    EXPECT_NEAR(p.seconds, 59.123456, 1e-9);
-
-    p = dms_split(std::nan(""), 5);
+    const dms_parts p = dms_split(std::nan(""), 5);
     EXPECT_TRUE(std::isnan(p.degrees) && std::isnan(p.minutes) && std::isnan(p.seconds));
 }
 
 TEST(DmsSplit, ItalianStationParts) {
     double lat = 0, lon = 0, h = 0;
     ASSERT_EQ(xyz_to_geodetic(4449541.1, 723423.5, 4497127.0, grs80(), &lat, &lon, &h), 1);
-    const dms_parts la = dms_split(rad_to_dms(lat), 5);
-    const dms_parts lo = dms_split(rad_to_dms(lon), 5);
-    char text[80];
-    std::snprintf(text, sizeof text, "%.0f %.0f %.5f / %.0f %.0f %.5f", la.degrees, la.minutes,
-                  la.seconds, lo.degrees, lo.minutes, lo.seconds);
-    EXPECT_STREQ(text, "45 7 24.44251 / 9 14 4.43957");
+    EXPECT_EQ(split_text(rad_to_dms(lat), 5), "+45 7 24.44251");
+    EXPECT_EQ(split_text(rad_to_dms(lon), 5), "+9 14 4.43957");
 }
