@@ -2,6 +2,7 @@
 // order of the command steps.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -139,4 +140,17 @@ TEST(Cli, CommandsRunInTheFixedOrder) {
     EXPECT_TRUE(starts_with(r.err, "create plots for all occupations\n")) << r.err;
     for (const char* later : {"done.", "cycles slips"})
         EXPECT_EQ(r.err.find(later), std::string::npos) << later;
+}
+
+// A read in the same run is seen by the listing and the export that follow it.
+TEST(Cli, LaterCommandsSeeWhatTheReadStored) {
+    ScratchDir dir;
+    testkit::copy_test_data("KOSG0010.95O", dir.path());
+    auto r = run_lumerak({"-i", "-aCAMP", "-sList", "-rKOSG0010.95O"}, dir.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(starts_with(r.err, "'KOSG0010.95O' read into database\n")) << r.err;
+    const std::string tail = "done.\ncreate GEONAP-Database 'CAMP'\ndone.\ncycles slips\ndone.\n";
+    EXPECT_EQ(r.err.substr(r.err.size() - std::min(r.err.size(), tail.size())), tail);
+    EXPECT_NE(testkit::read_file(dir.file("List")).find("KOSG"), std::string::npos);
+    EXPECT_NE(testkit::read_file(dir.file("CAMP.STA")).find("KOSG"), std::string::npos);
 }
