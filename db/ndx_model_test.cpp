@@ -1,0 +1,134 @@
+// Random keys against an ordered in-memory model, in each duplicate mode,
+// with the index closed and reopened between batches.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "db/ndx_init.h"
+#include "tests/testkit/testkit.h"
+
+namespace {
+
+using Model = std::multimap<std::string, long>;
+
+std::string random_key(std::mt19937& rng) {
+    // A small alphabet gives many shared prefixes and equal keys; the high
+    // byte checks that keys order as unsigned bytes.
+    static const char alphabet[] = {'A', 'B', 'C', 'a', '0', '\xE4'};
+    std::uniform_int_distribution<int> length(0, 17);
+    std::uniform_int_distribution<int> letter(0, sizeof alphabet - 1);
+    std::string key(static_cast<std::size_t>(length(rng)), ' ');
+    for (char& c : key) c = alphabet[letter(rng)];
+    return key;
+}
+
+void expect_walk_matches(NdxFile* index, const Model& model) {
+    auto it = model.begin();
+    long n = ndx_first(index);
+    for (; n != 0; n = ndx_next(index), ++it) {
+        ASSERT_NE(it, model.end()) << "walk longer than the model";
+        ASSERT_EQ(index->cur_key, it->first);
+        ASSERT_EQ(n, it->second) << "key '" << it->first << "'";
+    }
+    EXPECT_EQ(it, model.end()) << "walk ended early";
+}
+
+void expect_finds_match(NdxFile* index, const Model& model, const std::vector<std::string>& keys,
+                        std::mt19937& rng) {
+    std::uniform_int_distribution<std::size_t> pick(0, keys.size() - 1);
+    for (int i = 0; i < 300; ++i) {
+        std::string text;
+        if (i % 3 == 0) {
+            text = random_key(rng).substr(0, 4);
+        } else {
+            const std::string& key = keys[pick(rng)];
+            text = key.substr(0, key.size() - (key.size() > 0 ? i % 3 : 0));
+        }
+        auto first = model.lower_bound(text);
+        const bool present = first != model.end() && first->first.compare(0, text.size(), text) == 0;
+        const long found = ndx_find(index, text.c_str());
+        if (!present) {
+            ASSERT_EQ(found, 0) << "text '" << text << "'";
+            continue;
+        }
+        ASSERT_EQ(found, first->second) << "text '" << text << "'";
+        ASSERT_EQ(index->cur_key, first->first);
+        // The walk goes on from the entry found.
+        for (int step = 0; step < 3; ++step) {
+            ++first;
+            const long next = ndx_next(index);
+            if (first == model.end()) {
+                ASSERT_EQ(next, 0);
+                break;
+            }
+            ASSERT_EQ(next, first->second);
+        }
+    }
+}
+
+void run_model(int dup_mode, unsigned seed) {
+    testkit::ScratchDir dir;
+    const std::string path = dir.file("zzM.ID0");
+    std::mt19937 rng(seed);
+    Model model;
+    std::vector<std::string> keys;
+    NdxFile* index = ndx_create(path.c_str(), dup_mode);
+    ASSERT_NE(index, nullptr);
+    EXPECT_EQ(ndx_first(index), 0);
+    EXPECT_EQ(ndx_find(index, ""), 0);
+    long record = 0;
+    for (int batch = 0; batch < 8; ++batch) {
+        for (int i = 0; i < 4000; ++i) {
+            const std::string key = random_key(rng);
+            keys.push_back(key);
+            record += 72;
+            const long result = ndx_insert(index, key.c_str(), record);
+            auto equal = model.find(key);
+            if (dup_mode == 0 && equal != model.end()) {
+                ASSERT_EQ(result, 0) << "duplicate '" << key << "' accepted";
+                ASSERT_EQ(index->cur_record, equal->second);
+                continue;
+            }
+            ASSERT_EQ(result, record);
+            ASSERT_EQ(index->cur_key, key);
+            if (dup_mode == 2)
+                model.emplace_hint(model.lower_bound(key), key, record);
+            else
+                model.emplace(key, record);
+        }
+        expect_walk_matches(index, model);
+        expect_finds_match(index, model, keys, rng);
+        ndx_close(index);
+        index = ndx_open(path.c_str());
+        ASSERT_NE(index, nullptr);
+        ASSERT_EQ(index->dup_mode, dup_mode);
+    }
+    expect_walk_matches(index, model);
+    ndx_close(index);
+    EXPECT_FALSE(cache_ready);
+}
+
+}  // namespace
+
+TEST(IndexModel, UniqueKeys) { run_model(0, 11); }
+TEST(IndexModel, DuplicatesAfterEqualKeys) { run_model(1, 12); }
+TEST(IndexModel, DuplicatesBeforeEqualKeys) { run_model(2, 13); }
+
+TEST(IndexModel, SameKeyAndRecordStoredOnceInDuplicateModes) {
+    testkit::ScratchDir dir;
+    for (int mode : {1, 2}) {
+        const std::string path = dir.file("zzD" + std::to_string(mode));
+        NdxFile* index = ndx_create(path.c_str(), mode);
+        EXPECT_EQ(ndx_insert(index, "K", 72), 72);
+        EXPECT_EQ(ndx_insert(index, "K", 72), 72);
+        EXPECT_EQ(ndx_insert(index, "K", 144), 144);
+        EXPECT_EQ(ndx_insert(index, "J", 216), 216);
+        std::vector<long> walk;
+        for (long n = ndx_first(index); n != 0; n = ndx_next(index)) walk.push_back(n);
+        EXPECT_EQ(walk, (mode == 1 ? std::vector<long>{216, 72, 144} : std::vector<long>{216, 144, 72}));
+        ndx_close(index);
+    }
+}
