@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <ctime>
-#include <regex>
 
 #include "pslib/pslib_test_util.h"
 
@@ -90,15 +89,22 @@ TEST(PsDocument, HeaderWithoutDocumentInformation)
         EXPECT_EQ(lines[1], "%%BoundingBox: 0 0 612 792");
         EXPECT_EQ(lines[2], "%%Title: pslib v2.3 document");
         EXPECT_EQ(lines[3], "%%Creator: ???");
-        const std::regex date("%%CreationDate: (Sun|Mon|Tue|Wed|Thu|Fri|Sat) "
-                              "(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
-                              "([0-9]{2}) [0-9]{2}:[0-9]{2}:[0-9]{2} ([0-9]{4})");
-        std::smatch m;
-        ASSERT_TRUE(std::regex_match(lines[4], m, date)) << lines[4];
+        // "%%CreationDate: Www Mmm dd hh:mm:ss yyyy" in English.
+        const std::string& date = lines[4];
+        ASSERT_EQ(date.size(), 16u + 24u) << date;
+        EXPECT_EQ(date.substr(0, 16), "%%CreationDate: ");
+        const std::string weekdays = "SunMonTueWedThuFriSat";
+        const std::string months = "JanFebMarAprMayJunJulAugSepOctNovDec";
         std::tm t = {};
         localtime_r(&now, &t);
-        EXPECT_EQ(std::stoi(m[4].str()), t.tm_year + 1900);
-        EXPECT_EQ(std::stoi(m[3].str()), t.tm_mday);
+        EXPECT_EQ(date.substr(16, 3), weekdays.substr(static_cast<std::size_t>(t.tm_wday) * 3, 3));
+        EXPECT_EQ(date.substr(20, 3), months.substr(static_cast<std::size_t>(t.tm_mon) * 3, 3));
+        char day[32];
+        std::snprintf(day, sizeof day, " %02d %02d:", t.tm_mday, t.tm_hour);
+        EXPECT_EQ(date.substr(23, 7), day);
+        EXPECT_EQ(date.substr(29, 1) + date.substr(32, 1), "::");
+        EXPECT_EQ(date.substr(35, 1), " ");
+        EXPECT_EQ(date.substr(36), std::to_string(t.tm_year + 1900));
         EXPECT_EQ(lines[5], "%%Orientation: Portrait");
         EXPECT_EQ(lines[6], "%%EndComments");
         EXPECT_EQ(lines[7], "");
