@@ -1,0 +1,116 @@
+// Occupations with chosen observations for the plot tests: the station,
+// receiver, antenna, occupation and satellite records go in through
+// CampaignFill, the observations (with their S/N and loss-of-lock
+// characters) through the observation table's own handle.
+#pragma once
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "obsdb/schema.h"
+#include "tests/campaign_fill.h"
+
+namespace plottest {
+
+// One observation: satellite index (0 = first satellite of the occupation),
+// seconds after the occupation's start, S/N and loss-of-lock characters.
+struct Obs {
+    int sat;
+    double at;
+    char l1_snr;
+    char l2_snr;
+    char l1_lli = ' ';
+    char l2_lli = ' ';
+    std::int32_t satocc_override = 0;  // stored instead of the real link when not 0
+};
+
+struct OccSpec {
+    const char* station = "TP27";
+    double start = 0;  // time value of the first epoch
+    int interval = 0;
+    int satellites = 1;
+    double x = 4449541.1, y = 723423.5, z = 4497127.0;
+    std::vector<Obs> obs;
+};
+
+struct Made {
+    long occupation;
+    std::vector<long> satocc;  // record numbers, by satellite index
+};
+
+inline void append_observations(const OccSpec& spec, const Made& made) {
+    obs_record obs{};
+    DbHandle db{nullptr, nullptr, 0, 0, 0, &obs};
+    table_open_fill(&db, table_obs, sizeof obs, true);
+    for (const Obs& o : spec.obs) {
+        std::memset(&obs, 0, sizeof obs);
+        obs.satocc_ref = o.satocc_override != 0
+                             ? o.satocc_override
+                             : static_cast<std::int32_t>(made.satocc.at(static_cast<std::size_t>(o.sat)));
+        obs.epoch = spec.start + o.at;
+        for (obs_value& v : obs.obs) v.lli = v.snr = ' ';
+        obs.obs[OBS_L1] = {1.0, o.l1_lli, o.l1_snr, {0, 0}};
+        obs.obs[OBS_L2] = {2.0, o.l2_lli, o.l2_snr, {0, 0}};
+        long number = db_append(&db, &obs);
+        char key[24];
+        std::snprintf(key, sizeof key, "%08ld", number);
+        db_key_insert(db.current_index, key, number);
+    }
+    db_close(&db);
+}
+
+// Adds occupations in order to the database of the current folder, sharing
+// one receiver and one antenna; stations of the same name are one record.
+inline std::vector<Made> add_occupations(const std::vector<OccSpec>& specs) {
+    std::vector<Made> made;
+    {
+        testkit::CampaignFill fill;
+        long rcv = fill.receiver("R100", "TRIMBLE 4000SST");
+        long ant = fill.antenna("A200", "TRM22020.00+GP");
+        std::vector<std::pair<std::string, long>> stations;
+        std::vector<long> sats;
+        for (const OccSpec& spec : specs) {
+            long sta = 0;
+            for (const auto& [name, number] : stations)
+                if (name == spec.station) sta = number;
+            if (sta == 0) {
+                sta = fill.station(spec.station);
+                stations.emplace_back(spec.station, sta);
+            }
+            occ_record& occ = fill.next_occupation();
+            occ.interval = spec.interval;
+            occ.delta_h = 1.5;
+            double last = spec.start;
+            for (const Obs& o : spec.obs)
+                if (spec.start + o.at > last) last = spec.start + o.at;
+            occ.first_epoch = spec.start;
+            occ.last_epoch = last;
+            std::snprintf(occ.rinex_file, sizeof occ.rinex_file, "%s0010.21o", spec.station);
+            Made m{fill.occupation(sta, rcv, ant, spec.x, spec.y, spec.z), {}};
+            for (int i = 0; i < spec.satellites; ++i) {
+                if (static_cast<int>(sats.size()) <= i) {
+                    char prn[16];
+                    std::snprintf(prn, sizeof prn, "G%02d", i + 1);
+                    sats.push_back(fill.satellite(prn));
+                }
+                m.satocc.push_back(fill.satellite_occupation(sats[static_cast<std::size_t>(i)], m.occupation));
+            }
+            made.push_back(m);
+        }
+    }
+    for (std::size_t i = 0; i < specs.size(); ++i) append_observations(specs[i], made[i]);
+    return made;
+}
+
+// Observations of `sats` satellites at every `step` seconds from 0 to
+// `last`, all with the same S/N digit on L1 and L2.
+inline std::vector<Obs> steady(int sats, double step, double last, char snr) {
+    std::vector<Obs> obs;
+    for (double at = 0; at <= last; at += step)
+        for (int s = 0; s < sats; ++s) obs.push_back({s, at, snr, snr});
+    return obs;
+}
+
+}  // namespace plottest
