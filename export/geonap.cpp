@@ -84,9 +84,9 @@ long seen_number(std::vector<std::int32_t>& seen, std::int32_t ref, bool* added)
 // The four-letter GEONAP code of a receiver or antenna type, "????" when
 // zzGN has no row for it. The lookup is a prefix search.
 void geonap_code(const char (&type_name)[21], char (&code)[5]) {
-    char name[21];
-    std::memcpy(name, type_name, sizeof name);
-    name[sizeof name - 1] = '\0';
+    char name[sizeof type_name + 1];
+    std::memcpy(name, type_name, sizeof type_name);
+    name[sizeof type_name] = '\0';
     trim_blanks(name);
     if (db_find(&gn_db, name)) {
         std::memcpy(code, gn.gn_code, sizeof code);
@@ -132,9 +132,9 @@ void write_angle(std::FILE* file, double packed) {
 void write_station(std::FILE* file) {
     std::fprintf(file, "%4.4s 1 ", occ.rinex_file);
 
-    char name[sizeof sta.marker_name];
-    std::memcpy(name, sta.marker_name, sizeof name);
-    name[sizeof name - 1] = '\0';
+    char name[sizeof sta.marker_name + 1];
+    std::memcpy(name, sta.marker_name, sizeof sta.marker_name);
+    name[sizeof sta.marker_name] = '\0';
     trim_blanks(name);
     std::fputc('"', file);
     std::fputs(name, file);

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <ctime>
 #include <numbers>
 #include <string>
 
@@ -77,6 +79,8 @@ void surface_xyz(double lat_deg, double lon_deg, double* x, double* y, double* z
 }  // namespace
 
 TEST(GeonapExport, TwoOccupationsOfOneStation) {
+    setenv("TZ", "Europe/Berlin", 1);  // the years depend on the local time
+    tzset();
     ScratchDir dir;
     InDir in(dir.path());
     {

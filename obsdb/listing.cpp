@@ -36,34 +36,34 @@ void write_section(std::FILE* out, const char* title, DbHandle* db, WriteLine wr
     }
 }
 
-// Text fields are printed with a precision of their width less one, so a
-// record without its terminator cannot run into the next field.
+// Text fields are printed with their width as precision, so a record without
+// its terminator cannot run into the next field.
 void write_sections(std::FILE* out) {
     write_section(out, "Occupation:\n", &occ_db, [out](long count, long number) {
         std::fprintf(out,
-                     "%3ld %4ld %4ld %4ld %4ld %4ld %5.3lf %5.3lf %5.3lf %2ld %2ld %2ld %10.20s "
-                     "%10.40s %10.80s %10.2lf %10.2lf\n",
+                     "%3ld %4ld %4ld %4ld %4ld %4ld %5.3lf %5.3lf %5.3lf %2ld %2ld %2ld %10.21s "
+                     "%10.41s %10.81s %10.2lf %10.2lf\n",
                      count, number, long{occ.sta_ref}, long{occ.cor_ref}, long{occ.rcv_ref},
                      long{occ.ant_ref}, occ.delta_h, occ.delta_e, occ.delta_n, long{occ.interval},
                      long{occ.wlf_l1}, long{occ.wlf_l2}, occ.observer, occ.agency, occ.rinex_file,
                      occ.first_epoch, occ.last_epoch);
     });
     write_section(out, "Station:\n", &sta_db, [out](long count, long number) {
-        std::fprintf(out, "%2ld %4ld %4ld %.60s %.22s\n", count, number, long{sta.sta_flags},
+        std::fprintf(out, "%2ld %4ld %4ld %.61s %.23s\n", count, number, long{sta.sta_flags},
                      sta.marker_name, sta.marker_number);
     });
     write_section(out, "Receiver:\n", &rcv_db, [out](long count, long number) {
-        std::fprintf(out, "%2ld %4ld %.20s %.20s\n", count, number, rcv.rcv_number, rcv.rcv_type);
+        std::fprintf(out, "%2ld %4ld %.21s %.21s\n", count, number, rcv.rcv_number, rcv.rcv_type);
     });
     write_section(out, "Antenna:\n", &ant_db, [out](long count, long number) {
-        std::fprintf(out, "%2ld %4ld %.20s %.20s\n", count, number, ant.ant_number, ant.ant_type);
+        std::fprintf(out, "%2ld %4ld %.21s %.21s\n", count, number, ant.ant_number, ant.ant_type);
     });
     write_section(out, "SatOccu:\n", &satocc_db, [out](long count, long number) {
         std::fprintf(out, "%2ld %4ld %4ld %4ld\n", count, number, long{satocc.sat_ref},
                      long{satocc.occ_ref});
     });
     write_section(out, "Sats:\n", &sat_db, [out](long count, long number) {
-        std::fprintf(out, "%2ld %4ld %.15s %.80s\n", count, number, sat.prn, sat.sat_text);
+        std::fprintf(out, "%2ld %4ld %.16s %.81s\n", count, number, sat.prn, sat.sat_text);
     });
     write_section(out, "Observations:\n", &obs_db, [out](long count, long number) {
         std::fprintf(out, "%6ld %6ld %6ld %8lf\n", count, number, long{obs.satocc_ref}, obs.epoch);

@@ -37,6 +37,12 @@ public:
         std::snprintf(sta_.marker_number, sizeof sta_.marker_number, "%s", number);
         return keyed(&sta_db_, &sta_, name);
     }
+    // A station record as given, which may lack its terminators.
+    long station(const sta_record& record) {
+        sta_ = record;
+        const std::string name(record.marker_name, strnlen(record.marker_name, sizeof record.marker_name));
+        return keyed(&sta_db_, &sta_, name.c_str());
+    }
     long receiver(const char* number, const char* type) {
         std::memset(&rcv_, 0, sizeof rcv_);
         std::snprintf(rcv_.rcv_number, sizeof rcv_.rcv_number, "%s", number);

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <cstring>
 #include <string>
 
 #include "obsdb/schema.h"
@@ -30,6 +33,8 @@ testkit::RunResult list_in_child(const char* file) {
 
 // One occupation with two satellites and three observations.
 void fill_small_campaign() {
+    setenv("TZ", "Europe/Berlin", 1);  // the time values below are Berlin times
+    tzset();
     CampaignFill fill;
     const long sta = fill.station("TP27", "12345M001");
     const long rcv = fill.receiver("3310A12345", "TRIMBLE 4000SSI");
@@ -114,4 +119,33 @@ TEST(Listing, OutputThatCannotBeCreated) {
               std::string::npos)
         << r.err;
     EXPECT_EQ(r.out, "");
+}
+
+TEST(Listing, TextFieldsWithoutTerminatorStayInTheirField) {
+    ScratchDir dir;
+    InDir in(dir.path());
+    {
+        CampaignFill fill;
+        sta_record sta;
+        std::memset(&sta, 0, sizeof sta);
+        std::memset(sta.marker_name, 'M', sizeof sta.marker_name);
+        std::memset(sta.marker_number, 'N', sizeof sta.marker_number);
+        const long sta_number = fill.station(sta);
+        const long rcv = fill.receiver("R", "T");
+        const long ant = fill.antenna("A", "T");
+        occ_record& occ = fill.next_occupation();
+        std::memset(occ.observer, 'o', sizeof occ.observer);
+        std::memset(occ.agency, 'a', sizeof occ.agency);
+        std::memset(occ.rinex_file, 'r', sizeof occ.rinex_file);
+        fill.occupation(sta_number, rcv, ant, 1, 2, 3);
+        fill.satellite_occupation(fill.satellite("G01"), 216);
+    }
+    auto r = list_in_child("list.txt");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto lines = testkit::lines_of(read_file("list.txt"));
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[1], "  1  216   88   28   42   42 0.000 0.000 0.000  0  0  0 " +
+                            std::string(21, 'o') + " " + std::string(41, 'a') + " " +
+                            std::string(81, 'r') + "       0.00       0.00");
+    EXPECT_EQ(lines[3], " 1   88    0 " + std::string(61, 'M') + " " + std::string(23, 'N'));
 }

@@ -1,0 +1,187 @@
+// The listing (-s) and the GEONAP export (-a) of databases read from the real
+// observation files of tests/data by the lumerak program.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "obsdb/schema.h"
+#include "tests/testkit/testkit.h"
+
+using testkit::copy_test_data;
+using testkit::lines_of;
+using testkit::read_file;
+using testkit::run_lumerak;
+using testkit::ScratchDir;
+
+namespace {
+
+// Reads the given test files into a database in `dir`, one run each.
+void read_files(const ScratchDir& dir, const std::vector<std::string>& files, bool no_obs = false) {
+    for (const std::string& name : files) {
+        copy_test_data(name, dir.path());
+        std::vector<std::string> args{"-r" + name};
+        if (no_obs) args.push_back("-0");
+        auto r = run_lumerak(args, dir.path());
+        ASSERT_EQ(r.status, 0) << name << "\n" << r.err;
+    }
+}
+
+// Number of satellites announced by the epoch lines of a RINEX 2 file.
+long satellites_in_epochs(const std::string& name) {
+    static const std::regex epoch(R"(^ [ \d]\d [ \d]\d [ \d]\d [ \d]\d [ \d]\d [ \d]\d\.\d{7}  \d([ \d]{2}\d))");
+    long total = 0;
+    std::smatch m;
+    for (const std::string& line : lines_of(read_file(testkit::test_data_path(name))))
+        if (std::regex_search(line, m, epoch)) total += std::stol(m[1]);
+    return total;
+}
+
+// Records a table holds, from the size of its record file (which starts with
+// one placeholder record).
+long records_of(const ScratchDir& dir, const char* table, long size) {
+    return static_cast<long>(std::filesystem::file_size(dir.file(std::string(table) + ".DAT"))) /
+               size - 1;
+}
+
+std::string format(const char* fmt, double a, double b) {
+    char text[64];
+    std::snprintf(text, sizeof text, fmt, a, b);
+    return text;
+}
+
+}  // namespace
+
+TEST(ListingOfRealFiles, SectionsLineCountsAndLines) {
+    ScratchDir dir;
+    read_files(dir, {"07590920.05o", "KOSG0010.95O"});
+    auto r = run_lumerak({"-slist.txt"}, dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.out.ends_with("\nDone.\n")) << r.out;
+
+    const auto lines = lines_of(read_file(dir.file("list.txt")));
+    const std::pair<const char*, long> sections[] = {
+        {"Occupation:", records_of(dir, "zzOCC", 216)}, {"Station:", records_of(dir, "zzSTA", 88)},
+        {"Receiver:", records_of(dir, "zzREC", 42)},     {"Antenna:", records_of(dir, "zzANT", 42)},
+        {"SatOccu:", records_of(dir, "zzSATOCC", 8)},    {"Sats:", records_of(dir, "zzSAT", 97)},
+        {"Observations:", records_of(dir, "zzOBS", 72)}};
+    std::size_t at = 0;
+    for (const auto& [title, count] : sections) {
+        ASSERT_LT(at, lines.size());
+        EXPECT_EQ(lines[at], title);
+        at += 1 + count;
+    }
+    EXPECT_EQ(at, lines.size());
+    EXPECT_EQ(records_of(dir, "zzOCC", 216), 2);
+    EXPECT_EQ(records_of(dir, "zzOBS", 72),
+              satellites_in_epochs("07590920.05o") + satellites_in_epochs("KOSG0010.95O"));
+
+    // The Japanese file was read first, so its antenna and occupation come first.
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
+    const double first = time_value(2005, 4, 2, 0, 0, 0.0);
+    EXPECT_EQ(lines[1], "  1  216   88   28   42   42 0.000 0.000 0.000 30  1  1 GSI, JAPAN      "
+                        "     GEOGRAPHICAL SURVEY INSTITUTE, JAPAN     07590920.05o " +
+                            format("%10.2lf %10.2lf", first, time_value(2005, 4, 2, 0, 59, 30.005)));
+    EXPECT_EQ(lines[2].substr(0, 72), "  2  432  176   56   84   84 0.105 0.000 0.000 30  1  1 "
+                                      "DANNY VAN LOON  ");
+    EXPECT_EQ(lines[3], "Station:");
+    EXPECT_EQ(lines[4], " 1   88    0 0759 ");
+    EXPECT_EQ(lines[5], " 2  176    0 KOSG 13504M003");
+    EXPECT_EQ(lines[7], " 1   42 00000 TRIMBLE 5700");
+    EXPECT_EQ(lines[8], " 2   84 R117 ROGUE SNR-8");
+    EXPECT_EQ(lines[10], " 1   42  TRM29659.00");
+    EXPECT_EQ(lines[11], " 2   84 119 AOAD/M_B        DUTD");
+
+    // Satellites in identifier order; observations in reading order, the
+    // first one of the Japanese file's first epoch (G03).
+    std::size_t sats = 0;
+    while (lines[sats] != "Sats:") ++sats;
+    for (std::size_t i = sats + 2; i < lines.size() && lines[i] != "Observations:"; ++i)
+        EXPECT_LT(lines[i - 1].substr(8), lines[i].substr(8)) << lines[i];
+    std::size_t obs = sats;
+    while (lines[obs] != "Observations:") ++obs;
+    EXPECT_EQ(lines[obs + 1], "     1     72      8 " + format("%8lf", first, 0));
+}
+
+TEST(ListingOfRealFiles, WithoutObservationTableTheOutputStaysEmpty) {
+    ScratchDir dir;
+    read_files(dir, {"KOSG0010.95O"}, true);
+    testkit::write_file(dir.file("list.txt"), "old\n");
+    auto r = run_lumerak({"-slist.txt"}, dir.path());
+    EXPECT_EQ(r.status, 10);
+    EXPECT_NE(r.err.find("E0010: database zzOBS.DAT cannot be opened"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find("Done."), std::string::npos);
+    EXPECT_EQ(read_file(dir.file("list.txt")), "");
+
+    // The export needs no observations.
+    r = run_lumerak({"-acamp"}, dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(lines_of(read_file(dir.file("camp.OBS"))).back(),
+              "1995 001 0 KOSG 0.1050 rc01 an01 \" \"");
+}
+
+TEST(ExportOfRealFiles, ProjectFilesOfTwoStations) {
+    ScratchDir dir;
+    read_files(dir, {"07590920.05o", "KOSG0010.95O"});
+    auto r = run_lumerak({"-acamp", "-slist.txt"}, dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.out.ends_with("Done.\n"
+                                "Das klappt noch...(a)\nDas klappt noch...(3)\n"
+                                "Das klappt noch...(a)\nDas klappt noch...(3)\n"))
+        << r.out;
+    EXPECT_TRUE(r.err.ends_with("create GEONAP-Database 'camp'\ndone.\n")) << r.err;
+
+    const auto obs = lines_of(read_file(dir.file("camp.OBS")));
+    ASSERT_EQ(obs.size(), 6u);
+    EXPECT_EQ(obs[4], "2005 092 0 0759 0.0000 rc01 an01 \" \"");
+    EXPECT_EQ(obs[5], "1995 001 0 KOSG 0.1050 rc02 an02 \" \"");
+    const auto rcv = lines_of(read_file(dir.file("camp.RCV")));
+    ASSERT_EQ(rcv.size(), 7u);
+    EXPECT_EQ(rcv[5], "rc01 ???? 0000  \"                \" IGS  an01");
+    EXPECT_EQ(rcv[6], "rc02 ???? R117  \"                \" IGS  an02");
+    const auto ant = lines_of(read_file(dir.file("camp.ANT")));
+    ASSERT_EQ(ant.size(), 7u);
+    EXPECT_EQ(ant[5], "an01 ????       QOR");
+    EXPECT_EQ(ant[6], "an02 ????   119 QOR");
+
+    // The Japanese station (X < 0) lies east of 139°, not folded west.
+    const auto sta = lines_of(read_file(dir.file("camp.STA")));
+    ASSERT_EQ(sta.size(), 7u);
+    const std::regex station(
+        R"re(^(\w{4}) 1 "(\w{4})" {9}  ( ?\d\d) ([ \d]\d) ([ \d]\d\.\d{5})  ([ \d]{2}\d) ([ \d]\d) ([ \d]\d\.\d{5}) {4}([ \d-]{5}\d\.\d{4}))re");
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(sta[5], m, station)) << sta[5];
+    EXPECT_EQ(m[1], "0759");
+    EXPECT_EQ(m[2], "0759");
+    EXPECT_EQ(m[3], " 35");
+    EXPECT_EQ(m[6], "139");
+    ASSERT_TRUE(std::regex_match(sta[6], m, station)) << sta[6];
+    EXPECT_EQ(m[1], "KOSG");
+    EXPECT_EQ(m[3], " 52");
+    EXPECT_EQ(m[6], "  5");
+}
+
+TEST(ExportOfRealFiles, OutputThatCannotBeOpened) {
+    ScratchDir dir;
+    read_files(dir, {"KOSG0010.95O"});
+    auto r = run_lumerak({"-ano/such/folder/camp"}, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("error occured while opening output file."), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("done."), std::string::npos) << r.err;
+    EXPECT_FALSE(testkit::file_exists(dir.file("zzGN.DAT")));
+
+    // The listing runs first; when it fails the export does not start.
+    r = run_lumerak({"-acamp", "-sno/such/folder/list.txt"}, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("E0001: 'no/such/folder/list.txt' No such file or directory"),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(testkit::file_exists(dir.file("camp.STA")));
+}
