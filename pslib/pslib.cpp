@@ -726,23 +726,19 @@ bool put_pieces(Line& line, const char* text, double s, bool measuring, const ch
                 }
                 break;
             case '-':
-                style.sub = !style.sub;
-                style.size = style.sub ? 0.7 * s : s;
+            case '+': {
+                // Sub- and superscript: smaller, and shifted down or up.
+                bool& on = *p == '-' ? style.sub : style.sup;
+                on = !on;
+                style.size = on ? 0.7 * s : s;
                 if (!measuring) {
-                    line.put("0 ").num(ps_round((style.sub ? -0.3 : 0.3) * s * units)).put(" G\n");
+                    const double shift = (*p == '-') == on ? -0.3 : 0.3;
+                    line.put("0 ").num(ps_round(shift * s * units)).put(" G\n");
                     line_ended = true;
                 }
                 piece = p + 1;
                 break;
-            case '+':
-                style.sup = !style.sup;
-                style.size = style.sup ? 0.7 * s : s;
-                if (!measuring) {
-                    line.put("0 ").num(ps_round((style.sup ? 0.3 : -0.3) * s * units)).put(" G\n");
-                    line_ended = true;
-                }
-                piece = p + 1;
-                break;
+            }
             case '#':
                 style.caps = !style.caps;
                 style.size = style.caps ? 0.85 * s : s;

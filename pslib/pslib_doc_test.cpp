@@ -322,8 +322,7 @@ TEST(PsDocument, OutputThatCannotBeOpened)
     testkit::ScratchDir dir;
     const std::string path = dir.file("missing/doc.ps");
     const auto r = testkit::run_in_child([&] {
-        const int status = ps_begin_document(path.c_str(), 0, 0, 0.0, 0.0, 1.0, 1.0, 1, 300, 0,
-                                             20.0, pstest::white, nullptr);
+        const int status = pstest::begin(path);
         // Calls after the failure are ignored instead of writing to nowhere.
         ps_pen_to(1.0, 1.0, 3);
         char text[] = "abc";

@@ -139,8 +139,7 @@ TEST(PsDraw, MisuseIsReportedAndIgnored)
     testkit::ScratchDir dir;
     const std::string path = dir.file("m.ps");
     const auto r = testkit::run_in_child([&] {
-        ps_begin_document(path.c_str(), 0, 0, 0.0, 0.0, 1.0, 1.0, 1, 300, 0, 20.0, pstest::white,
-                          nullptr);
+        pstest::begin(path);
         ps_select_font(5);
         ps_select_font(34);
         ps_select_font(-1);

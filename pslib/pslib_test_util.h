@@ -12,6 +12,13 @@ namespace pstest {
 
 inline const int white[3] = {255, 255, 255};
 
+// Opens a landscape document on `path` with the plots' settings.
+inline int begin(const std::string& path)
+{
+    return ps_begin_document(path.c_str(), 0, 0, 0.0, 0.0, 1.0, 1.0, 1, 300, 0, 20.0, white,
+                             nullptr);
+}
+
 // A document in a scratch folder with the settings the plots use: origin 0,
 // scale 1, one copy, 300 units per centimetre, page width 20 cm.
 class Doc {

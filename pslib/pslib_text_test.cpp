@@ -199,8 +199,7 @@ TEST(PsText, LengthLimit)
     testkit::ScratchDir dir;
     const std::string path = dir.file("t.ps");
     const auto r = testkit::run_in_child([&] {
-        ps_begin_document(path.c_str(), 0, 0, 0.0, 0.0, 1.0, 1.0, 1, 300, 0, 20.0, pstest::white,
-                          nullptr);
+        pstest::begin(path);
         std::string text(510, 'x');
         ps_put_text(1.0, 2.0, 10, text.data(), 0.0, 1, 0);
         text += 'y';
