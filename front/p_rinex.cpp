@@ -6,6 +6,7 @@
 #include "front/run_settings.h"
 #include "obsdb/listing.h"
 #include "obsdb/r_rinex.h"
+#include "plot/plot_driver.h"
 #include "support/error.h"
 #include "support/version.h"
 
@@ -35,14 +36,7 @@ void print_usage() {
     message("lumerak -rTP2703150.99o -b03.10.99,05:00:30\n");
 }
 
-// A command whose module is not part of this build yet: the run ends as failed
-// instead of claiming the command was done.
-[[noreturn]] void command_missing(char letter) {
-    fatal("command -%c not available.", letter);
-}
-
-// Each step prints its progress lines around its command. A command joins the
-// run by replacing its command_missing line with the call and "done.".
+// Each step prints its progress lines around its command.
 void run_commands() {
     const RunSettings& s = run_settings;
     if (s.do_read) {
@@ -60,9 +54,9 @@ void run_commands() {
     }
     if (s.do_plot) {
         message("create plots for all occupations\n");
-        // plot_occupations("zzOBS", s.show_lat_lon, s.landscape, s.plot_begin, s.plot_end,
-        //                  s.plot_station); message("done.\n");
-        command_missing('g');
+        plot_occupations("zzOBS", s.show_lat_lon, s.landscape, s.plot_begin, s.plot_end,
+                         s.plot_station);
+        message("done.\n");
     }
     if (s.do_cycle_slips) {
         // The cycle-slip step does no work of its own.
