@@ -642,7 +642,8 @@ std::size_t char_length(const char* p, const char* end)
     return n;
 }
 
-// Decimal font number of a "@%n%" escape; stops at the end of the piece.
+// Decimal font number of a "@%n%" escape; stops at the end of the piece and
+// keeps very long numbers below a million.
 int font_number(const char* p, const char* end)
 {
     bool negative = false;
