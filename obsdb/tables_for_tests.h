@@ -1,0 +1,63 @@
+// Test helpers: the records of a campaign table as they lie in its record
+// file, and the keys of its index in key order.
+#pragma once
+
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "db/mydb.h"
+#include "db/ndx_init.h"
+#include "obsdb/schema.h"
+#include "tests/testkit/testkit.h"
+
+namespace tables {
+
+// The records of `table` in folder `dir`, read from the bytes of its record
+// file (the placeholder record 0 left out).
+template <class Record>
+std::vector<Record> records(const std::string& dir, const char* table) {
+    const std::string bytes = testkit::read_file(dir + "/" + table + ".DAT");
+    std::vector<Record> out;
+    for (std::size_t at = sizeof(Record); at + sizeof(Record) <= bytes.size(); at += sizeof(Record)) {
+        Record record;
+        std::memcpy(&record, bytes.data() + at, sizeof record);
+        out.push_back(record);
+    }
+    return out;
+}
+
+// The record with number `number` (a byte offset) of `list` as read by records().
+template <class Record>
+const Record& at(const std::vector<Record>& list, long number) {
+    return list.at(static_cast<std::size_t>(number) / sizeof(Record) - 1);
+}
+
+// The keys of the index of `table` in folder `dir`, in key order, each with
+// its record number.
+inline std::vector<std::pair<std::string, long>> keys(const std::string& dir, const char* table,
+                                                      int record_size) {
+    testkit::InDir in(dir);
+    std::vector<char> buffer(static_cast<std::size_t>(record_size));
+    DbHandle db{nullptr, nullptr, 0, 0, 0, buffer.data()};
+    table_open_read(&db, table, record_size, true);
+    std::vector<std::pair<std::string, long>> out;
+    for (long number = db_first(&db); number != 0; number = db_next(&db))
+        out.emplace_back(db.current_index->cur_key, number);
+    db_close(&db);
+    return out;
+}
+
+// Local calendar fields of a time value, as "YYYY-MM-DD hh:mm:ss".
+inline std::string local_text(double time) {
+    const std::time_t seconds = static_cast<std::time_t>(time);
+    std::tm fields{};
+    localtime_r(&seconds, &fields);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &fields);
+    return text;
+}
+
+}  // namespace tables
