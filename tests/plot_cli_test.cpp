@@ -1,0 +1,180 @@
+// The plot command as the program runs it: file names and their order,
+// single-station plots, and pages of the real observation files rendered by
+// Ghostscript.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "plot/plot_test_fill.h"
+#include "tests/testkit/testkit.h"
+
+namespace {
+
+using testkit::RunResult;
+namespace fs = std::filesystem;
+
+const std::string banner =
+    "Lumerakon 2.0.2, 11.9.2000 (c) Lumerakon developers [C++20, GNU/CMake]\n";
+
+// The PostScript files in a folder, sorted by name.
+std::vector<std::string> ps_files(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir))
+        if (entry.path().extension() == ".ps") names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+plottest::OccSpec occupation(const char* station, double start) {
+    plottest::OccSpec spec;
+    spec.station = station;
+    spec.start = start;
+    spec.interval = 30;
+    spec.satellites = 2;
+    spec.obs = plottest::steady(2, 30, 120, '6');
+    return spec;
+}
+
+class PlotCommand : public ::testing::Test {
+protected:
+    // Fills the database of the scratch folder.
+    void fill(const std::vector<plottest::OccSpec>& specs) {
+        testkit::InDir in(dir_.path());
+        plottest::add_occupations(specs);
+    }
+    RunResult run(const std::vector<std::string>& args) {
+        return testkit::run_lumerak(args, dir_.path());
+    }
+    testkit::ScratchDir dir_;
+    const double day = time_value(1999, 10, 3, 5, 0, 30);
+};
+
+TEST_F(PlotCommand, OneFilePerOccupationNumberedPerStation) {
+    fill({occupation("TP27", day), occupation("TP28", day + 3600),
+          occupation("TP27", day + 86400)});
+    RunResult r = run({"-g"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, banner + "\nDone.\n");
+    EXPECT_EQ(r.err,
+              "create plots for all occupations\n"
+              "\nplot into 'TP27-1.ps'\nplot into 'TP28-1.ps'\nplot into 'TP27-2.ps'"
+              "done.\n");
+    EXPECT_EQ(ps_files(dir_.path()),
+              (std::vector<std::string>{"TP27-1.ps", "TP27-2.ps", "TP28-1.ps"}));
+    // TP27-2 is the occupation read last: its first epoch is a day later.
+    EXPECT_NE(testkit::read_file(dir_.file("TP27-2.ps")).find("(Begin: 04.10.99 05:00:30)"),
+              std::string::npos);
+}
+
+TEST_F(PlotCommand, StationPrefixPlotsItsFirstOccupationOnly) {
+    fill({occupation("TP27", day), occupation("TP27", day + 86400)});
+    RunResult r = run({"-g", "-tTP2"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, banner + "\nDone.\n");
+    EXPECT_EQ(r.err,
+              "create plots for all occupations\nplot into 'TP271.ps'\ndone.\n"
+              "cycles slips\ndone.\n");
+    EXPECT_EQ(ps_files(dir_.path()), (std::vector<std::string>{"TP271.ps"}));
+    EXPECT_NE(testkit::read_file(dir_.file("TP271.ps")).find("(Begin: 03.10.99 05:00:30)"),
+              std::string::npos);
+}
+
+TEST_F(PlotCommand, StationWithoutOccupationIsAnError) {
+    fill({occupation("TP27", day)});
+    {
+        testkit::InDir in(dir_.path());
+        testkit::CampaignFill more;
+        more.station("TP99");
+    }
+    RunResult r = run({"-g", "-tTP99"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("station not found."), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find("Done."), std::string::npos);
+    EXPECT_TRUE(ps_files(dir_.path()).empty());
+}
+
+TEST_F(PlotCommand, UnknownStationDrawsNothing) {
+    fill({occupation("TP27", day)});
+    RunResult r = run({"-g", "-tXY"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, banner + "\nDone.\n");
+    EXPECT_TRUE(ps_files(dir_.path()).empty());
+}
+
+TEST_F(PlotCommand, EmptyDatabaseWritesNoFile) {
+    fill({});
+    RunResult r = run({"-g"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, banner + "\nDone.\n");
+    EXPECT_EQ(r.err, "create plots for all occupations\ndone.\n");
+    EXPECT_TRUE(ps_files(dir_.path()).empty());
+}
+
+TEST_F(PlotCommand, OccupationOfAStationOutsideTheTableIsSkipped) {
+    fill({occupation("TP27", day), occupation("TP28", day)});
+    // Point the first occupation's station link far past the station table.
+    {
+        std::FILE* f = std::fopen(dir_.file("zzOCC.DAT").c_str(), "r+b");
+        ASSERT_NE(f, nullptr);
+        const std::int32_t far = 1000 * 88;
+        std::fseek(f, 216, SEEK_SET);
+        std::fwrite(&far, sizeof far, 1, f);
+        std::fclose(f);
+    }
+    RunResult r = run({"-g"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("\noccupation 216 skipped: its station record 88000 is not in zzSTA\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(ps_files(dir_.path()), (std::vector<std::string>{"TP28-1.ps"}));
+}
+
+bool have_ghostscript() { return std::system("gs --version >/dev/null 2>&1") == 0; }
+
+// Renders a document without output; empty when Ghostscript reports nothing.
+std::string ghostscript_errors(const std::string& dir, const std::string& name) {
+    std::string log = dir + "/gs.log";
+    std::string command = "cd '" + dir + "' && gs -dSAFER -dBATCH -dNOPAUSE -sDEVICE=nullpage -q '" +
+                          name + "' >'" + log + "' 2>&1";
+    int status = std::system(command.c_str());
+    std::string out = testkit::read_file(log);
+    if (status != 0 && out.empty()) out = "gs exit status " + std::to_string(status);
+    return out;
+}
+
+TEST(PlotRealFiles, EveryFilePlotsAndRendersInBothOrientationsAndCoordinateForms) {
+    const bool gs = have_ghostscript();
+    for (const char* name :
+         {"07590920.05o", "KOSG0010.95O", "aopr0010.17o", "delf0010.21o", "npaz3550.21o"}) {
+        testkit::ScratchDir dir;
+        testkit::copy_test_data(name, dir.path());
+        RunResult read = testkit::run_lumerak({std::string("-r") + name}, dir.path());
+        ASSERT_EQ(read.status, 0) << name << read.err;
+        for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+                 {"-g"}, {"-g", "-p"}, {"-g", "-c"}}) {
+            RunResult r = testkit::run_lumerak(args, dir.path());
+            ASSERT_EQ(r.status, 0) << name << " " << args.back() << r.err;
+            std::vector<std::string> files = ps_files(dir.path());
+            ASSERT_EQ(files.size(), 1u) << name;
+            std::string doc = testkit::read_file(dir.file(files[0]));
+            EXPECT_TRUE(doc.ends_with("showpage\n\nend\n")) << name;
+            // Landscape documents turn the page in their set-up.
+            EXPECT_EQ(doc.find("567 0 T 90 R\n") != std::string::npos, args.back() != "-p")
+                << name << " " << args.back();
+            EXPECT_EQ(doc.find("(X: ") != std::string::npos, args.back() == "-c") << name;
+            if (gs) {
+                EXPECT_EQ(ghostscript_errors(dir.path(), files[0]), "")
+                    << name << " " << args.back();
+            }
+        }
+    }
+    if (!gs) GTEST_SKIP() << "Ghostscript (gs) is not installed: pages were written but not rendered";
+}
+
+}  // namespace
