@@ -1,0 +1,57 @@
+// Time of the plot command for one day of 1-second data from 10 satellites
+// (864,000 observations), filled through the handle API in a scratch folder
+// below /tmp. The S/N digit of every satellite changes every ten minutes and
+// a loss of lock is flagged once an hour, so the page has lines to draw.
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "plot/plot_driver.h"
+#include "plot/plot_test_fill.h"
+
+namespace {
+
+std::string scratch;
+
+void fill_day_campaign() {
+    char name[] = "/tmp/plot_bench_XXXXXX";
+    if (!mkdtemp(name) || chdir(name) != 0) std::abort();
+    scratch = name;
+    plottest::OccSpec spec;
+    spec.station = "BNCH";
+    spec.start = time_value(2026, 1, 1, 0, 0, 0);
+    spec.interval = 1;
+    spec.satellites = 10;
+    spec.obs.reserve(864000);
+    for (int epoch = 0; epoch < 86400; ++epoch)
+        for (int s = 0; s < 10; ++s) {
+            char snr = static_cast<char>('5' + (epoch / 600 + s) % 4);
+            char lli = epoch % 3600 == s ? '1' : ' ';
+            spec.obs.push_back({s, static_cast<double>(epoch), snr, snr, lli, ' '});
+        }
+    plottest::add_occupations({spec});
+}
+
+void BM_PlotDay(benchmark::State& state) {
+    if (scratch.empty()) fill_day_campaign();
+    for (auto _ : state) plot_occupations("zzOBS", true, true, -1, -1, "");
+}
+
+}  // namespace
+
+BENCHMARK(BM_PlotDay)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (!scratch.empty()) {
+        const std::string remove = "rm -rf '" + scratch + "'";
+        if (std::system(remove.c_str()) != 0) return 1;
+    }
+    return 0;
+}
