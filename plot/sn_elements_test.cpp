@@ -45,7 +45,7 @@ private:
 
 // With begin 1000 and one centimetre per second, time 1000 + s lies at
 // 600 + 300 * s PostScript units. Three rows: L1 of row 0 at 2.45 cm (735),
-// L2 of row 0 at 2.25 cm (675), L1 of row 2 at 1.15 cm (345).
+// L1 and L2 of row 1 at 1.8 cm (540) and 1.6 cm (480).
 constexpr double begin = 1000.0;
 constexpr double cps = 1.0;
 constexpr int rows = 3;
@@ -70,48 +70,6 @@ protected:
     Page page_;
 };
 
-TEST_F(SnElements, SegmentChangeDrawsTheEndedSegmentInItsClassStyle) {
-    sv_slot slot = slot_with('4', '7', 1000.0);
-    slot.l1_next = '7';
-    EXPECT_EQ(page_.lines([&] { segment_change(&slot, SN_L1, cps, begin, 1010.0, 0, rows); }),
-              (Lines{"S 0.314 A", "S 24 W", "600 735 M", "3000 0 D"}));
-    EXPECT_EQ(slot.l1_class, '7');
-    EXPECT_EQ(slot.l1_since, 1010.0);
-
-    slot.l2_next = '2';
-    EXPECT_EQ(page_.lines([&] { segment_change(&slot, SN_L2, cps, begin, 1004.0, 2, rows); }),
-              (Lines{"S 0 A", "S 40 W", "600 285 M", "1200 0 D"}));
-    EXPECT_EQ(slot.l2_class, '2');
-    EXPECT_EQ(slot.l2_since, 1004.0);
-}
-
-TEST_F(SnElements, SegmentChangeWithoutOpenSegmentOnlyStartsOne) {
-    sv_slot slot = slot_with(0, 0, 1000.0);
-    slot.l1_next = '5';
-    EXPECT_TRUE(page_.lines([&] { segment_change(&slot, SN_L1, cps, begin, 1003.0, 0, rows); })
-                    .empty());
-    EXPECT_EQ(slot.l1_class, '5');
-    EXPECT_EQ(slot.l1_since, 1003.0);
-}
-
-TEST_F(SnElements, SegmentGapEndsOneIntervalAfterTheLastEpoch) {
-    // The page passes t already two intervals past the last epoch (1005).
-    sv_slot slot = slot_with('9', 0, 1000.0);
-    slot.l1_next = '9';
-    slot.l2_next = '3';
-    EXPECT_EQ(page_.lines([&] { segment_gap(&slot, SN_L1, cps, begin, 1025.0, 0, rows); }),
-              (Lines{"S 0 A", "S 40 W", "600 735 M", "4500 0 D"}));
-    EXPECT_EQ(slot.l1_class, 0);
-    EXPECT_EQ(slot.l1_next, 0);
-    EXPECT_EQ(slot.l1_since, 1015.0);
-
-    // No open segment: nothing drawn, the seen class stays for the epoch.
-    EXPECT_TRUE(page_.lines([&] { segment_gap(&slot, SN_L2, cps, begin, 1025.0, 0, rows); })
-                    .empty());
-    EXPECT_EQ(slot.l2_next, '3');
-    EXPECT_EQ(slot.l2_since, 1015.0);
-}
-
 TEST_F(SnElements, SegmentCloseLeavesTheSlotSoASecondCallDrawsTheSameLine) {
     sv_slot slot = slot_with('0', '8', 1002.0);
     const sv_slot before = slot;
@@ -129,7 +87,13 @@ TEST_F(SnElements, SegmentCloseLeavesTheSlotSoASecondCallDrawsTheSameLine) {
     EXPECT_EQ(std::memcmp(&slot, &before, sizeof slot), 0);
 }
 
-TEST_F(SnElements, LineTypeMinusOneDrawsWhiteAndThin) {
+TEST_F(SnElements, ClassStylesComeFromTheRunSettings) {
+    // A character that is no digit draws like "0" (grey 120, width 12).
+    sv_slot odd = slot_with('x', 0, 1000.0);
+    EXPECT_EQ(page_.lines([&] { segment_close(&odd, SN_L1, cps, begin, 1000.0, 0, rows); }),
+              (Lines{"S 0.471 A", "S 12 W", "600 735 M", "3000 0 D"}));
+
+    // Line type -1 is white with width 0: invisible on the page and in the legend.
     run_settings.sn_line_types[6] = line_style(-1);
     sv_slot slot = slot_with('6', 0, 1000.0);
     EXPECT_EQ(page_.lines([&] { segment_close(&slot, SN_L1, cps, begin, 1000.0, 0, rows); }),
@@ -140,46 +104,6 @@ TEST_F(SnElements, LineTypeMinusOneDrawsWhiteAndThin) {
     ASSERT_NE(sample, legend.end());
     EXPECT_EQ(*(sample - 2), "S 0 W");
     EXPECT_EQ(*(sample - 1), "S 1 A");
-}
-
-TEST_F(SnElements, UnknownClassCharactersDrawLikeDigitZero) {
-    sv_slot slot = slot_with('x', 0, 1000.0);
-    EXPECT_EQ(page_.lines([&] { segment_close(&slot, SN_L1, cps, begin, 1000.0, 0, rows); }),
-              (Lines{"S 0.471 A", "S 12 W", "600 735 M", "3000 0 D"}));
-}
-
-TEST_F(SnElements, CountCurveStepGapAndClose) {
-    // Count level m lies at 0.75 + 0.65 m cm: level 0 at 225, 2 at 615, 3 at 810.
-    sv_slot slot0{};
-    slot0.l1_since = 1000.0;
-    slot0.l1_class = 2;
-    EXPECT_EQ(page_.lines([&] { count_curve_step(&slot0, cps, begin, 1004.0, 3); }),
-              (Lines{"S 1 0.392 0.392 C", "S 10 W", "600 615 M", "1200 0 D", "0 195 D"}));
-    EXPECT_EQ(slot0.l1_class, 3);
-    EXPECT_EQ(slot0.l1_since, 1004.0);
-
-    int n = 2;
-    EXPECT_EQ(page_.lines([&] { count_curve_gap(&slot0, cps, begin, 1006.0, &n); }),
-              (Lines{"S 1 0.392 0.392 C", "S 10 W", "1800 810 M", "600 0 D", "0 -195 D",
-                     "3000 0 D", "0 -390 D", "3000 0 D"}));
-    EXPECT_EQ(n, 0);
-    EXPECT_EQ(slot0.l1_class, 0);
-    EXPECT_EQ(slot0.l1_since, 1026.0);
-
-    slot0.l1_class = 2;
-    EXPECT_EQ(page_.lines([&] { count_curve_close(&slot0, cps, begin, 1030.0); }),
-              (Lines{"S 1 0.392 0.392 C", "S 10 W", "8400 615 M", "4200 0 D", "0 -390 D"}));
-    EXPECT_EQ(slot0.l1_class, 2);
-}
-
-TEST_F(SnElements, LockLossMarksSitAboveL1AndBelowL2) {
-    // Row 1 of 3: L1 line at 1.8 cm, L2 line at 1.6 cm.
-    EXPECT_EQ(page_.lines([] {
-        lock_loss_mark(SN_L1, cps, begin, 1002.0, 2, rows);
-        lock_loss_mark(SN_L2, cps, begin, 1002.0, 2, rows);
-    }),
-              (Lines{"S 0 A", "S 4 W", "1200 582 M", "0 -36 D", "S 0 A", "S 4 W", "1200 423 M",
-                     "0 36 D"}));
 }
 
 TEST(FindSvSlot, MatchesRowSlotsOnly) {
