@@ -145,14 +145,6 @@ TEST(ExportOfRealFiles, ProjectFilesOfTwoStations) {
     ASSERT_EQ(obs.size(), 6u);
     EXPECT_EQ(obs[4], "2005 092 0 0759 0.0000 rc01 an01 \" \"");
     EXPECT_EQ(obs[5], "1995 001 0 KOSG 0.1050 rc02 an02 \" \"");
-    const auto rcv = lines_of(read_file(dir.file("camp.RCV")));
-    ASSERT_EQ(rcv.size(), 7u);
-    EXPECT_EQ(rcv[5], "rc01 ???? 0000  \"                \" IGS  an01");
-    EXPECT_EQ(rcv[6], "rc02 ???? R117  \"                \" IGS  an02");
-    const auto ant = lines_of(read_file(dir.file("camp.ANT")));
-    ASSERT_EQ(ant.size(), 7u);
-    EXPECT_EQ(ant[5], "an01 ????       QOR");
-    EXPECT_EQ(ant[6], "an02 ????   119 QOR");
 
     // The Japanese station (X < 0) lies east of 139°, not folded west.
     const auto sta = lines_of(read_file(dir.file("camp.STA")));
@@ -167,13 +159,6 @@ TEST(ExportOfRealFiles, ProjectFilesOfTwoStations) {
     EXPECT_EQ(sta[6].size(), 71u);
     EXPECT_EQ(sta[6].substr(22, 9), "   52 10 ");
     EXPECT_EQ(sta[6].substr(39, 9), "    5 48 ");
-    double h0 = 0, h1 = 0;
-    EXPECT_EQ(std::sscanf(sta[5].c_str() + 56, "%lf", &h0), 1);
-    EXPECT_EQ(std::sscanf(sta[6].c_str() + 56, "%lf", &h1), 1);
-    EXPECT_GT(h0, 0.0);
-    EXPECT_LT(h0, 200.0);
-    EXPECT_GT(h1, 0.0);
-    EXPECT_LT(h1, 200.0);
 }
 
 TEST(ExportOfRealFiles, OutputThatCannotBeOpened) {

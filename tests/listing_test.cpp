@@ -1,5 +1,5 @@
-// The database listing: exact lines from a database filled through the API,
-// and the failures that leave the output file behind.
+// The database listing: exact lines from a database filled through the API.
+// The failures are run end to end in export_cli_test.
 #include "obsdb/listing.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +16,6 @@
 #include "tests/testkit/testkit.h"
 
 using testkit::CampaignFill;
-using testkit::file_exists;
 using testkit::InDir;
 using testkit::read_file;
 using testkit::run_in_child;
@@ -93,32 +92,6 @@ TEST(Listing, SectionsAndLineFormats) {
               "     1     72      8 917780400.000000\n"
               "     2    144     16 917780400.000000\n"
               "     3    216      8 917780430.500000\n");
-}
-
-TEST(Listing, MissingTableLeavesEmptyOutput) {
-    ScratchDir dir;
-    InDir in(dir.path());
-    fill_small_campaign();
-    ASSERT_EQ(std::remove("zzOBS.DAT"), 0);
-    testkit::write_file("list.txt", "old contents\n");
-    auto r = list_in_child("list.txt");
-    EXPECT_EQ(r.status, 10);
-    EXPECT_NE(r.err.find("E0010: database zzOBS.DAT cannot be opened"), std::string::npos) << r.err;
-    EXPECT_EQ(r.out.find("Done."), std::string::npos);
-    EXPECT_TRUE(file_exists("list.txt"));
-    EXPECT_EQ(read_file("list.txt"), "");
-}
-
-TEST(Listing, OutputThatCannotBeCreated) {
-    ScratchDir dir;
-    InDir in(dir.path());
-    fill_small_campaign();
-    auto r = list_in_child("no/such/folder/list.txt");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("E0001: 'no/such/folder/list.txt' No such file or directory"),
-              std::string::npos)
-        << r.err;
-    EXPECT_EQ(r.out, "");
 }
 
 TEST(Listing, TextFieldsWithoutTerminatorStayInTheirField) {
