@@ -2,7 +2,6 @@
 // order of the command steps.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -142,15 +141,30 @@ TEST(Cli, CommandsRunInTheFixedOrder) {
         EXPECT_EQ(r.err.find(later), std::string::npos) << later;
 }
 
-// A read in the same run is seen by the listing and the export that follow it.
+// A read in the same run is seen by the listing, the export and the plots
+// that follow it, and the steps print their lines in the fixed order.
 TEST(Cli, LaterCommandsSeeWhatTheReadStored) {
     ScratchDir dir;
     testkit::copy_test_data("KOSG0010.95O", dir.path());
-    auto r = run_lumerak({"-i", "-aCAMP", "-sList", "-rKOSG0010.95O"}, dir.path());
+    auto r = run_lumerak({"-i", "-g", "-aCAMP", "-sList", "-rKOSG0010.95O"}, dir.path());
     EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(starts_with(r.err, "'KOSG0010.95O' read into database\n")) << r.err;
-    const std::string tail = "done.\ncreate GEONAP-Database 'CAMP'\ndone.\ncycles slips\ndone.\n";
-    EXPECT_EQ(r.err.substr(r.err.size() - std::min(r.err.size(), tail.size())), tail);
+    std::size_t at = 0;
+    for (const char* step : {"'KOSG0010.95O' read into database\n", "done.\n",
+                             "create GEONAP-Database 'CAMP'\ndone.\n",
+                             "create plots for all occupations\n",
+                             "done.\ncycles slips\ndone.\n"}) {
+        at = r.err.find(step, at);
+        ASSERT_NE(at, std::string::npos) << step << " in\n" << r.err;
+    }
+    EXPECT_EQ(at + 25, r.err.size());  // the cycle-slip step ends the run
     EXPECT_NE(testkit::read_file(dir.file("List")).find("KOSG"), std::string::npos);
     EXPECT_NE(testkit::read_file(dir.file("CAMP.STA")).find("KOSG"), std::string::npos);
+
+    // -p reaches the plots: the station's page in portrait has no landscape turn.
+    r = run_lumerak({"-gtKOSG", "-p"}, dir.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(testkit::read_file(dir.file("KOSG-1.ps")).find("0 T 90 R\n"), std::string::npos);
+    const std::string portrait = testkit::read_file(dir.file("KOSG1.ps"));
+    EXPECT_NE(portrait.find("%%Orientation"), std::string::npos);
+    EXPECT_EQ(portrait.find("0 T 90 R\n"), std::string::npos);
 }
