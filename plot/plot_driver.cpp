@@ -34,7 +34,25 @@ void create_plot_file(const char* name) {
     std::fclose(checked_open(name, "wt"));
 }
 
-void plot_all(bool show_lat_lon, bool landscape, double begin, double end) {
+struct page_options {
+    bool show_lat_lon;
+    bool landscape;
+    double begin;
+    double end;
+};
+
+// Counts the page for the station in the record buffer, names the file with
+// `name_format` (station name, count), creates it and draws the page.
+void plot_page(int* counter, const char* name_format, const char* notice, long occupation,
+               const page_options& o) {
+    char name[1024];
+    std::snprintf(name, sizeof name, name_format, plot_sta.marker_name, ++*counter);
+    create_plot_file(name);
+    message(notice, name);
+    plot_occupation(name, occupation, o.show_lat_lon, o.landscape, o.begin, o.end);
+}
+
+void plot_all(const page_options& o) {
     for (long r = db_first(&plot_occ_db); r != 0; r = db_next(&plot_occ_db)) {
         int* counter = nullptr;
         if (db_read(&plot_occ_db, r) == r) counter = station_counter(plot_occ.sta_ref);
@@ -43,17 +61,11 @@ void plot_all(bool show_lat_lon, bool landscape, double begin, double end) {
                     static_cast<long>(plot_occ.sta_ref));
             continue;
         }
-        int n = ++*counter;
-        char name[1024];
-        std::snprintf(name, sizeof name, "%.61s-%d.ps", plot_sta.marker_name, n);
-        create_plot_file(name);
-        message("\nplot into '%s'", name);
-        plot_occupation(name, r, show_lat_lon, landscape, begin, end);
+        plot_page(counter, "%.61s-%d.ps", "\nplot into '%s'", r, o);
     }
 }
 
-void plot_station_only(const char* station, bool show_lat_lon, bool landscape, double begin,
-                       double end) {
+void plot_station_only(const char* station, const page_options& o) {
     if (!db_find(&plot_sta_db, station)) return;
     long sta_no = plot_sta_db.current_index->cur_record;
     long occ = 0;
@@ -65,12 +77,7 @@ void plot_station_only(const char* station, bool show_lat_lon, bool landscape, d
         message("\nstation record %ld is not in zzSTA; nothing drawn\n", sta_no);
         return;
     }
-    int n = ++*counter;
-    char name[1024];
-    std::snprintf(name, sizeof name, "%.61s%d.ps", plot_sta.marker_name, n);
-    create_plot_file(name);
-    message("plot into '%s'\n", name);
-    plot_occupation(name, occ, show_lat_lon, landscape, begin, end);
+    plot_page(counter, "%.61s%d.ps", "plot into '%s'\n", occ, o);
 }
 
 }  // namespace
@@ -81,10 +88,11 @@ void plot_occupations(const char* obs_table, bool show_lat_lon, bool landscape, 
     station_entries = count_stations();
     station_plot_count =
         static_cast<int*>(mem_calloc(static_cast<std::size_t>(station_entries + 1), sizeof(int)));
+    const page_options options = {show_lat_lon, landscape, plot_begin, plot_end};
     if (plot_station == nullptr || plot_station[0] == '\0')
-        plot_all(show_lat_lon, landscape, plot_begin, plot_end);
+        plot_all(options);
     else
-        plot_station_only(plot_station, show_lat_lon, landscape, plot_begin, plot_end);
+        plot_station_only(plot_station, options);
     plot_tables_close();
     mem_free(station_plot_count);
     station_plot_count = nullptr;
