@@ -34,3 +34,10 @@ int db_find(DbHandle* db, const char* key);
 long db_first(DbHandle* db);
 long db_next(DbHandle* db);
 void db_select_index(DbHandle* db, NdxFile* index);
+
+// Ends the use of every open table at once, as the end of the process does
+// after an error report: record files are flushed and closed, index files are
+// closed without writing their cached pages (the exit hook already wrote them
+// back), and the engine's blocks are released. The client handles are left
+// as they are; they are set up again by the next create or open.
+void db_close_all();

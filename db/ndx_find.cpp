@@ -7,11 +7,10 @@ namespace {
 long search(const char* text, std::size_t length, std::uint32_t position) {
     unsigned char* page = get_page(position);
     const int end = page_end(page);
-    int entry = ndx_entries_at;
-    for (; entry < end; entry += entry_size(page, entry)) {
-        const int order = cur_ndx->compare(text, entry_key(page, entry), length);
-        if (order < 0) break;
-        if (order > 0) continue;
+    // Keys that sort before the text without beginning with it come first.
+    const int entry = first_entry_not(
+        page, [&](const char* key) { return cur_ndx->compare(text, key, length) > 0; });
+    if (entry < end && cur_ndx->compare(text, entry_key(page, entry), length) == 0) {
         const std::uint32_t child = entry_child(page, entry);
         if (child != 0) {
             // A match further left, in the subtree before this entry, sorts first.

@@ -19,6 +19,10 @@ namespace {
 
 NdxFile* open_chain = nullptr;
 
+PageDirectory* page_directory(const unsigned char* page) {
+    return reinterpret_cast<PageDirectory*>(const_cast<unsigned char*>(page) + ndx_page_buffer);
+}
+
 NdxFile* make_control_block(const char* name, int dup_mode) {
     auto* index = static_cast<NdxFile*>(mem_calloc(1, sizeof(NdxFile)));
     index->compare = std::strncmp;
@@ -39,7 +43,7 @@ void set_up_cache() {
     if (cache_ready) return;
     page_cache = static_cast<CacheSlot*>(mem_calloc(ndx_cache_slots, sizeof(CacheSlot)));
     for (int i = 0; i < ndx_cache_slots; ++i)
-        page_cache[i].page = static_cast<unsigned char*>(mem_calloc(1, ndx_page_buffer));
+        page_cache[i].page = static_cast<unsigned char*>(mem_calloc(1, ndx_slot_bytes));
     cache_ready = true;
 }
 
@@ -121,9 +125,11 @@ const char* name_of_fd(int fd) {
     return cur_ndx->name;
 }
 
+// Positioned transfers take one system call each; a position the file
+// cannot have fails like a seek that does not arrive.
 void write_at(int fd, const char* name, long position, const void* buffer, unsigned count) {
-    if (lseek(fd, position, SEEK_SET) != position ||
-        write(fd, buffer, count) != static_cast<ssize_t>(count)) {
+    if (position < 0 || pwrite(fd, buffer, count, position) != static_cast<ssize_t>(count)) {
+        if (position < 0) errno = EINVAL;
         std::perror("");
         fatal("Write failure on file %s\n", name);
     }
@@ -216,6 +222,22 @@ void ndx_close(NdxFile* index) {
     }
 }
 
+// Drops every open index without writing: the descriptors are closed, the
+// control blocks and the page cache released, and the write-back hook
+// withdrawn. What an ended process leaves after its write-back ran.
+void ndx_discard_all() {
+    while (open_chain) {
+        NdxFile* index = open_chain;
+        open_chain = index->next_open;
+        close(index->fd);
+        mem_free(index);
+    }
+    if (cache_ready) release_cache();
+    open_indexes = 0;
+    cur_ndx = nullptr;
+    error_set_exit_hook(nullptr);
+}
+
 void ndx_write_back_all() {
     for (NdxFile* index = open_chain; index; index = index->next_open) {
         cur_ndx = index;
@@ -247,6 +269,7 @@ unsigned char* get_page(std::uint32_t position) {
         }
         CacheSlot& slot = page_cache[found];
         slot.modified = 0;
+        forget_directory(slot.page);
         if (position == 0) {
             std::memset(slot.page, 0, ndx_page_bytes);
         } else {
@@ -280,6 +303,7 @@ unsigned char* new_page() {
         cur_ndx->free_head = next;
         std::memset(page, 0, ndx_page_bytes);
         ndx_set_word(page, position);
+        forget_directory(page);
     } else {
         ndx_set_word(page, cur_ndx->file_end);
         cur_ndx->file_end += ndx_page_bytes;
@@ -297,11 +321,12 @@ void mark_modified(const unsigned char* page) {
 }
 
 void read_block(long position, void* buffer, unsigned count) {
-    if (lseek(cur_ndx->fd, position, SEEK_SET) != position) {
+    if (position < 0) {
+        errno = EINVAL;
         std::perror("");
         fatal("(lseek %ld) Read failure on file %s\n", position, cur_ndx->name);
     }
-    if (read(cur_ndx->fd, buffer, count) != static_cast<ssize_t>(count)) {
+    if (pread(cur_ndx->fd, buffer, count, position) != static_cast<ssize_t>(count)) {
         std::perror("");
         fatal("(read pos=%ld %u) Read failure on file %s\n", position, count, cur_ndx->name);
     }
@@ -330,4 +355,25 @@ void make_room(unsigned char* page, int entry, int bytes) {
     std::memmove(page + entry + bytes, page + entry, static_cast<std::size_t>(tail));
     set_page_used(page, page_used(page) + bytes);
     mark_modified(page);
+    // The gap becomes an entry of its own; the entries behind it move up.
+    PageDirectory* entries = page_directory(page);
+    if (entries->count < 0) return;
+    int k = entries->count;
+    for (; k > 0 && entries->offset[k - 1] >= entry; --k)
+        entries->offset[k] = static_cast<std::int16_t>(entries->offset[k - 1] + bytes);
+    entries->offset[k] = static_cast<std::int16_t>(entry);
+    ++entries->count;
+}
+
+void forget_directory(unsigned char* page) { page_directory(page)->count = -1; }
+
+const PageDirectory* page_entries(const unsigned char* page) {
+    PageDirectory* entries = page_directory(page);
+    if (entries->count >= 0) return entries;
+    const int end = page_end(page);
+    int count = 0;
+    for (int entry = ndx_entries_at; entry < end; entry += entry_size(page, entry))
+        entries->offset[count++] = static_cast<std::int16_t>(entry);
+    entries->count = static_cast<std::int16_t>(count);
+    return entries;
 }

@@ -96,6 +96,17 @@ struct CacheSlot {
     unsigned char* page;      // ndx_page_buffer bytes; position 0 marks a free slot
 };
 
+// Offsets of the entries of a cached page, kept in memory behind the page
+// buffer so that a page is searched by halving instead of entry by entry.
+// Built when first needed after the page was loaded or rearranged.
+inline constexpr int ndx_max_entries = ndx_max_used / (ndx_entry_head + 1);
+struct PageDirectory {
+    std::int16_t count;   // -1 while not built
+    std::int16_t offset[ndx_max_entries];
+};
+inline constexpr int ndx_slot_bytes = ndx_page_buffer + static_cast<int>(sizeof(PageDirectory));
+static_assert(ndx_page_buffer % alignof(PageDirectory) == 0);
+
 extern NdxFile* cur_ndx;
 extern CacheSlot* page_cache;
 extern bool cache_ready;
@@ -122,9 +133,14 @@ void write_block(long position, const void* buffer, unsigned count);
 void path_push(const unsigned char* page, int entry);
 int path_pop(unsigned char** page);
 void make_room(unsigned char* page, int entry, int bytes);
+// Marks the entry offsets of a page as stale after its entries were moved.
+void forget_directory(unsigned char* page);
+const PageDirectory* page_entries(const unsigned char* page);
 // Writes back the modified pages and the header of every open index; used
 // before an error ends the program.
 void ndx_write_back_all();
+// Closes every open index without writing anything and releases the cache.
+void ndx_discard_all();
 // Moves from entry `entry` of `page` down to the smallest key of its child
 // subtree, or up past exhausted pages, and makes the entry reached current;
 // the record number reached, or 0 at the end of the index (ndxnext).
@@ -156,6 +172,23 @@ inline const char* entry_key(const unsigned char* page, int entry) {
 inline int entry_size(const unsigned char* page, int entry) {
     return ndx_entry_head + 1 + static_cast<int>(std::strlen(entry_key(page, entry)));
 }
+// Offset of the first entry of `page` for which `before`(key) is false, or
+// the end entry; `before` must hold for a leading run of the entries.
+template <class Before>
+int first_entry_not(const unsigned char* page, Before before) {
+    const PageDirectory* entries = page_entries(page);
+    int low = 0;
+    int high = entries->count;
+    while (low < high) {
+        const int middle = (low + high) / 2;
+        if (before(entry_key(page, entries->offset[middle])))
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low < entries->count ? entries->offset[low] : page_end(page);
+}
+
 // Makes the entry at `entry` the index's current entry.
 inline void ndx_set_current(NdxFile* index, const unsigned char* page, int entry) {
     index->cur_child = entry_child(page, entry);

@@ -43,6 +43,8 @@ void split_page(unsigned char* g) {
                  static_cast<std::size_t>(used - moved + 4));
     set_page_used(g, used - moved);
     mark_modified(g);
+    forget_directory(g);
+    forget_directory(left);
 
     if (new_root) {
         ndx_set_word(parent + ndx_entries_at, page_position(g));
@@ -58,8 +60,7 @@ int insert_into(NdxEntry& e, std::uint32_t position) {
     if (position == 0) return refused;
     unsigned char* page = get_page(position);
     const int end = page_end(page);
-    int at = ndx_entries_at;
-    while (at < end && std::strcmp(entry_key(page, at), e.key) < 0) at += entry_size(page, at);
+    int at = first_entry_not(page, [&](const char* key) { return std::strcmp(key, e.key) < 0; });
 
     if (at < end && std::strcmp(entry_key(page, at), e.key) == 0) {
         if (cur_ndx->dup_mode == 0) {

@@ -11,7 +11,7 @@ int rec_capacity = 0;
 
 namespace {
 
-constexpr std::size_t stream_buffer_bytes = 65536;
+constexpr std::size_t stream_buffer_bytes = 16384;
 constexpr int transfer_read = 1;
 constexpr int transfer_write = 2;
 
@@ -64,8 +64,6 @@ int rec_open(const char* name, int record_size, int create) {
 
     std::FILE* stream = std::fopen(name, create ? "w+b" : "r+b");
     if (!stream) return -1;
-    char* io_buffer = static_cast<char*>(mem_calloc(1, stream_buffer_bytes));
-    std::setvbuf(stream, io_buffer, _IOFBF, stream_buffer_bytes);
 
     RecFileSlot* s = &rec_slots[slot];
     mem_free(s->name);
@@ -73,7 +71,6 @@ int rec_open(const char* name, int record_size, int create) {
     s->name = static_cast<char*>(mem_calloc(length + 1, 1));
     std::memcpy(s->name, name, length);
     s->stream = stream;
-    s->io_buffer = io_buffer;
     s->record_size = record_size;
     forget_position(s);
 
@@ -96,9 +93,7 @@ void rec_close(int slot) {
     RecFileSlot* s = slot_of(slot);
     if (!s) return;
     std::fclose(s->stream);
-    mem_free(s->io_buffer);
     s->stream = nullptr;
-    s->io_buffer = nullptr;
     for (int i = 0; i < rec_capacity; ++i)
         if (rec_slots[i].stream) return;
     for (int i = 0; i < rec_capacity; ++i) mem_free(rec_slots[i].name);

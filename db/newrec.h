@@ -16,7 +16,6 @@ struct RecFileSlot {
     long position;             // where the stream stands; -1 when unknown
     long end;                  // length of the file; -1 when unknown
     int last_transfer;         // 0 none, 1 read, 2 write
-    char* io_buffer;           // stdio buffer of the stream
 };
 
 inline constexpr int rec_table_slots = 100;
