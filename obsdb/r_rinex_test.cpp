@@ -131,14 +131,14 @@ TEST(ReaderEpochs, Epoch1999EightSatellitesInTypeOrderL1L2C1P2P1) {
         // Fields 0 to 4 fill the slots of L1, L2, C1, P2, P1.
         const int slots[] = {OBS_L1, OBS_L2, OBS_C1, OBS_P2, OBS_P1};
         for (int f = 0; f < 5; ++f) {
-            EXPECT_EQ(obs[s].obs[slots[f]].value, value_of(s, 0, f));
+            EXPECT_EQ(+obs[s].obs[slots[f]].value, value_of(s, 0, f));
             EXPECT_EQ(obs[s].obs[slots[f]].lli, ' ');
             EXPECT_EQ(obs[s].obs[slots[f]].snr, '0' + f);
         }
     }
     const auto occ = db.rows<occ_record>(table_occ).at(0);
-    EXPECT_EQ(occ.first_epoch, obs[0].epoch);
-    EXPECT_EQ(occ.last_epoch, obs[0].epoch);
+    EXPECT_EQ(+occ.first_epoch, +obs[0].epoch);
+    EXPECT_EQ(+occ.last_epoch, +obs[0].epoch);
 }
 
 TEST(ReaderEpochs, TwoDigitYearsAndMoreThanTwelveSatellites) {
@@ -164,7 +164,7 @@ TEST(ReaderEpochs, TwoDigitYearsAndMoreThanTwelveSatellites) {
     for (int s = 0; s < 14; ++s) {
         const satocc_record& so = tables::at(satoccs, obs[2 + s].satocc_ref);
         EXPECT_EQ(tables::at(sats, so.sat_ref).prn, many[s]);
-        EXPECT_EQ(obs[2 + s].obs[OBS_L1].value, value_of(s, 2, 0));
+        EXPECT_EQ(+obs[2 + s].obs[OBS_L1].value, value_of(s, 2, 0));
     }
 }
 
@@ -199,8 +199,8 @@ TEST(ReaderEvents, FlagOneIsAnEpochFlagsTwoToSixAreSkipped) {
         for (int s = 0; s < 2; ++s) {
             const obs_record& o = obs[2 * e + s];
             EXPECT_EQ(tables::local_text(o.epoch), std::string("2021-01-01 ") + times[e]);
-            EXPECT_EQ(o.obs[OBS_L1].value, value_of(s + 1, e, 0));
-            EXPECT_EQ(o.obs[OBS_P1].value, value_of(s + 1, e, 4));
+            EXPECT_EQ(+o.obs[OBS_L1].value, value_of(s + 1, e, 0));
+            EXPECT_EQ(+o.obs[OBS_P1].value, value_of(s + 1, e, 4));
             EXPECT_EQ(o.satocc_ref, 8 * (s + 1));
         }
     // Satellites named only by events get no records; event records are not
@@ -219,11 +219,11 @@ TEST(ReaderTypes, NineTypesAndTypesContinuedOnASecondHeaderLine) {
     auto obs = nine.rows<obs_record>(table_obs);
     ASSERT_EQ(obs.size(), 3u);
     for (int s = 0; s < 3; ++s) {
-        EXPECT_EQ(obs[s].obs[OBS_L1].value, value_of(s, 0, 0));
-        EXPECT_EQ(obs[s].obs[OBS_L2].value, value_of(s, 0, 1));
-        EXPECT_EQ(obs[s].obs[OBS_C1].value, value_of(s, 0, 2));
-        EXPECT_EQ(obs[s].obs[OBS_P1].value, value_of(s, 0, 3));
-        EXPECT_EQ(obs[s].obs[OBS_P2].value, value_of(s, 0, 4));
+        EXPECT_EQ(+obs[s].obs[OBS_L1].value, value_of(s, 0, 0));
+        EXPECT_EQ(+obs[s].obs[OBS_L2].value, value_of(s, 0, 1));
+        EXPECT_EQ(+obs[s].obs[OBS_C1].value, value_of(s, 0, 2));
+        EXPECT_EQ(+obs[s].obs[OBS_P1].value, value_of(s, 0, 3));
+        EXPECT_EQ(+obs[s].obs[OBS_P2].value, value_of(s, 0, 4));
     }
 
     // Twelve types: L1, L2 and P2 are listed on the continuation line only.
@@ -236,14 +236,14 @@ TEST(ReaderTypes, NineTypesAndTypesContinuedOnASecondHeaderLine) {
     twelve.read("c.21o", file);
     obs = twelve.rows<obs_record>(table_obs);
     ASSERT_EQ(obs.size(), 3u);
-    EXPECT_EQ(obs[2].obs[OBS_C1].value, value_of(2, 1, 2));
-    EXPECT_EQ(obs[2].obs[OBS_L1].value, 0.0);  // not G02's value
+    EXPECT_EQ(+obs[2].obs[OBS_C1].value, value_of(2, 1, 2));
+    EXPECT_EQ(+obs[2].obs[OBS_L1].value, 0.0);  // not G02's value
     EXPECT_EQ(obs[2].obs[OBS_L2].snr, ' ');
     for (int s = 0; s < 2; ++s) {
-        EXPECT_EQ(obs[s].obs[OBS_C1].value, value_of(s, 0, 2));
-        EXPECT_EQ(obs[s].obs[OBS_L1].value, value_of(s, 0, 9));
-        EXPECT_EQ(obs[s].obs[OBS_L2].value, value_of(s, 0, 10));
-        EXPECT_EQ(obs[s].obs[OBS_P2].value, value_of(s, 0, 11));
+        EXPECT_EQ(+obs[s].obs[OBS_C1].value, value_of(s, 0, 2));
+        EXPECT_EQ(+obs[s].obs[OBS_L1].value, value_of(s, 0, 9));
+        EXPECT_EQ(+obs[s].obs[OBS_L2].value, value_of(s, 0, 10));
+        EXPECT_EQ(+obs[s].obs[OBS_P2].value, value_of(s, 0, 11));
         EXPECT_EQ(obs[s].obs[OBS_P1].lli, '\0');  // not a type of the file: zero bytes
     }
 }
@@ -258,23 +258,23 @@ TEST(ReaderFields, BlankCutOffAndMissingFields) {
                          field(4242.125, "1") + "\n" + blank7 + field(777777.75, "1") + "\n");
     const auto obs = db.rows<obs_record>(table_obs);
     ASSERT_EQ(obs.size(), 2u);
-    EXPECT_EQ(obs[0].obs[OBS_L1].value, 123456.25);
+    EXPECT_EQ(+obs[0].obs[OBS_L1].value, 123456.25);
     EXPECT_EQ(obs[0].obs[OBS_L2].snr, '6');
     // Value, loss-of-lock character, signal strength cut off by the line end.
-    EXPECT_EQ(obs[0].obs[OBS_P1].value, 4242.125);
+    EXPECT_EQ(+obs[0].obs[OBS_P1].value, 4242.125);
     EXPECT_EQ(obs[0].obs[OBS_P1].lli, '1');
     EXPECT_EQ(obs[0].obs[OBS_P1].snr, ' ');
     // 14 blanks, a blank and 7.
-    EXPECT_EQ(obs[1].obs[OBS_L1].value, 0.0);
+    EXPECT_EQ(+obs[1].obs[OBS_L1].value, 0.0);
     EXPECT_EQ(obs[1].obs[OBS_L1].lli, ' ');
     EXPECT_EQ(obs[1].obs[OBS_L1].snr, '7');
-    EXPECT_EQ(obs[1].obs[OBS_L2].value, 777777.75);
+    EXPECT_EQ(+obs[1].obs[OBS_L2].value, 777777.75);
     EXPECT_EQ(obs[1].obs[OBS_L2].lli, '1');
     // Fields beyond the line end are absent, not the previous satellite's.
-    EXPECT_EQ(obs[1].obs[OBS_C1].value, 0.0);
-    EXPECT_EQ(obs[1].obs[OBS_P1].value, 0.0);
+    EXPECT_EQ(+obs[1].obs[OBS_C1].value, 0.0);
+    EXPECT_EQ(+obs[1].obs[OBS_P1].value, 0.0);
     EXPECT_EQ(obs[1].obs[OBS_P1].lli, ' ');
-    EXPECT_EQ(obs[1].obs[OBS_P2].value, 0.0);
+    EXPECT_EQ(+obs[1].obs[OBS_P2].value, 0.0);
     EXPECT_EQ(obs[1].obs[OBS_P2].snr, '\0');
 }
 
@@ -334,8 +334,8 @@ TEST(ReaderHeader, BlankMarkerNameNoAntennaDeltaAndWavelengthFactors) {
     const auto occs = db.rows<occ_record>(table_occ);
     ASSERT_EQ(occs.size(), 2u);
     EXPECT_STREQ(occs[0].rinex_file, "");
-    EXPECT_EQ(occs[0].delta_h, 0.0);
-    EXPECT_EQ(occs[0].delta_n, 0.0);
+    EXPECT_EQ(+occs[0].delta_h, 0.0);
+    EXPECT_EQ(+occs[0].delta_n, 0.0);
     EXPECT_EQ(occs[0].wlf_l1, 2);
     EXPECT_EQ(occs[0].wlf_l2, 1);
     EXPECT_EQ(occs[1].wlf_l1, 0);
@@ -397,8 +397,8 @@ TEST(ReaderLines, CrLfLongLinesAndConsole) {
     for (const char* name : {"zzOBS.DAT", "zzOCC.DAT", "zzSTA.DAT", "zzREC.DAT", "zzSAT.DAT", "zzOBS.ID0"})
         EXPECT_EQ(testkit::read_file(lf.dir.file(name)), testkit::read_file(crlf.dir.file(name))) << name;
     const auto obs = lf.rows<obs_record>(table_obs);
-    EXPECT_EQ(obs.at(0).obs[OBS_P1].value, value_of(1, 0, 4));
-    EXPECT_EQ(obs.at(1).obs[OBS_L1].value, value_of(2, 0, 0));
+    EXPECT_EQ(+obs.at(0).obs[OBS_P1].value, value_of(1, 0, 4));
+    EXPECT_EQ(+obs.at(1).obs[OBS_L1].value, value_of(2, 0, 0));
     EXPECT_EQ(obs.at(1).obs[OBS_P1].snr, ' ');
 }
 

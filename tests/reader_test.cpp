@@ -116,7 +116,7 @@ TEST_P(ReadDataFile, StoresEveryObservationAsTheFileHoldsIt) {
         ASSERT_EQ(got[i].prn, expected[i].prn) << i;
         ASSERT_EQ(got[i].epoch, expected[i].epoch) << i;
         for (int s = 0; s < OBS_SLOTS; ++s) {
-            ASSERT_EQ(got[i].obs[s].value, expected[i].obs[s].value) << i << " slot " << s;
+            ASSERT_EQ(+got[i].obs[s].value, +expected[i].obs[s].value) << i << " slot " << s;
             ASSERT_EQ(got[i].obs[s].lli, expected[i].obs[s].lli) << i << " slot " << s;
             ASSERT_EQ(got[i].obs[s].snr, expected[i].obs[s].snr) << i << " slot " << s;
         }
@@ -139,25 +139,25 @@ TEST(ReadDataFiles, ValuesReadFromTheFilesByEye) {
     auto obs = stored(dir.path());
     EXPECT_EQ(tables::local_text(obs.at(12).epoch), "2021-01-01 00:00:00");
     EXPECT_EQ(obs[12].prn, "R18");
-    EXPECT_EQ(obs[12].obs[OBS_L1].value, 106844822.639);
+    EXPECT_EQ(+obs[12].obs[OBS_L1].value, 106844822.639);
     EXPECT_EQ(obs[12].obs[OBS_L1].snr, '8');
-    EXPECT_EQ(obs[12].obs[OBS_P1].value, 20015628.486);
+    EXPECT_EQ(+obs[12].obs[OBS_P1].value, 20015628.486);
     EXPECT_EQ(obs[12].obs[OBS_P1].snr, ' ');
 
     testkit::ScratchDir kosg;
     ASSERT_EQ(read_into(kosg.path(), "KOSG0010.95O").status, 0);
     obs = stored(kosg.path());
     EXPECT_EQ(obs.at(0).prn, " 06");
-    EXPECT_EQ(obs[0].obs[OBS_L1].value, 21700656.314);
+    EXPECT_EQ(+obs[0].obs[OBS_L1].value, 21700656.314);
     EXPECT_EQ(obs[0].obs[OBS_L1].lli, '4');
     EXPECT_EQ(obs[0].obs[OBS_L1].snr, '7');
-    EXPECT_EQ(obs[0].obs[OBS_P1].value, 0.0);  // ".000" then 4 and 1
+    EXPECT_EQ(+obs[0].obs[OBS_P1].value, 0.0);  // ".000" then 4 and 1
     EXPECT_EQ(obs[0].obs[OBS_P1].snr, '1');
     const occ_record occ = tables::records<occ_record>(kosg.path(), table_occ).at(0);
     EXPECT_EQ(occ.interval, 30);
-    EXPECT_EQ(occ.delta_h, 0.105);
+    EXPECT_EQ(+occ.delta_h, 0.105);
     EXPECT_EQ(occ.wlf_l1, 1);  // "1 1 0": the default factors
-    EXPECT_EQ(tables::local_text(occ.last_epoch), "1995-01-01 20:44:30");
+    EXPECT_EQ(tables::local_text(+occ.last_epoch), "1995-01-01 20:44:30");
 }
 
 TEST(ReadDataFiles, TwoFilesAndTheSameFileTwice) {
