@@ -42,49 +42,37 @@ std::vector<std::string> random_keys() {
     return keys;
 }
 
-// Appends every record and keys it with the text of its own record number,
-// as the observation table is filled.
-void fill_by_number(DbHandle* db, NdxFile* index, char* record) {
+// Appends every record and keys it with the given key, or with the text of
+// its own record number as the observation table is filled.
+void fill(DbHandle* db, NdxFile* index, char* record, const std::vector<std::string>* keys) {
     char key[24];
     for (int i = 0; i < record_count; ++i) {
         const long number = db_append(db, record);
         std::snprintf(key, sizeof key, "%08ld", number);
-        db_key_insert(index, key, number);
+        db_key_insert(index, keys ? (*keys)[static_cast<std::size_t>(i)].c_str() : key, number);
     }
 }
 
-void BM_KeyedAppendOwnNumber(benchmark::State& state) {
+// Argument 0: keys of the own record number; 1: random keys of 8 letters
+// (in an index that admits duplicates).
+void BM_KeyedAppend(benchmark::State& state) {
     Folder folder;
+    const std::vector<std::string> keys = random_keys();
+    const std::vector<std::string>* chosen = state.range(0) ? &keys : nullptr;
     char record[record_size] = {};
     DbHandle db{};
     db.buffer = record;
     for (auto _ : state) {
         db_create(&db, record_size, "zzOBS");
-        NdxFile* index = db_index_create(&db, "zzOBS", 0, 0);
-        fill_by_number(&db, index, record);
+        NdxFile* index = db_index_create(&db, "zzOBS", 0, chosen ? 1 : 0);
+        fill(&db, index, record, chosen);
         db_close(&db);
     }
     state.SetItemsProcessed(state.iterations() * record_count);
 }
-BENCHMARK(BM_KeyedAppendOwnNumber)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KeyedAppend)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-void BM_KeyedAppendRandom(benchmark::State& state) {
-    Folder folder;
-    const std::vector<std::string> keys = random_keys();
-    char record[record_size] = {};
-    DbHandle db{};
-    db.buffer = record;
-    for (auto _ : state) {
-        db_create(&db, record_size, "zzRND");
-        NdxFile* index = db_index_create(&db, "zzRND", 0, 1);
-        for (const auto& key : keys) db_key_insert(index, key.c_str(), db_append(&db, record));
-        db_close(&db);
-    }
-    state.SetItemsProcessed(state.iterations() * record_count);
-}
-BENCHMARK(BM_KeyedAppendRandom)->Unit(benchmark::kMillisecond);
-
-// A table built once per benchmark, opened again for reading.
+// A table filled once per benchmark, opened again for reading.
 struct FilledTable {
     Folder folder;
     char record[record_size] = {};
@@ -92,11 +80,7 @@ struct FilledTable {
     explicit FilledTable(const std::vector<std::string>* keys) {
         db.buffer = record;
         db_create(&db, record_size, "zzT");
-        NdxFile* index = db_index_create(&db, "zzT", 0, 1);
-        if (keys)
-            for (const auto& key : *keys) db_key_insert(index, key.c_str(), db_append(&db, record));
-        else
-            fill_by_number(&db, index, record);
+        fill(&db, db_index_create(&db, "zzT", 0, 1), record, keys);
         db_close(&db);
         db_open(&db, record_size, "zzT");
         db_index_open(&db, "zzT", 0);

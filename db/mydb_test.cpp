@@ -40,14 +40,19 @@ std::string index_image(const std::string& root_entries, std::uint32_t used) {
     return bytes;
 }
 
-}  // namespace
-
-TEST(IndexFormat, WorkedExampleByteForByte) {
+// A table handle in a scratch folder made current.
+class Table : public ::testing::Test {
+protected:
+    Table() { db.buffer = &rec; }
     ScratchDir dir;
-    InDir in(dir.path());
+    InDir in{dir.path()};
     Rec rec{};
     DbHandle db{};
-    db.buffer = &rec;
+};
+
+}  // namespace
+
+TEST_F(Table, WorkedExampleByteForByte) {
     db_create(&db, sizeof rec, "zzT");
     NdxFile* index = db_index_create(&db, "zzT", 0, 0);
     db_key_insert(index, "ABC", 216);
@@ -60,12 +65,7 @@ TEST(IndexFormat, WorkedExampleByteForByte) {
     EXPECT_EQ(read_file("zzT.DAT"), std::string(sizeof rec, '\0'));
 }
 
-TEST(IndexFormat, NewEmptyIndexAndRecordFile) {
-    ScratchDir dir;
-    InDir in(dir.path());
-    Rec rec{};
-    DbHandle db{};
-    db.buffer = &rec;
+TEST_F(Table, NewEmptyIndexAndRecordFile) {
     db_create(&db, sizeof rec, "zzE");
     db_index_create(&db, "zzE", 0, 0);
     std::strcpy(rec.key, "first");
@@ -76,12 +76,7 @@ TEST(IndexFormat, NewEmptyIndexAndRecordFile) {
     EXPECT_EQ(read_file("zzE.DAT").size(), 2 * sizeof rec);
 }
 
-TEST(Handle, TableRoundTripThroughKeysFindWalkAndRewrite) {
-    ScratchDir dir;
-    InDir in(dir.path());
-    Rec rec{};
-    DbHandle db{};
-    db.buffer = &rec;
+TEST_F(Table, TableRoundTripThroughKeysFindWalkAndRewrite) {
     db_create(&db, sizeof rec, "zzSTA");
     NdxFile* by_name = db_index_create(&db, "zzSTA", 0, 0);
     NdxFile* by_value = db_index_create(&db, "zzSTA", 0, 1);
@@ -148,12 +143,7 @@ TEST(Handle, TableRoundTripThroughKeysFindWalkAndRewrite) {
     EXPECT_EQ(read_file("zzSTA.ID0"), index_image("", 0));
 }
 
-TEST(Handle, KeyWithRecordZeroChangesNothing) {
-    ScratchDir dir;
-    InDir in(dir.path());
-    Rec rec{};
-    DbHandle db{};
-    db.buffer = &rec;
+TEST_F(Table, KeyWithRecordZeroChangesNothing) {
     db_create(&db, sizeof rec, "zzZ");
     NdxFile* index = db_index_create(&db, "zzZ", 0, 0);
     db_key_insert(index, "B", 24);

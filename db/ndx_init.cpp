@@ -135,6 +135,22 @@ void write_at(int fd, const char* name, long position, const void* buffer, unsig
     }
 }
 
+// Makes the control block and opens the file; none when the file cannot be
+// opened, with errno kept for the caller's report.
+NdxFile* open_index_file(const char* name, int dup_mode, int flags) {
+    NdxFile* index = make_control_block(name, dup_mode);
+    index->fd = open(name, flags, S_IRUSR | S_IWUSR);
+    if (index->fd < 0) {
+        const int saved = errno;
+        mem_free(index);
+        cur_ndx = nullptr;
+        errno = saved;
+        return nullptr;
+    }
+    set_up_cache();
+    return index;
+}
+
 void count_open(NdxFile* index) {
     index->next_open = open_chain;
     open_chain = index;
@@ -160,16 +176,8 @@ void write_cached_pages(bool release) {
 }  // namespace
 
 NdxFile* ndx_create(const char* name, int dup_mode) {
-    NdxFile* index = make_control_block(name, dup_mode);
-    index->fd = open(name, O_RDWR | O_CREAT | O_TRUNC, S_IRUSR | S_IWUSR);
-    if (index->fd < 0) {
-        const int saved = errno;
-        mem_free(index);
-        cur_ndx = nullptr;
-        errno = saved;
-        return nullptr;
-    }
-    set_up_cache();
+    NdxFile* index = open_index_file(name, dup_mode, O_RDWR | O_CREAT | O_TRUNC);
+    if (!index) return nullptr;
     unsigned char* root = new_page();
     write_header(index);
     write_block(sizeof(NdxHeader), root + ndx_entries_at, ndx_first_page - sizeof(NdxHeader));
@@ -178,16 +186,8 @@ NdxFile* ndx_create(const char* name, int dup_mode) {
 }
 
 NdxFile* ndx_open(const char* name) {
-    NdxFile* index = make_control_block(name, 0);
-    index->fd = open(name, O_RDWR);
-    if (index->fd < 0) {
-        const int saved = errno;
-        mem_free(index);
-        cur_ndx = nullptr;
-        errno = saved;
-        return nullptr;
-    }
-    set_up_cache();
+    NdxFile* index = open_index_file(name, 0, O_RDWR);
+    if (!index) return nullptr;
     NdxHeader header;
     read_block(0, &header, sizeof header);
     index->root = header.root;

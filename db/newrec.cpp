@@ -92,8 +92,14 @@ int rec_open(const char* name, int record_size, int create) {
 void rec_close(int slot) {
     RecFileSlot* s = slot_of(slot);
     if (!s) return;
-    std::fclose(s->stream);
+    // Appended records may still wait in the stream's buffer; a flush that
+    // fails loses them and must not pass as a closed table.
+    const bool flushed = std::fclose(s->stream) == 0;
     s->stream = nullptr;
+    if (!flushed) {
+        std::perror("");
+        fatal("Write failure on file %s\n", s->name);
+    }
     for (int i = 0; i < rec_capacity; ++i)
         if (rec_slots[i].stream) return;
     for (int i = 0; i < rec_capacity; ++i) mem_free(rec_slots[i].name);
@@ -102,44 +108,41 @@ void rec_close(int slot) {
     rec_capacity = 0;
 }
 
+namespace {
+
+// Moves one record between `record` and the file at `number`.
+bool transfer(RecFileSlot* s, long number, void* record, int kind) {
+    if (!position_at(s, number, kind)) return false;
+    const std::size_t size = static_cast<std::size_t>(s->record_size);
+    const std::size_t moved = kind == transfer_read ? std::fread(record, size, 1, s->stream)
+                                                    : std::fwrite(record, size, 1, s->stream);
+    if (moved != 1) {
+        forget_position(s);
+        return false;
+    }
+    s->last_transfer = kind;
+    s->position = number + s->record_size;
+    if (s->end >= 0 && s->position > s->end) s->end = s->position;
+    return true;
+}
+
+}  // namespace
+
 long rec_append(const void* record, int slot) {
     RecFileSlot* s = slot_of(slot);
     if (!s) return -1;
     const long number = file_end(s);
     // Record numbers are stored as signed 32-bit links.
     if (number < 0 || number > INT32_MAX) return -1;
-    if (!position_at(s, number, transfer_write)) return -1;
-    if (std::fwrite(record, static_cast<std::size_t>(s->record_size), 1, s->stream) != 1) {
-        forget_position(s);
-        return -1;
-    }
-    s->last_transfer = transfer_write;
-    s->position = number + s->record_size;
-    s->end = s->position;
-    return number;
+    return transfer(s, number, const_cast<void*>(record), transfer_write) ? number : -1;
 }
 
 long rec_read(long number, void* record, int slot) {
     RecFileSlot* s = slot_of(slot);
-    if (!s || !position_at(s, number, transfer_read)) return -1;
-    if (std::fread(record, static_cast<std::size_t>(s->record_size), 1, s->stream) != 1) {
-        forget_position(s);
-        return -1;
-    }
-    s->last_transfer = transfer_read;
-    s->position = number + s->record_size;
-    return number;
+    return s && transfer(s, number, record, transfer_read) ? number : -1;
 }
 
 int rec_write(long number, const void* record, int slot) {
     RecFileSlot* s = slot_of(slot);
-    if (!s || !position_at(s, number, transfer_write)) return -1;
-    if (std::fwrite(record, static_cast<std::size_t>(s->record_size), 1, s->stream) != 1) {
-        forget_position(s);
-        return -1;
-    }
-    s->last_transfer = transfer_write;
-    s->position = number + s->record_size;
-    if (s->end >= 0 && s->position > s->end) s->end = s->position;
-    return 1;
+    return s && transfer(s, number, const_cast<void*>(record), transfer_write) ? 1 : -1;
 }
