@@ -209,6 +209,20 @@ long find_or_add(DbHandle* db, const char* text, const void* record, const char*
     return number;
 }
 
+// Key of a record number as "%08ld" writes it (numbers are positive); one
+// is made for every observation, so without the formatted-output machinery.
+void number_key(char* key, long number) {
+    char digits[24];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + number % 10);
+        number /= 10;
+    } while (number > 0);
+    while (count < 8) digits[count++] = '0';
+    for (int i = 0; i < count; ++i) key[i] = digits[count - 1 - i];
+    key[count] = '\0';
+}
+
 void close_header_tables() {
     db_close(&cor_db);
     db_close(&rcv_db);
@@ -237,7 +251,7 @@ void link_occupation() {
     // record number on, so the index orders them by antenna, then by reading.
     char key[24];
     for (long n = occ.ant_ref;; ++n) {
-        std::snprintf(key, sizeof key, "%08ld", n);
+        number_key(key, n);
         if (!db_find(&occ_db, key)) break;
     }
     db_key_insert(occ_db.current_index, key, r.occ_number);
@@ -617,7 +631,7 @@ void observation_line() {
     if (!r.no_obs_data) {
         const long number = append_record(&obs_db, &obs, table_obs);
         char key[24];
-        std::snprintf(key, sizeof key, "%08ld", number);
+        number_key(key, number);
         db_key_insert(obs_index, key, number);
     }
     ++r.sat_pos;
