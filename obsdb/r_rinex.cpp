@@ -1,6 +1,7 @@
 #include "obsdb/r_rinex.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -312,6 +313,15 @@ void read_wavelength_factors() {
     occ.wlf_l2 = l2;
 }
 
+// Reads "%lf %lf %lf" into three consecutive doubles of a record (at any
+// byte position); those the line does not give keep their content.
+void read_three_reals(const char* line, char* fields) {
+    double values[3];
+    std::memcpy(values, fields, sizeof values);
+    std::sscanf(line, "%lf %lf %lf", &values[0], &values[1], &values[2]);
+    std::memcpy(fields, values, sizeof values);
+}
+
 void read_header_line(int label) {
     const char* line = r.line;
     switch (label) {
@@ -343,26 +353,16 @@ void read_header_line(int label) {
         copy_trimmed(ant.ant_number, line, 0, 20);
         copy_trimmed(ant.ant_type, line, 20, 20);
         break;
-    case H_POSITION: {
-        double xyz[3] = {cor.pos_x, cor.pos_y, cor.pos_z};
-        std::sscanf(line, "%lf %lf %lf", &xyz[0], &xyz[1], &xyz[2]);
-        cor.pos_x = xyz[0];
-        cor.pos_y = xyz[1];
-        cor.pos_z = xyz[2];
+    case H_POSITION:
+        read_three_reals(line, reinterpret_cast<char*>(&cor) + offsetof(cor_record, pos_x));
         cor.cor_flag = ' ';
         break;
-    }
-    case H_ANTENNA_DELTA: {
-        double hen[3] = {occ.delta_h, occ.delta_e, occ.delta_n};
-        std::sscanf(line, "%lf %lf %lf", &hen[0], &hen[1], &hen[2]);
-        occ.delta_h = hen[0];
-        occ.delta_e = hen[1];
-        occ.delta_n = hen[2];
+    case H_ANTENNA_DELTA:
+        read_three_reals(line, reinterpret_cast<char*>(&occ) + offsetof(occ_record, delta_h));
         occ.occ_flag = ' ';
         std::snprintf(occ.rinex_file, sizeof occ.rinex_file, "%s", r.file_name);
         occ.occ_ordinal = occ_db.appended;
         break;
-    }
     case H_WAVELENGTH:
         read_wavelength_factors();
         break;
