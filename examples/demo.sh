@@ -11,10 +11,10 @@ scratch=${2:-$here/../scratch/demo}
 rm -rf "$scratch"
 mkdir -p "$scratch"
 scratch=$(realpath "$scratch")
-cp "$here"/*.[oO] "$scratch"/
+cp "$here"/*.??[oO] "$scratch"/
 cd "$scratch"
 
-for file in *.[oO]; do
+for file in *.??[oO]; do
   "$lumerak" -r"$file"
 done
 "$lumerak" -scampaign.lst -aCAMPAIGN -g
