@@ -283,37 +283,39 @@ std::string two_epochs(const char* second = " 21  1  1  0  0 30.0000000") {
            obs_lines(2, 0, 5) + epoch(second, 0, {"G02"}) + obs_lines(2, 1, 5);
 }
 
-TEST(ReaderLinks, SharedRecordsPrefixKeysAndOccupationNumbers) {
+TEST(ReaderLinks, TwoFilesAndTheSameFileAgain) {
     Campaign db;
     Header h;
     h.marker = "TP27";
     h.receiver = "ABCDEFGHIJKLMNOPQ18";
-    db.read("a.21o", h.text() + two_epochs());
+    const std::string first = h.text() + two_epochs();
+    db.read("a.21o", first);
     h.marker = "TP2";  // a prefix of TP27: the same station
     h.receiver = "ABCDEFGHIJKLMNOPQ29";  // equal in the first 17 characters
     db.read("b.21o", h.text() + epoch(" 21  1  2  0  0  0.0000000", 0, {"G02", "G07"}) +
                          obs_lines(2, 0, 5) + obs_lines(7, 0, 5));
+    db.read("a.21o", first);
 
     EXPECT_EQ(db.rows<sta_record>(table_sta).size(), 1u);
     EXPECT_EQ(db.rows<rcv_record>(table_rec).size(), 1u);
     EXPECT_EQ(db.rows<ant_record>(table_ant).size(), 1u);
-    EXPECT_EQ(db.rows<cor_record>(table_cor).size(), 2u);
     const auto occs = db.rows<occ_record>(table_occ);
-    ASSERT_EQ(occs.size(), 2u);
-    for (const occ_record& o : occs) {
-        EXPECT_EQ(o.sta_ref, 88);
-        EXPECT_EQ(o.rcv_ref, 42);
-        EXPECT_EQ(o.ant_ref, 42);
+    ASSERT_EQ(occs.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(occs[i].sta_ref, 88);
+        EXPECT_EQ(occs[i].rcv_ref, 42);
+        EXPECT_EQ(occs[i].ant_ref, 42);
+        EXPECT_EQ(occs[i].cor_ref, 28 * (i + 1));  // positions are never shared
     }
-    EXPECT_EQ(occs[1].cor_ref, 56);
     using Keys = std::vector<std::pair<std::string, long>>;
-    EXPECT_EQ(tables::keys(db.dir.path(), table_occ, 216), (Keys{{"00000042", 216}, {"00000043", 432}}));
-    // G02 is shared: one satellite, one satellite occupation per occupation.
+    EXPECT_EQ(tables::keys(db.dir.path(), table_occ, 216),
+              (Keys{{"00000042", 216}, {"00000043", 432}, {"00000044", 648}}));
+    // Satellites are shared; each occupation has its own satellite occupations.
     EXPECT_EQ(tables::keys(db.dir.path(), table_sat, 97), (Keys{{"G01", 97}, {"G02", 194}, {"G07", 291}}));
     EXPECT_EQ(tables::keys(db.dir.path(), table_satocc, 8),
               (Keys{{"00002160000097", 8}, {"00002160000194", 16}, {"00004320000194", 24},
-                    {"00004320000291", 32}}));
-    EXPECT_EQ(db.rows<obs_record>(table_obs).size(), 5u);
+                    {"00004320000291", 32}, {"00006480000097", 40}, {"00006480000194", 48}}));
+    EXPECT_EQ(db.rows<obs_record>(table_obs).size(), 8u);
 }
 
 TEST(ReaderHeader, BlankMarkerNameNoAntennaDeltaAndWavelengthFactors) {

@@ -160,32 +160,4 @@ TEST(ReadDataFiles, ValuesReadFromTheFilesByEye) {
     EXPECT_EQ(tables::local_text(+occ.last_epoch), "1995-01-01 20:44:30");
 }
 
-TEST(ReadDataFiles, TwoFilesAndTheSameFileTwice) {
-    testkit::ScratchDir dir;
-    for (const char* name : {"aopr0010.17o", "KOSG0010.95O", "aopr0010.17o"})
-        ASSERT_EQ(read_into(dir.path(), name).status, 0) << name;
-    const std::string& d = dir.path();
-    EXPECT_EQ(tables::records<sta_record>(d, table_sta).size(), 2u);
-    EXPECT_EQ(tables::records<rcv_record>(d, table_rec).size(), 2u);
-    EXPECT_EQ(tables::records<ant_record>(d, table_ant).size(), 2u);
-    EXPECT_EQ(tables::records<cor_record>(d, table_cor).size(), 3u);
-    const auto occs = tables::records<occ_record>(d, table_occ);
-    ASSERT_EQ(occs.size(), 3u);
-    EXPECT_EQ(occs[0].sta_ref, occs[2].sta_ref);
-    EXPECT_EQ(occs[0].ant_ref, occs[2].ant_ref);
-    EXPECT_NE(occs[0].cor_ref, occs[2].cor_ref);
-    // aopr: antenna 42, keys 42 and 43; KOSG: antenna 84.
-    using Keys = std::vector<std::pair<std::string, long>>;
-    EXPECT_EQ(tables::keys(d, table_occ, 216), (Keys{{"00000042", 216}, {"00000043", 648}, {"00000084", 432}}));
-    const auto aopr = parse(testkit::test_data_path("aopr0010.17o"));
-    const auto kosg = parse(testkit::test_data_path("KOSG0010.95O"));
-    std::set<std::string> aopr_sats, all_sats;
-    for (const auto& o : aopr) aopr_sats.insert(o.prn), all_sats.insert(o.prn);
-    for (const auto& o : kosg) all_sats.insert(o.prn);
-    EXPECT_EQ(tables::records<sat_record>(d, table_sat).size(), all_sats.size());
-    EXPECT_EQ(tables::records<satocc_record>(d, table_satocc).size(),
-              2 * aopr_sats.size() + all_sats.size() - aopr_sats.size());
-    EXPECT_EQ(tables::records<obs_record>(d, table_obs).size(), 2 * aopr.size() + kosg.size());
-}
-
 }  // namespace
