@@ -1,0 +1,165 @@
+#include "fuzz/fuzz_support.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unordered_set>
+
+#include "db/mydb.h"
+#include "db/ndx_init.h"
+#include "db/newrec.h"
+#include "pslib/pslib.h"
+#include "support/error.h"
+
+// The program's calls of these functions are routed through the wrappers
+// below by the linker (--wrap), so that the harness sees every exit hook,
+// heap block and stream of the code under test. mem_calloc and mem_free are
+// named by their C++ symbols.
+extern "C" {
+void __real__Z19error_set_exit_hookPFvvE(exit_hook hook);
+void* __real__Z10mem_callocmm(std::size_t count, std::size_t size);
+void __real__Z8mem_freePv(void* block);
+std::FILE* __real_fopen(const char* name, const char* mode);
+int __real_fclose(std::FILE* stream);
+}
+
+namespace {
+
+std::string folder;
+int home = -1;  // the fuzzer's working folder
+exit_hook engine_hook = nullptr;
+std::jmp_buf* escape = nullptr;
+bool tracking = false;
+std::unordered_set<void*> blocks;
+std::unordered_set<std::FILE*> streams;
+
+[[noreturn]] void return_to_harness() {
+    std::jmp_buf* target = escape;
+    escape = nullptr;
+    if (!target) std::abort();  // an error outside a command
+    std::longjmp(*target, 1);
+}
+
+// Runs where the process would end: the engine's write-back first, as in the
+// real program, then back to the harness. An error inside the write-back
+// returns at once, as it would end the process at once.
+void harness_hook() {
+    __real__Z19error_set_exit_hookPFvvE(return_to_harness);
+    if (exit_hook hook = engine_hook) {
+        engine_hook = nullptr;
+        hook();
+    }
+    return_to_harness();
+}
+
+void clear(const std::string& path) {
+    DIR* dir = opendir(path.c_str());
+    if (!dir) return;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") unlink((path + "/" + name).c_str());
+    }
+    closedir(dir);
+}
+
+void remove_folder() {
+    if (folder.empty()) return;
+    clear(folder);
+    rmdir(folder.c_str());
+}
+
+// Releases what an ended process would leave to the system. Streams are
+// closed (and so flushed) as exit does; index pages are not written again.
+void release_after_error() {
+    db_close_all();
+    for (std::FILE* stream : streams) __real_fclose(stream);
+    streams.clear();
+    for (void* block : blocks) __real__Z8mem_freePv(block);
+    blocks.clear();
+    ps_state = PsState{};
+}
+
+[[noreturn]] void left_behind(const char* what, const char* thing, std::size_t count) {
+    std::fprintf(stderr, "fuzz: %s returned with %zu %s left behind\n", what, count, thing);
+    std::abort();
+}
+
+}  // namespace
+
+extern "C" void __wrap__Z19error_set_exit_hookPFvvE(exit_hook hook) { engine_hook = hook; }
+
+extern "C" void* __wrap__Z10mem_callocmm(std::size_t count, std::size_t size) {
+    void* block = __real__Z10mem_callocmm(count, size);
+    if (tracking) blocks.insert(block);
+    return block;
+}
+
+extern "C" void __wrap__Z8mem_freePv(void* block) {
+    blocks.erase(block);
+    __real__Z8mem_freePv(block);
+}
+
+extern "C" std::FILE* __wrap_fopen(const char* name, const char* mode) {
+    std::FILE* stream = __real_fopen(name, mode);
+    if (stream && tracking) streams.insert(stream);
+    return stream;
+}
+
+extern "C" int __wrap_fclose(std::FILE* stream) {
+    streams.erase(stream);
+    return __real_fclose(stream);
+}
+
+void fuzz_make_private_folder() {
+    char name[] = "/tmp/lumerak-fuzz-XXXXXX";
+    home = open(".", O_RDONLY | O_DIRECTORY);
+    if (home < 0 || !mkdtemp(name)) {
+        std::perror("fuzz: private folder");
+        std::abort();
+    }
+    folder = name;
+    std::atexit(remove_folder);
+    // Reports go nowhere; the console copies are suppressed.
+    report_stream = __real_fopen("/dev/null", "w");
+    quiet = 1;
+}
+
+void fuzz_begin_input() {
+    clear(folder);
+    if (chdir(folder.c_str()) != 0) std::abort();
+}
+
+void fuzz_end_input() {
+    if (fchdir(home) != 0) std::abort();
+}
+
+void fuzz_write_file(const char* name, const std::uint8_t* data, std::size_t size) {
+    std::FILE* file = __real_fopen(name, "wb");
+    if (!file || (size > 0 && std::fwrite(data, size, 1, file) != 1)) std::abort();
+    __real_fclose(file);
+}
+
+bool fuzz_run_command(const char* what, void (*command)(void*), void* argument) {
+    std::jmp_buf here;
+    __real__Z19error_set_exit_hookPFvvE(harness_hook);
+    engine_hook = nullptr;
+    tracking = true;
+    if (setjmp(here) != 0) {
+        tracking = false;
+        release_after_error();
+        return false;
+    }
+    escape = &here;
+    command(argument);
+    escape = nullptr;
+    tracking = false;
+    if (open_indexes != 0 || rec_slots != nullptr) left_behind(what, "open tables", 1);
+    if (!streams.empty()) left_behind(what, "open streams", streams.size());
+    if (!blocks.empty()) left_behind(what, "heap blocks", blocks.size());
+    return true;
+}
