@@ -46,6 +46,15 @@ static_assert(offsetof(NdxHeader, root) == 0 && offsetof(NdxHeader, file_end) ==
               offsetof(NdxHeader, flag_b) == 13 && offsetof(NdxHeader, padding) == 14 &&
               offsetof(NdxHeader, dup_mode) == 16 && offsetof(NdxHeader, page_size) == 20);
 
+// The start of a page; the entries follow, then the 4-byte trailer.
+struct NdxPageHead {
+    std::uint32_t position;   // the page's own position (next free page on the free list)
+    std::uint32_t used;       // bytes taken by entries
+};
+static_assert(sizeof(NdxPageHead) == ndx_entries_at && offsetof(NdxPageHead, used) == 4);
+static_assert(ndx_entries_at + ndx_max_used + 4 == ndx_page_bytes,
+              "a full page ends with its trailer");
+
 // The start of an entry as it lies in a page; the key follows.
 struct NdxEntryHead {
     std::uint32_t child;
