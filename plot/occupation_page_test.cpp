@@ -167,6 +167,25 @@ TEST(OccupationPage, GapEndsLinesOneIntervalAfterTheLastEpoch) {
     EXPECT_EQ(r.run.out, "\nWarning: [21.12.121 10:00:52] Intervallwechsel von 39.00 zu 13.00\n");
 }
 
+TEST(OccupationPage, SatelliteFirstSeenBeforeAGapDrawsOneIntervalNotTheGap) {
+    // Interval 13, epochs 0, 52, 65: the gap follows the first epoch, so the
+    // row's line covers 0 to 13 s and starts again at 52 s.
+    OccSpec spec;
+    spec.interval = 13;
+    spec.obs = {{0, 0, '8', '8'}, {0, 52, '8', '8'}, {0, 65, '8', '8'}};
+    Rendered r = render({spec});
+    EXPECT_EQ(drawing(r.document),
+              (Lines{count, count_width, "600 225 M", "0 195 D", "1300 0 D", "0 -195 D",
+                     "1300 0 D",                                            // to zero at 26 s
+                     "S 0 A", "S 40 W", "600 345 M", "1300 0 D",            // L1 0 to 13 s
+                     "S 0 A", "S 40 W", "600 285 M", "1300 0 D",            //
+                     count, count_width, "3200 225 M", "2600 0 D", "0 195 D",  //
+                     count, count_width, "5800 420 M", "2600 0 D", "0 -195 D",  //
+                     "S 0 A", "S 40 W", "5800 345 M", "2600 0 D",           // L1 52 to 78 s
+                     "S 0 A", "S 40 W", "5800 285 M", "2600 0 D",           //
+                     "S 0 A"}));
+}
+
 TEST(OccupationPage, IntervalZeroMakesEveryNewEpochAGap) {
     OccSpec spec;
     spec.obs = {{0, 0, '8', '8'}, {0, 1, '8', '8'}, {0, 2, '8', '8'}};

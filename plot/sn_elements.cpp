@@ -109,7 +109,18 @@ void segment_change(sv_slot* slot, sn_frequency freq, double cm_per_second, doub
 void segment_gap(sv_slot* slot, sn_frequency freq, double cm_per_second, double begin, double t,
                  int row, int sv_rows) {
     freq_fields f = fields_of(slot, freq);
-    if (draw_open_segment(slot, freq, cm_per_second, begin, t - sn_interval, row, sv_rows)) {
+    bool drew = draw_open_segment(slot, freq, cm_per_second, begin, t - sn_interval, row, sv_rows);
+    if (!drew && *f.next != 0 && sn_interval > 0) {
+        // First seen in the epoch before the gap: its line covers that
+        // epoch's interval and ends there, instead of opening after the gap
+        // and running over it to the next epoch.
+        double y = row_line_y(freq, row, sv_rows);
+        sn_class_style(*f.next);
+        line(plot_x(t - 2.0 * sn_interval, cm_per_second, begin), y,
+             plot_x(t - sn_interval, cm_per_second, begin), y);
+        drew = true;
+    }
+    if (drew) {
         *f.sn_class = 0;
         *f.next = 0;
     }

@@ -53,7 +53,8 @@ int find_sv_slot(const sv_slot* slots, std::int32_t satocc_no);
 void segment_change(sv_slot* slot, sn_frequency freq, double cm_per_second, double begin,
                     double t, int row, int sv_rows);
 // gap: t is already two intervals past the last epoch; the open segment ends
-// one interval after that epoch (t - interval) and the row has no segment.
+// one interval after that epoch (t - interval) and the row has no segment. A
+// row first seen in that epoch gets a line over its one interval.
 void segment_gap(sv_slot* slot, sn_frequency freq, double cm_per_second, double begin, double t,
                  int row, int sv_rows);
 // close: draws the open segment up to t + interval; the slot is unchanged.
