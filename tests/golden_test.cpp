@@ -29,7 +29,10 @@ namespace fs = std::filesystem;
 
 const char* const zone = "Europe/Berlin";
 
-// Files read, in this order, one per run.
+// Files read, in this order, one per run. The second occupation of 0759 comes
+// last, so the outputs show the occupations ordered by antenna (both 0759
+// files share one), not by reading order. aopr0010.17o has no INTERVAL line:
+// its interval is the spacing of its own first two epochs (12820 s).
 const std::vector<std::string> rinex_files = {"07590920.05o", "KOSG0010.95O", "aopr0010.17o",
                                               "07590930.05o"};
 // Observations each of them stores.
