@@ -94,14 +94,18 @@ bool child_sound(std::uint32_t child, std::uint32_t self) {
 }
 
 // Checks a page just read from the file, so that no later walk of it can run
-// outside the page or follow a child outside the file.
-bool page_sound(const unsigned char* page, std::uint32_t position) {
+// outside the page or follow a child outside the file; on the way it notes
+// the entry offsets.
+bool page_sound(unsigned char* page, std::uint32_t position) {
     if (page_position(page) != position || page_used(page) > ndx_max_used ||
         page_used(page) < 0)
         return false;
     const int end = page_end(page);
+    PageDirectory* entries = page_directory(page);
+    entries->count = 0;
     int entry = ndx_entries_at;
     while (entry < end) {
+        entries->offset[entries->count++] = static_cast<std::int16_t>(entry);
         const int key_at = entry + ndx_entry_head;
         if (key_at >= end) return false;
         const int room = end - key_at < ndx_max_key + 1 ? end - key_at : ndx_max_key + 1;
@@ -273,11 +277,12 @@ unsigned char* get_page(std::uint32_t position) {
         if (position == 0) {
             std::memset(slot.page, 0, ndx_page_bytes);
         } else {
-            // Until the page is known sound the slot must read as free.
             slot.owner_fd = cur_ndx->fd;
             read_block(position, slot.page, ndx_page_bytes);
             if (!page_sound(slot.page, position)) {
+                // A damaged page never counts as cached.
                 ndx_set_word(slot.page, 0);
+                forget_directory(slot.page);
                 damaged(cur_ndx->name, position);
             }
         }
