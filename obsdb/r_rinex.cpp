@@ -96,8 +96,7 @@ struct Reader {
     bool no_obs_data;
     char line[line_size];
     long line_count;
-    bool tables_pending;     // epoch tables not yet open
-    bool header_done;        // "END OF HEADER" seen and the occupation stored
+    bool header_done;        // "END OF HEADER" seen, occupation stored, epoch tables open
     bool in_data;            // an epoch line has been seen
     bool epoch_open;         // observation lines belong to the current epoch
     long occ_number;
@@ -259,7 +258,6 @@ void link_occupation() {
 
     close_header_tables();
     open_epoch_tables(r.no_obs_data);
-    r.tables_pending = false;
     r.header_done = true;
 }
 
@@ -483,10 +481,6 @@ void start_epoch(const int date[5], double seconds, int flag, const char* rest) 
         // Cycle-slip records in observation format follow the list: pass over them.
         r.records_to_skip = count * lines_per_satellite();
     } else {
-        if (r.tables_pending) {
-            open_epoch_tables(r.no_obs_data);
-            r.tables_pending = false;
-        }
         r.current_time = epoch_time(date[0] < 70 ? 2000 + date[0] : 1900 + date[0], date[1],
                                     date[2], date[3], date[4], seconds);
         if (r.epochs_seen == 0) {
@@ -693,7 +687,6 @@ void reset_state(const char* file_name, bool no_obs_data) {
     std::memset(&r, 0, sizeof r);
     r.file_name = file_name;
     r.no_obs_data = no_obs_data;
-    r.tables_pending = true;
     for (int& slot : r.type_map) slot = -1;
 }
 
