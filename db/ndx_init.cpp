@@ -23,9 +23,14 @@ PageDirectory* page_directory(const unsigned char* page) {
     return reinterpret_cast<PageDirectory*>(const_cast<unsigned char*>(page) + ndx_page_buffer);
 }
 
+// The search's comparison: the first `length` characters, bytes unsigned.
+int prefix_compare(const char* text, const char* key, std::size_t length) {
+    return std::strncmp(text, key, length);
+}
+
 NdxFile* make_control_block(const char* name, int dup_mode) {
     auto* index = static_cast<NdxFile*>(mem_calloc(1, sizeof(NdxFile)));
-    index->compare = std::strncmp;
+    index->compare = prefix_compare;
     std::snprintf(index->name, sizeof index->name, "%s", name);
     index->root = ndx_first_page;
     index->file_end = ndx_first_page;
@@ -202,7 +207,10 @@ NdxFile* ndx_open(const char* name) {
     index->padding = header.padding;
     index->dup_mode = header.dup_mode;
     index->page_size = header.page_size;
-    if (!header_sound(index, lseek(index->fd, 0, SEEK_END))) damaged(name, 0);
+    if (!header_sound(index, lseek(index->fd, 0, SEEK_END))) {
+        close(index->fd);
+        damaged(name, 0);
+    }
     count_open(index);
     return index;
 }
