@@ -136,6 +136,8 @@ bool read_line() {
             source.end = std::fread(source.block, 1, sizeof source.block, source.file);
             source.pos = 0;
             if (source.end == 0) {
+                // A failed read must not pass for the end of the file.
+                if (std::ferror(source.file)) fatal("Read failure on file %.60s\n", r.file_name);
                 source.at_end = true;
                 break;
             }
@@ -659,7 +661,8 @@ std::int32_t derived_interval() {
 
 void finish() {
     std::printf("\n%8ld Zeilen gelesen.\n", r.line_count);
-    db_read(&occ_db, r.occ_number);
+    if (db_read(&occ_db, r.occ_number) != r.occ_number)
+        fatal("Read failure on file %s.DAT\n", table_occ);
     occ.first_epoch = r.first_time;
     occ.last_epoch = r.current_time;
     if (occ.interval == 0) occ.interval = derived_interval();

@@ -417,6 +417,13 @@ TEST(ReaderReject, FileWithoutEndOfHeaderLeavesDatabaseReadable) {
         EXPECT_EQ(tables::keys(db.dir.path(), table_occ, 216).size(), 1u);
         EXPECT_EQ(tables::keys(db.dir.path(), table_sta, 88).size(), 1u);
     }
+    // A file that cannot be read (a folder) is not taken for an empty one.
+    const auto run = testkit::run_in_child([&] {
+        InDir in(db.dir.path());
+        read_rinex(".", false);
+    });
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Read failure on file ."), std::string::npos) << run.err;
 }
 
 TEST(ReaderRobust, MalformedFilesEndTheRunCleanly) {
