@@ -200,13 +200,22 @@ long append_record(DbHandle* db, const void* record, const char* table) {
     return number;
 }
 
-// Finds the record keyed by the first 17 characters of `text`, or appends
-// `record` under that key; returns its record number.
-long find_or_add(DbHandle* db, const char* text, const void* record, const char* table) {
+// Finds the record whose key begins with the first 17 characters of `text`,
+// or appends the handle's record under that key; returns its record number.
+// An empty text (a blank serial number) only matches an empty key: as a
+// prefix it would match whatever record sorts first.
+long find_or_add(DbHandle* db, const char* text, const char* table) {
     char key[18];
     std::snprintf(key, sizeof key, "%.17s", text);
-    if (db_find(db, key)) return db->current_index->cur_record;
-    const long number = append_record(db, record, table);
+    char record[sizeof(sta_record)];
+    static_assert(sizeof record >= sizeof(rcv_record) && sizeof record >= sizeof(ant_record));
+    std::memcpy(record, db->buffer, static_cast<std::size_t>(db->record_size));
+    if (db_find(db, key)) {
+        if (key[0] != '\0' || db->current_index->cur_key[0] == '\0')
+            return db->current_index->cur_record;
+        std::memcpy(db->buffer, record, static_cast<std::size_t>(db->record_size));
+    }
+    const long number = append_record(db, db->buffer, table);
     db_key_insert(db->current_index, key, number);
     return number;
 }
@@ -243,10 +252,10 @@ void close_header_tables() {
 
 // Stores station, position, receiver, antenna and the occupation.
 void link_occupation() {
-    occ.sta_ref = static_cast<std::int32_t>(find_or_add(&sta_db, sta.marker_name, &sta, table_sta));
+    occ.sta_ref = static_cast<std::int32_t>(find_or_add(&sta_db, sta.marker_name, table_sta));
     occ.cor_ref = static_cast<std::int32_t>(append_record(&cor_db, &cor, table_cor));
-    occ.rcv_ref = static_cast<std::int32_t>(find_or_add(&rcv_db, rcv.rcv_number, &rcv, table_rec));
-    occ.ant_ref = static_cast<std::int32_t>(find_or_add(&ant_db, ant.ant_number, &ant, table_ant));
+    occ.rcv_ref = static_cast<std::int32_t>(find_or_add(&rcv_db, rcv.rcv_number, table_rec));
+    occ.ant_ref = static_cast<std::int32_t>(find_or_add(&ant_db, ant.ant_number, table_ant));
 
     r.occ_number = append_record(&occ_db, &occ, table_occ);
     // Occupations are keyed by the first free number from their antenna's

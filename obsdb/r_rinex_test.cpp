@@ -318,6 +318,23 @@ TEST(ReaderLinks, TwoFilesAndTheSameFileAgain) {
     EXPECT_EQ(db.rows<obs_record>(table_obs).size(), 8u);
 }
 
+TEST(ReaderLinks, BlankSerialNumberIsNotAPrefixOfOthers) {
+    Campaign db;
+    Header h;
+    db.read("a.21o", h.text() + two_epochs());
+    h.antenna = "";
+    db.read("b.21o", h.text() + two_epochs());
+    db.read("c.21o", h.text() + two_epochs());
+    const auto ants = db.rows<ant_record>(table_ant);
+    ASSERT_EQ(ants.size(), 2u);
+    EXPECT_STREQ(ants[1].ant_number, "");
+    const auto occs = db.rows<occ_record>(table_occ);
+    ASSERT_EQ(occs.size(), 3u);
+    EXPECT_EQ(occs[0].ant_ref, 42);
+    EXPECT_EQ(occs[1].ant_ref, 84);
+    EXPECT_EQ(occs[2].ant_ref, 84);
+}
+
 TEST(ReaderHeader, BlankMarkerNameNoAntennaDeltaAndWavelengthFactors) {
     Campaign db;
     Header h;
