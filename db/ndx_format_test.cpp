@@ -307,6 +307,7 @@ TEST(DamagedIndex, EndsRunWithMessageNamingFile) {
         {"root past end", [](std::string& f) { put32(f, 0, 1536); }, "(header)"},
         {"end past file", [](std::string& f) { put32(f, 4, 2560); }, "(header)"},
         {"end off boundary", [](std::string& f) { put32(f, 4, 1000); }, "(header)"},
+        {"shorter than header", [](std::string& f) { f.resize(20); }, "(header)"},
     };
     std::string sound = header_image(512, 1536);
     put_page(sound, 512, {{0, 216, "ABC"}}, 0);

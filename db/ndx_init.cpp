@@ -197,7 +197,14 @@ NdxFile* ndx_create(const char* name, int dup_mode) {
 NdxFile* ndx_open(const char* name) {
     NdxFile* index = open_index_file(name, 0, O_RDWR);
     if (!index) return nullptr;
+    // A file refused here is closed before the run ends, so nothing of it
+    // stays open where the end of the run is intercepted.
+    const long file_bytes = lseek(index->fd, 0, SEEK_END);
     NdxHeader header;
+    if (file_bytes < static_cast<long>(sizeof header)) {
+        close(index->fd);
+        damaged(name, 0);
+    }
     read_block(0, &header, sizeof header);
     index->root = header.root;
     index->file_end = header.file_end;
@@ -207,7 +214,7 @@ NdxFile* ndx_open(const char* name) {
     index->padding = header.padding;
     index->dup_mode = header.dup_mode;
     index->page_size = header.page_size;
-    if (!header_sound(index, lseek(index->fd, 0, SEEK_END))) {
+    if (!header_sound(index, file_bytes)) {
         close(index->fd);
         damaged(name, 0);
     }
