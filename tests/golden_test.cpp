@@ -3,7 +3,8 @@
 // one of KOSG, one of aopr), then one run that lists, exports and plots. The
 // listing, the four GEONAP files, the four plot pages and the standard output
 // of that run are compared line by line with the reviewed copies in
-// tests/golden.
+// tests/golden, and so is a last run that plots ten minutes of the first
+// occupation of 0759 alone, in portrait and with Cartesian coordinates.
 //
 // Masking rule: only two texts depend on the day the test runs, both in the
 // plot pages: the value of the "%%CreationDate: " header line and the date
@@ -39,6 +40,11 @@ const std::vector<std::string> rinex_files = {"07590920.05o", "KOSG0010.95O", "a
 const std::vector<int> stored_observations = {948, 23, 30, 282};
 
 const std::vector<std::string> plot_pages = {"0759-1.ps", "0759-2.ps", "KOSG-1.ps", "aopr-1.ps"};
+
+// The single-station run and the page it writes.
+const std::vector<std::string> single_station_run = {
+    "-g", "-t0759", "-p", "-c", "-b02.04.05,00:20:00", "-e02.04.05,00:30:00"};
+const char* const single_station_page = "07591.ps";
 
 std::string golden_path(const std::string& name) {
     return (fs::path(testkit::test_data_path(name)).parent_path().parent_path() / "golden" / name)
@@ -111,6 +117,7 @@ protected:
         }
         before_ = std::time(nullptr);
         output_run_ = testkit::run_lumerak({"-sCAMP.LST", "-aCAMP", "-g"}, dir_->path(), zone);
+        single_run_ = testkit::run_lumerak(single_station_run, dir_->path(), zone);
         after_ = std::time(nullptr);
     }
     static void TearDownTestSuite() {
@@ -126,12 +133,14 @@ protected:
     static testkit::ScratchDir* dir_;
     static std::vector<testkit::RunResult> reads_;
     static testkit::RunResult output_run_;
+    static testkit::RunResult single_run_;
     static std::time_t before_, after_;
 };
 
 testkit::ScratchDir* GoldenCampaign::dir_ = nullptr;
 std::vector<testkit::RunResult> GoldenCampaign::reads_;
 testkit::RunResult GoldenCampaign::output_run_;
+testkit::RunResult GoldenCampaign::single_run_;
 std::time_t GoldenCampaign::before_ = 0;
 std::time_t GoldenCampaign::after_ = 0;
 
@@ -169,6 +178,18 @@ TEST_F(GoldenCampaign, PlotPagesMatchWithTheirDatesMasked) {
         EXPECT_TRUE(same_text(name, testkit::read_file(golden_path(name)),
                               mask_dates(output(name), before_, after_)));
     }
+}
+
+TEST_F(GoldenCampaign, SingleStationPageOfAShortSpanMatches) {
+    EXPECT_EQ(single_run_.status, 0) << single_run_.err;
+    // One progress mark for the 160 observations drawn.
+    EXPECT_EQ(single_run_.out,
+              "Lumerakon 2.0.2, 11.9.2000 (c) Lumerakon developers [C++20, GNU/CMake]\n"
+              ".\nDone.\n");
+    ASSERT_TRUE(testkit::file_exists(dir_->file(single_station_page)));
+    EXPECT_TRUE(same_text(single_station_page,
+                          testkit::read_file(golden_path(single_station_page)),
+                          mask_dates(output(single_station_page), before_, after_)));
 }
 
 // The masking must not hide a wrong date: a creation date outside the run
