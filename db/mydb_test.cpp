@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "db/ndx_init.h"
 #include "support/error.h"
@@ -161,66 +163,40 @@ TEST_F(Table, KeyWithRecordZeroChangesNothing) {
     EXPECT_EQ(read_file("zzZ.DAT").substr(0, 4), "over");
 }
 
-TEST(Handle, OpenAndCreateFailuresAreNumberedReports) {
-    ScratchDir dir;
-    InDir in(dir.path());
-    auto run = [](auto body) {
-        return run_in_child([&] {
+TEST_F(Table, FailuresAreNumberedReports) {
+    struct Case {
+        std::function<void()> body;
+        int status;
+        std::string err;
+    };
+    const std::string enoent = "No such file or directory\n";
+    const std::string long_name(40, 'L');  // its file name does not fit 44 characters
+    const std::vector<Case> cases = {
+        {[&] { db_open(&db, 8, "zzNONE"); }, 10,
+         enoent + "E0010: database zzNONE.DAT cannot be opened.  \n"},
+        {[&] { db_create(&db, 8, "zzONE"); db_index_open(&db, "zzONE", 0); }, 11,
+         enoent + "E0011: index zzONE.ID0 cannot be opened.  \n"},
+        {[&] { db_create(&db, 8, "no/such/dir/zzX"); }, 6,
+         enoent + "E0006: database no/such/dir/zzX.DAT creation failed.  \n"},
+        {[&] { db_create(&db, 8, "zzTWO"); db_index_create(&db, "no/zzX", 0, 0); }, 5,
+         enoent + "E0005: index no/zzX.ID0 creation failed.  \n"},
+        {[&] { db_create(&db, 8, long_name.c_str()); }, 6,
+         "File name too long\nE0006: database " + long_name + ".DAT creation failed.  \n"},
+        {[&] {
+             db_create(&db, sizeof rec, "zzDUP");
+             NdxFile* index = db_index_create(&db, "zzDUP", 0, 0);
+             db_key_insert(index, "K1", db_append(&db, &rec));
+             db_key_insert(index, "K1", db_append(&db, &rec));
+         },
+         7, "E0007: key K1 occured twice in zzDUP.ID0.  \n"},
+    };
+    for (const Case& c : cases) {
+        const auto r = run_in_child([&] {
             report_stream = stderr;
             error_line = -1;
-            body();
+            c.body();
         });
-    };
-    auto r = run([] {
-        DbHandle db{};
-        db_open(&db, 8, "zzNONE");
-    });
-    EXPECT_EQ(r.status, 10);
-    EXPECT_EQ(r.err, "No such file or directory\nE0010: database zzNONE.DAT cannot be opened.  \n");
-
-    r = run([] {
-        DbHandle db{};
-        db_create(&db, 8, "zzONE");
-        db_index_open(&db, "zzONE", 0);
-    });
-    EXPECT_EQ(r.status, 11);
-    EXPECT_EQ(r.err, "No such file or directory\nE0011: index zzONE.ID0 cannot be opened.  \n");
-
-    r = run([] {
-        DbHandle db{};
-        db_create(&db, 8, "no/such/dir/zzX");
-    });
-    EXPECT_EQ(r.status, 6);
-    EXPECT_EQ(r.err,
-              "No such file or directory\nE0006: database no/such/dir/zzX.DAT creation failed.  \n");
-
-    r = run([] {
-        DbHandle db{};
-        db_create(&db, 8, "zzTWO");
-        db_index_create(&db, "no/such/dir/zzX", 0, 0);
-    });
-    EXPECT_EQ(r.status, 5);
-    EXPECT_EQ(r.err, "No such file or directory\nE0005: index no/such/dir/zzX.ID0 creation failed.  \n");
-
-    // A base name whose file name does not fit 44 characters is refused.
-    const std::string long_name(40, 'L');
-    r = run([&] {
-        DbHandle db{};
-        db_create(&db, 8, long_name.c_str());
-    });
-    EXPECT_EQ(r.status, 6);
-    EXPECT_EQ(r.err, "File name too long\nE0006: database " + long_name +
-                         ".DAT creation failed.  \n");
-
-    r = run([] {
-        Rec rec{};
-        DbHandle db{};
-        db.buffer = &rec;
-        db_create(&db, sizeof rec, "zzDUP");
-        NdxFile* index = db_index_create(&db, "zzDUP", 0, 0);
-        db_key_insert(index, "K1", db_append(&db, &rec));
-        db_key_insert(index, "K1", db_append(&db, &rec));
-    });
-    EXPECT_EQ(r.status, 7);
-    EXPECT_EQ(r.err, "E0007: key K1 occured twice in zzDUP.ID0.  \n");
+        EXPECT_EQ(r.status, c.status) << c.err;
+        EXPECT_EQ(r.err, c.err);
+    }
 }
