@@ -37,6 +37,7 @@ std::jmp_buf* escape = nullptr;
 bool tracking = false;
 std::unordered_set<void*> blocks;
 std::unordered_set<std::FILE*> streams;
+std::unordered_set<int> descriptors;  // open before the command began
 
 [[noreturn]] void return_to_harness() {
     std::jmp_buf* target = escape;
@@ -67,6 +68,18 @@ void clear(const std::string& path) {
     closedir(dir);
 }
 
+std::unordered_set<int> open_descriptors() {
+    std::unordered_set<int> open;
+    DIR* dir = opendir("/proc/self/fd");
+    if (!dir) std::abort();
+    const int own = dirfd(dir);
+    while (const dirent* entry = readdir(dir))
+        if (entry->d_name[0] != '.' && std::atoi(entry->d_name) != own)
+            open.insert(std::atoi(entry->d_name));
+    closedir(dir);
+    return open;
+}
+
 void remove_folder() {
     if (folder.empty()) return;
     clear(folder);
@@ -76,12 +89,24 @@ void remove_folder() {
 // Releases what an ended process would leave to the system. Streams are
 // closed (and so flushed) as exit does; index pages are not written again.
 void release_after_error() {
+    // A record file whose buffered records cannot be written is reported
+    // while it is closed; the rest is closed on the next round, as the end
+    // of the process closes every file whatever fails.
+    std::jmp_buf again;
+    setjmp(again);
+    escape = &again;
+    __real__Z19error_set_exit_hookPFvvE(return_to_harness);
     db_close_all();
+    escape = nullptr;
     for (std::FILE* stream : streams) __real_fclose(stream);
     streams.clear();
     for (void* block : blocks) __real__Z8mem_freePv(block);
     blocks.clear();
     ps_state = PsState{};
+    // Files the command opened that no table or stream holds, such as an
+    // index refused while it was being opened.
+    for (int fd : open_descriptors())
+        if (!descriptors.contains(fd)) close(fd);
 }
 
 [[noreturn]] void left_behind(const char* what, const char* thing, std::size_t count) {
@@ -146,6 +171,7 @@ void fuzz_write_file(const char* name, const std::uint8_t* data, std::size_t siz
 
 bool fuzz_run_command(const char* what, void (*command)(void*), void* argument) {
     std::jmp_buf here;
+    descriptors = open_descriptors();
     __real__Z19error_set_exit_hookPFvvE(harness_hook);
     engine_hook = nullptr;
     tracking = true;
@@ -161,5 +187,6 @@ bool fuzz_run_command(const char* what, void (*command)(void*), void* argument) 
     if (open_indexes != 0 || rec_slots != nullptr) left_behind(what, "open tables", 1);
     if (!streams.empty()) left_behind(what, "open streams", streams.size());
     if (!blocks.empty()) left_behind(what, "heap blocks", blocks.size());
+    if (open_descriptors() != descriptors) left_behind(what, "open files", 1);
     return true;
 }

@@ -1,0 +1,90 @@
+// Writes the seed inputs of index_fuzz: tables made by the engine itself
+// (empty, one page, several levels, duplicate keys) with a short script of
+// every operation. Usage: make_index_seeds <output folder>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "db/mydb.h"
+
+namespace {
+
+constexpr int record_size = 16;
+char record[record_size];
+DbHandle table{nullptr, nullptr, 0, 0, 0, record};
+
+std::string slurp(const char* name) {
+    std::ifstream in(name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void put_key(std::string& script, int op, const std::string& key) {
+    script += static_cast<char>(op);
+    script += static_cast<char>(key.size());
+    script += key;
+}
+
+// A script that finds, inserts (both ways), rewrites and walks, then inserts
+// a key the table already holds.
+std::string script_for(int keys) {
+    std::string script;
+    put_key(script, 0, "K00");
+    put_key(script, 0, "K" + std::to_string(keys / 2));
+    put_key(script, 0, "Z");
+    put_key(script, 2, "K00A");
+    put_key(script, 2, "NEWKEY");
+    script += '\x05';
+    script += '\x04';
+    script += '\x01';
+    // Last, as in a table of unique keys it ends the script with a report.
+    put_key(script, 3, "K01");
+    script += "\x20\x00";
+    return script;
+}
+
+void write_seed(const std::string& folder, const char* name, int keys, int dup_mode,
+                int repeat) {
+    db_create(&table, record_size, "T");
+    NdxFile* index = db_index_create(&table, "T", 0, dup_mode);
+    for (int i = 0; i < keys; ++i) {
+        std::snprintf(record, sizeof record, "K%02d", i / repeat);
+        db_key_insert(index, record, db_append(&table, record));
+    }
+    db_close(&table);
+    const std::string records = slurp("T.DAT");
+    const std::string image = slurp("T.ID0");
+    const std::string script = script_for(keys / repeat);
+    std::string seed;
+    seed += static_cast<char>(record_size - 1);
+    seed += static_cast<char>(records.size() & 0xff);
+    seed += static_cast<char>(records.size() >> 8);
+    seed += static_cast<char>(script.size() & 0xff);
+    seed += static_cast<char>(script.size() >> 8);
+    seed += records + script + image;
+    std::ofstream(folder + "/" + name, std::ios::binary) << seed;
+    std::printf("%s: %zu bytes\n", name, seed.size());
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_index_seeds <output folder>\n");
+        return 2;
+    }
+    const std::string folder = std::filesystem::absolute(argv[1]).string();
+    char work[] = "/tmp/lumerak-seeds-XXXXXX";
+    if (!mkdtemp(work) || chdir(work) != 0) return 1;
+    write_seed(folder, "empty", 0, 0, 1);
+    write_seed(folder, "one-page", 40, 0, 1);
+    write_seed(folder, "levels", 300, 0, 1);
+    write_seed(folder, "duplicates", 90, 1, 3);
+    unlink("T.DAT");
+    unlink("T.ID0");
+    rmdir(work);
+    return 0;
+}
