@@ -143,7 +143,6 @@ long db_next(DbHandle* db) { return db->current_index ? ndx_next(db->current_ind
 void db_select_index(DbHandle* db, NdxFile* index) { db->current_index = index; }
 
 void db_close_all() {
-    // rec_close releases the slot table with its last file; the capacity drops to 0.
-    for (int slot = 0; slot < rec_capacity; ++slot) rec_close(slot);
+    rec_close_all();
     ndx_discard_all();
 }

@@ -51,6 +51,14 @@ long file_end(RecFileSlot* s) {
     return s->end;
 }
 
+// Frees the slot table with the names kept in it; no file may be open.
+void release_table() {
+    for (int i = 0; i < rec_capacity; ++i) mem_free(rec_slots[i].name);
+    mem_free(rec_slots);
+    rec_slots = nullptr;
+    rec_capacity = 0;
+}
+
 }  // namespace
 
 int rec_open(const char* name, int record_size, int create) {
@@ -102,10 +110,12 @@ void rec_close(int slot) {
     }
     for (int i = 0; i < rec_capacity; ++i)
         if (rec_slots[i].stream) return;
-    for (int i = 0; i < rec_capacity; ++i) mem_free(rec_slots[i].name);
-    mem_free(rec_slots);
-    rec_slots = nullptr;
-    rec_capacity = 0;
+    release_table();
+}
+
+void rec_close_all() {
+    for (int slot = 0; slot < rec_capacity; ++slot) rec_close(slot);
+    if (rec_slots) release_table();
 }
 
 namespace {

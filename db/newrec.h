@@ -29,6 +29,9 @@ extern int rec_capacity;
 // the program.
 int rec_open(const char* name, int record_size, int create);
 void rec_close(int slot);
+// Closes every open record file and frees the slot table, which a failed
+// open may have left without any open file.
+void rec_close_all();
 // Appends one record; returns its number, or -1.
 long rec_append(const void* record, int slot);
 // Reads record `number`; returns the number, or -1.

@@ -77,6 +77,24 @@ TEST(EngineCloseAll, DiscardsCachedPagesFlushesRecordsAndFreesEverything) {
     EXPECT_EQ(open_descriptors(), descriptors);
 }
 
+TEST(EngineCloseAll, ReleasesTheSlotTableAFailedOpenLeftBehind) {
+    ScratchDir dir;
+    InDir in(dir.path());
+    // The open that fails is the first: the slot table exists, no file is open.
+    ASSERT_EQ(rec_open("zzNONE.DAT", 16, 0), -1);
+    ASSERT_NE(rec_slots, nullptr);
+    db_close_all();
+    EXPECT_EQ(rec_slots, nullptr);
+    EXPECT_EQ(rec_capacity, 0);
+    // And the next table starts from a fresh slot table.
+    Row row{};
+    DbHandle a{nullptr, nullptr, 0, 0, 0, &row};
+    db_create(&a, sizeof(Row), "zzA");
+    EXPECT_EQ(a.record_file, 0);
+    db_close(&a);
+    EXPECT_EQ(rec_slots, nullptr);
+}
+
 TEST(EngineCloseAll, AfterTheWriteBackTheTablesOpenAgainComplete) {
     ScratchDir dir;
     InDir in(dir.path());
