@@ -1,6 +1,9 @@
-// Writes the seed inputs of index_fuzz: tables made by the engine itself
-// (empty, one page, several levels, duplicate keys) with a short script of
-// every operation. Usage: make_index_seeds <output folder>
+// Writes the seed inputs of index_fuzz and campaign_fuzz from what the
+// program itself makes: tables of the engine (empty, one page, several
+// levels, duplicate keys) with a short script of every operation, and the
+// databases read from the observation seeds.
+// Usage: make_seeds <fuzz folder>   (writes <fuzz folder>/corpus/index and
+// <fuzz folder>/corpus/campaign from <fuzz folder>/corpus/rinex)
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,6 +13,9 @@
 #include <string>
 
 #include "db/mydb.h"
+#include "export/geonap.h"
+#include "fuzz/campaign_files.h"
+#include "obsdb/r_rinex.h"
 
 namespace {
 
@@ -46,7 +52,7 @@ std::string script_for(int keys) {
     return script;
 }
 
-void write_seed(const std::string& folder, const char* name, int keys, int dup_mode,
+void write_index_seed(const std::string& folder, const char* name, int keys, int dup_mode,
                 int repeat) {
     db_create(&table, record_size, "T");
     NdxFile* index = db_index_create(&table, "T", 0, dup_mode);
@@ -69,22 +75,45 @@ void write_seed(const std::string& folder, const char* name, int keys, int dup_m
     std::printf("%s: %zu bytes\n", name, seed.size());
 }
 
+void remove_campaign() {
+    for (const char* name : campaign_files) unlink(name);
+    for (const char* extension : {".STA", ".OBS", ".RCV", ".ANT"})
+        unlink((std::string("CAMP") + extension).c_str());
+}
+
+// The database of one observation file, with the receiver codes the export adds.
+void write_campaign_seed(const std::string& folder, const std::string& observations) {
+    remove_campaign();
+    read_rinex(observations.c_str(), false);
+    export_geonap("CAMP");
+    std::string seed;
+    for (std::size_t i = 0; i < campaign_file_count; ++i)
+        pack_campaign_file(seed, i, slurp(campaign_files[i]));
+    const std::string name = std::filesystem::path(observations).filename().string();
+    std::ofstream(folder + "/" + name, std::ios::binary) << seed;
+    std::printf("%s: %zu bytes\n", name.c_str(), seed.size());
+    remove_campaign();
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
     if (argc != 2) {
-        std::fprintf(stderr, "usage: make_index_seeds <output folder>\n");
+        std::fprintf(stderr, "usage: make_seeds <fuzz folder>\n");
         return 2;
     }
-    const std::string folder = std::filesystem::absolute(argv[1]).string();
+    const std::string corpus = std::filesystem::absolute(argv[1]).string() + "/corpus";
+    const std::string folder = corpus + "/index";
     char work[] = "/tmp/lumerak-seeds-XXXXXX";
     if (!mkdtemp(work) || chdir(work) != 0) return 1;
-    write_seed(folder, "empty", 0, 0, 1);
-    write_seed(folder, "one-page", 40, 0, 1);
-    write_seed(folder, "levels", 300, 0, 1);
-    write_seed(folder, "duplicates", 90, 1, 3);
+    write_index_seed(folder, "empty", 0, 0, 1);
+    write_index_seed(folder, "one-page", 40, 0, 1);
+    write_index_seed(folder, "levels", 300, 0, 1);
+    write_index_seed(folder, "duplicates", 90, 1, 3);
     unlink("T.DAT");
     unlink("T.ID0");
+    for (const char* observations : {"aopr0010.17o", "KOSG0010.95O"})
+        write_campaign_seed(corpus + "/campaign", corpus + "/rinex/" + observations);
     rmdir(work);
     return 0;
 }
