@@ -89,7 +89,7 @@ void write_campaign_seed(const std::string& folder, const std::string& observati
     std::string seed;
     for (std::size_t i = 0; i < campaign_file_count; ++i)
         pack_campaign_file(seed, i, slurp(campaign_files[i]));
-    const std::string name = std::filesystem::path(observations).filename().string();
+    const std::string name = std::filesystem::path(observations).stem().string() + "-database";
     std::ofstream(folder + "/" + name, std::ios::binary) << seed;
     std::printf("%s: %zu bytes\n", name.c_str(), seed.size());
     remove_campaign();
