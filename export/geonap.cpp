@@ -155,8 +155,10 @@ char file_name_char(std::size_t i) {
 }
 
 void write_observation(std::FILE* file, long receiver, long antenna) {
+    // A time the local-time conversion cannot take (none, or a damaged
+    // record) gives year 0.
     int year = 0;
-    if (std::isfinite(occ.first_epoch)) {
+    if (occ.first_epoch > -1e15 && occ.first_epoch < 1e15) {
         const std::time_t seconds = static_cast<std::time_t>(occ.first_epoch);
         if (const std::tm* fields = std::localtime(&seconds)) year = fields->tm_year + 1900;
     }

@@ -3,6 +3,8 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -10,6 +12,7 @@
 #include "db/mydb.h"
 #include "db/ndx_init.h"
 #include "db/newrec.h"
+#include "obsdb/schema.h"
 #include "tests/testkit/testkit.h"
 
 using testkit::InDir;
@@ -123,4 +126,28 @@ TEST(EngineCloseAll, AfterTheWriteBackTheTablesOpenAgainComplete) {
     db_close(&b);
     EXPECT_EQ(open_indexes, 0);
     EXPECT_EQ(rec_slots, nullptr);
+}
+
+// A damaged occupation record whose first epoch is no time the platform can
+// convert exports with year 0 instead of converting an out-of-range value.
+TEST(FuzzRegression, ExportOfAnImpossibleFirstEpoch) {
+    ScratchDir dir;
+    testkit::copy_test_data("aopr0010.17o", dir.path());
+    ASSERT_EQ(testkit::run_lumerak({"-raopr0010.17o"}, dir.path()).status, 0);
+    const std::string occupations = dir.file("zzOCC.DAT");
+    const std::string intact = testkit::read_file(occupations);
+    ASSERT_EQ(intact.size(), 2 * sizeof(occ_record));
+
+    for (const double epoch : {-5.9901e106, 1e300, 1e15, std::nan("")}) {
+        std::string damaged = intact;
+        std::memcpy(damaged.data() + sizeof(occ_record) + offsetof(occ_record, first_epoch), &epoch,
+                    sizeof epoch);
+        testkit::write_file(occupations, damaged);
+        const testkit::RunResult r = testkit::run_lumerak({"-aGN"}, dir.path());
+        SCOPED_TRACE(epoch);
+        EXPECT_EQ(r.status, 0) << r.err;
+        const auto lines = testkit::lines_of(testkit::read_file(dir.file("GN.OBS")));
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.back().substr(0, 12), "0 001 0 aopr");
+    }
 }
