@@ -7,13 +7,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "export/geonap.h"
-#include "front/run_settings.h"
 #include "fuzz/campaign_files.h"
+#include "fuzz/commands.h"
 #include "fuzz/fuzz_support.h"
-#include "obsdb/listing.h"
-#include "obsdb/r_rinex.h"
-#include "plot/plot_driver.h"
 
 namespace {
 
@@ -36,19 +32,10 @@ const char observation_file[] =
     "  20000100.000    1100.0004 7        45.000\n"
     "  21000100.000    2100.0004 6        40.000\n";
 
-void read(void*) { read_rinex("input.o", false); }
-void list(void*) { list_database("listing.txt"); }
-void do_export(void*) { export_geonap("CAMP"); }
-void plot(void* argument) {
-    const char* station = static_cast<const char*>(argument);
-    plot_occupations("zzOBS", true, true, -1, -1, station);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz_make_private_folder();
-    run_settings = default_run_settings;
+    fuzz_set_up_program();
     return 0;
 }
 
@@ -71,11 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz_write_file("input.o", reinterpret_cast<const std::uint8_t*>(observation_file),
                     std::strlen(observation_file));
     // An odd length also reads the observation file first.
-    if (size % 2) fuzz_run_command("read", read, nullptr);
-    fuzz_run_command("list", list, nullptr);
-    fuzz_run_command("export", do_export, nullptr);
-    char station[] = "";
-    fuzz_run_command("plot", plot, station);
+    fuzz_run_program({static_cast<int>(size % 2), false, true, true});
     fuzz_end_input();
     return 0;
 }
