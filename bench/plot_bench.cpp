@@ -21,19 +21,19 @@ void fill_day_campaign() {
     char name[] = "/tmp/plot_bench_XXXXXX";
     if (!mkdtemp(name) || chdir(name) != 0) std::abort();
     scratch = name;
-    plottest::OccSpec spec;
-    spec.station = "BNCH";
-    spec.start = time_value(2026, 1, 1, 0, 0, 0);
-    spec.interval = 1;
-    spec.satellites = 10;
-    spec.obs.reserve(864000);
+    plottest::OccSetup setup;
+    setup.station = "BNCH";
+    setup.start = time_value(2026, 1, 1, 0, 0, 0);
+    setup.interval = 1;
+    setup.satellites = 10;
+    setup.obs.reserve(864000);
     for (int epoch = 0; epoch < 86400; ++epoch)
         for (int s = 0; s < 10; ++s) {
             char snr = static_cast<char>('5' + (epoch / 600 + s) % 4);
             char lli = epoch % 3600 == s ? '1' : ' ';
-            spec.obs.push_back({s, static_cast<double>(epoch), snr, snr, lli, ' '});
+            setup.obs.push_back({s, static_cast<double>(epoch), snr, snr, lli, ' '});
         }
-    plottest::add_occupations({spec});
+    plottest::add_occupations({setup});
 }
 
 void BM_PlotDay(benchmark::State& state) {

@@ -18,7 +18,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 using plottest::Obs;
-using plottest::OccSpec;
+using plottest::OccSetup;
 
 const double t0 = time_value(2021, 12, 21, 10, 0, 0);
 
@@ -29,13 +29,13 @@ struct Rendered {
 
 // Builds the occupations, draws the page of the first one in a child and
 // returns the document and the console output.
-Rendered render(std::vector<OccSpec> specs, bool show_lat_lon = false, double begin = -1,
+Rendered render(std::vector<OccSetup> setups, bool show_lat_lon = false, double begin = -1,
                 double end = -1) {
     testkit::ScratchDir dir;
     testkit::InDir in(dir.path());
-    for (OccSpec& spec : specs)
-        if (spec.start == 0) spec.start = t0;
-    long occ = plottest::add_occupations(specs)[0].occupation;
+    for (OccSetup& setup : setups)
+        if (setup.start == 0) setup.start = t0;
+    long occ = plottest::add_occupations(setups)[0].occupation;
     Rendered r;
     r.run = testkit::run_in_child([&] {
         error_line = 0;
@@ -91,11 +91,11 @@ const std::string count = "S 1 0.392 0.392 C", count_width = "S 10 W";
 
 TEST(OccupationPage, SteadyDigitDrawsOneLinePerRowAndFrequency) {
     // Interval 1, 26 epochs: one centimetre per second; rows of 2 satellites.
-    OccSpec spec;
-    spec.interval = 1;
-    spec.satellites = 2;
-    for (const Obs& o : plottest::steady(2, 1, 25, ' ')) spec.obs.push_back({o.sat, o.at, '7', '4'});
-    Rendered r = render({spec});
+    OccSetup setup;
+    setup.interval = 1;
+    setup.satellites = 2;
+    for (const Obs& o : plottest::steady(2, 1, 25, ' ')) setup.obs.push_back({o.sat, o.at, '7', '4'});
+    Rendered r = render({setup});
     EXPECT_EQ(r.run.status, 0);
     EXPECT_EQ(r.run.out, "");
     EXPECT_EQ(drawing(r.document),
@@ -110,10 +110,10 @@ TEST(OccupationPage, SteadyDigitDrawsOneLinePerRowAndFrequency) {
 
 TEST(OccupationPage, AlternatingDigitsStartASegmentAtEveryChange) {
     // Four epochs, 6.5 cm per second; L2 without S/N draws like digit 0.
-    OccSpec spec;
-    spec.interval = 1;
-    spec.obs = {{0, 0, '4', ' '}, {0, 1, '7', ' '}, {0, 2, '4', ' '}, {0, 3, '7', ' '}};
-    Rendered r = render({spec});
+    OccSetup setup;
+    setup.interval = 1;
+    setup.obs = {{0, 0, '4', ' '}, {0, 1, '7', ' '}, {0, 2, '4', ' '}, {0, 3, '7', ' '}};
+    Rendered r = render({setup});
     EXPECT_EQ(drawing(r.document),
               (Lines{count, count_width, "600 225 M", "0 195 D",                //
                      "S 0.314 A", "S 24 W", "600 345 M", "1950 0 D",            // 4
@@ -126,12 +126,12 @@ TEST(OccupationPage, AlternatingDigitsStartASegmentAtEveryChange) {
 }
 
 TEST(OccupationPage, MissingSatelliteBreaksItsLineForOneEpoch) {
-    OccSpec spec;
-    spec.interval = 1;
-    spec.satellites = 2;
+    OccSetup setup;
+    setup.interval = 1;
+    setup.satellites = 2;
     for (const Obs& o : plottest::steady(2, 1, 3, '5'))
-        if (!(o.sat == 1 && o.at == 1)) spec.obs.push_back(o);
-    Rendered r = render({spec});
+        if (!(o.sat == 1 && o.at == 1)) setup.obs.push_back(o);
+    Rendered r = render({setup});
     EXPECT_EQ(drawing(r.document),
               (Lines{count, count_width, "600 225 M", "0 390 D",                //
                      count, count_width, "600 615 M", "1950 0 D", "0 -195 D",   // 2 -> 1
@@ -149,10 +149,10 @@ TEST(OccupationPage, MissingSatelliteBreaksItsLineForOneEpoch) {
 
 TEST(OccupationPage, GapEndsLinesOneIntervalAfterTheLastEpoch) {
     // Interval 13, epochs 0, 13, 52, 65: a third of a centimetre per second.
-    OccSpec spec;
-    spec.interval = 13;
-    spec.obs = {{0, 0, '8', '8'}, {0, 13, '8', '8'}, {0, 52, '8', '8'}, {0, 65, '8', '8'}};
-    Rendered r = render({spec});
+    OccSetup setup;
+    setup.interval = 13;
+    setup.obs = {{0, 0, '8', '8'}, {0, 13, '8', '8'}, {0, 52, '8', '8'}, {0, 65, '8', '8'}};
+    Rendered r = render({setup});
     EXPECT_EQ(drawing(r.document),
               (Lines{count, count_width, "600 225 M", "0 195 D",  //
                      count, count_width, "600 420 M", "1300 0 D", "1300 0 D", "0 -195 D",
@@ -170,10 +170,10 @@ TEST(OccupationPage, GapEndsLinesOneIntervalAfterTheLastEpoch) {
 TEST(OccupationPage, SatelliteFirstSeenBeforeAGapDrawsOneIntervalNotTheGap) {
     // Interval 13, epochs 0, 52, 65: the gap follows the first epoch, so the
     // row's line covers 0 to 13 s and starts again at 52 s.
-    OccSpec spec;
-    spec.interval = 13;
-    spec.obs = {{0, 0, '8', '8'}, {0, 52, '8', '8'}, {0, 65, '8', '8'}};
-    Rendered r = render({spec});
+    OccSetup setup;
+    setup.interval = 13;
+    setup.obs = {{0, 0, '8', '8'}, {0, 52, '8', '8'}, {0, 65, '8', '8'}};
+    Rendered r = render({setup});
     EXPECT_EQ(drawing(r.document),
               (Lines{count, count_width, "600 225 M", "0 195 D", "1300 0 D", "0 -195 D",
                      "1300 0 D",                                            // to zero at 26 s
@@ -187,9 +187,9 @@ TEST(OccupationPage, SatelliteFirstSeenBeforeAGapDrawsOneIntervalNotTheGap) {
 }
 
 TEST(OccupationPage, IntervalZeroMakesEveryNewEpochAGap) {
-    OccSpec spec;
-    spec.obs = {{0, 0, '8', '8'}, {0, 1, '8', '8'}, {0, 2, '8', '8'}};
-    Rendered r = render({spec});
+    OccSetup setup;
+    setup.obs = {{0, 0, '8', '8'}, {0, 1, '8', '8'}, {0, 2, '8', '8'}};
+    Rendered r = render({setup});
     EXPECT_EQ(drawing(r.document),
               (Lines{count, count_width, "600 225 M", "0 195 D", "0 -195 D",               //
                      count, count_width, "600 225 M", "3900 0 D", "0 195 D", "0 -195 D",   //
@@ -204,10 +204,10 @@ TEST(OccupationPage, IntervalZeroMakesEveryNewEpochAGap) {
 }
 
 TEST(OccupationPage, LossOfLockOneAndFiveMarkThreeAndSevenDoNot) {
-    OccSpec spec;
-    spec.interval = 1;
-    spec.obs = {{0, 0, '6', '6'}, {0, 1, '6', '6', '1', '5'}, {0, 2, '6', '6', '3', '7'}};
-    Rendered r = render({spec});
+    OccSetup setup;
+    setup.interval = 1;
+    setup.obs = {{0, 0, '6', '6'}, {0, 1, '6', '6', '1', '5'}, {0, 2, '6', '6', '3', '7'}};
+    Rendered r = render({setup});
     EXPECT_EQ(drawing(r.document),
               (Lines{count, count_width, "600 225 M", "0 195 D",                //
                      "S 0 A", "S 4 W", "3200 387 M", "0 -36 D",                 // L1 mark
@@ -219,29 +219,29 @@ TEST(OccupationPage, LossOfLockOneAndFiveMarkThreeAndSevenDoNot) {
 }
 
 TEST(OccupationPage, SpacingWarningNamesTheEpochWhereTheSpacingChanged) {
-    OccSpec spec;
-    spec.interval = 30;
-    for (double at : {0, 15, 30, 60, 90}) spec.obs.push_back({0, at, '5', '5'});
-    Rendered r = render({spec});
+    OccSetup setup;
+    setup.interval = 30;
+    for (double at : {0, 15, 30, 60, 90}) setup.obs.push_back({0, at, '5', '5'});
+    Rendered r = render({setup});
     EXPECT_EQ(r.run.status, 0);
     EXPECT_EQ(r.run.out, "\nWarning: [21.12.121 10:01:00] Intervallwechsel von 15.00 zu 30.00\n");
 }
 
 TEST(OccupationPage, ProgressDotEveryHundredObservations) {
-    OccSpec spec;
-    spec.interval = 1;
-    spec.satellites = 5;
-    spec.obs = plottest::steady(5, 1, 59, '5');  // 300 observations
-    EXPECT_EQ(render({spec}).run.out, "...");
+    OccSetup setup;
+    setup.interval = 1;
+    setup.satellites = 5;
+    setup.obs = plottest::steady(5, 1, 59, '5');  // 300 observations
+    EXPECT_EQ(render({setup}).run.out, "...");
 }
 
 TEST(OccupationPage, MoreThan27SatellitesKeepTheFrameOf27Rows) {
     for (int sats : {28, 30, 32}) {
-        OccSpec spec;
-        spec.interval = 30;
-        spec.satellites = sats;
-        spec.obs = plottest::steady(sats, 30, 60, '5');
-        Rendered r = render({spec});
+        OccSetup setup;
+        setup.interval = 30;
+        setup.satellites = sats;
+        setup.obs = plottest::steady(sats, 30, 60, '5');
+        Rendered r = render({setup});
         EXPECT_EQ(r.run.status, 0) << sats;
         EXPECT_EQ(r.run.out, "more than 27 SVs\n") << sats;
         // Labels for the rows only: at most 30; the satellites beyond have none.
@@ -257,10 +257,10 @@ TEST(OccupationPage, MoreThan27SatellitesKeepTheFrameOf27Rows) {
 }
 
 TEST(OccupationPage, InformationBlockInCartesianCoordinates) {
-    OccSpec spec;
-    spec.interval = 30;
-    spec.obs = plottest::steady(1, 30, 60, '5');
-    Rendered r = render({spec}, false);
+    OccSetup setup;
+    setup.interval = 30;
+    setup.obs = plottest::steady(1, 30, 60, '5');
+    Rendered r = render({setup}, false);
     for (const char* text : {"TP27", "X:  4449541.1000m", "Y:   723423.5000m", "Z:  4497127.0000m",
                              "TP270010.21o", "Int: 30s", "Rec: R100,TRIMBLE 4000SST",
                              "Ant: A200,TRM22020.00+GP", "H:  1.5000m", "E:  0.0000m",
@@ -273,32 +273,32 @@ TEST(OccupationPage, InformationBlockInLatitudeAndLongitude) {
     // A point 100 m above the ellipsoid at latitude -0.5 degrees, longitude 0.
     const double a = 6378137.0, b = 6356752.31414, e2 = 1 - b * b / (a * a);
     const double phi = -0.5 * std::numbers::pi / 180, n = a / std::sqrt(1 - e2 * std::sin(phi) * std::sin(phi));
-    OccSpec spec;
-    spec.interval = 30;
-    spec.x = (n + 100) * std::cos(phi);
-    spec.y = 0;
-    spec.z = (n * (1 - e2) + 100) * std::sin(phi);
-    spec.obs = plottest::steady(1, 30, 60, '5');
-    Rendered r = render({spec}, true);
+    OccSetup setup;
+    setup.interval = 30;
+    setup.x = (n + 100) * std::cos(phi);
+    setup.y = 0;
+    setup.z = (n * (1 - e2) + 100) * std::sin(phi);
+    setup.obs = plottest::steady(1, 30, 60, '5');
+    Rendered r = render({setup}, true);
     EXPECT_TRUE(has_text(r.document, "S  0 30  0.000"));
     EXPECT_TRUE(has_text(r.document, "E  0  0 0.000000"));
     EXPECT_TRUE(has_text(r.document, "ALT    100.000"));
 
     // West of Greenwich and north: three decimals for the western longitude.
-    spec.x = 4449541.1;
-    spec.y = -723423.5;
-    spec.z = 4497127.0;
-    r = render({spec}, true);
+    setup.x = 4449541.1;
+    setup.y = -723423.5;
+    setup.z = 4497127.0;
+    r = render({setup}, true);
     EXPECT_TRUE(has_text(r.document, "N 45  7 24.443")) << r.document;
     EXPECT_TRUE(has_text(r.document, "W  9 14  4.440"));
 }
 
 TEST(OccupationPage, FooterFrameAxisAndLegendFollowTheRows) {
-    OccSpec spec;
-    spec.interval = 30;
-    spec.obs = plottest::steady(1, 30, 60, '5');
+    OccSetup setup;
+    setup.interval = 30;
+    setup.obs = plottest::steady(1, 30, 60, '5');
     std::time_t now = std::time(nullptr);
-    Rendered r = render({spec});
+    Rendered r = render({setup});
     std::tm today{};
     localtime_r(&now, &today);
     char footer[128];
@@ -321,10 +321,10 @@ TEST(OccupationPage, FooterFrameAxisAndLegendFollowTheRows) {
 }
 
 TEST(OccupationPage, NoEpochInTheSpanDrawsNoCurvesAndNoCountScale) {
-    OccSpec spec;
-    spec.interval = 30;
-    spec.obs = plottest::steady(1, 30, 60, '5');
-    Rendered r = render({spec}, false, t0 + 3600, t0 + 7200);
+    OccSetup setup;
+    setup.interval = 30;
+    setup.obs = plottest::steady(1, 30, 60, '5');
+    Rendered r = render({setup}, false, t0 + 3600, t0 + 7200);
     EXPECT_EQ(r.run.status, 0);
     EXPECT_EQ(drawing(r.document), (Lines{"S 0 A"}));
     EXPECT_EQ(after(r.document, "S 3 W", 1), (Lines{"S 0 A"}));
@@ -345,21 +345,21 @@ bool coordinates_finite(const std::string& document) {
 }
 
 TEST(OccupationPage, DegenerateSpansStillDrawAFinitePage) {
-    OccSpec spec;  // interval 0, one epoch: begin equals end
-    spec.obs = {{0, 0, '5', '5'}};
-    Rendered r = render({spec});
+    OccSetup setup;  // interval 0, one epoch: begin equals end
+    setup.obs = {{0, 0, '5', '5'}};
+    Rendered r = render({setup});
     EXPECT_EQ(r.run.status, 0);
     EXPECT_TRUE(coordinates_finite(r.document));
     EXPECT_TRUE(r.document.ends_with("showpage\n\nend\n"));
 
-    spec.interval = 30;  // end before begin
-    spec.obs = plottest::steady(1, 30, 60, '5');
-    r = render({spec}, false, t0 + 60, t0);
+    setup.interval = 30;  // end before begin
+    setup.obs = plottest::steady(1, 30, 60, '5');
+    r = render({setup}, false, t0 + 60, t0);
     EXPECT_EQ(r.run.status, 0);
     EXPECT_TRUE(r.document.ends_with("showpage\n\nend\n"));
 
     // More than a week of span.
-    r = render({spec}, false, t0, t0 + 40 * 86400.0);
+    r = render({setup}, false, t0, t0 + 40 * 86400.0);
     EXPECT_EQ(r.run.status, 0);
     EXPECT_TRUE(coordinates_finite(r.document));
 }
@@ -367,7 +367,7 @@ TEST(OccupationPage, DegenerateSpansStillDrawAFinitePage) {
 TEST(OccupationPage, LastEpochBeforeAnotherOccupationIsNoGap) {
     // The next occupation starts a day later: the lines end on the right edge
     // of the frame and no spacing warning appears.
-    OccSpec first, second;
+    OccSetup first, second;
     first.interval = second.interval = 1;
     first.obs = {{0, 0, '8', '8'}, {0, 1, '8', '8'}};
     second.start = t0 + 86400;
@@ -383,11 +383,11 @@ TEST(OccupationPage, LastEpochBeforeAnotherOccupationIsNoGap) {
 }
 
 TEST(OccupationPage, DamagedLinksDoNotStopThePage) {
-    OccSpec spec;
-    spec.interval = 1;
-    spec.obs = {{0, 0, '8', '8'}, {0, 1, '8', '8'}, {0, 2, '8', '8', ' ', ' ', 987654},
+    OccSetup setup;
+    setup.interval = 1;
+    setup.obs = {{0, 0, '8', '8'}, {0, 1, '8', '8'}, {0, 2, '8', '8', ' ', ' ', 987654},
                 {0, 3, '8', '8'}};
-    Rendered r = render({spec});
+    Rendered r = render({setup});
     EXPECT_EQ(r.run.status, 0);
     // The block of the occupation ends at the observation that points nowhere.
     Lines d = drawing(r.document);

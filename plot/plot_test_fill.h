@@ -26,7 +26,7 @@ struct Obs {
     std::int32_t satocc_override = 0;  // stored instead of the real link when not 0
 };
 
-struct OccSpec {
+struct OccSetup {
     const char* station = "TP27";
     double start = 0;  // time value of the first epoch
     int interval = 0;
@@ -40,16 +40,16 @@ struct Made {
     std::vector<long> satocc;  // record numbers, by satellite index
 };
 
-inline void append_observations(const OccSpec& spec, const Made& made) {
+inline void append_observations(const OccSetup& setup, const Made& made) {
     obs_record obs{};
     DbHandle db{nullptr, nullptr, 0, 0, 0, &obs};
     table_open_fill(&db, table_obs, sizeof obs, true);
-    for (const Obs& o : spec.obs) {
+    for (const Obs& o : setup.obs) {
         std::memset(&obs, 0, sizeof obs);
         obs.satocc_ref = o.satocc_override != 0
                              ? o.satocc_override
                              : static_cast<std::int32_t>(made.satocc.at(static_cast<std::size_t>(o.sat)));
-        obs.epoch = spec.start + o.at;
+        obs.epoch = setup.start + o.at;
         for (obs_value& v : obs.obs) v.lli = v.snr = ' ';
         obs.obs[OBS_L1] = {1.0, o.l1_lli, o.l1_snr, {0, 0}};
         obs.obs[OBS_L2] = {2.0, o.l2_lli, o.l2_snr, {0, 0}};
@@ -63,7 +63,7 @@ inline void append_observations(const OccSpec& spec, const Made& made) {
 
 // Adds occupations in order to the database of the current folder, sharing
 // one receiver and one antenna; stations of the same name are one record.
-inline std::vector<Made> add_occupations(const std::vector<OccSpec>& specs) {
+inline std::vector<Made> add_occupations(const std::vector<OccSetup>& setups) {
     std::vector<Made> made;
     {
         testkit::CampaignFill fill;
@@ -71,25 +71,25 @@ inline std::vector<Made> add_occupations(const std::vector<OccSpec>& specs) {
         long ant = fill.antenna("A200", "TRM22020.00+GP");
         std::vector<std::pair<std::string, long>> stations;
         std::vector<long> sats;
-        for (const OccSpec& spec : specs) {
+        for (const OccSetup& setup : setups) {
             long sta = 0;
             for (const auto& [name, number] : stations)
-                if (name == spec.station) sta = number;
+                if (name == setup.station) sta = number;
             if (sta == 0) {
-                sta = fill.station(spec.station);
-                stations.emplace_back(spec.station, sta);
+                sta = fill.station(setup.station);
+                stations.emplace_back(setup.station, sta);
             }
             occ_record& occ = fill.next_occupation();
-            occ.interval = spec.interval;
+            occ.interval = setup.interval;
             occ.delta_h = 1.5;
-            double last = spec.start;
-            for (const Obs& o : spec.obs)
-                if (spec.start + o.at > last) last = spec.start + o.at;
-            occ.first_epoch = spec.start;
+            double last = setup.start;
+            for (const Obs& o : setup.obs)
+                if (setup.start + o.at > last) last = setup.start + o.at;
+            occ.first_epoch = setup.start;
             occ.last_epoch = last;
-            std::snprintf(occ.rinex_file, sizeof occ.rinex_file, "%s0010.21o", spec.station);
-            Made m{fill.occupation(sta, rcv, ant, spec.x, spec.y, spec.z), {}};
-            for (int i = 0; i < spec.satellites; ++i) {
+            std::snprintf(occ.rinex_file, sizeof occ.rinex_file, "%s0010.21o", setup.station);
+            Made m{fill.occupation(sta, rcv, ant, setup.x, setup.y, setup.z), {}};
+            for (int i = 0; i < setup.satellites; ++i) {
                 if (static_cast<int>(sats.size()) <= i) {
                     char prn[16];
                     std::snprintf(prn, sizeof prn, "G%02d", i + 1);
@@ -100,7 +100,7 @@ inline std::vector<Made> add_occupations(const std::vector<OccSpec>& specs) {
             made.push_back(m);
         }
     }
-    for (std::size_t i = 0; i < specs.size(); ++i) append_observations(specs[i], made[i]);
+    for (std::size_t i = 0; i < setups.size(); ++i) append_observations(setups[i], made[i]);
     return made;
 }
 

@@ -31,22 +31,22 @@ std::vector<std::string> ps_files(const std::string& dir) {
     return names;
 }
 
-plottest::OccSpec occupation(const char* station, double start) {
-    plottest::OccSpec spec;
-    spec.station = station;
-    spec.start = start;
-    spec.interval = 30;
-    spec.satellites = 2;
-    spec.obs = plottest::steady(2, 30, 120, '6');
-    return spec;
+plottest::OccSetup occupation(const char* station, double start) {
+    plottest::OccSetup setup;
+    setup.station = station;
+    setup.start = start;
+    setup.interval = 30;
+    setup.satellites = 2;
+    setup.obs = plottest::steady(2, 30, 120, '6');
+    return setup;
 }
 
 class PlotCommand : public ::testing::Test {
 protected:
     // Fills the database of the scratch folder.
-    void fill(const std::vector<plottest::OccSpec>& specs) {
+    void fill(const std::vector<plottest::OccSetup>& setups) {
         testkit::InDir in(dir_.path());
-        plottest::add_occupations(specs);
+        plottest::add_occupations(setups);
     }
     RunResult run(const std::vector<std::string>& args) {
         return testkit::run_lumerak(args, dir_.path());
