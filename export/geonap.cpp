@@ -216,10 +216,10 @@ void export_geonap(const char* base_name) {
         write_observation(obs_file, receiver, antenna);
     }
 
-    std::fclose(sta_file);
-    std::fclose(obs_file);
-    std::fclose(rcv_file);
-    std::fclose(ant_file);
+    checked_close(sta_file, (base + ".STA").c_str());
+    checked_close(obs_file, (base + ".OBS").c_str());
+    checked_close(rcv_file, (base + ".RCV").c_str());
+    checked_close(ant_file, (base + ".ANT").c_str());
     db_close(&occ_db);
     db_close(&cor_db);
     db_close(&rcv_db);

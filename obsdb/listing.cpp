@@ -94,6 +94,6 @@ void list_database(const char* file_name) {
     db_close(&sta_db);
     db_close(&sat_db);
     db_close(&obs_db);
-    std::fclose(out);
+    checked_close(out, file_name);
     std::printf("Done.\n");
 }

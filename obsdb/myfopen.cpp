@@ -13,6 +13,13 @@ std::FILE* checked_open(const char* name, const char* mode) {
     return file;
 }
 
+void checked_close(std::FILE* file, const char* name) {
+    const bool written = !std::ferror(file);
+    if (std::fclose(file) == 0 && written) return;
+    std::perror("");
+    fatal("Write failure on file %s\n", name);
+}
+
 void trim_blanks(char* text) {
     std::size_t start = 0;
     while (text[start] == ' ') ++start;

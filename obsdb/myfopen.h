@@ -7,6 +7,12 @@
 // (file name and the system's error text).
 std::FILE* checked_open(const char* name, const char* mode);
 
+// Closes a file written by the program; when its data could not all be
+// written (a full disk, a file size limit), ends the program with the system's
+// error text and "Write failure on file", so a cut-off output never passes as
+// done.
+void checked_close(std::FILE* file, const char* name);
+
 // Removes leading and trailing blanks (only ' ') in place.
 void trim_blanks(char* text);
 

@@ -368,5 +368,8 @@ void plot_occupation(const char* file_name, long occupation, bool show_lat_lon, 
     draw_frame(sv_rows);
     time_axis(scale.cm_per_second, begin, end, sv_rows);
     sn_legend();
-    ps_end_document(1);
+    if (ps_end_document(1) != 0) {
+        std::perror("");
+        fatal("Write failure on file %s\n", file_name);
+    }
 }

@@ -438,10 +438,10 @@ int ps_begin_document(const char* file_name, int overlay, int mode, double x_ori
     return 0;
 }
 
-void ps_end_document(int last_page)
+int ps_end_document(int last_page)
 {
     PsState& st = ps_state;
-    if (st.out == nullptr) return;
+    if (st.out == nullptr) return 0;
     {
         Line line(st.out);
         if (last_page) {
@@ -461,11 +461,13 @@ void ps_end_document(int last_page)
             line.put("S\n");
         }
     }
+    bool written = !std::ferror(st.out);
     if (st.out != stdout)
-        std::fclose(st.out);
+        written = std::fclose(st.out) == 0 && written;
     else
-        std::fflush(st.out);
+        written = std::fflush(st.out) == 0 && written;
     st.out = nullptr;
+    return written ? 0 : -1;
 }
 
 void ps_pen_to(double x, double y, int pen)

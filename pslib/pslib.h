@@ -93,7 +93,8 @@ int ps_begin_document(const char* file_name, int overlay, int mode, double x_ori
 // Ends the document: with `last_page` non-zero writes the trailer and shows
 // the page, otherwise only strokes the path so that another document can be
 // appended with `overlay` set. Closes the output unless it is standard output.
-void ps_end_document(int last_page);
+// Returns 0, or -1 when the document could not be written completely.
+int ps_end_document(int last_page);
 
 // Pen to the point (x, y) in measure units: code 2 draws, -2 draws and
 // strokes, any other code strokes the pending path and moves.

@@ -115,6 +115,31 @@ TEST(Fault, FailedFlushOfARecordFileIsReported) {
     EXPECT_TRUE(contains(listing, "aopr0010.17o"));
 }
 
+TEST(Fault, OutputCutOffBySizeLimitIsReportedNotPassedAsDone) {
+    ScratchDir dir;
+    copy_test_data("aopr0010.17o", dir.path());
+    ASSERT_EQ(run_lumerak({"-raopr0010.17o", "-aFIRST"}, dir.path()).status, 0);
+
+    const RunResult list = run_lumerak_limited({"-slist.txt"}, dir.path(), 1024);
+    expect_clean_end(list, 1);
+    EXPECT_TRUE(contains(list.err, "File too large\n\nError in Zeile 0   : Write failure on file list.txt\n"))
+        << list.err;
+
+    const RunResult geonap = run_lumerak_limited({"-aGN"}, dir.path(), 100);
+    expect_clean_end(geonap, 1);
+    EXPECT_TRUE(contains(geonap.err, "Write failure on file GN.STA\n")) << geonap.err;
+    EXPECT_FALSE(contains(geonap.err, "done.")) << geonap.err;
+
+    const RunResult plot = run_lumerak_limited({"-g"}, dir.path(), 4096);
+    expect_clean_end(plot, 1);
+    EXPECT_TRUE(contains(plot.err, "Write failure on file aopr-1.ps\n")) << plot.err;
+    EXPECT_FALSE(contains(plot.err, "done.")) << plot.err;
+
+    // Without the limit the same commands succeed.
+    const RunResult again = run_lumerak({"-slist.txt", "-aGN", "-g"}, dir.path());
+    expect_clean_end(again, 0);
+}
+
 TEST(Fault, ReadOnlyFolderIsReportedNotCrashed) {
     if (geteuid() == 0) GTEST_SKIP() << "running as root: permission bits do not stop writes";
     ScratchDir dir;
