@@ -1,13 +1,9 @@
 // Time of the database listing for one day of 1-second data from 10
 // satellites (864,000 observations), filled through the handle API in a
 // scratch folder below /tmp.
-#include <benchmark/benchmark.h>
-
-#include <unistd.h>
+#include "bench/bench_scratch.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <string>
 
 #include "obsdb/listing.h"
 #include "obsdb/schema.h"
@@ -15,12 +11,8 @@
 
 namespace {
 
-std::string scratch;
-
 void fill_day_campaign() {
-    char name[] = "/tmp/listing_bench_XXXXXX";
-    if (!mkdtemp(name) || chdir(name) != 0) std::abort();
-    scratch = name;
+    bench::enter_scratch("listing_bench");
     testkit::CampaignFill fill;
     occ_record& occ = fill.next_occupation();
     std::snprintf(occ.rinex_file, sizeof occ.rinex_file, "BNCH0010.26o");
@@ -40,7 +32,7 @@ void fill_day_campaign() {
 }
 
 void BM_ListDay(benchmark::State& state) {
-    if (scratch.empty()) fill_day_campaign();
+    if (!bench::entered()) fill_day_campaign();
     for (auto _ : state) list_database("listing.txt");
 }
 
@@ -48,13 +40,4 @@ void BM_ListDay(benchmark::State& state) {
 
 BENCHMARK(BM_ListDay)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    if (!scratch.empty()) {
-        const std::string remove = "rm -rf '" + scratch + "'";
-        if (std::system(remove.c_str()) != 0) return 1;
-    }
-    return 0;
-}
+int main(int argc, char** argv) { return bench::run_benchmarks(argc, argv); }

@@ -2,25 +2,17 @@
 // (864,000 observations), filled through the handle API in a scratch folder
 // below /tmp. The S/N digit of every satellite changes every ten minutes and
 // a loss of lock is flagged once an hour, so the page has lines to draw.
-#include <benchmark/benchmark.h>
-
-#include <unistd.h>
+#include "bench/bench_scratch.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <string>
 
 #include "plot/plot_driver.h"
 #include "plot/plot_test_fill.h"
 
 namespace {
 
-std::string scratch;
-
 void fill_day_campaign() {
-    char name[] = "/tmp/plot_bench_XXXXXX";
-    if (!mkdtemp(name) || chdir(name) != 0) std::abort();
-    scratch = name;
+    bench::enter_scratch("plot_bench");
     plottest::OccSetup setup;
     setup.station = "BNCH";
     setup.start = time_value(2026, 1, 1, 0, 0, 0);
@@ -37,7 +29,7 @@ void fill_day_campaign() {
 }
 
 void BM_PlotDay(benchmark::State& state) {
-    if (scratch.empty()) fill_day_campaign();
+    if (!bench::entered()) fill_day_campaign();
     for (auto _ : state) plot_occupations("zzOBS", true, true, -1, -1, "");
 }
 
@@ -45,13 +37,4 @@ void BM_PlotDay(benchmark::State& state) {
 
 BENCHMARK(BM_PlotDay)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    if (!scratch.empty()) {
-        const std::string remove = "rm -rf '" + scratch + "'";
-        if (std::system(remove.c_str()) != 0) return 1;
-    }
-    return 0;
-}
+int main(int argc, char** argv) { return bench::run_benchmarks(argc, argv); }
