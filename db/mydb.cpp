@@ -142,6 +142,14 @@ long db_next(DbHandle* db) { return db->current_index ? ndx_next(db->current_ind
 
 void db_select_index(DbHandle* db, NdxFile* index) { db->current_index = index; }
 
+const char* db_current_key(const DbHandle* db) {
+    return db->current_index ? db->current_index->cur_key : "";
+}
+
+long db_current_record(const DbHandle* db) {
+    return db->current_index ? db->current_index->cur_record : 0;
+}
+
 void db_close_all() {
     rec_close_all();
     ndx_discard_all();

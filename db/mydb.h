@@ -13,12 +13,12 @@ struct IndexLink {
 };
 
 struct DbHandle {
-    IndexLink* index_chain;   // open indexes in the order they were created or opened
-    NdxFile* current_index;   // index used by find, first, next and rewrite
-    std::int32_t record_size;
-    std::int32_t record_file; // slot in the open-record-file table
-    std::int32_t appended;    // successful appends since create or open
-    void* buffer;             // the client's record variable; never allocated here
+    IndexLink* index_chain = nullptr;  // open indexes in the order they were created or opened
+    NdxFile* current_index = nullptr;  // index used by find, first, next and rewrite
+    std::int32_t record_size = 0;
+    std::int32_t record_file = 0;      // slot in the open-record-file table
+    std::int32_t appended = 0;         // successful appends since create or open
+    void* buffer = nullptr;            // the client's record variable; never allocated here
 };
 
 void db_create(DbHandle* db, int record_size, const char* name);
@@ -34,6 +34,12 @@ int db_find(DbHandle* db, const char* key);
 long db_first(DbHandle* db);
 long db_next(DbHandle* db);
 void db_select_index(DbHandle* db, NdxFile* index);
+
+// The current entry of the handle's current index: its key ("" before the
+// index was first positioned or without a current index) and its record
+// number (0 then).
+const char* db_current_key(const DbHandle* db);
+long db_current_record(const DbHandle* db);
 
 // Ends the use of every open table at once, as the end of the process does
 // after an error report: record files are flushed and closed, index files are

@@ -8,7 +8,6 @@
 #include <cstring>
 
 #include "db/mydb.h"
-#include "db/ndx_init.h"
 #include "obsdb/myfopen.h"
 #include "obsdb/schema.h"
 #include "support/error.h"
@@ -211,8 +210,7 @@ long find_or_add(DbHandle* db, const char* text, const char* table) {
     static_assert(sizeof record >= sizeof(rcv_record) && sizeof record >= sizeof(ant_record));
     std::memcpy(record, db->buffer, static_cast<std::size_t>(db->record_size));
     if (db_find(db, key)) {
-        if (key[0] != '\0' || db->current_index->cur_key[0] == '\0')
-            return db->current_index->cur_record;
+        if (key[0] != '\0' || db_current_key(db)[0] == '\0') return db_current_record(db);
         std::memcpy(db->buffer, record, static_cast<std::size_t>(db->record_size));
     }
     const long number = append_record(db, db->buffer, table);
@@ -430,12 +428,12 @@ long link_satellite(const char* id) {
         std::snprintf(key, sizeof key, "%07ld%07ld", r.occ_number, sat_number);
     } else {
         std::snprintf(key, sizeof key, "%07ld%07ld", r.occ_number,
-                      static_cast<long>(sat_index->cur_record));
+                      db_current_record(&sat_db));
         db_select_index(&satocc_db, satocc_index);
-        if (db_find(&satocc_db, key)) number = satocc_index->cur_record;
+        if (db_find(&satocc_db, key)) number = db_current_record(&satocc_db);
     }
     if (number == 0) {
-        satocc.sat_ref = static_cast<std::int32_t>(sat_index->cur_record);
+        satocc.sat_ref = static_cast<std::int32_t>(db_current_record(&sat_db));
         satocc.occ_ref = static_cast<std::int32_t>(r.occ_number);
         number = append_record(&satocc_db, &satocc, table_satocc);
         db_key_insert(satocc_index, key, number);

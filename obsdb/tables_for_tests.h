@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "db/mydb.h"
-#include "db/ndx_init.h"
 #include "obsdb/schema.h"
 #include "tests/testkit/testkit.h"
 
@@ -41,11 +40,11 @@ inline std::vector<std::pair<std::string, long>> keys(const std::string& dir, co
                                                       int record_size) {
     testkit::InDir in(dir);
     std::vector<char> buffer(static_cast<std::size_t>(record_size));
-    DbHandle db{nullptr, nullptr, 0, 0, 0, buffer.data()};
+    DbHandle db{.buffer = buffer.data()};
     table_open_read(&db, table, record_size, true);
     std::vector<std::pair<std::string, long>> out;
     for (long number = db_first(&db); number != 0; number = db_next(&db))
-        out.emplace_back(db.current_index->cur_key, number);
+        out.emplace_back(db_current_key(&db), number);
     db_close(&db);
     return out;
 }

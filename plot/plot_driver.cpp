@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "db/ndx_init.h"
 #include "obsdb/myfopen.h"
 #include "plot/occupation_page.h"
 #include "support/error.h"
@@ -67,7 +66,7 @@ void plot_all(const page_options& o) {
 
 void plot_station_only(const char* station, const page_options& o) {
     if (!db_find(&plot_sta_db, station)) return;
-    long sta_no = plot_sta_db.current_index->cur_record;
+    long sta_no = db_current_record(&plot_sta_db);
     long occ = 0;
     for (long r = db_first(&plot_occ_db); r != 0 && occ == 0; r = db_next(&plot_occ_db))
         if (db_read(&plot_occ_db, r) == r && plot_occ.sta_ref == sta_no) occ = r;
