@@ -3,6 +3,10 @@
 # read each observation file into a new campaign database, then list it,
 # export the GEONAP project files and draw one signal/noise page per
 # occupation. Usage: examples/demo.sh [path to lumerak] [scratch folder]
+#
+# Each step prints its heading first and runs with its standard error joined
+# to standard output, so the program's own lines always follow the heading
+# of their step, also when the demo's output goes through a pipe.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 lumerak=$(realpath "${1:-$here/../build/front/lumerak}")
@@ -14,10 +18,16 @@ scratch=$(realpath "$scratch")
 cp "$here"/*.??[oO] "$scratch"/
 cd "$scratch"
 
+step() {
+  printf '\n== %s\n' "$1"
+  shift
+  "$@" 2>&1
+}
+
 for file in *.??[oO]; do
-  "$lumerak" -r"$file"
+  step "read $file" "$lumerak" -r"$file"
 done
-"$lumerak" -scampaign.lst -aCAMPAIGN -g
+step "list, export and plot the campaign" "$lumerak" -scampaign.lst -aCAMPAIGN -g
 
 echo
 echo "Outputs in $scratch:"

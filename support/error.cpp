@@ -13,7 +13,13 @@ namespace {
 
 exit_hook pending_hook = nullptr;
 
-std::FILE* reports() { return report_stream ? report_stream : stderr; }
+// Standard output is buffered and standard error is not: what the program
+// wrote to standard output before a report or a progress text goes out first,
+// so the two keep their order when both go to one pipe or file.
+std::FILE* reports() {
+    std::fflush(stdout);
+    return report_stream ? report_stream : stderr;
+}
 
 [[noreturn]] void end_program(int status) {
     if (exit_hook hook = pending_hook) {
@@ -77,6 +83,7 @@ void fatal(const char* format, ...) {
 
 void message(const char* format, ...) {
     if (quiet) return;
+    std::fflush(stdout);
     std::va_list args;
     va_start(args, format);
     std::vfprintf(stderr, format, args);

@@ -168,3 +168,24 @@ TEST(Cli, LaterCommandsSeeWhatTheReadStored) {
     EXPECT_NE(portrait.find("%%Orientation"), std::string::npos);
     EXPECT_EQ(portrait.find("0 T 90 R\n"), std::string::npos);
 }
+
+// Standard output is buffered, standard error is not: joined into one file,
+// everything the program wrote still stands in the order it was written, so
+// the banner precedes the read's progress line and the counts precede the
+// closing "done.", and the listing's "Done." precedes the export's heading.
+TEST(Cli, JoinedStreamsKeepTheOrderOfWriting) {
+    ScratchDir dir;
+    testkit::copy_test_data("KOSG0010.95O", dir.path());
+    auto r = testkit::run_lumerak_joined({"-rKOSG0010.95O", "-sL", "-aB"}, dir.path());
+    ASSERT_EQ(r.status, 0) << r.out;
+    const std::vector<std::string> in_order = {
+        "Lumerakon 2.0.2",  "'KOSG0010.95O' read into database", "Zeilen gelesen.",
+        "Eintraege in der Obs-Datei erzeugt.", "done.", "Done.", "create GEONAP-Database 'B'",
+        "Das klappt noch...(a)", "done."};
+    std::size_t at = 0;
+    for (const std::string& text : in_order) {
+        const std::size_t found = r.out.find(text, at);
+        ASSERT_NE(found, std::string::npos) << "'" << text << "' out of order in:\n" << r.out;
+        at = found + text.size();
+    }
+}

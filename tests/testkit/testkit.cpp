@@ -32,8 +32,10 @@ InDir::InDir(const std::string& dir) : previous_(fs::current_path().string()) {
 
 InDir::~InDir() { fs::current_path(previous_); }
 
-RunResult run_lumerak(const std::vector<std::string>& args, const std::string& dir,
-                      const std::string& tz) {
+namespace {
+
+RunResult run_program(const std::vector<std::string>& args, const std::string& dir,
+                      const std::string& tz, bool joined) {
     ScratchDir capture;
     const std::string out_path = capture.file("out");
     const std::string err_path = capture.file("err");
@@ -47,7 +49,7 @@ RunResult run_lumerak(const std::vector<std::string>& args, const std::string& d
         if (out < 0 || err < 0 || in < 0 || chdir(dir.c_str()) != 0) _exit(126);
         dup2(in, 0);
         dup2(out, 1);
-        dup2(err, 2);
+        dup2(joined ? out : err, 2);
         setenv("TZ", tz.c_str(), 1);
         std::vector<char*> argv;
         std::string program = LUMERAK_BIN;
@@ -67,6 +69,17 @@ RunResult run_lumerak(const std::vector<std::string>& args, const std::string& d
     result.out = read_file(out_path);
     result.err = read_file(err_path);
     return result;
+}
+
+}  // namespace
+
+RunResult run_lumerak(const std::vector<std::string>& args, const std::string& dir,
+                      const std::string& tz) {
+    return run_program(args, dir, tz, false);
+}
+
+RunResult run_lumerak_joined(const std::vector<std::string>& args, const std::string& dir) {
+    return run_program(args, dir, "Europe/Berlin", true);
 }
 
 RunResult run_in_child(const std::function<void()>& body) {

@@ -46,6 +46,11 @@ struct RunResult {
 RunResult run_lumerak(const std::vector<std::string>& args, const std::string& dir,
                       const std::string& tz = "Europe/Berlin");
 
+// Runs lumerak as above with standard error joined to standard output, as
+// a terminal or `2>&1` into a file sees them: `out` holds both in the order
+// written, `err` is empty.
+RunResult run_lumerak_joined(const std::vector<std::string>& args, const std::string& dir);
+
 // Runs `body` in a forked child with standard output and standard error
 // captured; the child exits with status 0 when `body` returns. For code that
 // ends the process (error reports) and must be checked byte for byte.
