@@ -339,13 +339,27 @@ double scale_of(double begin, double end, int interval) {
     return 26.0 / seconds;
 }
 
+// The drawing is laid out for a landscape page: from about x 0.6 to 28.5 cm
+// (row labels left of the frame, the footer right of it), up to 29.5 cm when
+// a time label with a date stands at the right end of the axis, and from
+// about y -1.0 cm (information block, labels of rows 28 to 30) up to 19.5 cm
+// for 27 rows. A portrait page scales it down to fit the 21 cm width of A4
+// paper and shifts it right and up (in centimetres of the drawing) so that
+// all of it lies on the paper, about 1 cm from the left and bottom edges.
+constexpr double portrait_scale = 0.68;
+constexpr double portrait_x_origin = 0.9;
+constexpr double portrait_y_origin = 2.0;
+
 }  // namespace
 
 void plot_occupation(const char* file_name, long occupation, bool show_lat_lon, bool landscape,
                      double begin, double end) {
     const int white[3] = {255, 255, 255};
-    if (ps_begin_document(file_name, 0, landscape ? 0 : ps_mode_portrait, 0.0, 0.0, 1.0, 1.0, 1,
-                          300, ps_unit_cm, 20.0, white, nullptr) != 0)
+    const double paper_scale = landscape ? 1.0 : portrait_scale;
+    const double x_origin = landscape ? 0.0 : portrait_x_origin;
+    const double y_origin = landscape ? 0.0 : portrait_y_origin;
+    if (ps_begin_document(file_name, 0, landscape ? 0 : ps_mode_portrait, x_origin, y_origin,
+                          paper_scale, paper_scale, 1, 300, ps_unit_cm, 20.0, white, nullptr) != 0)
         return;
     read_linked(&plot_occ_db, occupation);
     if (begin == -1) begin = plot_occ.first_epoch;

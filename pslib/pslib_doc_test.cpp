@@ -5,7 +5,7 @@
 #include <ctime>
 #include <utility>
 
-#include "pslib/pslib_test_util.h"
+#include "tests/testkit/pslib_test_util.h"
 
 using pstest::Doc;
 using testkit::lines_of;

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "pslib/pslib_test_util.h"
+#include "tests/testkit/pslib_test_util.h"
 
 using pstest::Doc;
 

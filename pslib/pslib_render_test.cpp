@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "pslib/pslib_test_util.h"
+#include "tests/testkit/pslib_test_util.h"
 
 namespace {
 

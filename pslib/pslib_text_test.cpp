@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "pslib/pslib_test_util.h"
 #include "support/myalloc.h"
+#include "tests/testkit/pslib_test_util.h"
 
 using pstest::Doc;
 

@@ -148,6 +148,34 @@ std::string ghostscript_errors(const std::string& dir, const std::string& name) 
     return out;
 }
 
+// Bounding box of what a document draws, as Ghostscript's bbox device
+// measures it: x0, y0, x1, y1 in points. The device cuts the box off at 0,
+// so a drawing that runs off the lower or left edge of the paper shows as 0.
+// Empty when Ghostscript gives no box.
+std::vector<int> drawn_box(const std::string& dir, const std::string& name) {
+    std::string log = dir + "/bbox.log";
+    std::string command = "cd '" + dir + "' && gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=bbox '" +
+                          name + "' >'" + log + "' 2>&1";
+    if (std::system(command.c_str()) != 0) return {};
+    for (const std::string& line : testkit::lines_of(testkit::read_file(log))) {
+        int x0, y0, x1, y1;
+        if (std::sscanf(line.c_str(), "%%%%BoundingBox: %d %d %d %d", &x0, &y0, &x1, &y1) == 4)
+            return {x0, y0, x1, y1};
+    }
+    return {};
+}
+
+// A portrait page lies wholly on A4 paper (595 x 842 points), clear of the
+// left and lower edges, and fills at least 80 % of the paper's width.
+void expect_on_a4(const std::vector<int>& box, const std::string& what) {
+    ASSERT_EQ(box.size(), 4u) << what;
+    EXPECT_GT(box[0], 0) << what;
+    EXPECT_GT(box[1], 0) << what;
+    EXPECT_LE(box[2], 595) << what;
+    EXPECT_LE(box[3], 842) << what;
+    EXPECT_GE(box[2] - box[0], 476) << what;
+}
+
 TEST(PlotRealFiles, EveryFilePlotsAndRendersInBothOrientationsAndCoordinateForms) {
     const bool gs = have_ghostscript();
     for (const char* name :
@@ -171,10 +199,33 @@ TEST(PlotRealFiles, EveryFilePlotsAndRendersInBothOrientationsAndCoordinateForms
             if (gs) {
                 EXPECT_EQ(ghostscript_errors(dir.path(), files[0]), "")
                     << name << " " << args.back();
+                if (args.back() == "-p") expect_on_a4(drawn_box(dir.path(), files[0]), name);
             }
         }
     }
     if (!gs) GTEST_SKIP() << "Ghostscript (gs) is not installed: pages were written but not rendered";
+}
+
+// The largest portrait page: 30 satellites (27 rows in the frame, the labels
+// of three more below it) and a time label with a date near the right end of
+// the axis, where a new day begins just before the last epoch.
+TEST_F(PlotCommand, LargestPortraitPageLiesOnA4Paper) {
+    if (!have_ghostscript()) GTEST_SKIP() << "Ghostscript (gs) is not installed";
+    setenv("TZ", "Europe/Berlin", 1);  // the start below is a Berlin time, as the run's
+    tzset();
+    plottest::OccSetup setup;
+    setup.start = time_value(2021, 12, 30, 23, 0, 0);
+    setup.interval = 30;
+    setup.satellites = 30;
+    setup.obs = plottest::steady(30, 30, 3630, '5');
+    fill({setup});
+    RunResult r = run({"-g", "-p"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("more than 27 SVs\n"), std::string::npos) << r.out;
+    const std::string doc = testkit::read_file(dir_.file("TP27-1.ps"));
+    ASSERT_NE(doc.find("(31.12.121 0:00:00)"), std::string::npos);
+    ASSERT_NE(doc.find("(G30)"), std::string::npos);
+    expect_on_a4(drawn_box(dir_.path(), "TP27-1.ps"), "30 satellites");
 }
 
 }  // namespace
