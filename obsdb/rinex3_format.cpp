@@ -38,7 +38,7 @@ bool is_digit(char c) { return c >= '0' && c <= '9'; }
 // Copies `text` into a field of `size` bytes, terminated, cut to fit.
 void store_text(char* field, std::size_t size, std::string_view text) {
     const std::size_t n = text.size() < size - 1 ? text.size() : size - 1;
-    std::memcpy(field, text.data(), n);
+    if (n > 0) std::memcpy(field, text.data(), n);  // an empty view may have no data
     std::memset(field + n, 0, size - n);
 }
 
@@ -52,7 +52,8 @@ std::string_view first_word(std::string_view text) {
 // Plain fixed-point text of up to 15 digits (every RINEX value) is converted
 // exactly here: the digits and the power of ten are both exact doubles, so
 // their quotient is the correctly rounded value. Anything else goes through
-// from_chars, which rounds correctly too. False for blank or unreadable text.
+// from_chars, which rounds correctly too. False for blank or unreadable text
+// and for infinities and NaN.
 bool parse_real(std::string_view text, double* out) {
     static const double powers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                     1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
@@ -86,6 +87,7 @@ bool parse_real(std::string_view text, double* out) {
     double value = 0;
     const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), value);
     if (error != std::errc() || end != rest.data() + rest.size()) return false;
+    if (!std::isfinite(value)) return false;  // "nan" and "inf" are no measurements
     *out = value;
     return true;
 }

@@ -422,64 +422,51 @@ TEST(RinexSlots, StrengthDigitAtEveryBoundary) {
 }
 
 TEST(RinexEpoch, FlagsDecideWhatFollows) {
-    rinex3_epoch e;
-    EXPECT_EQ(rinex3_read_epoch_line("> 2021 12 21 00 00  0.0000000  0 38", &e),
-              rinex3_record_kind::epoch);
-    EXPECT_EQ(e.year, 2021);
-    EXPECT_EQ(e.month, 12);
-    EXPECT_EQ(e.day, 21);
-    EXPECT_EQ(e.hour, 0);
-    EXPECT_EQ(e.minute, 0);
-    EXPECT_EQ(e.seconds, 0.0);
-    EXPECT_EQ(e.flag, 0);
-    EXPECT_EQ(e.count, 38);
-    EXPECT_TRUE(e.has_time);
-
-    // Phone log: fraction of a second, trailing blanks, CR LF.
-    ASSERT_EQ(
-        rinex3_read_epoch_line("> 2023 11 07 23 43 15.0002755  0 19                      \r", &e),
-        rinex3_record_kind::epoch);
-    EXPECT_EQ(e.hour, 23);
-    EXPECT_EQ(e.minute, 43);
-    EXPECT_EQ(e.seconds, 15.0002755);
-    EXPECT_EQ(e.count, 19);
-
-    // SPTU: one-digit month and day, receiver clock offset after the count.
-    ASSERT_EQ(
-        rinex3_read_epoch_line("> 2016  1 15  1 22 30.0000000  0 22        .000000000000", &e),
-        rinex3_record_kind::epoch);
-    EXPECT_EQ(e.month, 1);
-    EXPECT_EQ(e.day, 15);
-    EXPECT_EQ(e.hour, 1);
-    EXPECT_EQ(e.seconds, 30.0);
-    EXPECT_EQ(e.count, 22);
-
-    // Flag 1 (power failure before the epoch) is still an epoch.
-    ASSERT_EQ(rinex3_read_epoch_line("> 2014 10 31 20 28 15.0000000  1  2", &e),
-              rinex3_record_kind::epoch);
-    EXPECT_EQ(e.flag, 1);
-
-    // Flags 2 to 5: special records, with or without a date.
-    for (int flag = 2; flag <= 5; ++flag) {
-        const std::string dated = "> 2021 12 21 00 00 30.0000000  " + std::to_string(flag) + "  3";
-        ASSERT_EQ(rinex3_read_epoch_line(dated, &e), rinex3_record_kind::special_records) << dated;
-        EXPECT_EQ(e.flag, flag);
-        EXPECT_EQ(e.count, 3);
-        EXPECT_TRUE(e.has_time);
-        const std::string undated =
-            ">                              " + std::to_string(flag) + "  2";
-        ASSERT_EQ(rinex3_read_epoch_line(undated, &e), rinex3_record_kind::special_records)
-            << undated;
-        EXPECT_EQ(e.count, 2);
-        EXPECT_FALSE(e.has_time);
+    struct Case {
+        std::string line;
+        rinex3_record_kind kind;
+        const char* fields;  // date, time, flag, count; "-" for no date
+    };
+    using k = rinex3_record_kind;
+    const Case cases[] = {
+        {"> 2021 12 21 00 00  0.0000000  0 38", k::epoch, "2021-12-21 00:00 0.0000000 f0 n38"},
+        // Phone log: fraction of a second, trailing blanks, CR LF.
+        {"> 2023 11 07 23 43 15.0002755  0 19                      \r", k::epoch,
+         "2023-11-07 23:43 15.0002755 f0 n19"},
+        // SPTU: one-digit month and day, receiver clock offset after the count.
+        {"> 2016  1 15  1 22 30.0000000  0 22        .000000000000", k::epoch,
+         "2016-01-15 01:22 30.0000000 f0 n22"},
+        // Flag 1 (power failure before the epoch) is still an epoch.
+        {"> 2014 10 31 20 28 15.0000000  1  2", k::epoch, "2014-10-31 20:28 15.0000000 f1 n2"},
+        // Flags 2 to 5: special records, with or without a date.
+        {"> 2021 12 21 00 00 30.0000000  2  3", k::special_records,
+         "2021-12-21 00:00 30.0000000 f2 n3"},
+        {">                              2  1", k::special_records, "- f2 n1"},
+        {"> 2021 12 21 00 00 30.0000000  3  7", k::special_records,
+         "2021-12-21 00:00 30.0000000 f3 n7"},
+        {">                              3  2", k::special_records, "- f3 n2"},
+        {">                              4 12", k::special_records, "- f4 n12"},
+        {"> 2021 12 21 00 00 30.0000000  5  0", k::special_records,
+         "2021-12-21 00:00 30.0000000 f5 n0"},
+        // Flag 6: cycle-slip records, which need their date.
+        {"> 2021 12 21 00 00 30.0000000  6  4", k::cycle_slips,
+         "2021-12-21 00:00 30.0000000 f6 n4"},
+    };
+    for (const Case& c : cases) {
+        rinex3_epoch e;
+        ASSERT_EQ(rinex3_read_epoch_line(c.line, &e), c.kind) << c.line;
+        char fields[80];
+        if (e.has_time) {
+            std::snprintf(fields, sizeof fields, "%04d-%02d-%02d %02d:%02d %.7f f%d n%d", e.year,
+                          e.month, e.day, e.hour, e.minute, e.seconds, e.flag, e.count);
+        } else {
+            std::snprintf(fields, sizeof fields, "- f%d n%d", e.flag, e.count);
+        }
+        EXPECT_STREQ(fields, c.fields) << c.line;
     }
-
-    // Flag 6: cycle-slip records, which need their date.
-    ASSERT_EQ(rinex3_read_epoch_line("> 2021 12 21 00 00 30.0000000  6  4", &e),
-              rinex3_record_kind::cycle_slips);
-    EXPECT_EQ(e.count, 4);
-    EXPECT_EQ(rinex3_read_epoch_line(">                              6  4", &e),
-              rinex3_record_kind::not_epoch);
+    rinex3_epoch e;
+    ASSERT_EQ(rinex3_read_epoch_line(cases[1].line, &e), k::epoch);
+    EXPECT_EQ(e.seconds, 15.0002755);  // the exact double of the written seconds
 }
 
 TEST(RinexEpoch, MalformedLinesAreNoEpochs) {
@@ -503,6 +490,7 @@ TEST(RinexEpoch, MalformedLinesAreNoEpochs) {
         "> 2021 12 21 00 00  0.0000000  0 3x",  // count not a number
         "> 2021 12 21 00 00  0.0000000  0-38",  // negative count
         ">                              0 38",  // an epoch needs its date
+        ">                              6  4",  // so does a cycle-slip record
         "G01  24600158.420   129274705.78406        38.300    24600162.420",
     };
     for (const char* line : lines)
@@ -682,6 +670,11 @@ TEST(RinexSatLine, CutLinesAndSatelliteIdentifiers) {
     EXPECT_EQ(s.slots[OBS_L1], "133174968.818| | ");
     s = read_sat("G 7 133174968.81808 10377", sample);
     EXPECT_EQ(s.slots[OBS_L2], "10377.000| | ");
+    // Exponents are read; text that is no finite number gives 0.
+    s = read_sat("G 7    1.3317e+08 8     -infinity08           nan 7", sample);
+    EXPECT_EQ(s.slots[OBS_L1], "133170000.000| |8");
+    EXPECT_EQ(s.slots[OBS_L2], "0.000|0|8");
+    EXPECT_EQ(s.slots[OBS_P1], "0.000| |7");
 
     // gnsstk GPS file: blank fields between values, trailing blanks.
     const rinex3_plan gps = plan_of({
