@@ -1,0 +1,4 @@
+// Forwarding header for sources that still include the old name.
+#pragma once
+
+#include "support/memory.h"
