@@ -7,7 +7,7 @@
 
 #include "obsdb/listing.h"
 #include "obsdb/schema.h"
-#include "tests/campaign_fill.h"
+#include "tests/testkit/campaign_fill.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include <cstdio>
 
-#include "plot/plot_driver.h"
-#include "plot/plot_test_fill.h"
+#include "plot/plot_command.h"
+#include "tests/testkit/plot_test_fill.h"
 
 namespace {
 

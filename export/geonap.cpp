@@ -8,27 +8,19 @@
 #include <string>
 #include <vector>
 
-#include "export/ell_gk.h"
-#include "obsdb/myfopen.h"
-#include "obsdb/schema.h"
+#include "export/geodesy.h"
+#include "obsdb/campaign.h"
+#include "support/checked_file.h"
 #include "support/error.h"
+#include "support/text.h"
 #include "support/version.h"
 
 namespace {
 
-occ_record occ;
-cor_record cor;
-rcv_record rcv;
-ant_record ant;
-sta_record sta;
+Campaign c;
+// The export's own table of GEONAP receiver codes.
 gn_record gn;
-
-DbHandle occ_db{nullptr, nullptr, 0, 0, 0, &occ};
-DbHandle cor_db{nullptr, nullptr, 0, 0, 0, &cor};
-DbHandle rcv_db{nullptr, nullptr, 0, 0, 0, &rcv};
-DbHandle ant_db{nullptr, nullptr, 0, 0, 0, &ant};
-DbHandle sta_db{nullptr, nullptr, 0, 0, 0, &sta};
-DbHandle gn_db{nullptr, nullptr, 0, 0, 0, &gn};
+DbHandle gn_db{.buffer = &gn};
 
 ell_params geonap_ellipsoid;
 
@@ -96,13 +88,15 @@ void geonap_code(const char (&type_name)[21], char (&code)[5]) {
     }
 }
 
-void write_headers(const char* base, std::FILE* sta_file, std::FILE* obs_file,
-                   std::FILE* rcv_file, std::FILE* ant_file) {
-    std::fprintf(sta_file, "# %s.sta - coordinate station file for campaign:\n# created: %s %s\n#\n",
-                 base, program_name, version_text);
-    std::fputs("#sta n gps site name    latitude         longitude           ell.height\n"
-               "#--- - --------------- ---- -- -------- ---- -- --------    -----------\n",
-               sta_file);
+void write_headers(const char* base, std::FILE* sta_file, std::FILE* obs_file, std::FILE* rcv_file,
+                   std::FILE* ant_file) {
+    std::fprintf(sta_file,
+                 "# %s.sta - coordinate station file for campaign:\n# created: %s %s\n#\n", base,
+                 program_name, version_text);
+    std::fputs(
+        "#sta n gps site name    latitude         longitude           ell.height\n"
+        "#--- - --------------- ---- -- -------- ---- -- --------    -----------\n",
+        sta_file);
     std::fprintf(ant_file,
                  "# %s.ant - geonap project antenna file\n# used by trtori and gnsngl\n"
                  "# created: %s %s %s\n",
@@ -112,9 +106,10 @@ void write_headers(const char* base, std::FILE* sta_file, std::FILE* obs_file,
                  "# %s.rcv - geonap project receiver file\n# used by trtori and gnsngl\n"
                  "# created: %s %s %s\n",
                  base, program_name, version_text, credits_text);
-    std::fputs("#rcv type s.no  \"                \" own  ant\n"
-               "#--- ---- ----  ------------------ ---  ----\n",
-               rcv_file);
+    std::fputs(
+        "#rcv type s.no  \"                \" own  ant\n"
+        "#--- ---- ----  ------------------ ---  ----\n",
+        rcv_file);
     std::fprintf(obs_file, "# %s.obs - geonap project observation file\n# created: %s %s %s\n",
                  base, program_name, version_text, credits_text);
     std::fputs("#yyy ddd s sta  ant.h. rcv  ant  \" \"\n#--- --- - ---- ------ ---- ---- ---\n",
@@ -130,11 +125,11 @@ void write_angle(std::FILE* file, double packed) {
 }
 
 void write_station(std::FILE* file) {
-    std::fprintf(file, "%4.4s 1 ", occ.rinex_file);
+    std::fprintf(file, "%4.4s 1 ", c.occ.rinex_file);
 
-    char name[sizeof sta.marker_name + 1];
-    std::memcpy(name, sta.marker_name, sizeof sta.marker_name);
-    name[sizeof sta.marker_name] = '\0';
+    char name[sizeof c.sta.marker_name + 1];
+    std::memcpy(name, c.sta.marker_name, sizeof c.sta.marker_name);
+    name[sizeof c.sta.marker_name] = '\0';
     trim_blanks(name);
     std::fputc('"', file);
     std::fputs(name, file);
@@ -142,7 +137,7 @@ void write_station(std::FILE* file) {
     for (std::size_t width = std::strlen(name) + 2; width < 15; ++width) std::fputc(' ', file);
 
     double latitude = std::nan(""), longitude = std::nan(""), height = std::nan("");
-    xyz_to_geodetic(cor.pos_x, cor.pos_y, cor.pos_z, geonap_ellipsoid, &latitude, &longitude,
+    xyz_to_geodetic(c.cor.pos_x, c.cor.pos_y, c.cor.pos_z, geonap_ellipsoid, &latitude, &longitude,
                     &height);
     write_angle(file, rad_to_dms(latitude));
     write_angle(file, rad_to_dms(longitude));
@@ -151,20 +146,20 @@ void write_station(std::FILE* file) {
 
 // Character `i` of the RINEX file name, a blank past its end.
 char file_name_char(std::size_t i) {
-    return i < strnlen(occ.rinex_file, sizeof occ.rinex_file) ? occ.rinex_file[i] : ' ';
+    return i < strnlen(c.occ.rinex_file, sizeof c.occ.rinex_file) ? c.occ.rinex_file[i] : ' ';
 }
 
 void write_observation(std::FILE* file, long receiver, long antenna) {
     // A time the local-time conversion cannot take (none, or a damaged
     // record) gives year 0.
     int year = 0;
-    if (occ.first_epoch > -1e15 && occ.first_epoch < 1e15) {
-        const std::time_t seconds = static_cast<std::time_t>(occ.first_epoch);
+    if (c.occ.first_epoch > -1e15 && c.occ.first_epoch < 1e15) {
+        const std::time_t seconds = static_cast<std::time_t>(c.occ.first_epoch);
         if (const std::tm* fields = std::localtime(&seconds)) year = fields->tm_year + 1900;
     }
     std::fprintf(file, "%d %c%c%c %c %4.4s %6.4lf rc%02ld an%02ld \" \"\n", year, file_name_char(4),
-                 file_name_char(5), file_name_char(6), file_name_char(7), occ.rinex_file,
-                 occ.delta_h, receiver, antenna);
+                 file_name_char(5), file_name_char(6), file_name_char(7), c.occ.rinex_file,
+                 c.occ.delta_h, receiver, antenna);
 }
 
 }  // namespace
@@ -176,11 +171,8 @@ void export_geonap(const char* base_name) {
     std::FILE* rcv_file = open_output(base, ".RCV");
     std::FILE* ant_file = open_output(base, ".ANT");
 
-    table_open_read(&occ_db, table_occ, sizeof(occ_record), true);
-    table_open_read(&cor_db, table_cor, sizeof(cor_record), false);
-    table_open_read(&rcv_db, table_rec, sizeof(rcv_record), true);
-    table_open_read(&ant_db, table_ant, sizeof(ant_record), true);
-    table_open_read(&sta_db, table_sta, sizeof(sta_record), true);
+    c.open_read({CampaignTable::occ, CampaignTable::cor, CampaignTable::rec, CampaignTable::ant,
+                 CampaignTable::sta});
     open_code_table();
 
     ell_setup(grs80_a, grs80_b, &geonap_ellipsoid);
@@ -190,28 +182,28 @@ void export_geonap(const char* base_name) {
     seen_receivers.clear();
     seen_stations.clear();
     char code[5];
-    for (long number = db_first(&occ_db); number != 0; number = db_next(&occ_db)) {
-        db_read(&occ_db, number);
-        db_read(&cor_db, occ.cor_ref);
-        db_read(&sta_db, occ.sta_ref);
-        db_read(&rcv_db, occ.rcv_ref);
-        db_read(&ant_db, occ.ant_ref);
+    for (long number = db_first(&c.occ_db); number != 0; number = db_next(&c.occ_db)) {
+        db_read(&c.occ_db, number);
+        db_read(&c.cor_db, c.occ.cor_ref);
+        db_read(&c.sta_db, c.occ.sta_ref);
+        db_read(&c.rcv_db, c.occ.rcv_ref);
+        db_read(&c.ant_db, c.occ.ant_ref);
 
         bool added;
-        const long antenna = seen_number(seen_antennas, occ.ant_ref, &added);
+        const long antenna = seen_number(seen_antennas, c.occ.ant_ref, &added);
         if (added) {
-            geonap_code(ant.ant_type, code);
-            std::fprintf(ant_file, "an%02ld %4s %5.5s QOR\n", antenna, code, ant.ant_number);
+            geonap_code(c.ant.ant_type, code);
+            std::fprintf(ant_file, "an%02ld %4s %5.5s QOR\n", antenna, code, c.ant.ant_number);
         }
-        const long receiver = seen_number(seen_receivers, occ.rcv_ref, &added);
+        const long receiver = seen_number(seen_receivers, c.occ.rcv_ref, &added);
         if (added) {
             std::printf("Das klappt noch...(a)\n");
-            geonap_code(rcv.rcv_type, code);
-            std::fprintf(rcv_file, "rc%02ld %4s %4.4s  \"                \" IGS  an%02ld\n", receiver,
-                         code, rcv.rcv_number, antenna);
+            geonap_code(c.rcv.rcv_type, code);
+            std::fprintf(rcv_file, "rc%02ld %4s %4.4s  \"                \" IGS  an%02ld\n",
+                         receiver, code, c.rcv.rcv_number, antenna);
             std::printf("Das klappt noch...(3)\n");
         }
-        seen_number(seen_stations, occ.sta_ref, &added);
+        seen_number(seen_stations, c.occ.sta_ref, &added);
         if (added) write_station(sta_file);
         write_observation(obs_file, receiver, antenna);
     }
@@ -220,10 +212,7 @@ void export_geonap(const char* base_name) {
     checked_close(obs_file, (base + ".OBS").c_str());
     checked_close(rcv_file, (base + ".RCV").c_str());
     checked_close(ant_file, (base + ".ANT").c_str());
-    db_close(&occ_db);
-    db_close(&cor_db);
-    db_close(&rcv_db);
-    db_close(&ant_db);
-    db_close(&sta_db);
+    c.close({CampaignTable::occ, CampaignTable::cor, CampaignTable::rec, CampaignTable::ant,
+             CampaignTable::sta});
     db_close(&gn_db);
 }

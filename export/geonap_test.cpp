@@ -10,10 +10,10 @@
 #include <numbers>
 #include <string>
 
-#include "export/ell_gk.h"
+#include "export/geodesy.h"
 #include "obsdb/schema.h"
 #include "support/error.h"
-#include "tests/campaign_fill.h"
+#include "tests/testkit/campaign_fill.h"
 #include "tests/testkit/testkit.h"
 
 using testkit::CampaignFill;

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "front/getopt.h"
+#include "front/option_scan.h"
 #include "obsdb/schema.h"
 #include "support/error.h"
 

@@ -1,21 +1,7 @@
 // The settings of one run, filled by the option scan and read by the commands.
 #pragma once
 
-// A line style of the plots: grey level 0 (black) to 255 (white) and line
-// width in PostScript units.
-struct LineStyle {
-    int grey;
-    int width;
-};
-
-// The eleven line types that -d can name, for types -1 to 9 (index type + 1).
-inline constexpr LineStyle line_styles[11] = {
-    {255, 0}, {200, 8}, {160, 8}, {160, 12}, {120, 12}, {120, 16},
-    {80, 18}, {80, 24}, {40, 28}, {40, 36}, {0, 40},
-};
-
-// The style of line type `type` (-1 to 9).
-inline constexpr LineStyle line_style(int type) { return line_styles[type + 1]; }
+#include "plot/line_styles.h"
 
 struct RunSettings {
     char read_file[256];
@@ -35,11 +21,13 @@ struct RunSettings {
     LineStyle sn_line_types[10];  // style for each signal-strength digit 0 to 9
 };
 
-// The defaults: line type 3 for digits 0-3, 6 for 4-6, 9 for 7-9.
+// The defaults; the S/N line types are those of the plots.
 inline constexpr RunSettings default_run_settings = {
     "", "", "", "", false, false, false, false, false, false, true, true, -1, -1,
-    {line_style(3), line_style(3), line_style(3), line_style(3), line_style(6), line_style(6),
-     line_style(6), line_style(9), line_style(9), line_style(9)},
+    {default_sn_line_types[0], default_sn_line_types[1], default_sn_line_types[2],
+     default_sn_line_types[3], default_sn_line_types[4], default_sn_line_types[5],
+     default_sn_line_types[6], default_sn_line_types[7], default_sn_line_types[8],
+     default_sn_line_types[9]},
 };
 
 // The run's settings (one instance for the run).

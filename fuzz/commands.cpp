@@ -4,8 +4,8 @@
 #include "front/run_settings.h"
 #include "fuzz/fuzz_support.h"
 #include "obsdb/listing.h"
-#include "obsdb/r_rinex.h"
-#include "plot/plot_driver.h"
+#include "obsdb/rinex_reader.h"
+#include "plot/plot_command.h"
 
 namespace {
 
@@ -15,7 +15,8 @@ void list(void*) { list_database("listing.txt"); }
 void do_export(void*) { export_geonap("CAMP"); }
 void plot(void* argument) {
     const auto* run = static_cast<const FuzzRun*>(argument);
-    plot_occupations("zzOBS", run->show_lat_lon, run->landscape, -1, -1, "");
+    plot_occupations("zzOBS", run->show_lat_lon, run->landscape, -1, -1, "",
+                     run_settings.sn_line_types);
 }
 
 }  // namespace

@@ -15,7 +15,7 @@
 #include "db/mydb.h"
 #include "export/geonap.h"
 #include "fuzz/campaign_files.h"
-#include "obsdb/r_rinex.h"
+#include "obsdb/rinex_reader.h"
 
 namespace {
 

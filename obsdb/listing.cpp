@@ -2,26 +2,12 @@
 
 #include <cstdio>
 
-#include "obsdb/myfopen.h"
-#include "obsdb/schema.h"
+#include "obsdb/campaign.h"
+#include "support/checked_file.h"
 
 namespace {
 
-occ_record occ;
-rcv_record rcv;
-ant_record ant;
-sta_record sta;
-satocc_record satocc;
-sat_record sat;
-obs_record obs;
-
-DbHandle occ_db{nullptr, nullptr, 0, 0, 0, &occ};
-DbHandle rcv_db{nullptr, nullptr, 0, 0, 0, &rcv};
-DbHandle ant_db{nullptr, nullptr, 0, 0, 0, &ant};
-DbHandle sta_db{nullptr, nullptr, 0, 0, 0, &sta};
-DbHandle satocc_db{nullptr, nullptr, 0, 0, 0, &satocc};
-DbHandle sat_db{nullptr, nullptr, 0, 0, 0, &sat};
-DbHandle obs_db{nullptr, nullptr, 0, 0, 0, &obs};
+Campaign c;
 
 // Writes the title, then one line per record of `db` in key order through
 // `write_line` (running count from 1, record number; the record is in the
@@ -39,34 +25,37 @@ void write_section(std::FILE* out, const char* title, DbHandle* db, WriteLine wr
 // Text fields are printed with their width as precision, so a record without
 // its terminator cannot run into the next field.
 void write_sections(std::FILE* out) {
-    write_section(out, "Occupation:\n", &occ_db, [out](long count, long number) {
+    write_section(out, "Occupation:\n", &c.occ_db, [out](long count, long number) {
         std::fprintf(out,
                      "%3ld %4ld %4ld %4ld %4ld %4ld %5.3lf %5.3lf %5.3lf %2ld %2ld %2ld %10.21s "
                      "%10.41s %10.81s %10.2lf %10.2lf\n",
-                     count, number, long{occ.sta_ref}, long{occ.cor_ref}, long{occ.rcv_ref},
-                     long{occ.ant_ref}, occ.delta_h, occ.delta_e, occ.delta_n, long{occ.interval},
-                     long{occ.wlf_l1}, long{occ.wlf_l2}, occ.observer, occ.agency, occ.rinex_file,
-                     occ.first_epoch, occ.last_epoch);
+                     count, number, long{c.occ.sta_ref}, long{c.occ.cor_ref}, long{c.occ.rcv_ref},
+                     long{c.occ.ant_ref}, c.occ.delta_h, c.occ.delta_e, c.occ.delta_n,
+                     long{c.occ.interval}, long{c.occ.wlf_l1}, long{c.occ.wlf_l2}, c.occ.observer,
+                     c.occ.agency, c.occ.rinex_file, c.occ.first_epoch, c.occ.last_epoch);
     });
-    write_section(out, "Station:\n", &sta_db, [out](long count, long number) {
-        std::fprintf(out, "%2ld %4ld %4ld %.61s %.23s\n", count, number, long{sta.sta_flags},
-                     sta.marker_name, sta.marker_number);
+    write_section(out, "Station:\n", &c.sta_db, [out](long count, long number) {
+        std::fprintf(out, "%2ld %4ld %4ld %.61s %.23s\n", count, number, long{c.sta.sta_flags},
+                     c.sta.marker_name, c.sta.marker_number);
     });
-    write_section(out, "Receiver:\n", &rcv_db, [out](long count, long number) {
-        std::fprintf(out, "%2ld %4ld %.21s %.21s\n", count, number, rcv.rcv_number, rcv.rcv_type);
+    write_section(out, "Receiver:\n", &c.rcv_db, [out](long count, long number) {
+        std::fprintf(out, "%2ld %4ld %.21s %.21s\n", count, number, c.rcv.rcv_number,
+                     c.rcv.rcv_type);
     });
-    write_section(out, "Antenna:\n", &ant_db, [out](long count, long number) {
-        std::fprintf(out, "%2ld %4ld %.21s %.21s\n", count, number, ant.ant_number, ant.ant_type);
+    write_section(out, "Antenna:\n", &c.ant_db, [out](long count, long number) {
+        std::fprintf(out, "%2ld %4ld %.21s %.21s\n", count, number, c.ant.ant_number,
+                     c.ant.ant_type);
     });
-    write_section(out, "SatOccu:\n", &satocc_db, [out](long count, long number) {
-        std::fprintf(out, "%2ld %4ld %4ld %4ld\n", count, number, long{satocc.sat_ref},
-                     long{satocc.occ_ref});
+    write_section(out, "SatOccu:\n", &c.satocc_db, [out](long count, long number) {
+        std::fprintf(out, "%2ld %4ld %4ld %4ld\n", count, number, long{c.satocc.sat_ref},
+                     long{c.satocc.occ_ref});
     });
-    write_section(out, "Sats:\n", &sat_db, [out](long count, long number) {
-        std::fprintf(out, "%2ld %4ld %.16s %.81s\n", count, number, sat.prn, sat.sat_text);
+    write_section(out, "Sats:\n", &c.sat_db, [out](long count, long number) {
+        std::fprintf(out, "%2ld %4ld %.16s %.81s\n", count, number, c.sat.prn, c.sat.sat_text);
     });
-    write_section(out, "Observations:\n", &obs_db, [out](long count, long number) {
-        std::fprintf(out, "%6ld %6ld %6ld %8lf\n", count, number, long{obs.satocc_ref}, obs.epoch);
+    write_section(out, "Observations:\n", &c.obs_db, [out](long count, long number) {
+        std::fprintf(out, "%6ld %6ld %6ld %8lf\n", count, number, long{c.obs.satocc_ref},
+                     c.obs.epoch);
     });
 }
 
@@ -77,23 +66,13 @@ void list_database(const char* file_name) {
     static char out_buffer[1 << 16];
     std::setvbuf(out, out_buffer, _IOFBF, sizeof out_buffer);
 
-    table_open_read(&occ_db, table_occ, sizeof(occ_record), true);
-    table_open_read(&rcv_db, table_rec, sizeof(rcv_record), true);
-    table_open_read(&ant_db, table_ant, sizeof(ant_record), true);
-    table_open_read(&sta_db, table_sta, sizeof(sta_record), true);
-    table_open_read(&satocc_db, table_satocc, sizeof(satocc_record), true);
-    table_open_read(&sat_db, table_sat, sizeof(sat_record), true);
-    table_open_read(&obs_db, table_obs, sizeof(obs_record), true);
+    c.open_read({CampaignTable::occ, CampaignTable::rec, CampaignTable::ant, CampaignTable::sta,
+                 CampaignTable::satocc, CampaignTable::sat, CampaignTable::obs});
 
     write_sections(out);
 
-    db_close(&occ_db);
-    db_close(&satocc_db);
-    db_close(&rcv_db);
-    db_close(&ant_db);
-    db_close(&sta_db);
-    db_close(&sat_db);
-    db_close(&obs_db);
+    c.close({CampaignTable::occ, CampaignTable::satocc, CampaignTable::rec, CampaignTable::ant,
+             CampaignTable::sta, CampaignTable::sat, CampaignTable::obs});
     checked_close(out, file_name);
     std::printf("Done.\n");
 }

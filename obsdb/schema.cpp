@@ -1,8 +1,9 @@
 #include "obsdb/schema.h"
 
-#include <ctime>
+#include <sys/stat.h>
 
-#include "obsdb/myfopen.h"
+#include <cstdio>
+#include <ctime>
 
 double time_value(int year, int month, int day, int hour, int minute, double seconds) {
     if (month == 0) month = 12;
@@ -18,6 +19,13 @@ double time_value(int year, int month, int day, int hour, int minute, double sec
     const std::time_t t = std::mktime(&fields);
     if (t < 0) return -1;
     return static_cast<double>(t) + seconds;
+}
+
+bool table_exists(const char* name) {
+    char path[64];
+    std::snprintf(path, sizeof path, "%s.DAT", name);
+    struct stat info;
+    return stat(path, &info) == 0;
 }
 
 void table_open_read(DbHandle* db, const char* name, int record_size, bool indexed) {

@@ -132,6 +132,9 @@ inline constexpr const char table_gn[] = "zzGN";
 // be represented give -1. Months count from 1; a month of 0 means December.
 double time_value(int year, int month, int day, int hour, int minute, double seconds);
 
+// True when the record file of table `name` exists.
+bool table_exists(const char* name);
+
 // Opens a table to read it: the record file, then index 0 as the current
 // index (`indexed` false for zzCOR, which has none).
 void table_open_read(DbHandle* db, const char* name, int record_size, bool indexed);

@@ -6,63 +6,26 @@
 #include <cstring>
 #include <ctime>
 
-#include "export/ell_gk.h"
+#include "export/geodesy.h"
 #include "plot/sn_elements.h"
 #include "pslib/pslib.h"
 #include "support/error.h"
 #include "support/version.h"
 
-occ_record plot_occ;
-satocc_record plot_satocc;
-sat_record plot_sat;
-obs_record plot_obs;
-sta_record plot_sta;
-cor_record plot_cor;
-ant_record plot_ant;
-rcv_record plot_rcv;
-
-DbHandle plot_occ_db = {nullptr, nullptr, 0, 0, 0, &plot_occ};
-DbHandle plot_satocc_db = {nullptr, nullptr, 0, 0, 0, &plot_satocc};
-DbHandle plot_sat_db = {nullptr, nullptr, 0, 0, 0, &plot_sat};
-DbHandle plot_obs_db = {nullptr, nullptr, 0, 0, 0, &plot_obs};
-DbHandle plot_sta_db = {nullptr, nullptr, 0, 0, 0, &plot_sta};
-DbHandle plot_cor_db = {nullptr, nullptr, 0, 0, 0, &plot_cor};
-DbHandle plot_ant_db = {nullptr, nullptr, 0, 0, 0, &plot_ant};
-DbHandle plot_rcv_db = {nullptr, nullptr, 0, 0, 0, &plot_rcv};
-
-void plot_tables_open(const char* obs_table) {
-    table_open_read(&plot_occ_db, table_occ, sizeof(occ_record), true);
-    table_open_read(&plot_satocc_db, table_satocc, sizeof(satocc_record), true);
-    table_open_read(&plot_sat_db, table_sat, sizeof(sat_record), true);
-    table_open_read(&plot_obs_db, obs_table, sizeof(obs_record), true);
-    table_open_read(&plot_sta_db, table_sta, sizeof(sta_record), true);
-    table_open_read(&plot_cor_db, table_cor, sizeof(cor_record), false);
-    table_open_read(&plot_ant_db, table_ant, sizeof(ant_record), true);
-    table_open_read(&plot_rcv_db, table_rec, sizeof(rcv_record), true);
+void plot_tables_open(Campaign& c, const char* obs_table) {
+    c.obs_table = obs_table;
+    c.open_read({CampaignTable::occ, CampaignTable::satocc, CampaignTable::sat, CampaignTable::obs,
+                 CampaignTable::sta, CampaignTable::cor, CampaignTable::ant, CampaignTable::rec});
 }
 
-void plot_tables_close() {
-    db_close(&plot_sta_db);
-    db_close(&plot_cor_db);
-    db_close(&plot_rcv_db);
-    db_close(&plot_ant_db);
-    db_close(&plot_occ_db);
-    db_close(&plot_satocc_db);
-    db_close(&plot_sat_db);
-    db_close(&plot_obs_db);
+void plot_tables_close(Campaign& c) {
+    c.close({CampaignTable::sta, CampaignTable::cor, CampaignTable::rec, CampaignTable::ant,
+             CampaignTable::occ, CampaignTable::satocc, CampaignTable::sat, CampaignTable::obs});
 }
 
 namespace {
 
 constexpr double row_pitch = 0.65;
-
-// Reads a record; a link that points nowhere leaves an all-zero record, so
-// the page shows empty texts and zeros instead of a stale record.
-bool read_linked(DbHandle* db, long record_number) {
-    if (record_number > 0 && db_read(db, record_number) == record_number) return true;
-    std::memset(db->buffer, 0, static_cast<std::size_t>(db->record_size));
-    return false;
-}
 
 // A text field of a record, cut at its width even when it lacks its
 // terminator.
@@ -103,11 +66,11 @@ struct page_sats {
     long occupation;
 };
 
-void fill_slots(page_sats* sats, long occupation, double begin) {
+void fill_slots(Campaign& c, page_sats* sats, long occupation, double begin) {
     std::memset(sats, 0, sizeof *sats);
     sats->occupation = occupation;
-    for (long r = db_first(&plot_satocc_db); r != 0; r = db_next(&plot_satocc_db)) {
-        if (db_read(&plot_satocc_db, r) != r || plot_satocc.occ_ref != occupation) continue;
+    for (long r = db_first(&c.satocc_db); r != 0; r = db_next(&c.satocc_db)) {
+        if (db_read(&c.satocc_db, r) != r || c.satocc.occ_ref != occupation) continue;
         ++sats->total;
         if (sats->filled == sv_row_slots) continue;
         sv_slot& slot = sats->slots[++sats->filled];
@@ -121,27 +84,26 @@ void fill_slots(page_sats* sats, long occupation, double begin) {
 
 // Whether a satellite occupation belongs to the page's occupation. The slots
 // answer it without a read unless the occupation has more satellites than rows.
-bool belongs(const page_sats& sats, std::int32_t satocc_ref) {
+bool belongs(Campaign& c, const page_sats& sats, std::int32_t satocc_ref) {
     if (satocc_ref > 0 && find_sv_slot(sats.slots, satocc_ref) != 0) return true;
     if (sats.total <= sats.filled || satocc_ref <= 0) return false;
-    return db_read(&plot_satocc_db, satocc_ref) == satocc_ref &&
-           plot_satocc.occ_ref == sats.occupation;
+    return db_read(&c.satocc_db, satocc_ref) == satocc_ref && c.satocc.occ_ref == sats.occupation;
 }
 
 // Moves the zzOBS walk on by one entry; false at the end of the index or on
 // a record that cannot be read.
-bool next_obs() {
-    long r = db_next(&plot_obs_db);
-    return r != 0 && db_read(&plot_obs_db, r) == r;
+bool next_obs(Campaign& c) {
+    long r = db_next(&c.obs_db);
+    return r != 0 && db_read(&c.obs_db, r) == r;
 }
 
 // Positions the zzOBS walk on the first observation of the occupation at or
 // after begin. False when there is none.
-bool find_first_epoch(const page_sats& sats, double begin) {
-    long r = db_first(&plot_obs_db);
-    bool have = r != 0 && db_read(&plot_obs_db, r) == r;
-    while (have && !belongs(sats, plot_obs.satocc_ref)) have = next_obs();
-    while (have && plot_obs.epoch < begin) have = next_obs();
+bool find_first_epoch(Campaign& c, const page_sats& sats, double begin) {
+    long r = db_first(&c.obs_db);
+    bool have = r != 0 && db_read(&c.obs_db, r) == r;
+    while (have && !belongs(c, sats, c.obs.satocc_ref)) have = next_obs(c);
+    while (have && c.obs.epoch < begin) have = next_obs(c);
     return have;
 }
 
@@ -152,42 +114,47 @@ struct page_scale {
     int sv_rows;
 };
 
+// Observations drawn in this run; every hundredth prints a progress dot.
+long progress_count = 0;
+
 void progress_mark() {
-    ++error_line;
-    if (error_line % 100 == 0) std::putchar('.');
+    ++progress_count;
+    if (progress_count % 100 == 0) std::putchar('.');
 }
 
 // Draws the rows and the count curve epoch by epoch in one forward pass over
 // zzOBS. Returns the largest count level reached.
-int draw_epochs(page_sats* sats, const page_scale& s) {
+int draw_epochs(Campaign& c, page_sats* sats, const page_scale& s) {
     sv_slot* slots = sats->slots;
     const int interval = sn_interval;
-    bool have = find_first_epoch(*sats, s.begin);
+    bool have = find_first_epoch(c, *sats, s.begin);
     double t = 0, previous_epoch = 0, previous_spacing = 0;
     int epochs = 0, max_count = 0;
-    while (have && plot_obs.epoch <= s.end && belongs(*sats, plot_obs.satocc_ref)) {
+    while (have && c.obs.epoch <= s.end && belongs(c, *sats, c.obs.satocc_ref)) {
         for (sv_slot& slot : sats->slots) slot.l1_next = slot.l2_next = 0;
-        t = plot_obs.epoch;
+        t = c.obs.epoch;
         int n = 0;
         do {
             progress_mark();
-            int k = find_sv_slot(slots, plot_obs.satocc_ref);
+            int k = find_sv_slot(slots, c.obs.satocc_ref);
             if (k != 0) {  // satellites beyond the 30th have no row
-                const obs_value& l1 = plot_obs.obs[OBS_L1];
-                const obs_value& l2 = plot_obs.obs[OBS_L2];
+                const obs_value& l1 = c.obs.obs[OBS_L1];
+                const obs_value& l2 = c.obs.obs[OBS_L2];
                 slots[k].l1_next = sn_class_of(l1.snr);
                 slots[k].l2_next = sn_class_of(l2.snr);
-                if (loses_lock(l1.lli)) lock_loss_mark(SN_L1, s.cm_per_second, s.begin, t, k, s.sv_rows);
-                if (loses_lock(l2.lli)) lock_loss_mark(SN_L2, s.cm_per_second, s.begin, t, k, s.sv_rows);
+                if (loses_lock(l1.lli))
+                    lock_loss_mark(SN_L1, s.cm_per_second, s.begin, t, k, s.sv_rows);
+                if (loses_lock(l2.lli))
+                    lock_loss_mark(SN_L2, s.cm_per_second, s.begin, t, k, s.sv_rows);
             }
-            have = next_obs();
+            have = next_obs(c);
             ++n;
-        } while (have && plot_obs.epoch == t && belongs(*sats, plot_obs.satocc_ref));
+        } while (have && c.obs.epoch == t && belongs(c, *sats, c.obs.satocc_ref));
 
         // A gap only counts when the next observation is drawn on this page;
         // after the last epoch the closing step ends the lines.
-        bool more = have && plot_obs.epoch <= s.end && belongs(*sats, plot_obs.satocc_ref);
-        if (more && std::floor(plot_obs.epoch) > t + interval) {
+        bool more = have && c.obs.epoch <= s.end && belongs(c, *sats, c.obs.satocc_ref);
+        if (more && std::floor(c.obs.epoch) > t + interval) {
             count_curve_gap(&slots[0], s.cm_per_second, s.begin, t, &n);
             t = slots[0].l1_since;
             for (int k = 1; k < sv_slot_count; ++k) {
@@ -229,16 +196,15 @@ int draw_epochs(page_sats* sats, const page_scale& s) {
 
 // Satellite names left of the rows, "SV #" above them, and the scale of the
 // satellite-count curve.
-void draw_row_labels(const page_sats& sats, int sv_rows, int max_count) {
+void draw_row_labels(Campaign& c, const page_sats& sats, int sv_rows, int max_count) {
     ps_select_font(0);
     ps_paint(0, 0, 0);
     int i = 0;
-    for (long r = db_first(&plot_satocc_db); r != 0 && i < sats.filled;
-         r = db_next(&plot_satocc_db)) {
-        if (db_read(&plot_satocc_db, r) != r || plot_satocc.occ_ref != sats.occupation) continue;
-        if (read_linked(&plot_sat_db, plot_satocc.sat_ref))
+    for (long r = db_first(&c.satocc_db); r != 0 && i < sats.filled; r = db_next(&c.satocc_db)) {
+        if (db_read(&c.satocc_db, r) != r || c.satocc.occ_ref != sats.occupation) continue;
+        if (c.read_linked(CampaignTable::sat, c.satocc.sat_ref))
             put_text(1.2, sv_rows * row_pitch + 0.5 - i * row_pitch, 8, 11, "%3s",
-                     text_of(plot_sat.prn).text);
+                     text_of(c.sat.prn).text);
         ++i;
     }
     put_text(1.2, (sv_rows + 1) * row_pitch + 0.5, 8, 10, "SV #");
@@ -255,25 +221,27 @@ void put_angle(double y, double packed, char positive, char negative, int positi
     bool south_west = packed < 0;
     dms_parts p = dms_split(packed, south_west ? 3 : positive_decimals);
     if (south_west)
-        put_text(7.8, y, 8, 9, "%c %2.0lf %2.0lf %6.3lf", negative, p.degrees, p.minutes, p.seconds);
+        put_text(7.8, y, 8, 9, "%c %2.0lf %2.0lf %6.3lf", negative, p.degrees, p.minutes,
+                 p.seconds);
     else if (positive_decimals == 6)
-        put_text(7.8, y, 8, 9, "%c %2.0lf %2.0lf %6.6lf", positive, p.degrees, p.minutes, p.seconds);
+        put_text(7.8, y, 8, 9, "%c %2.0lf %2.0lf %6.6lf", positive, p.degrees, p.minutes,
+                 p.seconds);
     else
-        put_text(7.8, y, 8, 9, "%c %2.0lf %2.0lf %6.3lf", positive, p.degrees, p.minutes, p.seconds);
+        put_text(7.8, y, 8, 9, "%c %2.0lf %2.0lf %6.3lf", positive, p.degrees, p.minutes,
+                 p.seconds);
 }
 
-void draw_position(bool show_lat_lon) {
+void draw_position(const Campaign& c, bool show_lat_lon) {
     if (!show_lat_lon) {
-        put_text(7.8, 0.6, 8, 9, "X: %13.4lfm", plot_cor.pos_x);
-        put_text(7.8, 0.3, 8, 9, "Y: %13.4lfm", plot_cor.pos_y);
-        put_text(7.8, 0.0, 8, 9, "Z: %13.4lfm", plot_cor.pos_z);
+        put_text(7.8, 0.6, 8, 9, "X: %13.4lfm", c.cor.pos_x);
+        put_text(7.8, 0.3, 8, 9, "Y: %13.4lfm", c.cor.pos_y);
+        put_text(7.8, 0.0, 8, 9, "Z: %13.4lfm", c.cor.pos_z);
         return;
     }
     ell_params ell;
     ell_setup(grs80_a, grs80_b, &ell);
     double latitude = NAN, longitude = NAN, height = NAN;
-    xyz_to_geodetic(plot_cor.pos_x, plot_cor.pos_y, plot_cor.pos_z, ell, &latitude, &longitude,
-                    &height);
+    xyz_to_geodetic(c.cor.pos_x, c.cor.pos_y, c.cor.pos_z, ell, &latitude, &longitude, &height);
     put_angle(0.6, rad_to_dms(latitude), 'N', 'S', 3);
     put_angle(0.3, rad_to_dms(longitude), 'E', 'W', 6);
     put_text(7.8, 0.0, 8, 9, "ALT %10.3lf", height);
@@ -281,29 +249,29 @@ void draw_position(bool show_lat_lon) {
 
 // Station, position, receiver, antenna, offsets, interval and the
 // occupation's first and last epoch below the frame.
-void draw_information(bool show_lat_lon) {
-    read_linked(&plot_cor_db, plot_occ.cor_ref);
-    read_linked(&plot_sta_db, plot_occ.sta_ref);
-    read_linked(&plot_rcv_db, plot_occ.rcv_ref);
-    read_linked(&plot_ant_db, plot_occ.ant_ref);
+void draw_information(Campaign& c, bool show_lat_lon) {
+    c.read_linked(CampaignTable::cor, c.occ.cor_ref);
+    c.read_linked(CampaignTable::sta, c.occ.sta_ref);
+    c.read_linked(CampaignTable::rec, c.occ.rcv_ref);
+    c.read_linked(CampaignTable::ant, c.occ.ant_ref);
 
     ps_select_font(4);
     ps_paint(0, 0, 0);
-    put_text(27.0, 0.6, 15, 10, "%.8s", text_of(plot_sta.marker_name).text);
+    put_text(27.0, 0.6, 15, 10, "%.8s", text_of(c.sta.marker_name).text);
     ps_select_font(8);
-    draw_position(show_lat_lon);
-    put_text(27.0, 0.0, 8, 2, "%s", text_of(plot_occ.rinex_file).text);
-    put_text(2.0, 0.0, 8, 9, "Int: %is", plot_occ.interval);
-    put_text(2.0, 0.6, 8, 9, "Rec: %s,%s", text_of(plot_rcv.rcv_number).text,
-             text_of(plot_rcv.rcv_type).text);
-    put_text(2.0, 0.3, 8, 9, "Ant: %s,%s", text_of(plot_ant.ant_number).text,
-             text_of(plot_ant.ant_type).text);
-    put_text(11.0, 0.6, 8, 9, "H: %7.4lfm", plot_occ.delta_h);
-    put_text(11.0, 0.3, 8, 9, "E: %7.4lfm", plot_occ.delta_e);
-    put_text(11.0, 0.0, 8, 9, "N: %7.4lfm", plot_occ.delta_n);
+    draw_position(c, show_lat_lon);
+    put_text(27.0, 0.0, 8, 2, "%s", text_of(c.occ.rinex_file).text);
+    put_text(2.0, 0.0, 8, 9, "Int: %is", c.occ.interval);
+    put_text(2.0, 0.6, 8, 9, "Rec: %s,%s", text_of(c.rcv.rcv_number).text,
+             text_of(c.rcv.rcv_type).text);
+    put_text(2.0, 0.3, 8, 9, "Ant: %s,%s", text_of(c.ant.ant_number).text,
+             text_of(c.ant.ant_type).text);
+    put_text(11.0, 0.6, 8, 9, "H: %7.4lfm", c.occ.delta_h);
+    put_text(11.0, 0.3, 8, 9, "E: %7.4lfm", c.occ.delta_e);
+    put_text(11.0, 0.0, 8, 9, "N: %7.4lfm", c.occ.delta_n);
     char when[time_text_size];
-    put_text(13.4, 0.6, 8, 9, "Begin: %s", format_time_value(plot_occ.first_epoch, when));
-    put_text(13.4, 0.3, 8, 9, "End:   %s", format_time_value(plot_occ.last_epoch, when));
+    put_text(13.4, 0.6, 8, 9, "Begin: %s", format_time_value(c.occ.first_epoch, when));
+    put_text(13.4, 0.3, 8, 9, "End:   %s", format_time_value(c.occ.last_epoch, when));
 }
 
 void draw_footer() {
@@ -312,8 +280,8 @@ void draw_footer() {
     std::tm today{};
     localtime_r(&now, &today);
     char text[256];
-    std::snprintf(text, sizeof text, "%s %s %s %02u.%02u.%4u QOR-VELD", program_name,
-                  version_text, credits_text, static_cast<unsigned>(today.tm_mday),
+    std::snprintf(text, sizeof text, "%s %s %s %02u.%02u.%4u QOR-VELD", program_name, version_text,
+                  credits_text, static_cast<unsigned>(today.tm_mday),
                   static_cast<unsigned>(today.tm_mon + 1),
                   static_cast<unsigned>(today.tm_year + 1900));
     ps_put_text(28.2, 0.65, 8, text, -90.0, 3, 0);
@@ -352,8 +320,8 @@ constexpr double portrait_y_origin = 2.0;
 
 }  // namespace
 
-void plot_occupation(const char* file_name, long occupation, bool show_lat_lon, bool landscape,
-                     double begin, double end) {
+void plot_occupation(Campaign& c, const char* file_name, long occupation, bool show_lat_lon,
+                     bool landscape, double begin, double end) {
     const int white[3] = {255, 255, 255};
     const double paper_scale = landscape ? 1.0 : portrait_scale;
     const double x_origin = landscape ? 0.0 : portrait_x_origin;
@@ -361,13 +329,13 @@ void plot_occupation(const char* file_name, long occupation, bool show_lat_lon, 
     if (ps_begin_document(file_name, 0, landscape ? 0 : ps_mode_portrait, x_origin, y_origin,
                           paper_scale, paper_scale, 1, 300, ps_unit_cm, 20.0, white, nullptr) != 0)
         return;
-    read_linked(&plot_occ_db, occupation);
-    if (begin == -1) begin = plot_occ.first_epoch;
-    if (end == -1) end = plot_occ.last_epoch;
-    sn_interval = plot_occ.interval;
+    c.read_linked(CampaignTable::occ, occupation);
+    if (begin == -1) begin = c.occ.first_epoch;
+    if (end == -1) end = c.occ.last_epoch;
+    sn_interval = c.occ.interval;
 
     page_sats sats;
-    fill_slots(&sats, occupation, begin);
+    fill_slots(c, &sats, occupation, begin);
     int sv_rows = sats.filled;
     if (sats.total > sv_frame_rows) {
         std::printf("more than 27 SVs\n");
@@ -375,9 +343,9 @@ void plot_occupation(const char* file_name, long occupation, bool show_lat_lon, 
     }
     page_scale scale = {scale_of(begin, end, sn_interval), begin, end, sv_rows};
 
-    int max_count = draw_epochs(&sats, scale);
-    draw_row_labels(sats, sv_rows, max_count);
-    draw_information(show_lat_lon);
+    int max_count = draw_epochs(c, &sats, scale);
+    draw_row_labels(c, sats, sv_rows, max_count);
+    draw_information(c, show_lat_lon);
     draw_footer();
     draw_frame(sv_rows);
     time_axis(scale.cm_per_second, begin, end, sv_rows);

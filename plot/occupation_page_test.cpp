@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "plot/plot_test_fill.h"
+#include "tests/testkit/plot_test_fill.h"
 #include "support/error.h"
 #include "tests/testkit/testkit.h"
 
@@ -38,10 +38,10 @@ Rendered render(std::vector<OccSetup> setups, bool show_lat_lon = false, double 
     long occ = plottest::add_occupations(setups)[0].occupation;
     Rendered r;
     r.run = testkit::run_in_child([&] {
-        error_line = 0;
-        plot_tables_open("zzOBS");
-        plot_occupation("page.ps", occ, show_lat_lon, true, begin, end);
-        plot_tables_close();
+        Campaign c;
+        plot_tables_open(c, "zzOBS");
+        plot_occupation(c, "page.ps", occ, show_lat_lon, true, begin, end);
+        plot_tables_close(c);
     });
     r.document = testkit::read_file(dir.file("page.ps"));
     return r;

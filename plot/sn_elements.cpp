@@ -4,10 +4,15 @@
 #include <cstdio>
 #include <ctime>
 
-#include "front/run_settings.h"
 #include "pslib/pslib.h"
 
 int sn_interval = 0;
+LineStyle sn_line_types[10] = {
+    default_sn_line_types[0], default_sn_line_types[1], default_sn_line_types[2],
+    default_sn_line_types[3], default_sn_line_types[4], default_sn_line_types[5],
+    default_sn_line_types[6], default_sn_line_types[7], default_sn_line_types[8],
+    default_sn_line_types[9],
+};
 
 namespace {
 
@@ -86,7 +91,7 @@ double count_level_y(int m) { return m * row_pitch + 0.75; }
 
 void sn_class_style(char sn_class) {
     int digit = sn_class >= '0' && sn_class <= '9' ? sn_class - '0' : 0;
-    const LineStyle& style = run_settings.sn_line_types[digit];
+    const LineStyle& style = sn_line_types[digit];
     ps_paint(style.grey, style.grey, style.grey);
     ps_line_width(style.width);
 }
@@ -261,7 +266,7 @@ void sn_legend() {
     char title[] = "signal/noise";
     ps_put_text(21.5, 0.0, 8, title, 0.0, 2, 0);
     for (int v = 0; v <= 9; ++v) {
-        const LineStyle& style = run_settings.sn_line_types[v];
+        const LineStyle& style = sn_line_types[v];
         ps_line_width(style.width);
         ps_paint(style.grey, style.grey, style.grey);
         line(18.0 + v * 0.7, 0.3, 18.0 + (v + 1) * 0.7, 0.3);

@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "plot/line_styles.h"
+
 // Number of slots: slot 0 is the satellite-count curve, 1 to 30 are rows.
 inline constexpr int sv_slot_count = 31;
 inline constexpr int sv_row_slots = sv_slot_count - 1;
@@ -33,6 +35,8 @@ enum sn_frequency { SN_L1, SN_L2 };
 // Interval of the occupation on the page in whole seconds; the segment and
 // count-curve elements end lines one interval after the last epoch.
 extern int sn_interval;
+// Line style of each S/N digit 0 to 9; the plot command sets them for its run.
+extern LineStyle sn_line_types[10];
 
 double plot_x(double t, double cm_per_second, double begin);
 // Height of the L1 or L2 line of the row with index `row` (0 = top row).

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "front/run_settings.h"
 #include "obsdb/schema.h"
 #include "pslib/pslib.h"
 #include "tests/testkit/testkit.h"
@@ -62,11 +61,11 @@ sv_slot slot_with(char l1, char l2, double since) {
 class SnElements : public ::testing::Test {
 protected:
     void SetUp() override {
-        saved_ = run_settings;
+        std::copy_n(sn_line_types, 10, saved_);
         sn_interval = 10;
     }
-    void TearDown() override { run_settings = saved_; }
-    RunSettings saved_;
+    void TearDown() override { std::copy_n(saved_, 10, sn_line_types); }
+    LineStyle saved_[10];
     Page page_;
 };
 
@@ -87,14 +86,14 @@ TEST_F(SnElements, SegmentCloseLeavesTheSlotSoASecondCallDrawsTheSameLine) {
     EXPECT_EQ(std::memcmp(&slot, &before, sizeof slot), 0);
 }
 
-TEST_F(SnElements, ClassStylesComeFromTheRunSettings) {
+TEST_F(SnElements, ClassStylesComeFromTheLineTypesOfTheRun) {
     // A character that is no digit draws like "0" (grey 120, width 12).
     sv_slot odd = slot_with('x', 0, 1000.0);
     EXPECT_EQ(page_.lines([&] { segment_close(&odd, SN_L1, cps, begin, 1000.0, 0, rows); }),
               (Lines{"S 0.471 A", "S 12 W", "600 735 M", "3000 0 D"}));
 
     // Line type -1 is white with width 0: invisible on the page and in the legend.
-    run_settings.sn_line_types[6] = line_style(-1);
+    sn_line_types[6] = line_style(-1);
     sv_slot slot = slot_with('6', 0, 1000.0);
     EXPECT_EQ(page_.lines([&] { segment_close(&slot, SN_L1, cps, begin, 1000.0, 0, rows); }),
               (Lines{"S 1 A", "S 0 W", "600 735 M", "3000 0 D"}));

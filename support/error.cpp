@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdlib>
 
-#include "support/meldunge.h"
+#include "support/messages.h"
 
 std::FILE* report_stream = nullptr;
 unsigned char quiet = 0;
@@ -39,7 +39,7 @@ void message_line(const char* text) {
 }
 
 void error_exit(int number, ...) {
-    const char* text = number >= 0 && number < message_count ? meldunge[number] : "?";
+    const char* text = number >= 0 && number < message_count ? message_texts[number] : "?";
     char prefix[16];
     std::snprintf(prefix, sizeof prefix, "E%04d: ", number);
 

@@ -58,8 +58,8 @@ TEST(EngineCloseAll, DiscardsCachedPagesFlushesRecordsAndFreesEverything) {
     InDir in(dir.path());
     const int descriptors = open_descriptors();
     Row row{};
-    DbHandle a{nullptr, nullptr, 0, 0, 0, &row};
-    DbHandle b{nullptr, nullptr, 0, 0, 0, &row};
+    DbHandle a{.buffer = &row};
+    DbHandle b{.buffer = &row};
     fill_two_tables(a, b, row);
 
     db_close_all();
@@ -91,7 +91,7 @@ TEST(EngineCloseAll, ReleasesTheSlotTableAFailedOpenLeftBehind) {
     EXPECT_EQ(rec_capacity, 0);
     // And the next table starts from a fresh slot table.
     Row row{};
-    DbHandle a{nullptr, nullptr, 0, 0, 0, &row};
+    DbHandle a{.buffer = &row};
     db_create(&a, sizeof(Row), "zzA");
     EXPECT_EQ(a.record_file, 0);
     db_close(&a);
@@ -102,8 +102,8 @@ TEST(EngineCloseAll, AfterTheWriteBackTheTablesOpenAgainComplete) {
     ScratchDir dir;
     InDir in(dir.path());
     Row row{};
-    DbHandle a{nullptr, nullptr, 0, 0, 0, &row};
-    DbHandle b{nullptr, nullptr, 0, 0, 0, &row};
+    DbHandle a{.buffer = &row};
+    DbHandle b{.buffer = &row};
     fill_two_tables(a, b, row);
     // What an error report does before the process ends.
     ndx_write_back_all();

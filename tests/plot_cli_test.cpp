@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "plot/plot_test_fill.h"
+#include "tests/testkit/plot_test_fill.h"
 #include "tests/testkit/testkit.h"
 
 namespace {

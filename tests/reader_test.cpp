@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "obsdb/schema.h"
-#include "obsdb/tables_for_tests.h"
+#include "tests/testkit/tables_for_tests.h"
 #include "tests/testkit/testkit.h"
 
 namespace {

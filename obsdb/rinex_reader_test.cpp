@@ -1,4 +1,4 @@
-#include "obsdb/r_rinex.h"
+#include "obsdb/rinex_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "obsdb/schema.h"
-#include "obsdb/tables_for_tests.h"
+#include "tests/testkit/tables_for_tests.h"
 #include "tests/testkit/testkit.h"
 
 using testkit::InDir;
@@ -308,11 +308,11 @@ TEST(ReaderLinks, TwoFilesAndTheSameFileAgain) {
         EXPECT_EQ(occs[i].cor_ref, 28 * (i + 1));  // positions are never shared
     }
     using Keys = std::vector<std::pair<std::string, long>>;
-    EXPECT_EQ(tables::keys(db.dir.path(), table_occ, 216),
+    EXPECT_EQ(tables::keys(db.dir.path(), CampaignTable::occ),
               (Keys{{"00000042", 216}, {"00000043", 432}, {"00000044", 648}}));
     // Satellites are shared; each occupation has its own satellite occupations.
-    EXPECT_EQ(tables::keys(db.dir.path(), table_sat, 97), (Keys{{"G01", 97}, {"G02", 194}, {"G07", 291}}));
-    EXPECT_EQ(tables::keys(db.dir.path(), table_satocc, 8),
+    EXPECT_EQ(tables::keys(db.dir.path(), CampaignTable::sat), (Keys{{"G01", 97}, {"G02", 194}, {"G07", 291}}));
+    EXPECT_EQ(tables::keys(db.dir.path(), CampaignTable::satocc),
               (Keys{{"00002160000097", 8}, {"00002160000194", 16}, {"00004320000194", 24},
                     {"00004320000291", 32}, {"00006480000097", 40}, {"00006480000194", 48}}));
     EXPECT_EQ(db.rows<obs_record>(table_obs).size(), 8u);
@@ -431,8 +431,8 @@ TEST(ReaderReject, FileWithoutEndOfHeaderLeavesDatabaseReadable) {
         EXPECT_EQ(run.status, 1);
         EXPECT_NE(run.err.find("'bad.21o': no END OF HEADER line"), std::string::npos) << run.err;
         EXPECT_EQ(db.rows<occ_record>(table_occ).size(), 1u);
-        EXPECT_EQ(tables::keys(db.dir.path(), table_occ, 216).size(), 1u);
-        EXPECT_EQ(tables::keys(db.dir.path(), table_sta, 88).size(), 1u);
+        EXPECT_EQ(tables::keys(db.dir.path(), CampaignTable::occ).size(), 1u);
+        EXPECT_EQ(tables::keys(db.dir.path(), CampaignTable::sta).size(), 1u);
     }
     // A file that cannot be read (a folder) is not taken for an empty one.
     const auto run = testkit::run_in_child([&] {

@@ -1,11 +1,13 @@
-#include "plot/plot_driver.h"
+#include "plot/plot_command.h"
 
+#include <algorithm>
 #include <cstdio>
 
-#include "obsdb/myfopen.h"
 #include "plot/occupation_page.h"
+#include "plot/sn_elements.h"
+#include "support/checked_file.h"
 #include "support/error.h"
-#include "support/myalloc.h"
+#include "support/memory.h"
 
 namespace {
 
@@ -13,9 +15,9 @@ namespace {
 int* station_plot_count = nullptr;
 long station_entries = 0;
 
-long count_stations() {
+long count_stations(Campaign& c) {
     long count = 0;
-    for (long r = db_first(&plot_sta_db); r != 0; r = db_next(&plot_sta_db)) ++count;
+    for (long r = db_first(&c.sta_db); r != 0; r = db_next(&c.sta_db)) ++count;
     return count;
 }
 
@@ -29,9 +31,7 @@ int* station_counter(long sta_ref) {
 
 // Creates the file (ending the program with message 1 when it cannot be
 // created) so that the page can write it.
-void create_plot_file(const char* name) {
-    std::fclose(checked_open(name, "wt"));
-}
+void create_plot_file(const char* name) { std::fclose(checked_open(name, "wt")); }
 
 struct page_options {
     bool show_lat_lon;
@@ -42,57 +42,59 @@ struct page_options {
 
 // Counts the page for the station in the record buffer, names the file with
 // `name_format` (station name, count), creates it and draws the page.
-void plot_page(int* counter, const char* name_format, const char* notice, long occupation,
-               const page_options& o) {
+void plot_page(Campaign& c, int* counter, const char* name_format, const char* notice,
+               long occupation, const page_options& o) {
     char name[1024];
-    std::snprintf(name, sizeof name, name_format, plot_sta.marker_name, ++*counter);
+    std::snprintf(name, sizeof name, name_format, c.sta.marker_name, ++*counter);
     create_plot_file(name);
     message(notice, name);
-    plot_occupation(name, occupation, o.show_lat_lon, o.landscape, o.begin, o.end);
+    plot_occupation(c, name, occupation, o.show_lat_lon, o.landscape, o.begin, o.end);
 }
 
-void plot_all(const page_options& o) {
-    for (long r = db_first(&plot_occ_db); r != 0; r = db_next(&plot_occ_db)) {
+void plot_all(Campaign& c, const page_options& o) {
+    for (long r = db_first(&c.occ_db); r != 0; r = db_next(&c.occ_db)) {
         int* counter = nullptr;
-        if (db_read(&plot_occ_db, r) == r) counter = station_counter(plot_occ.sta_ref);
-        if (!counter || db_read(&plot_sta_db, plot_occ.sta_ref) != plot_occ.sta_ref) {
+        if (db_read(&c.occ_db, r) == r) counter = station_counter(c.occ.sta_ref);
+        if (!counter || db_read(&c.sta_db, c.occ.sta_ref) != c.occ.sta_ref) {
             message("\noccupation %ld skipped: its station record %ld is not in zzSTA\n", r,
-                    static_cast<long>(plot_occ.sta_ref));
+                    static_cast<long>(c.occ.sta_ref));
             continue;
         }
-        plot_page(counter, "%.61s-%d.ps", "\nplot into '%s'", r, o);
+        plot_page(c, counter, "%.61s-%d.ps", "\nplot into '%s'", r, o);
     }
 }
 
-void plot_station_only(const char* station, const page_options& o) {
-    if (!db_find(&plot_sta_db, station)) return;
-    long sta_no = db_current_record(&plot_sta_db);
+void plot_station_only(Campaign& c, const char* station, const page_options& o) {
+    if (!db_find(&c.sta_db, station)) return;
+    long sta_no = db_current_record(&c.sta_db);
     long occ = 0;
-    for (long r = db_first(&plot_occ_db); r != 0 && occ == 0; r = db_next(&plot_occ_db))
-        if (db_read(&plot_occ_db, r) == r && plot_occ.sta_ref == sta_no) occ = r;
+    for (long r = db_first(&c.occ_db); r != 0 && occ == 0; r = db_next(&c.occ_db))
+        if (db_read(&c.occ_db, r) == r && c.occ.sta_ref == sta_no) occ = r;
     if (occ == 0) fatal("station not found.");
     int* counter = station_counter(sta_no);
-    if (!counter || db_read(&plot_sta_db, sta_no) != sta_no) {
+    if (!counter || db_read(&c.sta_db, sta_no) != sta_no) {
         message("\nstation record %ld is not in zzSTA; nothing drawn\n", sta_no);
         return;
     }
-    plot_page(counter, "%.61s%d.ps", "plot into '%s'\n", occ, o);
+    plot_page(c, counter, "%.61s%d.ps", "plot into '%s'\n", occ, o);
 }
 
 }  // namespace
 
 void plot_occupations(const char* obs_table, bool show_lat_lon, bool landscape, double plot_begin,
-                      double plot_end, const char* plot_station) {
-    plot_tables_open(obs_table);
-    station_entries = count_stations();
+                      double plot_end, const char* plot_station, const LineStyle* line_types) {
+    std::copy_n(line_types, 10, sn_line_types);
+    Campaign c;
+    plot_tables_open(c, obs_table);
+    station_entries = count_stations(c);
     station_plot_count =
         static_cast<int*>(mem_calloc(static_cast<std::size_t>(station_entries + 1), sizeof(int)));
     const page_options options = {show_lat_lon, landscape, plot_begin, plot_end};
     if (plot_station == nullptr || plot_station[0] == '\0')
-        plot_all(options);
+        plot_all(c, options);
     else
-        plot_station_only(plot_station, options);
-    plot_tables_close();
+        plot_station_only(c, plot_station, options);
+    plot_tables_close(c);
     mem_free(station_plot_count);
     station_plot_count = nullptr;
     std::printf("\nDone.\n");

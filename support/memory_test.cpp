@@ -1,4 +1,4 @@
-#include "support/myalloc.h"
+#include "support/memory.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "front/getopt.h"
+#include "front/option_scan.h"
 
 #include <cstdio>
 

@@ -8,8 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "db/mydb.h"
-#include "obsdb/schema.h"
+#include "obsdb/campaign.h"
 #include "tests/testkit/testkit.h"
 
 namespace tables {
@@ -20,7 +19,8 @@ template <class Record>
 std::vector<Record> records(const std::string& dir, const char* table) {
     const std::string bytes = testkit::read_file(dir + "/" + table + ".DAT");
     std::vector<Record> out;
-    for (std::size_t at = sizeof(Record); at + sizeof(Record) <= bytes.size(); at += sizeof(Record)) {
+    for (std::size_t at = sizeof(Record); at + sizeof(Record) <= bytes.size();
+         at += sizeof(Record)) {
         Record record;
         std::memcpy(&record, bytes.data() + at, sizeof record);
         out.push_back(record);
@@ -34,18 +34,17 @@ const Record& at(const std::vector<Record>& list, long number) {
     return list.at(static_cast<std::size_t>(number) / sizeof(Record) - 1);
 }
 
-// The keys of the index of `table` in folder `dir`, in key order, each with
-// its record number.
-inline std::vector<std::pair<std::string, long>> keys(const std::string& dir, const char* table,
-                                                      int record_size) {
+// The keys of the index of campaign table `table` in folder `dir`, in key
+// order, each with its record number.
+inline std::vector<std::pair<std::string, long>> keys(const std::string& dir, CampaignTable table) {
     testkit::InDir in(dir);
-    std::vector<char> buffer(static_cast<std::size_t>(record_size));
-    DbHandle db{.buffer = buffer.data()};
-    table_open_read(&db, table, record_size, true);
+    Campaign c;
+    c.open_read({table});
+    DbHandle* db = &c.handle(table);
     std::vector<std::pair<std::string, long>> out;
-    for (long number = db_first(&db); number != 0; number = db_next(&db))
-        out.emplace_back(db_current_key(&db), number);
-    db_close(&db);
+    for (long number = db_first(db); number != 0; number = db_next(db))
+        out.emplace_back(db_current_key(db), number);
+    c.close({table});
     return out;
 }
 

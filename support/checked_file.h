@@ -1,4 +1,5 @@
-// Small file and text helpers shared by the commands.
+// Opening and closing the program's own text files with checks: a file that
+// cannot be opened or completely written ends the run.
 #pragma once
 
 #include <cstdio>
@@ -12,13 +13,3 @@ std::FILE* checked_open(const char* name, const char* mode);
 // error text and "Write failure on file", so a cut-off output never passes as
 // done.
 void checked_close(std::FILE* file, const char* name);
-
-// Removes leading and trailing blanks (only ' ') in place.
-void trim_blanks(char* text);
-
-// Position of the first entry of the null-terminated `list` that occurs
-// anywhere inside `text`, or -1.
-int find_in_list(const char* text, const char* const* list);
-
-// True when the record file of table `name` exists.
-bool table_exists(const char* name);

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "obsdb/schema.h"
-#include "tests/campaign_fill.h"
+#include "obsdb/campaign.h"
+#include "tests/testkit/campaign_fill.h"
 
 namespace plottest {
 
@@ -41,24 +41,25 @@ struct Made {
 };
 
 inline void append_observations(const OccSetup& setup, const Made& made) {
-    obs_record obs{};
-    DbHandle db{nullptr, nullptr, 0, 0, 0, &obs};
-    table_open_fill(&db, table_obs, sizeof obs, true);
+    Campaign c;
+    c.open_fill({CampaignTable::obs});
+    obs_record& obs = c.obs;
     for (const Obs& o : setup.obs) {
         std::memset(&obs, 0, sizeof obs);
-        obs.satocc_ref = o.satocc_override != 0
-                             ? o.satocc_override
-                             : static_cast<std::int32_t>(made.satocc.at(static_cast<std::size_t>(o.sat)));
+        obs.satocc_ref =
+            o.satocc_override != 0
+                ? o.satocc_override
+                : static_cast<std::int32_t>(made.satocc.at(static_cast<std::size_t>(o.sat)));
         obs.epoch = setup.start + o.at;
         for (obs_value& v : obs.obs) v.lli = v.snr = ' ';
         obs.obs[OBS_L1] = {1.0, o.l1_lli, o.l1_snr, {0, 0}};
         obs.obs[OBS_L2] = {2.0, o.l2_lli, o.l2_snr, {0, 0}};
-        long number = db_append(&db, &obs);
+        long number = db_append(&c.obs_db, &obs);
         char key[24];
         std::snprintf(key, sizeof key, "%08ld", number);
-        db_key_insert(db.current_index, key, number);
+        db_key_insert(c.obs_db.current_index, key, number);
     }
-    db_close(&db);
+    c.close({CampaignTable::obs});
 }
 
 // Adds occupations in order to the database of the current folder, sharing
@@ -95,7 +96,8 @@ inline std::vector<Made> add_occupations(const std::vector<OccSetup>& setups) {
                     std::snprintf(prn, sizeof prn, "G%02d", i + 1);
                     sats.push_back(fill.satellite(prn));
                 }
-                m.satocc.push_back(fill.satellite_occupation(sats[static_cast<std::size_t>(i)], m.occupation));
+                m.satocc.push_back(
+                    fill.satellite_occupation(sats[static_cast<std::size_t>(i)], m.occupation));
             }
             made.push_back(m);
         }

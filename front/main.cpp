@@ -5,8 +5,8 @@
 #include "export/geonap.h"
 #include "front/run_settings.h"
 #include "obsdb/listing.h"
-#include "obsdb/r_rinex.h"
-#include "plot/plot_driver.h"
+#include "obsdb/rinex_reader.h"
+#include "plot/plot_command.h"
 #include "support/error.h"
 #include "support/version.h"
 
@@ -55,7 +55,7 @@ void run_commands() {
     if (s.do_plot) {
         message("create plots for all occupations\n");
         plot_occupations("zzOBS", s.show_lat_lon, s.landscape, s.plot_begin, s.plot_end,
-                         s.plot_station);
+                         s.plot_station, s.sn_line_types);
         message("done.\n");
     }
     if (s.do_cycle_slips) {

@@ -1,4 +1,4 @@
-#include "export/ell_gk.h"
+#include "export/geodesy.h"
 
 #include <cmath>
 

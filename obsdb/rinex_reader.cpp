@@ -1,4 +1,4 @@
-#include "obsdb/r_rinex.h"
+#include "obsdb/rinex_reader.h"
 
 #include <cmath>
 #include <cstddef>
@@ -8,9 +8,10 @@
 #include <cstring>
 
 #include "db/mydb.h"
-#include "obsdb/myfopen.h"
-#include "obsdb/schema.h"
+#include "obsdb/campaign.h"
 #include "support/error.h"
+#include "support/checked_file.h"
+#include "support/text.h"
 
 namespace {
 
@@ -44,24 +45,8 @@ const char* const header_labels[] = {
 // Their positions are the slots of obs_record::obs.
 const char* const obs_type_names[] = {"C1", "P1", "L1", "P2", "L2", nullptr};
 
-// One record variable per table; the handles write from and read into them.
-sta_record sta;
-cor_record cor;
-rcv_record rcv;
-ant_record ant;
-occ_record occ;
-sat_record sat;
-satocc_record satocc;
-obs_record obs;
-
-DbHandle sta_db{nullptr, nullptr, 0, 0, 0, &sta};
-DbHandle cor_db{nullptr, nullptr, 0, 0, 0, &cor};
-DbHandle rcv_db{nullptr, nullptr, 0, 0, 0, &rcv};
-DbHandle ant_db{nullptr, nullptr, 0, 0, 0, &ant};
-DbHandle occ_db{nullptr, nullptr, 0, 0, 0, &occ};
-DbHandle sat_db{nullptr, nullptr, 0, 0, 0, &sat};
-DbHandle satocc_db{nullptr, nullptr, 0, 0, 0, &satocc};
-DbHandle obs_db{nullptr, nullptr, 0, 0, 0, &obs};
+// The campaign tables with their record variables.
+Campaign c;
 
 NdxFile* sat_index;
 NdxFile* satocc_index;
@@ -233,37 +218,34 @@ void number_key(char* key, long number) {
 }
 
 void close_header_tables() {
-    db_close(&cor_db);
-    db_close(&rcv_db);
-    db_close(&ant_db);
-    db_close(&sta_db);
+    c.close({CampaignTable::cor, CampaignTable::rec, CampaignTable::ant, CampaignTable::sta});
 }
 
 // Rejects a file that reaches its data, or its end, without "END OF HEADER":
 // nothing has been added, and the tables are closed so they stay readable.
 [[noreturn]] void reject_headerless() {
     close_header_tables();
-    db_close(&occ_db);
+    db_close(&c.occ_db);
     std::fclose(source.file);
     fatal("'%.60s': no END OF HEADER line\n", r.file_name);
 }
 
 // Stores station, position, receiver, antenna and the occupation.
 void link_occupation() {
-    occ.sta_ref = static_cast<std::int32_t>(find_or_add(&sta_db, sta.marker_name, table_sta));
-    occ.cor_ref = static_cast<std::int32_t>(append_record(&cor_db, &cor, table_cor));
-    occ.rcv_ref = static_cast<std::int32_t>(find_or_add(&rcv_db, rcv.rcv_number, table_rec));
-    occ.ant_ref = static_cast<std::int32_t>(find_or_add(&ant_db, ant.ant_number, table_ant));
+    c.occ.sta_ref = static_cast<std::int32_t>(find_or_add(&c.sta_db, c.sta.marker_name, table_sta));
+    c.occ.cor_ref = static_cast<std::int32_t>(append_record(&c.cor_db, &c.cor, table_cor));
+    c.occ.rcv_ref = static_cast<std::int32_t>(find_or_add(&c.rcv_db, c.rcv.rcv_number, table_rec));
+    c.occ.ant_ref = static_cast<std::int32_t>(find_or_add(&c.ant_db, c.ant.ant_number, table_ant));
 
-    r.occ_number = append_record(&occ_db, &occ, table_occ);
+    r.occ_number = append_record(&c.occ_db, &c.occ, table_occ);
     // Occupations are keyed by the first free number from their antenna's
     // record number on, so the index orders them by antenna, then by reading.
     char key[24];
-    for (long n = occ.ant_ref;; ++n) {
+    for (long n = c.occ.ant_ref;; ++n) {
         number_key(key, n);
-        if (!db_find(&occ_db, key)) break;
+        if (!db_find(&c.occ_db, key)) break;
     }
-    db_key_insert(occ_db.current_index, key, r.occ_number);
+    db_key_insert(c.occ_db.current_index, key, r.occ_number);
 
     close_header_tables();
     open_epoch_tables(r.no_obs_data);
@@ -313,11 +295,11 @@ void read_wavelength_factors() {
         std::printf("Die abweichenden Wavelength-Facts werden nicht beruecksichtigt.\n");
         return;
     }
-    int l1 = occ.wlf_l1;
-    int l2 = occ.wlf_l2;
+    int l1 = c.occ.wlf_l1;
+    int l2 = c.occ.wlf_l2;
     std::sscanf(r.line, "%d %d", &l1, &l2);
-    occ.wlf_l1 = l1;
-    occ.wlf_l2 = l2;
+    c.occ.wlf_l1 = l1;
+    c.occ.wlf_l2 = l2;
 }
 
 // Reads "%lf %lf %lf" into three consecutive doubles of a record (at any
@@ -340,35 +322,35 @@ void read_header_line(int label) {
         break;
     }
     case H_MARKER_NAME:
-        std::sscanf(line, "%60s", sta.marker_name);
-        trim_blanks(sta.marker_name);
-        sta.sta_flags = 0;
+        std::sscanf(line, "%60s", c.sta.marker_name);
+        trim_blanks(c.sta.marker_name);
+        c.sta.sta_flags = 0;
         break;
     case H_MARKER_NUMBER:
-        std::sscanf(line, "%22s", sta.marker_number);
-        trim_blanks(sta.marker_number);
+        std::sscanf(line, "%22s", c.sta.marker_number);
+        trim_blanks(c.sta.marker_number);
         break;
     case H_OBSERVER:
-        copy_columns(occ.observer, line, 0, 20);
-        copy_columns(occ.agency, line, 20, 40);
+        copy_columns(c.occ.observer, line, 0, 20);
+        copy_columns(c.occ.agency, line, 20, 40);
         break;
     case H_RECEIVER:
-        copy_trimmed(rcv.rcv_number, line, 0, 20);
-        copy_trimmed(rcv.rcv_type, line, 20, 20);
+        copy_trimmed(c.rcv.rcv_number, line, 0, 20);
+        copy_trimmed(c.rcv.rcv_type, line, 20, 20);
         break;
     case H_ANTENNA_TYPE:
-        copy_trimmed(ant.ant_number, line, 0, 20);
-        copy_trimmed(ant.ant_type, line, 20, 20);
+        copy_trimmed(c.ant.ant_number, line, 0, 20);
+        copy_trimmed(c.ant.ant_type, line, 20, 20);
         break;
     case H_POSITION:
-        read_three_reals(line, reinterpret_cast<char*>(&cor) + offsetof(cor_record, pos_x));
-        cor.cor_flag = ' ';
+        read_three_reals(line, reinterpret_cast<char*>(&c.cor) + offsetof(cor_record, pos_x));
+        c.cor.cor_flag = ' ';
         break;
     case H_ANTENNA_DELTA:
-        read_three_reals(line, reinterpret_cast<char*>(&occ) + offsetof(occ_record, delta_h));
-        occ.occ_flag = ' ';
-        std::snprintf(occ.rinex_file, sizeof occ.rinex_file, "%s", r.file_name);
-        occ.occ_ordinal = occ_db.appended;
+        read_three_reals(line, reinterpret_cast<char*>(&c.occ) + offsetof(occ_record, delta_h));
+        c.occ.occ_flag = ' ';
+        std::snprintf(c.occ.rinex_file, sizeof c.occ.rinex_file, "%s", r.file_name);
+        c.occ.occ_ordinal = c.occ_db.appended;
         break;
     case H_WAVELENGTH:
         read_wavelength_factors();
@@ -377,9 +359,9 @@ void read_header_line(int label) {
         read_types();
         break;
     case H_INTERVAL: {
-        int interval = occ.interval;
+        int interval = c.occ.interval;
         std::sscanf(line, "%i", &interval);
-        occ.interval = interval;
+        c.occ.interval = interval;
         break;
     }
     case H_END_OF_HEADER:
@@ -419,23 +401,23 @@ long link_satellite(const char* id) {
     prn[3] = '\0';
     char key[40];
     long number = 0;
-    db_select_index(&sat_db, sat_index);
-    if (!db_find(&sat_db, prn)) {
-        std::memset(&sat, 0, sizeof sat);
-        std::memcpy(sat.prn, prn, sizeof prn);
-        const long sat_number = append_record(&sat_db, &sat, table_sat);
-        db_key_insert(sat_index, sat.prn, sat_number);
+    db_select_index(&c.sat_db, sat_index);
+    if (!db_find(&c.sat_db, prn)) {
+        std::memset(&c.sat, 0, sizeof c.sat);
+        std::memcpy(c.sat.prn, prn, sizeof prn);
+        const long sat_number = append_record(&c.sat_db, &c.sat, table_sat);
+        db_key_insert(sat_index, c.sat.prn, sat_number);
         std::snprintf(key, sizeof key, "%07ld%07ld", r.occ_number, sat_number);
     } else {
         std::snprintf(key, sizeof key, "%07ld%07ld", r.occ_number,
-                      db_current_record(&sat_db));
-        db_select_index(&satocc_db, satocc_index);
-        if (db_find(&satocc_db, key)) number = db_current_record(&satocc_db);
+                      db_current_record(&c.sat_db));
+        db_select_index(&c.satocc_db, satocc_index);
+        if (db_find(&c.satocc_db, key)) number = db_current_record(&c.satocc_db);
     }
     if (number == 0) {
-        satocc.sat_ref = static_cast<std::int32_t>(db_current_record(&sat_db));
-        satocc.occ_ref = static_cast<std::int32_t>(r.occ_number);
-        number = append_record(&satocc_db, &satocc, table_satocc);
+        c.satocc.sat_ref = static_cast<std::int32_t>(db_current_record(&c.sat_db));
+        c.satocc.occ_ref = static_cast<std::int32_t>(r.occ_number);
+        number = append_record(&c.satocc_db, &c.satocc, table_satocc);
         db_key_insert(satocc_index, key, number);
     }
 
@@ -616,7 +598,7 @@ void observation_line() {
     // Types that the file ends before are stored as absent, not as the
     // previous satellite's values.
     for (int type = 0; type < r.type_count && type < max_types; ++type)
-        if (r.type_map[type] >= 0) obs.obs[r.type_map[type]] = {0, ' ', ' ', {0, 0}};
+        if (r.type_map[type] >= 0) c.obs.obs[r.type_map[type]] = {0, ' ', ' ', {0, 0}};
     std::size_t length = std::strlen(r.line);
     int field = 0;
     for (int type = 0; type < r.type_count; ++type) {
@@ -626,13 +608,13 @@ void observation_line() {
             field = 0;
         }
         const int slot = type < max_types ? r.type_map[type] : -1;
-        if (slot >= 0) read_field(&obs.obs[slot], r.line, length, field);
+        if (slot >= 0) read_field(&c.obs.obs[slot], r.line, length, field);
         ++field;
     }
-    obs.epoch = r.current_time;
-    obs.satocc_ref = static_cast<std::int32_t>(r.epoch_sats[r.sat_pos]);
+    c.obs.epoch = r.current_time;
+    c.obs.satocc_ref = static_cast<std::int32_t>(r.epoch_sats[r.sat_pos]);
     if (!r.no_obs_data) {
-        const long number = append_record(&obs_db, &obs, table_obs);
+        const long number = append_record(&c.obs_db, &c.obs, table_obs);
         char key[24];
         number_key(key, number);
         db_key_insert(obs_index, key, number);
@@ -668,30 +650,28 @@ std::int32_t derived_interval() {
 
 void finish() {
     std::printf("\n%8ld Zeilen gelesen.\n", r.line_count);
-    if (db_read(&occ_db, r.occ_number) != r.occ_number)
+    if (db_read(&c.occ_db, r.occ_number) != r.occ_number)
         fatal("Read failure on file %s.DAT\n", table_occ);
-    occ.first_epoch = r.first_time;
-    occ.last_epoch = r.current_time;
-    if (occ.interval == 0) occ.interval = derived_interval();
-    db_rewrite(&occ_db);
-    db_close(&occ_db);
-    db_close(&satocc_db);
-    db_close(&sat_db);
+    c.occ.first_epoch = r.first_time;
+    c.occ.last_epoch = r.current_time;
+    if (c.occ.interval == 0) c.occ.interval = derived_interval();
+    db_rewrite(&c.occ_db);
+    c.close({CampaignTable::occ, CampaignTable::satocc, CampaignTable::sat});
     std::printf("\nEs wurden %ld Eintraege in der Obs-Datei erzeugt.\n",
-                r.no_obs_data ? 0L : static_cast<long>(obs_db.appended));
-    if (!r.no_obs_data) db_close(&obs_db);
+                r.no_obs_data ? 0L : static_cast<long>(c.obs_db.appended));
+    if (!r.no_obs_data) c.close({CampaignTable::obs});
     std::fclose(source.file);
 }
 
 void reset_state(const char* file_name, bool no_obs_data) {
-    std::memset(&sta, 0, sizeof sta);
-    std::memset(&cor, 0, sizeof cor);
-    std::memset(&rcv, 0, sizeof rcv);
-    std::memset(&ant, 0, sizeof ant);
-    std::memset(&occ, 0, sizeof occ);
-    std::memset(&sat, 0, sizeof sat);
-    std::memset(&satocc, 0, sizeof satocc);
-    std::memset(&obs, 0, sizeof obs);
+    std::memset(&c.sta, 0, sizeof c.sta);
+    std::memset(&c.cor, 0, sizeof c.cor);
+    std::memset(&c.rcv, 0, sizeof c.rcv);
+    std::memset(&c.ant, 0, sizeof c.ant);
+    std::memset(&c.occ, 0, sizeof c.occ);
+    std::memset(&c.sat, 0, sizeof c.sat);
+    std::memset(&c.satocc, 0, sizeof c.satocc);
+    std::memset(&c.obs, 0, sizeof c.obs);
     std::memset(sat_links, 0, sizeof sat_links);
     sat_links_used = 0;
     std::memset(&r, 0, sizeof r);
@@ -703,13 +683,13 @@ void reset_state(const char* file_name, bool no_obs_data) {
 }  // namespace
 
 void open_epoch_tables(bool no_obs_data) {
-    table_open_fill(&satocc_db, table_satocc, sizeof(satocc_record), true);
-    satocc_index = satocc_db.current_index;
-    table_open_fill(&sat_db, table_sat, sizeof(sat_record), true);
-    sat_index = sat_db.current_index;
+    c.open_fill({CampaignTable::satocc});
+    satocc_index = c.satocc_db.current_index;
+    c.open_fill({CampaignTable::sat});
+    sat_index = c.sat_db.current_index;
     if (!no_obs_data) {
-        table_open_fill(&obs_db, table_obs, sizeof(obs_record), true);
-        obs_index = obs_db.current_index;
+        c.open_fill({CampaignTable::obs});
+        obs_index = c.obs_db.current_index;
     }
 }
 
@@ -720,11 +700,8 @@ void read_rinex(const char* file_name, bool no_obs_data) {
     source.pos = source.end = 0;
     source.at_end = false;
 
-    table_open_fill(&sta_db, table_sta, sizeof(sta_record), true);
-    table_open_fill(&cor_db, table_cor, sizeof(cor_record), false);
-    table_open_fill(&ant_db, table_ant, sizeof(ant_record), true);
-    table_open_fill(&rcv_db, table_rec, sizeof(rcv_record), true);
-    table_open_fill(&occ_db, table_occ, sizeof(occ_record), true);
+    c.open_fill({CampaignTable::sta, CampaignTable::cor, CampaignTable::ant, CampaignTable::rec,
+                 CampaignTable::occ});
 
     while (read_line()) {
         if (r.line_count % 100 == 0) {

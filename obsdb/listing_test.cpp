@@ -12,7 +12,7 @@
 
 #include "obsdb/schema.h"
 #include "support/error.h"
-#include "tests/campaign_fill.h"
+#include "tests/testkit/campaign_fill.h"
 #include "tests/testkit/testkit.h"
 
 using testkit::CampaignFill;
