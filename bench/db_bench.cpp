@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "db/mydb.h"
+#include "db/table.h"
 
 namespace {
 

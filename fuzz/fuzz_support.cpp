@@ -10,9 +10,7 @@
 #include <string>
 #include <unordered_set>
 
-#include "db/mydb.h"
-#include "db/ndx_init.h"
-#include "db/newrec.h"
+#include "db/table.h"
 #include "pslib/pslib.h"
 #include "support/error.h"
 
@@ -184,7 +182,7 @@ bool fuzz_run_command(const char* what, void (*command)(void*), void* argument) 
     command(argument);
     escape = nullptr;
     tracking = false;
-    if (open_indexes != 0 || rec_slots != nullptr) left_behind(what, "open tables", 1);
+    if (!db_all_closed()) left_behind(what, "open tables", 1);
     if (!streams.empty()) left_behind(what, "open streams", streams.size());
     if (!blocks.empty()) left_behind(what, "heap blocks", blocks.size());
     if (open_descriptors() != descriptors) left_behind(what, "open files", 1);

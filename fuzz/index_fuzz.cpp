@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "db/mydb.h"
+#include "db/table.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

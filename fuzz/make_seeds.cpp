@@ -12,7 +12,7 @@
 #include <iterator>
 #include <string>
 
-#include "db/mydb.h"
+#include "db/table.h"
 #include "export/geonap.h"
 #include "fuzz/campaign_files.h"
 #include "obsdb/rinex_reader.h"

@@ -6,7 +6,7 @@
 
 #include <initializer_list>
 
-#include "db/mydb.h"
+#include "db/table.h"
 #include "obsdb/schema.h"
 
 enum class CampaignTable { sta, cor, rec, ant, occ, sat, satocc, obs };

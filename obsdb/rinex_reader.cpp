@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "db/mydb.h"
+#include "db/table.h"
 #include "obsdb/campaign.h"
 #include "support/error.h"
 #include "support/checked_file.h"

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "db/mydb.h"
+#include "db/table.h"
 
 static_assert(sizeof(double) == 8 && sizeof(std::int32_t) == 4);
 static_assert(std::endian::native == std::endian::little,

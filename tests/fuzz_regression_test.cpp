@@ -1,132 +1,15 @@
-// Cases found by fuzzing and the engine's close-all that the harnesses use
-// to start every input afresh after an error report.
-#include <dirent.h>
+// Cases found by fuzzing.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstddef>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
-#include "db/mydb.h"
-#include "db/ndx_init.h"
-#include "db/newrec.h"
 #include "obsdb/schema.h"
 #include "tests/testkit/testkit.h"
 
-using testkit::InDir;
 using testkit::ScratchDir;
-
-namespace {
-
-struct Row {
-    char key[20];
-    int value;
-};
-
-int open_descriptors() {
-    int count = 0;
-    DIR* dir = opendir("/proc/self/fd");
-    while (dirent* entry = readdir(dir))
-        if (entry->d_name[0] != '.') ++count;
-    closedir(dir);
-    return count;
-}
-
-long file_size(const char* name) { return static_cast<long>(std::filesystem::file_size(name)); }
-
-// Two tables with keys that so far live only in the page cache and records
-// that so far live only in the streams' buffers.
-void fill_two_tables(DbHandle& a, DbHandle& b, Row& row) {
-    db_create(&a, sizeof(Row), "zzA");
-    NdxFile* a_index = db_index_create(&a, "zzA", 0, 0);
-    db_create(&b, sizeof(Row), "zzB");
-    NdxFile* b_index = db_index_create(&b, "zzB", 0, 0);
-    for (int i = 0; i < 3; ++i) {
-        std::snprintf(row.key, sizeof row.key, "KEY%d", i);
-        row.value = i;
-        db_key_insert(a_index, row.key, db_append(&a, &row));
-        db_key_insert(b_index, row.key, db_append(&b, &row));
-    }
-}
-
-}  // namespace
-
-TEST(EngineCloseAll, DiscardsCachedPagesFlushesRecordsAndFreesEverything) {
-    ScratchDir dir;
-    InDir in(dir.path());
-    const int descriptors = open_descriptors();
-    Row row{};
-    DbHandle a{.buffer = &row};
-    DbHandle b{.buffer = &row};
-    fill_two_tables(a, b, row);
-
-    db_close_all();
-    EXPECT_EQ(open_descriptors(), descriptors);
-    EXPECT_EQ(open_indexes, 0);
-    EXPECT_EQ(page_cache, nullptr);
-    EXPECT_FALSE(cache_ready);
-    EXPECT_EQ(cur_ndx, nullptr);
-    EXPECT_EQ(rec_slots, nullptr);
-    EXPECT_EQ(rec_capacity, 0);
-    // Records are flushed as the end of the process flushes them; the index
-    // keeps only what its creation wrote, its root page stayed in the cache.
-    EXPECT_EQ(file_size("zzA.DAT"), 4 * long{sizeof(Row)});
-    EXPECT_EQ(file_size("zzB.DAT"), 4 * long{sizeof(Row)});
-    EXPECT_EQ(file_size("zzA.ID0"), ndx_first_page);
-    // Nothing is left open twice: closing everything again changes nothing.
-    db_close_all();
-    EXPECT_EQ(open_descriptors(), descriptors);
-}
-
-TEST(EngineCloseAll, ReleasesTheSlotTableAFailedOpenLeftBehind) {
-    ScratchDir dir;
-    InDir in(dir.path());
-    // The open that fails is the first: the slot table exists, no file is open.
-    ASSERT_EQ(rec_open("zzNONE.DAT", 16, 0), -1);
-    ASSERT_NE(rec_slots, nullptr);
-    db_close_all();
-    EXPECT_EQ(rec_slots, nullptr);
-    EXPECT_EQ(rec_capacity, 0);
-    // And the next table starts from a fresh slot table.
-    Row row{};
-    DbHandle a{.buffer = &row};
-    db_create(&a, sizeof(Row), "zzA");
-    EXPECT_EQ(a.record_file, 0);
-    db_close(&a);
-    EXPECT_EQ(rec_slots, nullptr);
-}
-
-TEST(EngineCloseAll, AfterTheWriteBackTheTablesOpenAgainComplete) {
-    ScratchDir dir;
-    InDir in(dir.path());
-    Row row{};
-    DbHandle a{.buffer = &row};
-    DbHandle b{.buffer = &row};
-    fill_two_tables(a, b, row);
-    // What an error report does before the process ends.
-    ndx_write_back_all();
-    db_close_all();
-
-    for (DbHandle* db : {&a, &b}) {
-        db_open(db, sizeof(Row), db == &a ? "zzA" : "zzB");
-        db_index_open(db, db == &a ? "zzA" : "zzB", 0);
-    }
-    for (DbHandle* db : {&a, &b}) {
-        for (int i = 0; i < 3; ++i) {
-            const std::string key = "KEY" + std::to_string(i);
-            ASSERT_EQ(db_find(db, key.c_str()), 1) << key;
-            EXPECT_STREQ(row.key, key.c_str());
-            EXPECT_EQ(row.value, i);
-        }
-        EXPECT_EQ(db_find(db, "KEY3"), 0);
-    }
-    db_close(&a);
-    db_close(&b);
-    EXPECT_EQ(open_indexes, 0);
-    EXPECT_EQ(rec_slots, nullptr);
-}
 
 // A damaged occupation record whose first epoch is no time the platform can
 // convert exports with year 0 instead of converting an out-of-range value.

@@ -1,4 +1,4 @@
-#include "db/mydb.h"
+#include "db/table.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "db/ndx_init.h"
+#include "db/index_internal.h"
 #include "support/error.h"
 #include "tests/testkit/testkit.h"
 

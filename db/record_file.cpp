@@ -1,4 +1,4 @@
-#include "db/newrec.h"
+#include "db/record_file.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,7 +1,7 @@
 // Index files: a B-tree of text keys with record numbers in pages of 1024
 // bytes, read and written through a page cache of eight buffers shared by all
-// open indexes. This header is shared by the index modules of the engine;
-// clients use the db_ operations of mydb.h.
+// open indexes. This header belongs to the engine inside db/; every other
+// module uses the table handle of table.h.
 //
 // File image (all integers 32-bit little-endian, positions are byte offsets):
 //   0    24 bytes  header (NdxHeader)
@@ -84,14 +84,7 @@ struct NdxFile {
     std::uint32_t cur_child;  // current entry
     std::int32_t cur_record;
     char cur_key[20];
-    std::uint32_t root;       // in-memory copy of the header
-    std::uint32_t file_end;
-    std::uint32_t free_head;
-    std::uint8_t flag_a;
-    std::uint8_t flag_b;
-    std::uint16_t padding;
-    std::int32_t dup_mode;
-    std::int32_t page_size;
+    NdxHeader header;         // image of the file's header, written back at close
     std::int32_t depth;       // pairs on the path
     NdxPathPair path[ndx_max_depth];
     int fd;
@@ -116,15 +109,19 @@ struct PageDirectory {
 inline constexpr int ndx_slot_bytes = ndx_page_buffer + static_cast<int>(sizeof(PageDirectory));
 static_assert(ndx_page_buffer % alignof(PageDirectory) == 0);
 
-extern NdxFile* cur_ndx;
 extern CacheSlot* page_cache;
 extern bool cache_ready;
 extern int open_indexes;
+extern NdxFile* open_chain;   // every open index, most recently opened first
 
-// Open, create and close (ndx_init).
+// Open, create and close (index_file.cpp).
 NdxFile* ndx_create(const char* name, int dup_mode);
 NdxFile* ndx_open(const char* name);
 void ndx_close(NdxFile* index);
+// Writes back the modified pages and the header of every open index.
+void ndx_write_back_all();
+// Closes every open index without writing anything and releases the cache.
+void ndx_discard_all();
 
 // Search, traversal and insertion; each returns a record number or 0.
 long ndx_first(NdxFile* index);
@@ -132,28 +129,31 @@ long ndx_next(NdxFile* index);
 long ndx_find(NdxFile* index, const char* text);
 long ndx_insert(NdxFile* index, const char* key, long record);
 
-// Page access for the current index. Pages are addressed by their buffer;
-// an entry by its byte offset from the start of its page.
-unsigned char* get_page(std::uint32_t position);
-unsigned char* new_page();
+// The page cache and the page I/O of an index (index_pages.cpp). Pages are
+// addressed by their buffer; an entry by its byte offset from the start of
+// its page.
+void cache_set_up();
+void cache_release();
+unsigned char* get_page(NdxFile* index, std::uint32_t position);
+unsigned char* new_page(NdxFile* index);
 void mark_modified(const unsigned char* page);
-void read_block(long position, void* buffer, unsigned count);
-void write_block(long position, const void* buffer, unsigned count);
-void path_push(const unsigned char* page, int entry);
-int path_pop(unsigned char** page);
+void read_block(NdxFile* index, long position, void* buffer, unsigned count);
+void write_block(NdxFile* index, long position, const void* buffer, unsigned count);
+// Writes the pages of `index` held in the cache when modified; `release`
+// also frees their slots.
+void write_cached_pages(NdxFile* index, bool release);
+void path_push(NdxFile* index, const unsigned char* page, int entry);
+int path_pop(NdxFile* index, unsigned char** page);
 void make_room(unsigned char* page, int entry, int bytes);
 // Marks the entry offsets of a page as stale after its entries were moved.
 void forget_directory(unsigned char* page);
 const PageDirectory* page_entries(const unsigned char* page);
-// Writes back the modified pages and the header of every open index; used
-// before an error ends the program.
-void ndx_write_back_all();
-// Closes every open index without writing anything and releases the cache.
-void ndx_discard_all();
-// Moves from entry `entry` of `page` down to the smallest key of its child
-// subtree, or up past exhausted pages, and makes the entry reached current;
-// the record number reached, or 0 at the end of the index (ndxnext).
-long ndx_settle(unsigned char* page, int entry);
+// Ends the run: the index file `name` is damaged at page `position`, or in
+// its header when `position` is 0.
+[[noreturn]] void ndx_damaged(const char* name, long position);
+inline bool page_boundary(std::uint32_t position) {
+    return position >= ndx_first_page && (position - ndx_first_page) % ndx_page_bytes == 0;
+}
 
 inline std::uint32_t ndx_word(const unsigned char* at) {
     std::uint32_t value;

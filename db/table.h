@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-struct NdxFile;  // one open index (ndx_init.h)
+struct NdxFile;  // one open index, owned by the engine
 
 struct IndexLink {
     NdxFile* index;
@@ -47,3 +47,8 @@ long db_current_record(const DbHandle* db);
 // back), and the engine's blocks are released. The client handles are left
 // as they are; they are set up again by the next create or open.
 void db_close_all();
+
+// True when no record file or index file is open and the engine holds none
+// of its blocks: what every command leaves behind when it returns.
+bool db_all_closed();
+

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "db/ndx_init.h"
+#include "db/index_internal.h"
 #include "tests/testkit/testkit.h"
 
 namespace {
@@ -104,7 +104,7 @@ void run_model(int dup_mode, unsigned seed) {
         ndx_close(index);
         index = ndx_open(path.c_str());
         ASSERT_NE(index, nullptr);
-        ASSERT_EQ(index->dup_mode, dup_mode);
+        ASSERT_EQ(index->header.dup_mode, dup_mode);
     }
     expect_walk_matches(index, model);
     ndx_close(index);

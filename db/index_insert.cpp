@@ -1,4 +1,5 @@
-#include "db/ndx_init.h"
+// Insertion of a key into an index, with the splits of full pages.
+#include "db/index_internal.h"
 
 #include "support/error.h"
 
@@ -11,7 +12,7 @@ constexpr int start_again = -1;
 // Moves the middle entry M of the full page `g` up into its parent; the
 // entries before M go to a new page on M's left. A parent without room for M
 // is split first instead, and `g` waits for the next descent.
-void split_page(unsigned char* g) {
+void split_page(NdxFile* index, unsigned char* g) {
     const int used = page_used(g);
     const int middle = ndx_entries_at + used / 2;
     int m_at = ndx_entries_at;
@@ -22,18 +23,18 @@ void split_page(unsigned char* g) {
 
     unsigned char* parent = nullptr;
     int before = ndx_entries_at;
-    if (cur_ndx->depth > 0) {
-        before = path_pop(&parent);
+    if (index->depth > 0) {
+        before = path_pop(index, &parent);
         if (page_used(parent) + m >= ndx_max_used) {
-            split_page(parent);
+            split_page(index, parent);
             return;
         }
     }
     // Both new pages are taken before anything moves, so an error while
     // evicting a page cannot leave the tree half split.
     const bool new_root = parent == nullptr;
-    unsigned char* left = new_page();
-    if (new_root) parent = new_page();
+    unsigned char* left = new_page(index);
+    if (new_root) parent = new_page(index);
 
     std::memcpy(left + ndx_entries_at, g + ndx_entries_at, static_cast<std::size_t>(moved));
     set_page_used(left, moved - m);   // M's child becomes the trailer of the left page
@@ -48,7 +49,7 @@ void split_page(unsigned char* g) {
 
     if (new_root) {
         ndx_set_word(parent + ndx_entries_at, page_position(g));
-        cur_ndx->root = page_position(parent);
+        index->header.root = page_position(parent);
     }
     make_room(parent, before, m);
     std::memcpy(parent + before, left + ndx_entries_at + moved - m, static_cast<std::size_t>(m));
@@ -56,14 +57,14 @@ void split_page(unsigned char* g) {
     mark_modified(left);
 }
 
-int insert_into(NdxEntry& e, std::uint32_t position) {
+int insert_into(NdxFile* index, NdxEntry& e, std::uint32_t position) {
     if (position == 0) return refused;
-    unsigned char* page = get_page(position);
+    unsigned char* page = get_page(index, position);
     const int end = page_end(page);
     int at = first_entry_not(page, [&](const char* key) { return std::strcmp(key, e.key) < 0; });
 
     if (at < end && std::strcmp(entry_key(page, at), e.key) == 0) {
-        if (cur_ndx->dup_mode == 0) {
+        if (index->header.dup_mode == 0) {
             e.record = entry_record(page, at);
             return refused;
         }
@@ -71,16 +72,16 @@ int insert_into(NdxEntry& e, std::uint32_t position) {
         for (; run < end && std::strcmp(entry_key(page, run), e.key) == 0;
              run += entry_size(page, run))
             if (entry_record(page, run) == e.record) return placed;
-        if (cur_ndx->dup_mode != 2) at = run;
+        if (index->header.dup_mode != 2) at = run;
     }
 
     if (const std::uint32_t child = entry_child(page, at)) {
-        path_push(page, at);
-        return insert_into(e, child);
+        path_push(index, page, at);
+        return insert_into(index, e, child);
     }
     const int size = ndx_entry_head + 1 + static_cast<int>(std::strlen(e.key));
     if (page_used(page) + size > ndx_max_used) {
-        split_page(page);
+        split_page(index, page);
         return start_again;
     }
     make_room(page, at, size);
@@ -91,7 +92,6 @@ int insert_into(NdxEntry& e, std::uint32_t position) {
 }  // namespace
 
 long ndx_insert(NdxFile* index, const char* key, long record) {
-    cur_ndx = index;
     if (std::strlen(key) > ndx_max_key) fatal("Key \"%s\" too long", key);
     NdxEntry e{};
     e.record = static_cast<std::int32_t>(record);
@@ -100,7 +100,7 @@ long ndx_insert(NdxFile* index, const char* key, long record) {
     int result = start_again;
     while (result == start_again) {
         index->depth = 0;
-        result = insert_into(e, index->root);
+        result = insert_into(index, e, index->header.root);
     }
     index->cur_child = e.child;
     index->cur_record = e.record;

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "db/mydb.h"
-#include "db/ndx_init.h"
+#include "db/table.h"
+#include "db/index_internal.h"
 #include "support/error.h"
 #include "tests/testkit/testkit.h"
 
@@ -36,6 +36,13 @@ std::string key_at(const std::string& bytes, std::size_t at) { return bytes.c_st
 std::string number_key(int i) {
     char key[16];
     std::snprintf(key, sizeof key, "%08d", i);
+    return key;
+}
+
+// A number key behind a one-letter prefix, composed in one piece.
+std::string prefixed_key(char prefix, int i, int digits = 8) {
+    char key[16];
+    std::snprintf(key, sizeof key, "%c%0*d", prefix, digits, i);
     return key;
 }
 
@@ -137,7 +144,7 @@ std::string tree_with_full_leaf(int long_keys, int short_keys, std::vector<std::
     }
     std::vector<Entry> leaf;
     for (int i = 0; i < 59; ++i) {
-        leaf.push_back({0, 8 * (1000 + i), "S" + number_key(i).substr(1)});
+        leaf.push_back({0, 8 * (1000 + i), prefixed_key('S', i, 7)});
         keys->push_back(leaf.back().key);
     }
     put_page(file, next, leaf, 0);
@@ -206,10 +213,10 @@ TEST(IndexPath, StackLimits) {
 
     r = in_child([&] {
         NdxFile* index = ndx_create(path.c_str(), 0);
-        unsigned char* root = get_page(index->root);
-        for (int i = 0; i < 20; ++i) path_push(root, ndx_entries_at);
+        unsigned char* root = get_page(index, index->header.root);
+        for (int i = 0; i < 20; ++i) path_push(index, root, ndx_entries_at);
         std::fputs("twenty", stderr);
-        path_push(root, ndx_entries_at);
+        path_push(index, root, ndx_entries_at);
     });
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "twenty\nError in Zeile 0   : Index stack overflow");
@@ -218,10 +225,10 @@ TEST(IndexPath, StackLimits) {
 // Fills an index with ascending keys until it has at least `pages` pages.
 std::vector<std::uint32_t> index_with_pages(const std::string& path, int pages) {
     NdxFile* index = ndx_create(path.c_str(), 0);
-    for (int i = 0; index->file_end < 512u + 1024u * pages; ++i)
+    for (int i = 0; index->header.file_end < 512u + 1024u * pages; ++i)
         ndx_insert(index, number_key(i).c_str(), 8L * (i + 1));
     std::vector<std::uint32_t> positions;
-    for (std::uint32_t p = 512; p < index->file_end; p += 1024) positions.push_back(p);
+    for (std::uint32_t p = 512; p < index->header.file_end; p += 1024) positions.push_back(p);
     ndx_close(index);
     return positions;
 }
@@ -234,18 +241,18 @@ TEST(PageCache, LeastRecentlyUsedPageIsEvictedAndWrittenEvenUnchanged) {
     auto written = [&](std::uint32_t p) { return read_file(path)[p + 1023] == before[p + 1023]; };
 
     NdxFile* index = ndx_open(path.c_str());
-    for (int i = 0; i < 8; ++i) get_page(pages[i]);
+    for (int i = 0; i < 8; ++i) get_page(index, pages[i]);
     // Scribble on the unused tail of the cached pages behind the cache's
     // back; a page written back from the cache gets its old tail again.
     const int fd = open(path.c_str(), O_WRONLY);
     for (int i = 0; i < 8; ++i) ASSERT_EQ(pwrite(fd, "\x7f", 1, pages[i] + 1023), 1);
     close(fd);
     for (int i = 0; i < 8; ++i) ASSERT_FALSE(written(pages[i]));
-    get_page(pages[0]);  // now the most recently used
-    get_page(pages[8]);  // evicts pages[1], the least recently used
+    get_page(index, pages[0]);  // now the most recently used
+    get_page(index, pages[8]);  // evicts pages[1], the least recently used
     EXPECT_TRUE(written(pages[1]));
     EXPECT_FALSE(written(pages[0]));
-    get_page(pages[9]);  // evicts pages[2]
+    get_page(index, pages[9]);  // evicts pages[2]
     EXPECT_TRUE(written(pages[2]));
     EXPECT_FALSE(written(pages[3]));
     // Closing writes only the modified pages.
@@ -261,8 +268,8 @@ TEST(PageCache, SharedByIndexesButNeverTheirPages) {
     NdxFile* b = ndx_create(b_path.c_str(), 0);
     std::vector<std::string> a_keys, b_keys;
     for (int i = 0; i < 3000; ++i) {
-        a_keys.push_back("a" + number_key(i));
-        b_keys.push_back("b" + number_key(i));
+        a_keys.push_back(prefixed_key('a', i));
+        b_keys.push_back(prefixed_key('b', i));
         ndx_insert(a, a_keys.back().c_str(), 8L * (i + 1));
         ndx_insert(b, b_keys.back().c_str(), 8L * (i + 1));
     }
@@ -321,8 +328,9 @@ TEST(DamagedIndex, EndsRunWithMessageNamingFile) {
             if (index) ndx_find(index, "A");
         });
         EXPECT_EQ(r.status, 1) << c.what;
-        EXPECT_EQ(r.err, "\nError in Zeile 0   : Damaged index file " + path + " " + c.expected + "\n")
-            << c.what;
+        std::string expected = "\nError in Zeile 0   : Damaged index file ";
+        expected.append(path).append(" ").append(c.expected).append("\n");
+        EXPECT_EQ(r.err, expected) << c.what;
     }
     // The sound file itself is read without complaint.
     testkit::write_file(dir.file("zzX.ID0"), sound);

@@ -1,10 +1,10 @@
-#include "db/mydb.h"
+#include "db/table.h"
 
 #include <cerrno>
 #include <cstdio>
 
-#include "db/ndx_init.h"
-#include "db/newrec.h"
+#include "db/index_internal.h"
+#include "db/record_file.h"
 #include "support/error.h"
 #include "support/myalloc.h"
 
@@ -115,7 +115,7 @@ long db_append(DbHandle* db, const void* record) {
 
 void db_key_insert(NdxFile* index, const char* key, long record_number) {
     if (record_number == 0) return;
-    if (ndx_insert(index, key, record_number) == 0 && index->dup_mode == 0)
+    if (ndx_insert(index, key, record_number) == 0 && index->header.dup_mode == 0)
         error_exit(message_duplicate, key, index->name);
 }
 
@@ -154,3 +154,5 @@ void db_close_all() {
     rec_close_all();
     ndx_discard_all();
 }
+
+bool db_all_closed() { return open_indexes == 0 && !cache_ready && rec_slots == nullptr; }

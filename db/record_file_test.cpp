@@ -1,9 +1,10 @@
-#include "db/newrec.h"
+#include "db/record_file.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -101,7 +102,9 @@ TEST(RecordFile, TableOfOpenFiles) {
     EXPECT_EQ(rec_open(dir.file("missing.DAT").c_str(), 8, 0), -1);
     std::vector<int> slots;
     for (int i = 0; i < 100; ++i) {
-        const int slot = rec_open(dir.file("F" + std::to_string(i) + ".DAT").c_str(), 8, 1);
+        char name[16];
+        std::snprintf(name, sizeof name, "F%d.DAT", i);
+        const int slot = rec_open(dir.file(name).c_str(), 8, 1);
         ASSERT_EQ(slot, i);
         slots.push_back(slot);
     }
