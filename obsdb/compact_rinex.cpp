@@ -199,7 +199,8 @@ void CompactRinexDecoder::reset_satellites() {
     if (format_ == 3) widest = *std::max_element(system_types_.begin(), system_types_.end());
     stride_ = std::clamp(widest, 0, max_types);
     sats_.clear();
-    prev_sats_.clear();
+    slot_sat_.clear();
+    slot_epoch_.clear();
     types_changed_ = false;
 }
 
@@ -241,7 +242,6 @@ bool CompactRinexDecoder::epoch_line(std::string_view line) {
         if (flag == '6' && format_ == 1) records = count * ((all_types_ + 4) / 5);
         if (flag == '6' && format_ == 1 && epoch_.size() >= list_column) {
             // A cycle slip epoch of RINEX 2 lists its satellites like an epoch.
-            sats_.clear();
             const std::size_t n = std::min<std::size_t>(count, (epoch_.size() - list_column) / 3);
             out_.append(epoch_, 0, list_column);
             for (std::size_t i = 0; i < n; ++i) {
@@ -271,18 +271,15 @@ bool CompactRinexDecoder::begin_epoch(int count) {
     if (count > max_satellites) return fail("too many satellites");
     const std::size_t list_column = format_ == 1 ? 32 : 41;
 
-    // The state of the previous epoch moves aside; each satellite of the new
-    // epoch takes over its own arcs and flags, a new one starts empty.
-    sats_.swap(prev_sats_);
-    arcs_.swap(prev_arcs_);
-    flags_.swap(prev_flags_);
+    // A satellite of the previous epoch keeps its arcs and flags; a new one
+    // starts without arcs and with blank flags.
+    const long serial = ++epoch_serial_;
     const std::size_t n = static_cast<std::size_t>(count);
     const std::size_t stride = static_cast<std::size_t>(stride_);
     sats_.resize(n);
     sat_types_.resize(n);
-    if (arcs_.size() < n * stride) arcs_.resize(n * stride);
-    if (flags_.size() < n * 2 * stride) flags_.resize(n * 2 * stride);
-
+    sat_slot_.resize(n);
+    const std::size_t slots = slot_sat_.size();
     for (std::size_t i = 0; i < n; ++i) {
         Sat sat;
         std::memcpy(sat.data(), epoch_.data() + list_column + 3 * i, 3);
@@ -293,17 +290,31 @@ bool CompactRinexDecoder::begin_epoch(int count) {
                         " belongs to a system without observation types");
         if (types > max_types) return fail("more than " + std::to_string(max_types) + " types");
         sat_types_[i] = types;
-        Arc* arcs = &arcs_[i * stride];
-        char* flags = &flags_[i * 2 * stride];
-        const auto old = std::find(prev_sats_.begin(), prev_sats_.end(), sat);
-        if (old != prev_sats_.end()) {
-            const std::size_t j = static_cast<std::size_t>(old - prev_sats_.begin());
-            std::copy_n(&prev_arcs_[j * stride], stride, arcs);
-            std::memcpy(flags, &prev_flags_[j * 2 * stride], 2 * stride);
-        } else {
-            for (std::size_t k = 0; k < stride; ++k) arcs[k].filled = -1;
-            std::memset(flags, ' ', 2 * stride);
+        sat_slot_[i] = slots;  // none yet
+        for (std::size_t s = 0; s < slots; ++s) {
+            if (slot_epoch_[s] == serial - 1 && slot_sat_[s] == sat) {
+                slot_epoch_[s] = serial;
+                sat_slot_[i] = s;
+                break;
+            }
         }
+    }
+    std::size_t free_slot = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (sat_slot_[i] != slots) continue;
+        while (free_slot < slot_sat_.size() && slot_epoch_[free_slot] == serial) ++free_slot;
+        if (free_slot == slot_sat_.size()) {
+            slot_sat_.emplace_back();
+            slot_epoch_.push_back(0);
+            arcs_.resize(slot_sat_.size() * stride);
+            flags_.resize(slot_sat_.size() * 2 * stride);
+        }
+        const std::size_t s = free_slot;
+        slot_sat_[s] = sats_[i];
+        slot_epoch_[s] = serial;
+        sat_slot_[i] = s;
+        for (std::size_t k = 0; k < stride; ++k) arcs_[s * stride + k].filled = -1;
+        std::memset(&flags_[s * 2 * stride], ' ', 2 * stride);
     }
     epoch_count_ = count;
     data_index_ = 0;
@@ -378,8 +389,8 @@ bool CompactRinexDecoder::data_line(std::string_view line) {
     const std::size_t i = static_cast<std::size_t>(data_index_);
     const std::size_t stride = static_cast<std::size_t>(stride_);
     const int types = sat_types_[i];
-    Arc* arcs = &arcs_[i * stride];
-    char* flags = &flags_[i * 2 * stride];
+    Arc* arcs = &arcs_[sat_slot_[i] * stride];
+    char* flags = &flags_[sat_slot_[i] * 2 * stride];
     if (values_.size() < stride) {
         values_.resize(stride);
         missing_.resize(stride);

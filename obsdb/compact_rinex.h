@@ -96,12 +96,20 @@ private:
     int special_left_ = 0;
     Arc clock_;
 
-    // Satellites of the current and of the previous epoch with their arcs
-    // and flag texts (stride_ arcs and 2 * stride_ flag characters each).
-    std::vector<Sat> sats_, prev_sats_;
-    std::vector<Arc> arcs_, prev_arcs_;
-    std::vector<char> flags_, prev_flags_;
+    // Satellites of the current epoch, with their observation type counts and
+    // their slots in the state tables.
+    std::vector<Sat> sats_;
     std::vector<int> sat_types_;
+    std::vector<std::size_t> sat_slot_;
+    // State tables: per slot the satellite, the last epoch it was in, its
+    // arcs (stride_ of them) and its flag text (2 * stride_ characters). A
+    // slot whose satellite was not in the previous epoch is free, since its
+    // state no longer counts.
+    std::vector<Sat> slot_sat_;
+    std::vector<long> slot_epoch_;
+    std::vector<Arc> arcs_;
+    std::vector<char> flags_;
+    long epoch_serial_ = 0;
 
     // Per data line work space.
     std::vector<std::int64_t> values_;
