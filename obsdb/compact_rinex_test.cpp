@@ -113,7 +113,7 @@ void expect_same_lines(const std::vector<std::string>& got, const std::vector<st
 // observation lines, which the decoded text (like the other twins) leaves
 // out; that pair is compared without trailing blanks.
 struct Twin {
-    const char* compact;
+    const char* compact;  // or compressed
     const char* plain;
     bool without_trailing_blanks = false;
 };
@@ -210,6 +210,41 @@ TEST(CompactRinex, Rinex2ClockMissingObservationAndEvent) {
         "       103.00012     19999.000",
     };
     expect_same_lines(body_of(d), want);
+}
+
+// More than twelve satellites: the clock offset stays on the first line, in
+// columns 69-80, and the rest of the list goes to a continuation line.
+TEST(CompactRinex, Rinex2ClockWithLongSatelliteList) {
+    std::vector<std::string> body = {
+        "&21  1  1  0  0  0.0000000  0 13G01G02G03G04G05G06G07G08G09G10G11G12G13", "3&-1500"};
+    for (int i = 0; i < 13; ++i) body.push_back("3&" + std::to_string(1000 + i) + " 3&2");
+    const Decoded d = decode_lines(with(header1(), body));
+    ASSERT_TRUE(d.ok) << d.error;
+    const std::vector<std::string> got = body_of(d);
+    ASSERT_EQ(got.size(), 15u);
+    EXPECT_EQ(got[0],
+              " 21  1  1  0  0  0.0000000  0 13G01G02G03G04G05G06G07G08G09G10G11G12 -.000001500");
+    EXPECT_EQ(got[1], std::string(32, ' ') + "G13");
+    EXPECT_EQ(got[2], "         1.000            .002");
+    EXPECT_EQ(got[14], "         1.012            .002");
+}
+
+// Plain files, compressed or not, pass through line by line.
+TEST(ObservationSource, PlainFilesPassThrough) {
+    for (const Twin& t : {Twin{"sample.rnx.gz", "sample.rnx"}, Twin{"sample.rnx.Z", "sample.rnx"},
+                          Twin{"delf0010.21o", "delf0010.21o"}}) {
+        const Decoded d = decode_file(testkit::test_data_path(t.compact));
+        ASSERT_TRUE(d.ok) << d.error;
+        EXPECT_EQ(d.lines, plain_lines(testkit::test_data_path(t.plain))) << t.compact;
+    }
+    testkit::ScratchDir dir;
+    testkit::write_file(dir.file("empty.rnx"), "");
+    const Decoded empty = decode_file(dir.file("empty.rnx"));
+    EXPECT_TRUE(empty.ok);
+    EXPECT_TRUE(empty.lines.empty());
+    const Decoded missing = decode_file(dir.file("none.rnx"));
+    EXPECT_FALSE(missing.ok);
+    EXPECT_NE(missing.error.find("No such file"), std::string::npos);
 }
 
 // RINEX 3: the clock offset in columns 42-56; more than five types per line;
