@@ -196,15 +196,16 @@ long InputStream::read_gzip(char* buffer, std::size_t size) {
             inflateReset(&z);
             g.member_done = false;
         }
-        if (z.avail_in == 0 && g.file_end)
-            return fail(quoted(path_) + ": cut gzip stream (the file ends inside it)");
-
+        const uInt room = z.avail_out;
         const int r = inflate(&z, Z_NO_FLUSH);
         if (r == Z_STREAM_END) {
             g.member_done = true;  // its CRC-32 and length have been checked
         } else if (r != Z_OK && r != Z_BUF_ERROR) {
             return fail(quoted(path_) + ": damaged gzip stream (" +
                         (z.msg != nullptr ? z.msg : "inflate error") + ")");
+        } else if (z.avail_in == 0 && g.file_end && z.avail_out == room) {
+            // No input left and nothing more to give, yet the member is open.
+            return fail(quoted(path_) + ": cut gzip stream (the file ends inside it)");
         }
         if (z.avail_out < want) return static_cast<long>(want - z.avail_out);
     }

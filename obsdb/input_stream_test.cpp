@@ -20,8 +20,8 @@ struct Content {
     Compression compression = Compression::none;
 };
 
-// Reads a whole file through InputStream in small, odd-sized pieces.
-Content read_all(const std::string& path) {
+// Reads a whole file through InputStream in pieces of `piece` bytes.
+Content read_all(const std::string& path, std::size_t piece = 777) {
     Content c;
     InputStream in;
     if (!in.open(path)) {
@@ -29,9 +29,9 @@ Content read_all(const std::string& path) {
         return c;
     }
     c.compression = in.compression();
-    char buffer[777];
+    std::vector<char> buffer(piece);
     long got;
-    while ((got = in.read(buffer, sizeof buffer)) > 0) c.bytes.append(buffer, got);
+    while ((got = in.read(buffer.data(), piece)) > 0) c.bytes.append(buffer.data(), got);
     c.ok = got == 0 && !in.failed();
     c.error = in.error();
     return c;
@@ -62,6 +62,10 @@ TEST(InputStream, CompressedFilesGiveTheirTwins) {
         }
         EXPECT_EQ(without_cr(c.bytes), testkit::read_file(testkit::test_data_path(p.plain)))
             << p.packed;
+        // Byte by byte, so that output waits inside the decompressor.
+        const Content bytewise = read_all(testkit::test_data_path(p.packed), 1);
+        EXPECT_TRUE(bytewise.ok) << p.packed << ": " << bytewise.error;
+        EXPECT_EQ(bytewise.bytes, c.bytes) << p.packed;
     }
     const Content plain = read_all(testkit::test_data_path("delf0010.21o"));
     ASSERT_TRUE(plain.ok);
