@@ -121,6 +121,31 @@ TEST(InputStream, DamagedGzipIsAnError) {
     }
 }
 
+// Concatenated members are one stream; zero bytes after the last member are
+// padding; other bytes after it are an error.
+TEST(InputStream, GzipMembersAndWhatFollowsThem) {
+    testkit::ScratchDir dir;
+    const std::string packed = testkit::read_file(testkit::test_data_path("sample.rnx.gz"));
+    const std::string plain = testkit::read_file(testkit::test_data_path("sample.rnx"));
+
+    testkit::write_file(dir.file("two.gz"), packed + packed);
+    Content c = read_all(dir.file("two.gz"));
+    EXPECT_TRUE(c.ok) << c.error;
+    EXPECT_EQ(without_cr(c.bytes), plain + plain);
+
+    testkit::write_file(dir.file("padded.gz"), packed + std::string(100, '\0'));
+    c = read_all(dir.file("padded.gz"));
+    EXPECT_TRUE(c.ok) << c.error;
+    EXPECT_EQ(without_cr(c.bytes), plain);
+
+    for (const std::string& tail : {std::string("garbage"), std::string(3, '\0') + "x"}) {
+        testkit::write_file(dir.file("tail.gz"), packed + tail);
+        c = read_all(dir.file("tail.gz"));
+        EXPECT_FALSE(c.ok);
+        EXPECT_NE(c.error.find("gzip stream"), std::string::npos) << c.error;
+    }
+}
+
 TEST(InputStream, MissingFileIsAnError) {
     testkit::ScratchDir dir;
     InputStream in;
