@@ -335,9 +335,7 @@ TEST(CompactRinex, CutFileIsRefused) {
     EXPECT_TRUE(decode_file(dir.file("whole.21d")).ok);
 }
 
-// Random bytes after a valid header, and random changes to a valid file,
-// end in an error or in a decoded file; the decoder neither crashes nor
-// accepts garbage lines.
+// Random bytes after a valid header end in an error, not in decoded lines.
 TEST(CompactRinex, GarbageEndsWithAnError) {
     std::mt19937 random(14);
     for (int round = 0; round < 50; ++round) {
@@ -351,19 +349,6 @@ TEST(CompactRinex, GarbageEndsWithAnError) {
         const Decoded d = decode_lines(lines);
         EXPECT_FALSE(d.ok) << "round " << round;
         EXPECT_FALSE(d.error.empty());
-    }
-
-    const std::vector<std::string> good =
-        testkit::lines_of(testkit::read_file(testkit::test_data_path("aopr0010.17d")));
-    for (int round = 0; round < 300; ++round) {
-        std::vector<std::string> lines = good;
-        for (int k = 0; k < 3; ++k) {
-            std::string& l = lines[random() % lines.size()];
-            if (l.empty()) continue;
-            l[random() % l.size()] = "0123456789&- x>"[random() % 15];
-        }
-        const Decoded d = decode_lines(lines);
-        EXPECT_EQ(d.ok, d.error.empty());
     }
 }
 
