@@ -70,7 +70,8 @@ void fill_slots(Campaign& c, page_sats* sats, long occupation, double begin) {
     std::memset(sats, 0, sizeof *sats);
     sats->occupation = occupation;
     for (long r = db_first(&c.satocc_db); r != 0; r = db_next(&c.satocc_db)) {
-        if (db_read(&c.satocc_db, r) != r || c.satocc.occ_ref != occupation) continue;
+        c.read_checked(CampaignTable::satocc, r);
+        if (c.satocc.occ_ref != occupation) continue;
         ++sats->total;
         if (sats->filled == sv_row_slots) continue;
         sv_slot& slot = sats->slots[++sats->filled];
@@ -90,11 +91,12 @@ bool belongs(Campaign& c, const page_sats& sats, std::int32_t satocc_ref) {
     return db_read(&c.satocc_db, satocc_ref) == satocc_ref && c.satocc.occ_ref == sats.occupation;
 }
 
-// Moves the zzOBS walk on by one entry; false at the end of the index or on
-// a record that cannot be read.
+// Moves the zzOBS walk on by one entry; false at the end of the index.
 bool next_obs(Campaign& c) {
-    long r = db_next(&c.obs_db);
-    return r != 0 && db_read(&c.obs_db, r) == r;
+    const long r = db_next(&c.obs_db);
+    if (r == 0) return false;
+    c.read_checked(CampaignTable::obs, r);
+    return true;
 }
 
 // Observation records lie at k * record size for k = 1 to count, and the
@@ -173,7 +175,8 @@ bool find_first_epoch(Campaign& c, const page_sats& sats, double begin) {
     case search_result::none: return false;
     case search_result::unsure: {
         const long r = db_first(&c.obs_db);
-        have = r != 0 && db_read(&c.obs_db, r) == r;
+        have = r != 0;
+        if (have) c.read_checked(CampaignTable::obs, r);
         while (have && !belongs(c, sats, c.obs.satocc_ref)) have = next_obs(c);
         break;
     }
@@ -276,7 +279,8 @@ void draw_row_labels(Campaign& c, const page_sats& sats, int sv_rows, int max_co
     ps_paint(0, 0, 0);
     int i = 0;
     for (long r = db_first(&c.satocc_db); r != 0 && i < sats.filled; r = db_next(&c.satocc_db)) {
-        if (db_read(&c.satocc_db, r) != r || c.satocc.occ_ref != sats.occupation) continue;
+        c.read_checked(CampaignTable::satocc, r);
+        if (c.satocc.occ_ref != sats.occupation) continue;
         if (c.read_linked(CampaignTable::sat, c.satocc.sat_ref))
             put_text(1.2, sv_rows * row_pitch + 0.5 - i * row_pitch, 8, 11, "%3s",
                      text_of(c.sat.prn).text);
