@@ -1,5 +1,9 @@
 // Writes a synthetic RINEX 2.11 GPS observation file for load tests:
 //   gen_rinex OUT [hours] [rate_s] [satellites] [types, e.g. L1,L2,C1,P2,P1]
+//             [marker] [first day]
+// The marker name (default BNCH) names the station; the first day (0 to 29,
+// default 0) counts days after 2026-11-30, the first epoch, so that the files
+// of a campaign hold several stations and days.
 // Epoch lines carry up to 12 satellites and continue on further lines. Signal
 // strength digits drift slowly, loss-of-lock flags are rare, the visible set
 // changes every 15 minutes and a few short gaps are left out. The output is
@@ -28,7 +32,8 @@ std::string format(const char* fmt, auto... args) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: gen_rinex OUT [hours] [rate_s] [satellites] [types]\n");
+        std::fprintf(stderr,
+                     "usage: gen_rinex OUT [hours] [rate_s] [satellites] [types] [marker] [first day]\n");
         return 2;
     }
     const double hours = argc > 2 ? std::atof(argv[2]) : 24.0;
@@ -45,7 +50,10 @@ int main(int argc, char** argv) {
             start = comma + 1;
         }
     }
-    if (rate <= 0 || satellites < 1 || satellites > 32 || types.empty()) {
+    const std::string marker = argc > 6 ? argv[6] : "BNCH";
+    const int first_day = argc > 7 ? std::atoi(argv[7]) : 0;
+    if (rate <= 0 || satellites < 1 || satellites > 32 || types.empty() || marker.empty() ||
+        first_day < 0 || first_day > 29) {
         std::fprintf(stderr, "gen_rinex: bad arguments\n");
         return 2;
     }
@@ -59,7 +67,7 @@ int main(int argc, char** argv) {
 
     header_line(out, "     2.11           OBSERVATION DATA    G (GPS)", "RINEX VERSION / TYPE");
     header_line(out, "gen_rinex           LOADTEST            20261201 000000 UTC", "PGM / RUN BY / DATE");
-    header_line(out, "BNCH", "MARKER NAME");
+    header_line(out, marker, "MARKER NAME");
     header_line(out, "10001M001", "MARKER NUMBER");
     header_line(out, "OBSERVER            AGENCY", "OBSERVER / AGENCY");
     header_line(out, "5302K41643          TRIMBLE 4000SSI     7.19", "REC # / TYPE / VERS");
@@ -77,7 +85,10 @@ int main(int argc, char** argv) {
     }
     header_line(out, line, "# / TYPES OF OBSERV");
     header_line(out, format("%10.3f", rate), "INTERVAL");
-    header_line(out, "  2026    11    30     0     0    0.0000000     GPS", "TIME OF FIRST OBS");
+    header_line(out,
+                format("  2026    %2d    %2d     0     0    0.0000000     GPS", first_day ? 12 : 11,
+                       first_day ? first_day : 30),
+                "TIME OF FIRST OBS");
     header_line(out, "", "END OF HEADER");
 
     std::mt19937 random(7);
@@ -104,7 +115,7 @@ int main(int argc, char** argv) {
             visible.erase(visible.begin() + static_cast<long>(random() % visible.size()));
             visible.push_back(rising);
         }
-        const long day = 30 + whole / 86400;
+        const long day = 30 + first_day + whole / 86400;
         const double in_day = std::fmod(sec, 86400.0);
         const int month = day <= 30 ? 11 : 12;
         const long mday = day <= 30 ? day : day - 30;

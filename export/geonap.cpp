@@ -183,11 +183,11 @@ void export_geonap(const char* base_name) {
     seen_stations.clear();
     char code[5];
     for (long number = db_first(&c.occ_db); number != 0; number = db_next(&c.occ_db)) {
-        db_read(&c.occ_db, number);
-        db_read(&c.cor_db, c.occ.cor_ref);
-        db_read(&c.sta_db, c.occ.sta_ref);
-        db_read(&c.rcv_db, c.occ.rcv_ref);
-        db_read(&c.ant_db, c.occ.ant_ref);
+        c.read_checked(CampaignTable::occ, number);
+        c.read_checked(CampaignTable::cor, c.occ.cor_ref);
+        c.read_checked(CampaignTable::sta, c.occ.sta_ref);
+        c.read_checked(CampaignTable::rec, c.occ.rcv_ref);
+        c.read_checked(CampaignTable::ant, c.occ.ant_ref);
 
         bool added;
         const long antenna = seen_number(seen_antennas, c.occ.ant_ref, &added);

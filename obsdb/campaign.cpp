@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "support/error.h"
+
 namespace {
 
 struct TableInfo {
@@ -63,4 +65,10 @@ bool Campaign::read_linked(CampaignTable table, long record_number) {
     if (record_number > 0 && db_read(&db, record_number) == record_number) return true;
     std::memset(db.buffer, 0, static_cast<std::size_t>(db.record_size));
     return false;
+}
+
+void Campaign::read_checked(CampaignTable table, long record_number) {
+    DbHandle& db = handle(table);
+    if (record_number > 0 && db_read(&db, record_number) == record_number) return;
+    fatal("Damaged record file %s.DAT (record %ld)\n", info_of(*this, table).name, record_number);
 }

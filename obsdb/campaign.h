@@ -53,4 +53,10 @@ struct Campaign {
     // points nowhere leaves an all-zero record and gives false, so nothing of
     // a previous record passes for the linked one.
     bool read_linked(CampaignTable table, long record_number);
+
+    // Reads a record that an index entry or a stored link must hold. A record
+    // that cannot be read whole (a cut file, a number past the end of the
+    // file) ends the run with "Damaged record file <name> (record <n>)", so
+    // that no command goes on with the previous record's values.
+    void read_checked(CampaignTable table, long record_number);
 };

@@ -1,10 +1,13 @@
 #include "obsdb/rinex_reader.h"
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <climits>
 #include <cstring>
 
 #include "db/table.h"
@@ -84,6 +87,7 @@ struct Reader {
     bool in_data;            // an epoch line has been seen
     bool epoch_open;         // observation lines belong to the current epoch
     long occ_number;
+    long last_obs_number;    // record number of the last observation stored in this run
     int epochs_seen;         // distinct epoch times seen, counting up to two
     double first_time;
     double second_time;
@@ -203,20 +207,6 @@ long find_or_add(DbHandle* db, const char* text, const char* table) {
     return number;
 }
 
-// Key of a record number as "%08ld" writes it (numbers are positive); one
-// is made for every observation, so without the formatted-output machinery.
-void number_key(char* key, long number) {
-    char digits[24];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + number % 10);
-        number /= 10;
-    } while (number > 0);
-    while (count < 8) digits[count++] = '0';
-    for (int i = 0; i < count; ++i) key[i] = digits[count - 1 - i];
-    key[count] = '\0';
-}
-
 void close_header_tables() {
     c.close({CampaignTable::cor, CampaignTable::rec, CampaignTable::ant, CampaignTable::sta});
 }
@@ -240,9 +230,9 @@ void link_occupation() {
     r.occ_number = append_record(&c.occ_db, &c.occ, table_occ);
     // Occupations are keyed by the first free number from their antenna's
     // record number on, so the index orders them by antenna, then by reading.
-    char key[24];
+    char key[record_key_size];
     for (long n = c.occ.ant_ref;; ++n) {
-        number_key(key, n);
+        record_number_key(key, n);
         if (!db_find(&c.occ_db, key)) break;
     }
     db_key_insert(c.occ_db.current_index, key, r.occ_number);
@@ -591,6 +581,25 @@ void read_field(obs_value* out, const char* line, std::size_t length, int field)
     if (rest > value_width + 1) out->snr = line[start + value_width + 1];
 }
 
+// Ends the run when an observation could not be stored. Record links are
+// 32-bit, so zzOBS ends where the next record would start past INT32_MAX;
+// that is reported as a full campaign with the number of observations it
+// holds, anything else as a failed write.
+[[noreturn]] void observation_not_stored() {
+    long end = r.last_obs_number > 0 ? r.last_obs_number + long{sizeof(obs_record)} : 0;
+    if (end == 0) {
+        // Nothing stored yet in this run: the file holds what earlier runs wrote.
+        char path[64];
+        std::snprintf(path, sizeof path, "%s.DAT", table_obs);
+        struct stat info;
+        if (stat(path, &info) == 0) end = static_cast<long>(info.st_size);
+    }
+    if (end > INT32_MAX)
+        fatal("Campaign full: %s.DAT holds %ld observations\n", table_obs,
+              end / long{sizeof(obs_record)} - 1);
+    fatal("Write failure on file %s.DAT\n", table_obs);
+}
+
 // The observations of the next satellite of the epoch, on this line and as
 // many continuation lines as the number of types needs.
 void observation_line() {
@@ -614,9 +623,11 @@ void observation_line() {
     c.obs.epoch = r.current_time;
     c.obs.satocc_ref = static_cast<std::int32_t>(r.epoch_sats[r.sat_pos]);
     if (!r.no_obs_data) {
-        const long number = append_record(&c.obs_db, &c.obs, table_obs);
-        char key[24];
-        number_key(key, number);
+        const long number = db_append(&c.obs_db, &c.obs);
+        if (number <= 0) observation_not_stored();
+        r.last_obs_number = number;
+        char key[record_key_size];
+        record_number_key(key, number);
         db_key_insert(obs_index, key, number);
     }
     ++r.sat_pos;

@@ -5,6 +5,24 @@
 #include <cstdio>
 #include <ctime>
 
+void record_number_key(char* key, long number) {
+    // Written by hand: one key is made for every observation read.
+    int width = 8;
+    if (number > record_key_short_limit) {
+        *key++ = ':';
+        width = 10;
+    }
+    char digits[24];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + number % 10);
+        number /= 10;
+    } while (number > 0);
+    while (count < width) digits[count++] = '0';
+    for (int i = 0; i < count; ++i) key[i] = digits[count - 1 - i];
+    key[count] = '\0';
+}
+
 double time_value(int year, int month, int day, int hour, int minute, double seconds) {
     if (month == 0) month = 12;
     std::tm fields{};

@@ -126,6 +126,16 @@ inline constexpr const char table_satocc[] = "zzSATOCC";
 inline constexpr const char table_obs[] = "zzOBS";
 inline constexpr const char table_gn[] = "zzGN";
 
+// Key of a record number in zzOBS (the observation's own number) and of an
+// occupation key number in zzOCC. Numbers up to 99,999,999 are written as
+// "%08ld"; larger ones as ':' and "%010ld", which sorts after every 8-digit
+// key and numerically among themselves, so the index keeps the numeric order
+// for any record number a 32-bit link can hold. `key` holds
+// record_key_size characters.
+inline constexpr long record_key_short_limit = 99999999;
+inline constexpr int record_key_size = 12;
+void record_number_key(char* key, long number);
+
 // Time value of a calendar date and time read as local time (the platform
 // decides on daylight saving): whole minutes go through mktime, the seconds
 // with their fraction are added afterwards. Dates before 1970 or that cannot

@@ -70,7 +70,8 @@ void fill_slots(Campaign& c, page_sats* sats, long occupation, double begin) {
     std::memset(sats, 0, sizeof *sats);
     sats->occupation = occupation;
     for (long r = db_first(&c.satocc_db); r != 0; r = db_next(&c.satocc_db)) {
-        if (db_read(&c.satocc_db, r) != r || c.satocc.occ_ref != occupation) continue;
+        c.read_checked(CampaignTable::satocc, r);
+        if (c.satocc.occ_ref != occupation) continue;
         ++sats->total;
         if (sats->filled == sv_row_slots) continue;
         sv_slot& slot = sats->slots[++sats->filled];
@@ -90,19 +91,96 @@ bool belongs(Campaign& c, const page_sats& sats, std::int32_t satocc_ref) {
     return db_read(&c.satocc_db, satocc_ref) == satocc_ref && c.satocc.occ_ref == sats.occupation;
 }
 
-// Moves the zzOBS walk on by one entry; false at the end of the index or on
-// a record that cannot be read.
+// Moves the zzOBS walk on by one entry; false at the end of the index.
 bool next_obs(Campaign& c) {
-    long r = db_next(&c.obs_db);
-    return r != 0 && db_read(&c.obs_db, r) == r;
+    const long r = db_next(&c.obs_db);
+    if (r == 0) return false;
+    c.read_checked(CampaignTable::obs, r);
+    return true;
+}
+
+// Observation records lie at k * record size for k = 1 to count, and the
+// observations of one occupation are stored together in reading order, with
+// occupations numbered in reading order too. So the occupation of record k
+// never decreases with k, and its first observation can be found by halving
+// over k instead of walking the observations of every earlier occupation.
+
+constexpr long obs_size = sizeof(obs_record);
+
+bool obs_readable(Campaign& c, long k) { return db_read(&c.obs_db, k * obs_size) == k * obs_size; }
+
+// Number of whole observation records: doubling, then halving on readability.
+long obs_count(Campaign& c) {
+    long high = 1;
+    while (obs_readable(c, high)) high *= 2;
+    long low = high / 2;  // readable, or 0
+    while (high - low > 1) {
+        const long mid = low + (high - low) / 2;
+        (obs_readable(c, mid) ? low : high) = mid;
+    }
+    return low;
+}
+
+// The occupation of observation record k through its satellite occupation,
+// or -1 when the record or its link cannot be read.
+long occupation_at(Campaign& c, long k) {
+    if (!obs_readable(c, k)) return -1;
+    const long satocc = c.obs.satocc_ref;
+    if (satocc <= 0 || db_read(&c.satocc_db, satocc) != satocc) return -1;
+    return c.satocc.occ_ref;
+}
+
+enum class search_result { found, none, unsure };
+
+// Halves over the observation records for the first one of `occupation` and
+// positions the zzOBS index on it. `unsure` when a record met on the way
+// cannot be followed to its occupation, or the order the search relies on
+// does not hold around the result; the caller then walks instead.
+search_result seek_first_observation(Campaign& c, long occupation) {
+    const long count = obs_count(c);
+    long low = 1, high = count + 1;  // the answer lies in [low, high]
+    while (low < high) {
+        const long mid = low + (high - low) / 2;
+        const long at = occupation_at(c, mid);
+        if (at < 0) return search_result::unsure;
+        if (at < occupation)
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    if (low > count) return search_result::none;
+    const long at = occupation_at(c, low);
+    if (at < 0) return search_result::unsure;
+    if (low > 1) {
+        const long before = occupation_at(c, low - 1);
+        if (before < 0 || before >= occupation) return search_result::unsure;
+    }
+    if (at != occupation) return at > occupation ? search_result::none : search_result::unsure;
+
+    char key[record_key_size];
+    const long number = low * obs_size;
+    record_number_key(key, number);
+    if (!db_find(&c.obs_db, key) || db_current_record(&c.obs_db) != number ||
+        db_read(&c.obs_db, number) != number)
+        return search_result::unsure;
+    return search_result::found;
 }
 
 // Positions the zzOBS walk on the first observation of the occupation at or
 // after begin. False when there is none.
 bool find_first_epoch(Campaign& c, const page_sats& sats, double begin) {
-    long r = db_first(&c.obs_db);
-    bool have = r != 0 && db_read(&c.obs_db, r) == r;
-    while (have && !belongs(c, sats, c.obs.satocc_ref)) have = next_obs(c);
+    bool have = false;
+    switch (seek_first_observation(c, sats.occupation)) {
+    case search_result::found: have = true; break;
+    case search_result::none: return false;
+    case search_result::unsure: {
+        const long r = db_first(&c.obs_db);
+        have = r != 0;
+        if (have) c.read_checked(CampaignTable::obs, r);
+        while (have && !belongs(c, sats, c.obs.satocc_ref)) have = next_obs(c);
+        break;
+    }
+    }
     while (have && c.obs.epoch < begin) have = next_obs(c);
     return have;
 }
@@ -201,7 +279,8 @@ void draw_row_labels(Campaign& c, const page_sats& sats, int sv_rows, int max_co
     ps_paint(0, 0, 0);
     int i = 0;
     for (long r = db_first(&c.satocc_db); r != 0 && i < sats.filled; r = db_next(&c.satocc_db)) {
-        if (db_read(&c.satocc_db, r) != r || c.satocc.occ_ref != sats.occupation) continue;
+        c.read_checked(CampaignTable::satocc, r);
+        if (c.satocc.occ_ref != sats.occupation) continue;
         if (c.read_linked(CampaignTable::sat, c.satocc.sat_ref))
             put_text(1.2, sv_rows * row_pitch + 0.5 - i * row_pitch, 8, 11, "%3s",
                      text_of(c.sat.prn).text);

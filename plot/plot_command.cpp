@@ -53,8 +53,8 @@ void plot_page(Campaign& c, int* counter, const char* name_format, const char* n
 
 void plot_all(Campaign& c, const page_options& o) {
     for (long r = db_first(&c.occ_db); r != 0; r = db_next(&c.occ_db)) {
-        int* counter = nullptr;
-        if (db_read(&c.occ_db, r) == r) counter = station_counter(c.occ.sta_ref);
+        c.read_checked(CampaignTable::occ, r);
+        int* counter = station_counter(c.occ.sta_ref);
         if (!counter || db_read(&c.sta_db, c.occ.sta_ref) != c.occ.sta_ref) {
             message("\noccupation %ld skipped: its station record %ld is not in zzSTA\n", r,
                     static_cast<long>(c.occ.sta_ref));
@@ -68,8 +68,10 @@ void plot_station_only(Campaign& c, const char* station, const page_options& o) 
     if (!db_find(&c.sta_db, station)) return;
     long sta_no = db_current_record(&c.sta_db);
     long occ = 0;
-    for (long r = db_first(&c.occ_db); r != 0 && occ == 0; r = db_next(&c.occ_db))
-        if (db_read(&c.occ_db, r) == r && c.occ.sta_ref == sta_no) occ = r;
+    for (long r = db_first(&c.occ_db); r != 0 && occ == 0; r = db_next(&c.occ_db)) {
+        c.read_checked(CampaignTable::occ, r);
+        if (c.occ.sta_ref == sta_no) occ = r;
+    }
     if (occ == 0) fatal("station not found.");
     int* counter = station_counter(sta_no);
     if (!counter || db_read(&c.sta_db, sta_no) != sta_no) {

@@ -63,7 +63,7 @@ void expect_clean_end(const RunResult& r, int status) {
 
 }  // namespace
 
-TEST(Fault, ReadStoppedBySizeLimitLeavesAUsableDatabase) {
+TEST(Fault, ReadStoppedBySizeLimitIsNamedByTheCommandsAfterIt) {
     ScratchDir dir;
     copy_test_data("delf0010.21o", dir.path());
     copy_test_data("aopr0010.17o", dir.path());
@@ -74,24 +74,31 @@ TEST(Fault, ReadStoppedBySizeLimitLeavesAUsableDatabase) {
     EXPECT_TRUE(contains(stopped.err, "Write failure on file zzOBS.DAT")) << stopped.err;
     EXPECT_EQ(file_size(dir.file("zzOBS.DAT")), 65536);
 
-    const RunResult used = run_lumerak({"-slist.txt", "-aGN", "-g"}, dir.path());
+    // The index kept keys of observations that never reached the file: the
+    // listing names the first of them instead of passing on the previous
+    // record's values. The export does not read observations, and the page
+    // ends before them (the occupation's last epoch was never stored).
+    const std::string damaged = "Damaged record file zzOBS.DAT (record 65520)\n";
+    const RunResult listed = run_lumerak({"-slist.txt"}, dir.path());
+    expect_clean_end(listed, 1);
+    EXPECT_TRUE(contains(listed.err, damaged)) << listed.err;
+    const RunResult used = run_lumerak({"-aGN", "-g"}, dir.path());
     expect_clean_end(used, 0);
     EXPECT_FALSE(contains(used.err, "Error")) << used.err;
-    EXPECT_FALSE(contains(used.err, "E00")) << used.err;
-    EXPECT_TRUE(contains(read_file(dir.file("list.txt")), "delf0010.21o"));
     EXPECT_GT(file_size(dir.file("GN.OBS")), 0);
     EXPECT_GT(file_size(dir.file("DELFT-16-1.ps")), 0);
 
+    // A later read still adds its occupation and observations.
     const long occupations = file_size(dir.file("zzOCC.DAT"));
     const long observations = file_size(dir.file("zzOBS.DAT"));
-    const RunResult added = run_lumerak({"-raopr0010.17o", "-slist2.txt", "-g"}, dir.path());
+    const RunResult added = run_lumerak({"-raopr0010.17o"}, dir.path());
     expect_clean_end(added, 0);
     EXPECT_EQ(file_size(dir.file("zzOCC.DAT")), occupations + long{sizeof(occ_record)});
     EXPECT_GT(file_size(dir.file("zzOBS.DAT")), observations);
-    const std::string listing = read_file(dir.file("list2.txt"));
-    EXPECT_TRUE(contains(listing, "delf0010.21o"));
-    EXPECT_TRUE(contains(listing, "aopr0010.17o"));
-    EXPECT_GT(file_size(dir.file("aopr-1.ps")), 0);
+    const RunResult listed_again = run_lumerak({"-slist2.txt"}, dir.path());
+    expect_clean_end(listed_again, 1);
+    EXPECT_TRUE(contains(listed_again.err, "Damaged record file zzOBS.DAT (record "))
+        << listed_again.err;
 }
 
 TEST(Fault, FailedFlushOfARecordFileIsReported) {

@@ -72,9 +72,9 @@ public:
         // Key: the smallest number from the antenna's record number on that
         // is not yet a key (a successful find overwrites the buffer).
         const occ_record record = c_.occ;
-        char key[24];
+        char key[record_key_size];
         long key_number = ant;
-        do std::snprintf(key, sizeof key, "%08ld", key_number++);
+        do record_number_key(key, key_number++);
         while (db_find(&c_.occ_db, key));
         c_.occ = record;
         const long number = db_append(&c_.occ_db, &c_.occ);
@@ -99,8 +99,8 @@ public:
         c_.obs.satocc_ref = static_cast<std::int32_t>(satocc);
         c_.obs.epoch = epoch;
         const long number = db_append(&c_.obs_db, &c_.obs);
-        char key[24];
-        std::snprintf(key, sizeof key, "%08ld", number);
+        char key[record_key_size];
+        record_number_key(key, number);
         db_key_insert(c_.obs_db.current_index, key, number);
         return number;
     }

@@ -55,8 +55,8 @@ inline void append_observations(const OccSetup& setup, const Made& made) {
         obs.obs[OBS_L1] = {1.0, o.l1_lli, o.l1_snr, {0, 0}};
         obs.obs[OBS_L2] = {2.0, o.l2_lli, o.l2_snr, {0, 0}};
         long number = db_append(&c.obs_db, &obs);
-        char key[24];
-        std::snprintf(key, sizeof key, "%08ld", number);
+        char key[record_key_size];
+        record_number_key(key, number);
         db_key_insert(c.obs_db.current_index, key, number);
     }
     c.close({CampaignTable::obs});
