@@ -89,3 +89,13 @@ dms_parts dms_split(double packed, int decimals) {
     parts.seconds = static_cast<double>(sec) / scale;
     return parts;
 }
+
+geodetic_position station_position(double x, double y, double z, const ell_params& ell) {
+    geodetic_position out{false, 0.0, 0.0, 0.0};
+    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) return out;
+    if (x == 0.0 && y == 0.0 && z == 0.0) return out;
+    double latitude = NAN, longitude = NAN, height = NAN;
+    if (!xyz_to_geodetic(x, y, z, ell, &latitude, &longitude, &height)) return out;
+    if (!std::isfinite(latitude) || !std::isfinite(longitude) || !std::isfinite(height)) return out;
+    return {true, latitude, longitude, height};
+}

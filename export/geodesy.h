@@ -31,6 +31,17 @@ int xyz_to_geodetic(double x, double y, double z, ell_params ell, double* latitu
 // negative of the packed absolute angle (-10°30' gives -10.3).
 double rad_to_dms(double angle);
 
+// Geodetic coordinates of a station, or none: RINEX files write a position
+// of 0 0 0 when they have none, and a position that is not finite or that
+// the conversion cannot take has none either.
+struct geodetic_position {
+    bool known;
+    double latitude;   // radians
+    double longitude;  // radians
+    double height;     // m
+};
+geodetic_position station_position(double x, double y, double z, const ell_params& ell);
+
 // sqrt(x² + y²).
 double axis_distance(double x, double y);
 

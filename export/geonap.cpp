@@ -124,7 +124,7 @@ void write_angle(std::FILE* file, double packed) {
                  parts.minutes, parts.seconds);
 }
 
-void write_station(std::FILE* file) {
+void write_station(std::FILE* file, const char* base) {
     std::fprintf(file, "%4.4s 1 ", c.occ.rinex_file);
 
     char name[sizeof c.sta.marker_name + 1];
@@ -136,12 +136,16 @@ void write_station(std::FILE* file) {
     std::fputc('"', file);
     for (std::size_t width = std::strlen(name) + 2; width < 15; ++width) std::fputc(' ', file);
 
-    double latitude = std::nan(""), longitude = std::nan(""), height = std::nan("");
-    xyz_to_geodetic(c.cor.pos_x, c.cor.pos_y, c.cor.pos_z, geonap_ellipsoid, &latitude, &longitude,
-                    &height);
-    write_angle(file, rad_to_dms(latitude));
-    write_angle(file, rad_to_dms(longitude));
-    std::fprintf(file, "    %11.4lf\n", height);
+    // A station without a position gets zero coordinates, which the user
+    // fills in; the line never carries "nan".
+    const geodetic_position p =
+        station_position(c.cor.pos_x, c.cor.pos_y, c.cor.pos_z, geonap_ellipsoid);
+    if (!p.known)
+        message("Station %s has no approximate position: zero coordinates written to %s.STA\n",
+                name, base);
+    write_angle(file, rad_to_dms(p.latitude));
+    write_angle(file, rad_to_dms(p.longitude));
+    std::fprintf(file, "    %11.4lf\n", p.height);
 }
 
 // Character `i` of the RINEX file name, a blank past its end.
@@ -204,7 +208,7 @@ void export_geonap(const char* base_name) {
             std::printf("Das klappt noch...(3)\n");
         }
         seen_number(seen_stations, c.occ.sta_ref, &added);
-        if (added) write_station(sta_file);
+        if (added) write_station(sta_file, base_name);
         write_observation(obs_file, receiver, antenna);
     }
 

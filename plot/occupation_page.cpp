@@ -311,19 +311,23 @@ void put_angle(double y, double packed, char positive, char negative, int positi
 }
 
 void draw_position(const Campaign& c, bool show_lat_lon) {
+    ell_params ell;
+    ell_setup(grs80_a, grs80_b, &ell);
+    const geodetic_position p = station_position(c.cor.pos_x, c.cor.pos_y, c.cor.pos_z, ell);
+    if (!p.known) {
+        // The file gave no position (or one that is no place on Earth).
+        put_text(7.8, 0.6, 8, 9, "Position unknown");
+        return;
+    }
     if (!show_lat_lon) {
         put_text(7.8, 0.6, 8, 9, "X: %13.4lfm", c.cor.pos_x);
         put_text(7.8, 0.3, 8, 9, "Y: %13.4lfm", c.cor.pos_y);
         put_text(7.8, 0.0, 8, 9, "Z: %13.4lfm", c.cor.pos_z);
         return;
     }
-    ell_params ell;
-    ell_setup(grs80_a, grs80_b, &ell);
-    double latitude = NAN, longitude = NAN, height = NAN;
-    xyz_to_geodetic(c.cor.pos_x, c.cor.pos_y, c.cor.pos_z, ell, &latitude, &longitude, &height);
-    put_angle(0.6, rad_to_dms(latitude), 'N', 'S', 3);
-    put_angle(0.3, rad_to_dms(longitude), 'E', 'W', 6);
-    put_text(7.8, 0.0, 8, 9, "ALT %10.3lf", height);
+    put_angle(0.6, rad_to_dms(p.latitude), 'N', 'S', 3);
+    put_angle(0.3, rad_to_dms(p.longitude), 'E', 'W', 6);
+    put_text(7.8, 0.0, 8, 9, "ALT %10.3lf", p.height);
 }
 
 // Station, position, receiver, antenna, offsets, interval and the

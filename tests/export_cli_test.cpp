@@ -178,3 +178,41 @@ TEST(ExportOfRealFiles, OutputThatCannotBeOpened) {
         << r.err;
     EXPECT_FALSE(testkit::file_exists(dir.file("camp.STA")));
 }
+
+// A file that writes 0 0 0 (or a position that is not a number) for its
+// approximate position: the station line gets zero coordinates and the user
+// a notice naming the station; the page says the position is unknown. No
+// output carries "nan".
+TEST(ExportOfRealFiles, StationWithoutPositionGetsZerosANoticeAndAnUnknownPosition) {
+    for (const char* position : {"        0.0000        0.0000        0.0000",
+                                 "           nan        0.0000        0.0000"}) {
+        ScratchDir dir;
+        std::string text = read_file(testkit::test_data_path("KOSG0010.95O"));
+        const std::string original = "  3899242.6490   396728.6934  5015081.6508";
+        const std::size_t at = text.find(original);
+        ASSERT_NE(at, std::string::npos);
+        text.replace(at, original.size(), position);
+        testkit::write_file(dir.file("KOSG0010.95O"), text);
+        ASSERT_EQ(run_lumerak({"-rKOSG0010.95O"}, dir.path()).status, 0);
+
+        auto r = run_lumerak({"-acamp", "-g"}, dir.path());
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.err.find("create GEONAP-Database 'camp'\n"
+                             "Station KOSG has no approximate position: zero coordinates "
+                             "written to camp.STA\ndone.\n"),
+                  std::string::npos)
+            << r.err;
+        const auto sta = lines_of(read_file(dir.file("camp.STA")));
+        ASSERT_EQ(sta.size(), 6u);
+        EXPECT_EQ(sta[5], "KOSG 1 \"KOSG\"             0  0  0.00000    0  0  0.00000         0.0000");
+
+        for (const char* orientation : {"-g", "-gc"}) {
+            ASSERT_EQ(run_lumerak({orientation}, dir.path()).status, 0);
+            const std::string page = read_file(dir.file("KOSG-1.ps"));
+            EXPECT_NE(page.find("(Position unknown) Z"), std::string::npos) << orientation;
+            EXPECT_EQ(page.find("nan"), std::string::npos) << orientation;
+            EXPECT_EQ(page.find("ALT"), std::string::npos) << orientation;
+            EXPECT_EQ(page.find("(X: "), std::string::npos) << orientation;
+        }
+    }
+}
