@@ -28,17 +28,8 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$repo/build}
 runs=${2:-3}
 campaigns=${3:-sd5 sd40 sd100 hz3}
-case $build in /*) ;; *) build=$(pwd)/$build ;; esac
-lumerak=${LUMERAK:-$build/front/lumerak}
-gen=$build/bench/gen_rinex
-for tool in "$lumerak" "$gen"; do
-    [ -x "$tool" ] || { echo "campaign_bench: $tool not found (build lumerak and gen_rinex first)" >&2; exit 1; }
-done
-
-work=$(mktemp -d /tmp/lumerak-campaign-XXXXXX)
-trap 'rm -rf "$work"' EXIT INT TERM
-export TZ=Europe/Berlin
-. "$repo/bench/timing.sh"
+. "$repo/bench/common.sh"
+bench_setup campaign_bench "$build"
 
 # generate NAME STATIONS DAYS RATE: the campaign's files into $work/NAME/files
 # and the reading order into $work/NAME/order.

@@ -1,7 +1,22 @@
-# Shared by the benchmark scripts (sourced, not run): the median wall time of
-# several runs of a command, and the median processor time (user + system,
-# children included) of the same runs, which a busy shared machine disturbs
-# less. Needs $work (a scratch folder) and $runs.
+# Shared by the benchmark scripts (sourced, not run): the set-up of a run,
+# the median wall time of several runs of a command, and the median processor
+# time (user + system, children included) of the same runs, which a busy
+# shared machine disturbs less.
+
+# bench_setup NAME BUILD_DIR: $lumerak ($LUMERAK when set), $gen and a
+# scratch folder $work that is removed at the end; TZ as the tests set it.
+bench_setup() {
+    build=$2
+    case $build in /*) ;; *) build=$(pwd)/$build ;; esac
+    lumerak=${LUMERAK:-$build/front/lumerak}
+    gen=$build/bench/gen_rinex
+    for tool in "$lumerak" "$gen" /usr/bin/time; do
+        [ -x "$tool" ] || { echo "$1: $tool not found (build lumerak and gen_rinex first)" >&2; exit 1; }
+    done
+    work=$(mktemp -d "/tmp/lumerak-$1-XXXXXX")
+    trap 'rm -rf "$work"' EXIT INT TERM
+    export TZ=Europe/Berlin
+}
 
 if command -v hyperfine >/dev/null 2>&1; then timer=hyperfine; else timer=loop; fi
 
@@ -11,7 +26,7 @@ median_of() {
         m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.3f", m }'
 }
 
-# median PREPARE COMMAND: median wall time in seconds of RUNS runs of COMMAND
+# median PREPARE COMMAND (needs $runs): median wall time in seconds of RUNS runs of COMMAND
 # in the current folder, PREPARE run before each of them (untimed). The
 # processor times of the runs are left for cpu_median (loop timer only).
 median() {
