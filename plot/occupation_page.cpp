@@ -1,5 +1,6 @@
 #include "plot/occupation_page.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -138,24 +139,37 @@ enum class search_result { found, none, unsure };
 // does not hold around the result; the caller then walks instead.
 search_result seek_first_observation(Campaign& c, long occupation) {
     const long count = obs_count(c);
+    if (count == 0) return search_result::none;
+    // Every record looked at, by position: the order the search relies on
+    // must hold among them, or the walk decides.
+    struct probe {
+        long k;
+        long at;
+    };
+    probe probes[80];
+    int probed = 0;
+    auto look = [&](long k) {
+        const long at = occupation_at(c, k);
+        probes[probed++] = {k, at};
+        return at;
+    };
+    if (look(1) < 0 || look(count) < 0) return search_result::unsure;
     long low = 1, high = count + 1;  // the answer lies in [low, high]
     while (low < high) {
         const long mid = low + (high - low) / 2;
-        const long at = occupation_at(c, mid);
+        const long at = look(mid);
         if (at < 0) return search_result::unsure;
         if (at < occupation)
             low = mid + 1;
         else
             high = mid;
     }
-    if (low > count) return search_result::none;
-    const long at = occupation_at(c, low);
-    if (at < 0) return search_result::unsure;
-    if (low > 1) {
-        const long before = occupation_at(c, low - 1);
-        if (before < 0 || before >= occupation) return search_result::unsure;
-    }
-    if (at != occupation) return at > occupation ? search_result::none : search_result::unsure;
+    if (low <= count && look(low) < 0) return search_result::unsure;
+    if (low > 1 && look(low - 1) < 0) return search_result::unsure;
+    std::sort(probes, probes + probed, [](const probe& a, const probe& b) { return a.k < b.k; });
+    for (int i = 1; i < probed; ++i)
+        if (probes[i].at < probes[i - 1].at) return search_result::unsure;
+    if (low > count || occupation_at(c, low) != occupation) return search_result::none;
 
     char key[record_key_size];
     const long number = low * obs_size;
