@@ -67,10 +67,34 @@ struct page_sats {
     long occupation;
 };
 
+// The satellite occupations of one occupation in key order. Their keys begin
+// with the occupation's record number ("%07ld", then the satellite's), so the
+// walk starts at the first key with that beginning and ends with the last,
+// instead of reading every satellite occupation of the campaign; the caller
+// still compares each record's occupation.
+struct satocc_walk {
+    char prefix[24];
+    std::size_t length;
+};
+
+long first_satocc(Campaign& c, satocc_walk* walk, long occupation) {
+    std::snprintf(walk->prefix, sizeof walk->prefix, "%07ld", occupation);
+    walk->length = std::strlen(walk->prefix);
+    return db_find(&c.satocc_db, walk->prefix) ? db_current_record(&c.satocc_db) : 0;
+}
+
+long next_satocc(Campaign& c, const satocc_walk& walk) {
+    const long r = db_next(&c.satocc_db);
+    if (r == 0 || std::strncmp(db_current_key(&c.satocc_db), walk.prefix, walk.length) != 0)
+        return 0;
+    return r;
+}
+
 void fill_slots(Campaign& c, page_sats* sats, long occupation, double begin) {
     std::memset(sats, 0, sizeof *sats);
     sats->occupation = occupation;
-    for (long r = db_first(&c.satocc_db); r != 0; r = db_next(&c.satocc_db)) {
+    satocc_walk walk;
+    for (long r = first_satocc(c, &walk, occupation); r != 0; r = next_satocc(c, walk)) {
         c.read_checked(CampaignTable::satocc, r);
         if (c.satocc.occ_ref != occupation) continue;
         ++sats->total;
@@ -292,7 +316,9 @@ void draw_row_labels(Campaign& c, const page_sats& sats, int sv_rows, int max_co
     ps_select_font(0);
     ps_paint(0, 0, 0);
     int i = 0;
-    for (long r = db_first(&c.satocc_db); r != 0 && i < sats.filled; r = db_next(&c.satocc_db)) {
+    satocc_walk walk;
+    for (long r = first_satocc(c, &walk, sats.occupation); r != 0 && i < sats.filled;
+         r = next_satocc(c, walk)) {
         c.read_checked(CampaignTable::satocc, r);
         if (c.satocc.occ_ref != sats.occupation) continue;
         if (c.read_linked(CampaignTable::sat, c.satocc.sat_ref))
