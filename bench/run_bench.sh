@@ -23,18 +23,8 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$repo/build}
 runs=${2:-5}
 hour_list=${3:-1 6 24}
-case $build in /*) ;; *) build=$(pwd)/$build ;; esac
-lumerak=$build/front/lumerak
-gen=$build/bench/gen_rinex
-for tool in "$lumerak" "$gen" /usr/bin/time; do
-    [ -x "$tool" ] || { echo "run_bench: $tool not found (build lumerak and gen_rinex first)" >&2; exit 1; }
-done
-
-work=$(mktemp -d /tmp/lumerak-bench-XXXXXX)
-trap 'rm -rf "$work"' EXIT INT TERM
-export TZ=Europe/Berlin
-
-. "$repo/bench/timing.sh"
+. "$repo/bench/common.sh"
+bench_setup run_bench "$build"
 
 # peak PREPARE COMMAND: maximum resident set size in KB of one run.
 peak() {

@@ -9,7 +9,7 @@
 
 #include "db/index_internal.h"
 #include "support/error.h"
-#include "support/myalloc.h"
+#include "support/memory.h"
 
 int open_indexes = 0;
 NdxFile* open_chain = nullptr;

@@ -8,7 +8,7 @@
 #include <cstdio>
 
 #include "support/error.h"
-#include "support/myalloc.h"
+#include "support/memory.h"
 
 CacheSlot* page_cache = nullptr;
 bool cache_ready = false;

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "support/error.h"
-#include "support/myalloc.h"
+#include "support/memory.h"
 
 RecFileSlot* rec_slots = nullptr;
 int rec_capacity = 0;

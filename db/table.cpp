@@ -6,7 +6,7 @@
 #include "db/index_internal.h"
 #include "db/record_file.h"
 #include "support/error.h"
-#include "support/myalloc.h"
+#include "support/memory.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 
 namespace {
 
-Campaign c;
+Campaign tables;
 // The export's own table of GEONAP receiver codes.
 gn_record gn;
 DbHandle gn_db{.buffer = &gn};
@@ -125,11 +125,11 @@ void write_angle(std::FILE* file, double packed) {
 }
 
 void write_station(std::FILE* file, const char* base) {
-    std::fprintf(file, "%4.4s 1 ", c.occ.rinex_file);
+    std::fprintf(file, "%4.4s 1 ", tables.occ.rinex_file);
 
-    char name[sizeof c.sta.marker_name + 1];
-    std::memcpy(name, c.sta.marker_name, sizeof c.sta.marker_name);
-    name[sizeof c.sta.marker_name] = '\0';
+    char name[sizeof tables.sta.marker_name + 1];
+    std::memcpy(name, tables.sta.marker_name, sizeof tables.sta.marker_name);
+    name[sizeof tables.sta.marker_name] = '\0';
     trim_blanks(name);
     std::fputc('"', file);
     std::fputs(name, file);
@@ -139,7 +139,7 @@ void write_station(std::FILE* file, const char* base) {
     // A station without a position gets zero coordinates, which the user
     // fills in; the line never carries "nan".
     const geodetic_position p =
-        station_position(c.cor.pos_x, c.cor.pos_y, c.cor.pos_z, geonap_ellipsoid);
+        station_position(tables.cor.pos_x, tables.cor.pos_y, tables.cor.pos_z, geonap_ellipsoid);
     if (!p.known)
         message("Station %s has no approximate position: zero coordinates written to %s.STA\n",
                 name, base);
@@ -150,20 +150,22 @@ void write_station(std::FILE* file, const char* base) {
 
 // Character `i` of the RINEX file name, a blank past its end.
 char file_name_char(std::size_t i) {
-    return i < strnlen(c.occ.rinex_file, sizeof c.occ.rinex_file) ? c.occ.rinex_file[i] : ' ';
+    return i < strnlen(tables.occ.rinex_file, sizeof tables.occ.rinex_file)
+               ? tables.occ.rinex_file[i]
+               : ' ';
 }
 
 void write_observation(std::FILE* file, long receiver, long antenna) {
     // A time the local-time conversion cannot take (none, or a damaged
     // record) gives year 0.
     int year = 0;
-    if (c.occ.first_epoch > -1e15 && c.occ.first_epoch < 1e15) {
-        const std::time_t seconds = static_cast<std::time_t>(c.occ.first_epoch);
+    if (tables.occ.first_epoch > -1e15 && tables.occ.first_epoch < 1e15) {
+        const std::time_t seconds = static_cast<std::time_t>(tables.occ.first_epoch);
         if (const std::tm* fields = std::localtime(&seconds)) year = fields->tm_year + 1900;
     }
     std::fprintf(file, "%d %c%c%c %c %4.4s %6.4lf rc%02ld an%02ld \" \"\n", year, file_name_char(4),
-                 file_name_char(5), file_name_char(6), file_name_char(7), c.occ.rinex_file,
-                 c.occ.delta_h, receiver, antenna);
+                 file_name_char(5), file_name_char(6), file_name_char(7), tables.occ.rinex_file,
+                 tables.occ.delta_h, receiver, antenna);
 }
 
 }  // namespace
@@ -175,8 +177,8 @@ void export_geonap(const char* base_name) {
     std::FILE* rcv_file = open_output(base, ".RCV");
     std::FILE* ant_file = open_output(base, ".ANT");
 
-    c.open_read({CampaignTable::occ, CampaignTable::cor, CampaignTable::rec, CampaignTable::ant,
-                 CampaignTable::sta});
+    tables.open_read({CampaignTable::occ, CampaignTable::cor, CampaignTable::rec,
+                      CampaignTable::ant, CampaignTable::sta});
     open_code_table();
 
     ell_setup(grs80_a, grs80_b, &geonap_ellipsoid);
@@ -186,28 +188,28 @@ void export_geonap(const char* base_name) {
     seen_receivers.clear();
     seen_stations.clear();
     char code[5];
-    for (long number = db_first(&c.occ_db); number != 0; number = db_next(&c.occ_db)) {
-        c.read_checked(CampaignTable::occ, number);
-        c.read_checked(CampaignTable::cor, c.occ.cor_ref);
-        c.read_checked(CampaignTable::sta, c.occ.sta_ref);
-        c.read_checked(CampaignTable::rec, c.occ.rcv_ref);
-        c.read_checked(CampaignTable::ant, c.occ.ant_ref);
+    for (long number = db_first(&tables.occ_db); number != 0; number = db_next(&tables.occ_db)) {
+        tables.read_checked(CampaignTable::occ, number);
+        tables.read_checked(CampaignTable::cor, tables.occ.cor_ref);
+        tables.read_checked(CampaignTable::sta, tables.occ.sta_ref);
+        tables.read_checked(CampaignTable::rec, tables.occ.rcv_ref);
+        tables.read_checked(CampaignTable::ant, tables.occ.ant_ref);
 
         bool added;
-        const long antenna = seen_number(seen_antennas, c.occ.ant_ref, &added);
+        const long antenna = seen_number(seen_antennas, tables.occ.ant_ref, &added);
         if (added) {
-            geonap_code(c.ant.ant_type, code);
-            std::fprintf(ant_file, "an%02ld %4s %5.5s QOR\n", antenna, code, c.ant.ant_number);
+            geonap_code(tables.ant.ant_type, code);
+            std::fprintf(ant_file, "an%02ld %4s %5.5s QOR\n", antenna, code, tables.ant.ant_number);
         }
-        const long receiver = seen_number(seen_receivers, c.occ.rcv_ref, &added);
+        const long receiver = seen_number(seen_receivers, tables.occ.rcv_ref, &added);
         if (added) {
             std::printf("Das klappt noch...(a)\n");
-            geonap_code(c.rcv.rcv_type, code);
+            geonap_code(tables.rcv.rcv_type, code);
             std::fprintf(rcv_file, "rc%02ld %4s %4.4s  \"                \" IGS  an%02ld\n",
-                         receiver, code, c.rcv.rcv_number, antenna);
+                         receiver, code, tables.rcv.rcv_number, antenna);
             std::printf("Das klappt noch...(3)\n");
         }
-        seen_number(seen_stations, c.occ.sta_ref, &added);
+        seen_number(seen_stations, tables.occ.sta_ref, &added);
         if (added) write_station(sta_file, base_name);
         write_observation(obs_file, receiver, antenna);
     }
@@ -216,7 +218,7 @@ void export_geonap(const char* base_name) {
     checked_close(obs_file, (base + ".OBS").c_str());
     checked_close(rcv_file, (base + ".RCV").c_str());
     checked_close(ant_file, (base + ".ANT").c_str());
-    c.close({CampaignTable::occ, CampaignTable::cor, CampaignTable::rec, CampaignTable::ant,
-             CampaignTable::sta});
+    tables.close({CampaignTable::occ, CampaignTable::cor, CampaignTable::rec, CampaignTable::ant,
+                  CampaignTable::sta});
     db_close(&gn_db);
 }

@@ -49,7 +49,7 @@ const char* const header_labels[] = {
 const char* const obs_type_names[] = {"C1", "P1", "L1", "P2", "L2", nullptr};
 
 // The campaign tables with their record variables.
-Campaign c;
+Campaign tables;
 
 NdxFile* sat_index;
 NdxFile* satocc_index;
@@ -208,34 +208,38 @@ long find_or_add(DbHandle* db, const char* text, const char* table) {
 }
 
 void close_header_tables() {
-    c.close({CampaignTable::cor, CampaignTable::rec, CampaignTable::ant, CampaignTable::sta});
+    tables.close({CampaignTable::cor, CampaignTable::rec, CampaignTable::ant, CampaignTable::sta});
 }
 
 // Rejects a file that reaches its data, or its end, without "END OF HEADER":
 // nothing has been added, and the tables are closed so they stay readable.
 [[noreturn]] void reject_headerless() {
     close_header_tables();
-    db_close(&c.occ_db);
+    db_close(&tables.occ_db);
     std::fclose(source.file);
     fatal("'%.60s': no END OF HEADER line\n", r.file_name);
 }
 
 // Stores station, position, receiver, antenna and the occupation.
 void link_occupation() {
-    c.occ.sta_ref = static_cast<std::int32_t>(find_or_add(&c.sta_db, c.sta.marker_name, table_sta));
-    c.occ.cor_ref = static_cast<std::int32_t>(append_record(&c.cor_db, &c.cor, table_cor));
-    c.occ.rcv_ref = static_cast<std::int32_t>(find_or_add(&c.rcv_db, c.rcv.rcv_number, table_rec));
-    c.occ.ant_ref = static_cast<std::int32_t>(find_or_add(&c.ant_db, c.ant.ant_number, table_ant));
+    tables.occ.sta_ref =
+        static_cast<std::int32_t>(find_or_add(&tables.sta_db, tables.sta.marker_name, table_sta));
+    tables.occ.cor_ref =
+        static_cast<std::int32_t>(append_record(&tables.cor_db, &tables.cor, table_cor));
+    tables.occ.rcv_ref =
+        static_cast<std::int32_t>(find_or_add(&tables.rcv_db, tables.rcv.rcv_number, table_rec));
+    tables.occ.ant_ref =
+        static_cast<std::int32_t>(find_or_add(&tables.ant_db, tables.ant.ant_number, table_ant));
 
-    r.occ_number = append_record(&c.occ_db, &c.occ, table_occ);
+    r.occ_number = append_record(&tables.occ_db, &tables.occ, table_occ);
     // Occupations are keyed by the first free number from their antenna's
     // record number on, so the index orders them by antenna, then by reading.
     char key[record_key_size];
-    for (long n = c.occ.ant_ref;; ++n) {
+    for (long n = tables.occ.ant_ref;; ++n) {
         record_number_key(key, n);
-        if (!db_find(&c.occ_db, key)) break;
+        if (!db_find(&tables.occ_db, key)) break;
     }
-    db_key_insert(c.occ_db.current_index, key, r.occ_number);
+    db_key_insert(tables.occ_db.current_index, key, r.occ_number);
 
     close_header_tables();
     open_epoch_tables(r.no_obs_data);
@@ -285,11 +289,11 @@ void read_wavelength_factors() {
         std::printf("Die abweichenden Wavelength-Facts werden nicht beruecksichtigt.\n");
         return;
     }
-    int l1 = c.occ.wlf_l1;
-    int l2 = c.occ.wlf_l2;
+    int l1 = tables.occ.wlf_l1;
+    int l2 = tables.occ.wlf_l2;
     std::sscanf(r.line, "%d %d", &l1, &l2);
-    c.occ.wlf_l1 = l1;
-    c.occ.wlf_l2 = l2;
+    tables.occ.wlf_l1 = l1;
+    tables.occ.wlf_l2 = l2;
 }
 
 // Reads "%lf %lf %lf" into three consecutive doubles of a record (at any
@@ -312,35 +316,36 @@ void read_header_line(int label) {
         break;
     }
     case H_MARKER_NAME:
-        std::sscanf(line, "%60s", c.sta.marker_name);
-        trim_blanks(c.sta.marker_name);
-        c.sta.sta_flags = 0;
+        std::sscanf(line, "%60s", tables.sta.marker_name);
+        trim_blanks(tables.sta.marker_name);
+        tables.sta.sta_flags = 0;
         break;
     case H_MARKER_NUMBER:
-        std::sscanf(line, "%22s", c.sta.marker_number);
-        trim_blanks(c.sta.marker_number);
+        std::sscanf(line, "%22s", tables.sta.marker_number);
+        trim_blanks(tables.sta.marker_number);
         break;
     case H_OBSERVER:
-        copy_columns(c.occ.observer, line, 0, 20);
-        copy_columns(c.occ.agency, line, 20, 40);
+        copy_columns(tables.occ.observer, line, 0, 20);
+        copy_columns(tables.occ.agency, line, 20, 40);
         break;
     case H_RECEIVER:
-        copy_trimmed(c.rcv.rcv_number, line, 0, 20);
-        copy_trimmed(c.rcv.rcv_type, line, 20, 20);
+        copy_trimmed(tables.rcv.rcv_number, line, 0, 20);
+        copy_trimmed(tables.rcv.rcv_type, line, 20, 20);
         break;
     case H_ANTENNA_TYPE:
-        copy_trimmed(c.ant.ant_number, line, 0, 20);
-        copy_trimmed(c.ant.ant_type, line, 20, 20);
+        copy_trimmed(tables.ant.ant_number, line, 0, 20);
+        copy_trimmed(tables.ant.ant_type, line, 20, 20);
         break;
     case H_POSITION:
-        read_three_reals(line, reinterpret_cast<char*>(&c.cor) + offsetof(cor_record, pos_x));
-        c.cor.cor_flag = ' ';
+        read_three_reals(line, reinterpret_cast<char*>(&tables.cor) + offsetof(cor_record, pos_x));
+        tables.cor.cor_flag = ' ';
         break;
     case H_ANTENNA_DELTA:
-        read_three_reals(line, reinterpret_cast<char*>(&c.occ) + offsetof(occ_record, delta_h));
-        c.occ.occ_flag = ' ';
-        std::snprintf(c.occ.rinex_file, sizeof c.occ.rinex_file, "%s", r.file_name);
-        c.occ.occ_ordinal = c.occ_db.appended;
+        read_three_reals(line,
+                         reinterpret_cast<char*>(&tables.occ) + offsetof(occ_record, delta_h));
+        tables.occ.occ_flag = ' ';
+        std::snprintf(tables.occ.rinex_file, sizeof tables.occ.rinex_file, "%s", r.file_name);
+        tables.occ.occ_ordinal = tables.occ_db.appended;
         break;
     case H_WAVELENGTH:
         read_wavelength_factors();
@@ -349,9 +354,9 @@ void read_header_line(int label) {
         read_types();
         break;
     case H_INTERVAL: {
-        int interval = c.occ.interval;
+        int interval = tables.occ.interval;
         std::sscanf(line, "%i", &interval);
-        c.occ.interval = interval;
+        tables.occ.interval = interval;
         break;
     }
     case H_END_OF_HEADER:
@@ -391,23 +396,23 @@ long link_satellite(const char* id) {
     prn[3] = '\0';
     char key[40];
     long number = 0;
-    db_select_index(&c.sat_db, sat_index);
-    if (!db_find(&c.sat_db, prn)) {
-        std::memset(&c.sat, 0, sizeof c.sat);
-        std::memcpy(c.sat.prn, prn, sizeof prn);
-        const long sat_number = append_record(&c.sat_db, &c.sat, table_sat);
-        db_key_insert(sat_index, c.sat.prn, sat_number);
+    db_select_index(&tables.sat_db, sat_index);
+    if (!db_find(&tables.sat_db, prn)) {
+        std::memset(&tables.sat, 0, sizeof tables.sat);
+        std::memcpy(tables.sat.prn, prn, sizeof prn);
+        const long sat_number = append_record(&tables.sat_db, &tables.sat, table_sat);
+        db_key_insert(sat_index, tables.sat.prn, sat_number);
         std::snprintf(key, sizeof key, "%07ld%07ld", r.occ_number, sat_number);
     } else {
         std::snprintf(key, sizeof key, "%07ld%07ld", r.occ_number,
-                      db_current_record(&c.sat_db));
-        db_select_index(&c.satocc_db, satocc_index);
-        if (db_find(&c.satocc_db, key)) number = db_current_record(&c.satocc_db);
+                      db_current_record(&tables.sat_db));
+        db_select_index(&tables.satocc_db, satocc_index);
+        if (db_find(&tables.satocc_db, key)) number = db_current_record(&tables.satocc_db);
     }
     if (number == 0) {
-        c.satocc.sat_ref = static_cast<std::int32_t>(db_current_record(&c.sat_db));
-        c.satocc.occ_ref = static_cast<std::int32_t>(r.occ_number);
-        number = append_record(&c.satocc_db, &c.satocc, table_satocc);
+        tables.satocc.sat_ref = static_cast<std::int32_t>(db_current_record(&tables.sat_db));
+        tables.satocc.occ_ref = static_cast<std::int32_t>(r.occ_number);
+        number = append_record(&tables.satocc_db, &tables.satocc, table_satocc);
         db_key_insert(satocc_index, key, number);
     }
 
@@ -499,10 +504,9 @@ bool epoch_or_event_line(const char* line) {
         double seconds = 0;
         int flag = 0;
         int used = -1;
-        const int read = std::sscanf(line,
-                                     "%2d%*[^0-9]%2d%*[^0-9]%2d%*[^0-9]%2d%*[^0-9]%2d%*[^0-9.]%lf%d%n",
-                                     &date[0], &date[1], &date[2], &date[3], &date[4], &seconds,
-                                     &flag, &used);
+        const int read =
+            std::sscanf(line, "%2d%*[^0-9]%2d%*[^0-9]%2d%*[^0-9]%2d%*[^0-9]%2d%*[^0-9.]%lf%d%n",
+                        &date[0], &date[1], &date[2], &date[3], &date[4], &seconds, &flag, &used);
         if (read == 7 && used >= 0 && line[used] != '\0') {
             const char* rest = line + used;
             if (flag == 0 || flag == 1 || flag == 6) {
@@ -607,7 +611,7 @@ void observation_line() {
     // Types that the file ends before are stored as absent, not as the
     // previous satellite's values.
     for (int type = 0; type < r.type_count && type < max_types; ++type)
-        if (r.type_map[type] >= 0) c.obs.obs[r.type_map[type]] = {0, ' ', ' ', {0, 0}};
+        if (r.type_map[type] >= 0) tables.obs.obs[r.type_map[type]] = {0, ' ', ' ', {0, 0}};
     std::size_t length = std::strlen(r.line);
     int field = 0;
     for (int type = 0; type < r.type_count; ++type) {
@@ -617,13 +621,13 @@ void observation_line() {
             field = 0;
         }
         const int slot = type < max_types ? r.type_map[type] : -1;
-        if (slot >= 0) read_field(&c.obs.obs[slot], r.line, length, field);
+        if (slot >= 0) read_field(&tables.obs.obs[slot], r.line, length, field);
         ++field;
     }
-    c.obs.epoch = r.current_time;
-    c.obs.satocc_ref = static_cast<std::int32_t>(r.epoch_sats[r.sat_pos]);
+    tables.obs.epoch = r.current_time;
+    tables.obs.satocc_ref = static_cast<std::int32_t>(r.epoch_sats[r.sat_pos]);
     if (!r.no_obs_data) {
-        const long number = db_append(&c.obs_db, &c.obs);
+        const long number = db_append(&tables.obs_db, &tables.obs);
         if (number <= 0) observation_not_stored();
         r.last_obs_number = number;
         char key[record_key_size];
@@ -661,28 +665,28 @@ std::int32_t derived_interval() {
 
 void finish() {
     std::printf("\n%8ld Zeilen gelesen.\n", r.line_count);
-    if (db_read(&c.occ_db, r.occ_number) != r.occ_number)
+    if (db_read(&tables.occ_db, r.occ_number) != r.occ_number)
         fatal("Read failure on file %s.DAT\n", table_occ);
-    c.occ.first_epoch = r.first_time;
-    c.occ.last_epoch = r.current_time;
-    if (c.occ.interval == 0) c.occ.interval = derived_interval();
-    db_rewrite(&c.occ_db);
-    c.close({CampaignTable::occ, CampaignTable::satocc, CampaignTable::sat});
+    tables.occ.first_epoch = r.first_time;
+    tables.occ.last_epoch = r.current_time;
+    if (tables.occ.interval == 0) tables.occ.interval = derived_interval();
+    db_rewrite(&tables.occ_db);
+    tables.close({CampaignTable::occ, CampaignTable::satocc, CampaignTable::sat});
     std::printf("\nEs wurden %ld Eintraege in der Obs-Datei erzeugt.\n",
-                r.no_obs_data ? 0L : static_cast<long>(c.obs_db.appended));
-    if (!r.no_obs_data) c.close({CampaignTable::obs});
+                r.no_obs_data ? 0L : static_cast<long>(tables.obs_db.appended));
+    if (!r.no_obs_data) tables.close({CampaignTable::obs});
     std::fclose(source.file);
 }
 
 void reset_state(const char* file_name, bool no_obs_data) {
-    std::memset(&c.sta, 0, sizeof c.sta);
-    std::memset(&c.cor, 0, sizeof c.cor);
-    std::memset(&c.rcv, 0, sizeof c.rcv);
-    std::memset(&c.ant, 0, sizeof c.ant);
-    std::memset(&c.occ, 0, sizeof c.occ);
-    std::memset(&c.sat, 0, sizeof c.sat);
-    std::memset(&c.satocc, 0, sizeof c.satocc);
-    std::memset(&c.obs, 0, sizeof c.obs);
+    std::memset(&tables.sta, 0, sizeof tables.sta);
+    std::memset(&tables.cor, 0, sizeof tables.cor);
+    std::memset(&tables.rcv, 0, sizeof tables.rcv);
+    std::memset(&tables.ant, 0, sizeof tables.ant);
+    std::memset(&tables.occ, 0, sizeof tables.occ);
+    std::memset(&tables.sat, 0, sizeof tables.sat);
+    std::memset(&tables.satocc, 0, sizeof tables.satocc);
+    std::memset(&tables.obs, 0, sizeof tables.obs);
     std::memset(sat_links, 0, sizeof sat_links);
     sat_links_used = 0;
     std::memset(&r, 0, sizeof r);
@@ -694,13 +698,13 @@ void reset_state(const char* file_name, bool no_obs_data) {
 }  // namespace
 
 void open_epoch_tables(bool no_obs_data) {
-    c.open_fill({CampaignTable::satocc});
-    satocc_index = c.satocc_db.current_index;
-    c.open_fill({CampaignTable::sat});
-    sat_index = c.sat_db.current_index;
+    tables.open_fill({CampaignTable::satocc});
+    satocc_index = tables.satocc_db.current_index;
+    tables.open_fill({CampaignTable::sat});
+    sat_index = tables.sat_db.current_index;
     if (!no_obs_data) {
-        c.open_fill({CampaignTable::obs});
-        obs_index = c.obs_db.current_index;
+        tables.open_fill({CampaignTable::obs});
+        obs_index = tables.obs_db.current_index;
     }
 }
 
@@ -711,8 +715,8 @@ void read_rinex(const char* file_name, bool no_obs_data) {
     source.pos = source.end = 0;
     source.at_end = false;
 
-    c.open_fill({CampaignTable::sta, CampaignTable::cor, CampaignTable::ant, CampaignTable::rec,
-                 CampaignTable::occ});
+    tables.open_fill({CampaignTable::sta, CampaignTable::cor, CampaignTable::ant,
+                      CampaignTable::rec, CampaignTable::occ});
 
     while (read_line()) {
         if (r.line_count % 100 == 0) {

@@ -1,5 +1,6 @@
 #include "plot/occupation_page.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -66,10 +67,34 @@ struct page_sats {
     long occupation;
 };
 
+// The satellite occupations of one occupation in key order. Their keys begin
+// with the occupation's record number ("%07ld", then the satellite's), so the
+// walk starts at the first key with that beginning and ends with the last,
+// instead of reading every satellite occupation of the campaign; the caller
+// still compares each record's occupation.
+struct satocc_walk {
+    char prefix[24];
+    std::size_t length;
+};
+
+long first_satocc(Campaign& c, satocc_walk* walk, long occupation) {
+    std::snprintf(walk->prefix, sizeof walk->prefix, "%07ld", occupation);
+    walk->length = std::strlen(walk->prefix);
+    return db_find(&c.satocc_db, walk->prefix) ? db_current_record(&c.satocc_db) : 0;
+}
+
+long next_satocc(Campaign& c, const satocc_walk& walk) {
+    const long r = db_next(&c.satocc_db);
+    if (r == 0 || std::strncmp(db_current_key(&c.satocc_db), walk.prefix, walk.length) != 0)
+        return 0;
+    return r;
+}
+
 void fill_slots(Campaign& c, page_sats* sats, long occupation, double begin) {
     std::memset(sats, 0, sizeof *sats);
     sats->occupation = occupation;
-    for (long r = db_first(&c.satocc_db); r != 0; r = db_next(&c.satocc_db)) {
+    satocc_walk walk;
+    for (long r = first_satocc(c, &walk, occupation); r != 0; r = next_satocc(c, walk)) {
         c.read_checked(CampaignTable::satocc, r);
         if (c.satocc.occ_ref != occupation) continue;
         ++sats->total;
@@ -138,24 +163,37 @@ enum class search_result { found, none, unsure };
 // does not hold around the result; the caller then walks instead.
 search_result seek_first_observation(Campaign& c, long occupation) {
     const long count = obs_count(c);
+    if (count == 0) return search_result::none;
+    // Every record looked at, by position: the order the search relies on
+    // must hold among them, or the walk decides.
+    struct probe {
+        long k;
+        long at;
+    };
+    probe probes[80];
+    int probed = 0;
+    auto look = [&](long k) {
+        const long at = occupation_at(c, k);
+        probes[probed++] = {k, at};
+        return at;
+    };
+    if (look(1) < 0 || look(count) < 0) return search_result::unsure;
     long low = 1, high = count + 1;  // the answer lies in [low, high]
     while (low < high) {
         const long mid = low + (high - low) / 2;
-        const long at = occupation_at(c, mid);
+        const long at = look(mid);
         if (at < 0) return search_result::unsure;
         if (at < occupation)
             low = mid + 1;
         else
             high = mid;
     }
-    if (low > count) return search_result::none;
-    const long at = occupation_at(c, low);
-    if (at < 0) return search_result::unsure;
-    if (low > 1) {
-        const long before = occupation_at(c, low - 1);
-        if (before < 0 || before >= occupation) return search_result::unsure;
-    }
-    if (at != occupation) return at > occupation ? search_result::none : search_result::unsure;
+    if (low <= count && look(low) < 0) return search_result::unsure;
+    if (low > 1 && look(low - 1) < 0) return search_result::unsure;
+    std::sort(probes, probes + probed, [](const probe& a, const probe& b) { return a.k < b.k; });
+    for (int i = 1; i < probed; ++i)
+        if (probes[i].at < probes[i - 1].at) return search_result::unsure;
+    if (low > count || occupation_at(c, low) != occupation) return search_result::none;
 
     char key[record_key_size];
     const long number = low * obs_size;
@@ -278,7 +316,9 @@ void draw_row_labels(Campaign& c, const page_sats& sats, int sv_rows, int max_co
     ps_select_font(0);
     ps_paint(0, 0, 0);
     int i = 0;
-    for (long r = db_first(&c.satocc_db); r != 0 && i < sats.filled; r = db_next(&c.satocc_db)) {
+    satocc_walk walk;
+    for (long r = first_satocc(c, &walk, sats.occupation); r != 0 && i < sats.filled;
+         r = next_satocc(c, walk)) {
         c.read_checked(CampaignTable::satocc, r);
         if (c.satocc.occ_ref != sats.occupation) continue;
         if (c.read_linked(CampaignTable::sat, c.satocc.sat_ref))

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "support/myalloc.h"
+#include "support/memory.h"
 #include "tests/testkit/pslib_test_util.h"
 
 using pstest::Doc;

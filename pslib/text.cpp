@@ -4,7 +4,7 @@
 
 #include "pslib/output_buffer.h"
 #include "pslib/pslib.h"
-#include "support/myalloc.h"
+#include "support/memory.h"
 
 using pslib_detail::OutputBuffer;
 using pslib_detail::ps_round;

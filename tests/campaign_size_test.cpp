@@ -113,15 +113,21 @@ plottest::OccSetup small_occupation(int i, double day) {
     return setup;
 }
 
-TEST(CampaignSize, EveryPageOfManySmallOccupationsEqualsItsFileAlone) {
+// The campaign of `count` small occupations, its observations stored in
+// reading order or, when `reversed`, the last occupation's first.
+void many_small_occupations(bool reversed) {
     const double day = time_value(2021, 1, 1, 0, 0, 0);
     constexpr int count = 24;
     testkit::ScratchDir camp;
     std::vector<plottest::OccSetup> setups;
-    for (int i = 0; i < count; ++i) setups.push_back(small_occupation(i, day));
+    std::vector<std::size_t> order;
+    for (int i = 0; i < count; ++i) {
+        setups.push_back(small_occupation(i, day));
+        if (reversed) order.insert(order.begin(), static_cast<std::size_t>(i));
+    }
     {
         testkit::InDir in(camp.path());
-        plottest::add_occupations(setups);
+        plottest::add_occupations(setups, order);
     }
     ASSERT_EQ(testkit::run_lumerak({"-g"}, camp.path()).status, 0);
 
@@ -146,6 +152,17 @@ TEST(CampaignSize, EveryPageOfManySmallOccupationsEqualsItsFileAlone) {
                 << station;
         }
     }
+}
+
+TEST(CampaignSize, EveryPageOfManySmallOccupationsEqualsItsFileAlone) {
+    many_small_occupations(false);
+}
+
+// Observations stored against the reading order of their occupations (no
+// reading makes this, two at once in one folder might): the search cannot
+// rely on the order, and the pages must still be right.
+TEST(CampaignSize, PagesStayRightWhenObservationsAreNotInReadingOrder) {
+    many_small_occupations(true);
 }
 
 TEST(CampaignSize, AFullObservationTableEndsTheReadWithItsCount) {

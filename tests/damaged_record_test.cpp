@@ -7,8 +7,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "tests/testkit/testkit.h"
@@ -57,12 +55,7 @@ TEST(DamagedRecord, AnExportedLinkPastTheEndOfItsTable) {
     testkit::copy_test_data("07590920.05o", dir.path());
     ASSERT_EQ(testkit::run_lumerak({"-r07590920.05o"}, dir.path()).status, 0);
     // The occupation's station link points far past the station table.
-    std::FILE* f = std::fopen(dir.file("zzOCC.DAT").c_str(), "r+b");
-    ASSERT_NE(f, nullptr);
-    const std::int32_t far = 1000 * 88;
-    std::fseek(f, 216, SEEK_SET);
-    std::fwrite(&far, sizeof far, 1, f);
-    std::fclose(f);
+    ASSERT_TRUE(testkit::write_int32_at(dir.file("zzOCC.DAT"), 216, 1000 * 88));
 
     const testkit::RunResult run = testkit::run_lumerak({"-aCAMP"}, dir.path());
     EXPECT_EQ(run.status, 1);

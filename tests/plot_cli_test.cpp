@@ -119,14 +119,7 @@ TEST_F(PlotCommand, EmptyDatabaseWritesNoFile) {
 TEST_F(PlotCommand, OccupationOfAStationOutsideTheTableIsSkipped) {
     fill({occupation("TP27", day), occupation("TP28", day)});
     // Point the first occupation's station link far past the station table.
-    {
-        std::FILE* f = std::fopen(dir_.file("zzOCC.DAT").c_str(), "r+b");
-        ASSERT_NE(f, nullptr);
-        const std::int32_t far = 1000 * 88;
-        std::fseek(f, 216, SEEK_SET);
-        std::fwrite(&far, sizeof far, 1, f);
-        std::fclose(f);
-    }
+    ASSERT_TRUE(testkit::write_int32_at(dir_.file("zzOCC.DAT"), 216, 1000 * 88));
     RunResult r = run({"-g"});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.err.find("\noccupation 216 skipped: its station record 88000 is not in zzSTA\n"),

@@ -64,7 +64,10 @@ inline void append_observations(const OccSetup& setup, const Made& made) {
 
 // Adds occupations in order to the database of the current folder, sharing
 // one receiver and one antenna; stations of the same name are one record.
-inline std::vector<Made> add_occupations(const std::vector<OccSetup>& setups) {
+// The observations follow, occupation by occupation, in reading order or in
+// the order of the indexes `observation_order` names.
+inline std::vector<Made> add_occupations(const std::vector<OccSetup>& setups,
+                                         const std::vector<std::size_t>& observation_order = {}) {
     std::vector<Made> made;
     {
         testkit::CampaignFill fill;
@@ -102,7 +105,9 @@ inline std::vector<Made> add_occupations(const std::vector<OccSetup>& setups) {
             made.push_back(m);
         }
     }
-    for (std::size_t i = 0; i < setups.size(); ++i) append_observations(setups[i], made[i]);
+    if (observation_order.empty())
+        for (std::size_t i = 0; i < setups.size(); ++i) append_observations(setups[i], made[i]);
+    for (std::size_t i : observation_order) append_observations(setups.at(i), made.at(i));
     return made;
 }
 

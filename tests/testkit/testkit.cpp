@@ -124,6 +124,14 @@ void write_file(const std::string& path, const std::string& content) {
 
 bool file_exists(const std::string& path) { return fs::exists(path); }
 
+bool write_int32_at(const std::string& path, long offset, std::int32_t value) {
+    std::FILE* f = std::fopen(path.c_str(), "r+b");
+    if (!f) return false;
+    const bool written =
+        std::fseek(f, offset, SEEK_SET) == 0 && std::fwrite(&value, sizeof value, 1, f) == 1;
+    return std::fclose(f) == 0 && written;
+}
+
 std::string test_data_path(const std::string& name) {
     return std::string(LUMERAK_SOURCE_DIR) + "/tests/data/" + name;
 }

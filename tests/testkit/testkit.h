@@ -2,6 +2,7 @@
 // the real lumerak program as a child process.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -59,6 +60,9 @@ RunResult run_in_child(const std::function<void()>& body);
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& content);
 bool file_exists(const std::string& path);
+// Overwrites the 32-bit value at byte `offset` of an existing file (a record
+// link, for example); false when the file cannot be written.
+bool write_int32_at(const std::string& path, long offset, std::int32_t value);
 // Copies a file of the project's tests/data folder into `dir`; returns the copy's path.
 std::string copy_test_data(const std::string& name, const std::string& dir);
 // Path of a file in the project's tests/data folder.
