@@ -95,33 +95,3 @@ TEST(EngineCloseAll, ReleasesTheSlotTableAFailedOpenLeftBehind) {
     db_close(&a);
     EXPECT_EQ(rec_slots, nullptr);
 }
-
-TEST(EngineCloseAll, AfterTheWriteBackTheTablesOpenAgainComplete) {
-    ScratchDir dir;
-    InDir in(dir.path());
-    Row row{};
-    DbHandle a{nullptr, nullptr, 0, 0, 0, &row};
-    DbHandle b{nullptr, nullptr, 0, 0, 0, &row};
-    fill_two_tables(a, b, row);
-    // What an error report does before the process ends.
-    ndx_write_back_all();
-    db_close_all();
-
-    for (DbHandle* db : {&a, &b}) {
-        db_open(db, sizeof(Row), db == &a ? "zzA" : "zzB");
-        db_index_open(db, db == &a ? "zzA" : "zzB", 0);
-    }
-    for (DbHandle* db : {&a, &b}) {
-        for (int i = 0; i < 3; ++i) {
-            const std::string key = "KEY" + std::to_string(i);
-            ASSERT_EQ(db_find(db, key.c_str()), 1) << key;
-            EXPECT_STREQ(row.key, key.c_str());
-            EXPECT_EQ(row.value, i);
-        }
-        EXPECT_EQ(db_find(db, "KEY3"), 0);
-    }
-    db_close(&a);
-    db_close(&b);
-    EXPECT_EQ(open_indexes, 0);
-    EXPECT_EQ(rec_slots, nullptr);
-}
