@@ -93,7 +93,7 @@ TEST(CrashSafety, ReadEndedOrFailingAnywhereLeavesTheCampaignAsBefore) {
     for (FaultAction action : {FaultAction::end_process, FaultAction::fail}) {
         for (int k = 0; k < 3; ++k) {
             // Every index write and sync; record writes (one per record) at
-            // about 40 places spread over the read, and the last ones.
+            // about 25 places spread over the read, and the last ones.
             const long step = k == 0 ? counts[0] / 25 + 1 : 1;
             std::vector<long> trials;
             for (long n = 1; n <= counts[k]; n += step) trials.push_back(n);
