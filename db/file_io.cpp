@@ -72,6 +72,10 @@ int io_fflush(std::FILE* stream) {
     return std::fflush(stream);
 }
 
+void io_start_writeback(int fd, long from, long bytes) {
+    sync_file_range(fd, from, bytes, SYNC_FILE_RANGE_WRITE);
+}
+
 int io_sync_folder() {
     FAULT_HERE(FaultOp::sync, -1);
     const int fd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);

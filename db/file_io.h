@@ -15,5 +15,8 @@ int io_ftruncate(int fd, off_t length);
 // Writes and flushes of the record files' buffered streams.
 std::size_t io_fwrite(const void* buffer, std::size_t size, std::size_t count, std::FILE* stream);
 int io_fflush(std::FILE* stream);
+// Starts writing the file's changed pages to disk without waiting for them,
+// so that the sync at the end of a change finds little left to do.
+void io_start_writeback(int fd, long from, long bytes);
 // Syncs the current folder, so that files created or removed in it stay so.
 int io_sync_folder();

@@ -52,6 +52,7 @@ struct Tracked {
     bool created = false;      // did not exist before the run
     bool whole_saved = false;  // every original byte is in the journal
     bool written = false;
+    long written_back = 0;  // the writeback of the bytes before this was started
     std::unordered_set<long> saved;  // positions whose original bytes are saved
 };
 
@@ -382,6 +383,7 @@ int journal_track(const char* name, long length) {
     if (known >= 0) return known;
     const int id = add_tracked(name);
     tracked[id].original = length;
+    tracked[id].written_back = length & ~4095L;
     add_entry(kind_length, tracked[id].name, length, nullptr, 0);
     return id;
 }
@@ -389,6 +391,12 @@ int journal_track(const char* name, long length) {
 void journal_before_write(int id, int fd, long position, std::size_t count) {
     Tracked& t = tracked[id];
     t.written = true;
+    // The disk takes the run's writes while the run goes on.
+    const long behind = (position + static_cast<long>(count) - journal_writeback_lag) & ~4095L;
+    if (behind - t.written_back >= journal_writeback_bytes) {
+        io_start_writeback(fd, t.written_back, behind - t.written_back);
+        t.written_back = behind;
+    }
     if (!t.created && !t.whole_saved && position < t.original && !t.saved.contains(position)) {
         const std::size_t want = std::min<std::size_t>(count, t.original - position);
         std::vector<char> original(want);

@@ -37,6 +37,11 @@ int journal_track(const char* name, long length);
 // Before `count` bytes at `position` of tracked file `id` (open as `fd`) are
 // written: saves the original bytes there once and puts the journal on disk.
 void journal_before_write(int id, int fd, long position, std::size_t count);
+// A changed file's writeback is started for every 4 MiB it grows by, up to
+// 1 MiB behind its end: the run does not write there again, so it never
+// waits for a page on its way to the disk.
+inline constexpr long journal_writeback_bytes = 4L << 20;
+inline constexpr long journal_writeback_lag = 1L << 20;
 // Whether tracked file `id` was written in this run.
 bool journal_written(int id);
 // A pending SIGINT, SIGTERM or SIGHUP ends the run here with a rollback.
