@@ -91,6 +91,16 @@ void pause_ms(int ms) {
     nanosleep(&t, nullptr);
 }
 
+// Waits until the file has grown past `bytes` (or 20 s have passed).
+void wait_for_size(const std::string& path, long bytes) {
+    for (int i = 0; i < 20000; ++i) {
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(path, ec);
+        if (!ec && static_cast<long>(size) > bytes) return;
+        pause_ms(1);
+    }
+}
+
 // The campaign's tables, by name.
 std::vector<std::pair<std::string, std::string>> tables(const std::string& dir) {
     std::vector<std::pair<std::string, std::string>> files;
@@ -115,7 +125,7 @@ struct Campaign {
 
     Campaign() {
         testkit::copy_test_data("aopr0010.17o", dir.path());
-        testkit::write_file(dir.file("long.o"), synthetic_rinex("LONG", 5 * 3600));
+        testkit::write_file(dir.file("long.o"), synthetic_rinex("LONG", 8 * 3600));
         EXPECT_EQ(testkit::run_lumerak({"-raopr0010.17o"}, dir.path()).status, 0);
         before_listing = listing(dir.path());
         before = tables(dir.path());
@@ -131,10 +141,15 @@ struct Campaign {
 TEST(Durability, KilledReadIsUndoneByTheNextCommand) {
     Campaign c;
     int killed = 0;
-    for (int ms : {20, 50, 100, 200, 400, 700}) {
-        SCOPED_TRACE(ms);
+    // Killed at its start, then when zzOBS.DAT has grown by 0.1 to 12 MB.
+    const long start = static_cast<long>(std::filesystem::file_size(c.dir.file("zzOBS.DAT")));
+    for (long grown : {-1L, 100000L, 1000000L, 4000000L, 8000000L, 12000000L}) {
+        SCOPED_TRACE(grown);
         const Child child = start_lumerak({"-rlong.o"}, c.dir.path(), "err.txt");
-        pause_ms(ms);
+        if (grown < 0)
+            pause_ms(5);
+        else
+            wait_for_size(c.dir.file("zzOBS.DAT"), start + grown);
         kill(child.pid, SIGKILL);
         const int status = wait_for(child.pid);
         const RunResult next = testkit::run_lumerak({"-slist.txt"}, c.dir.path());
@@ -156,10 +171,11 @@ TEST(Durability, KilledReadIsUndoneByTheNextCommand) {
 
 TEST(Durability, InterruptedReadRollsBackAndSaysSo) {
     Campaign c;
+    const long start = static_cast<long>(std::filesystem::file_size(c.dir.file("zzOBS.DAT")));
     for (int number : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(number);
         const Child child = start_lumerak({"-rlong.o"}, c.dir.path(), "err.txt");
-        pause_ms(150);
+        wait_for_size(c.dir.file("zzOBS.DAT"), start + 2000000L);
         kill(child.pid, number);
         const int status = wait_for(child.pid);
         ASSERT_EQ(status, 128 + number);
@@ -176,8 +192,9 @@ TEST(Durability, InterruptedReadRollsBackAndSaysSo) {
 TEST(Durability, TwoReadsStartedTogetherTakeTurns) {
     Campaign c;
     testkit::write_file(c.dir.file("other.o"), synthetic_rinex("OTHER", 3600));
+    const long start = static_cast<long>(std::filesystem::file_size(c.dir.file("zzOBS.DAT")));
     const Child first = start_lumerak({"-rlong.o"}, c.dir.path(), "first.txt");
-    pause_ms(30);
+    wait_for_size(c.dir.file("zzOBS.DAT"), start + 100000L);
     const Child second = start_lumerak({"-rother.o"}, c.dir.path(), "second.txt");
     EXPECT_EQ(wait_for(first.pid), 0) << testkit::read_file(first.err_path);
     EXPECT_EQ(wait_for(second.pid), 0) << testkit::read_file(second.err_path);
