@@ -72,7 +72,9 @@ void make_campaign() {
     db_create(&a, sizeof row, "zzA");
     db_index_create(&a, "zzA", 0, 0);
     add_rows(a, row, "K", 0, 400);
+    EXPECT_STREQ(db_file_name(&a), "zzA.DAT");
     db_close(&a);
+    EXPECT_STREQ(db_file_name(&a), "");
 }
 
 // A change of every kind: appends and keys in the middle and at the end of
@@ -252,6 +254,21 @@ TEST(Journal, ErrorAndSignalRollBackWithTheirStatus) {
                   "\nInterrupted by signal " + std::to_string(number) + ". Nothing added.\n");
         EXPECT_EQ(snapshot(), before);
     }
+    // A table created anew over an existing one is saved whole first.
+    r = in_child([] {
+        db_changes_begin("Nothing added.");
+        Row row{};
+        DbHandle a{};
+        a.buffer = &row;
+        db_create(&a, sizeof row, "zzA");
+        db_index_create(&a, "zzA", 0, 0);
+        add_rows(a, row, "Z", 0, 500);
+        db_close(&a);
+        fatal("stop");
+    });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "\nError in Zeile 0   : stop\nNothing added.\n");
+    EXPECT_EQ(snapshot(), before);
     // Outside a change the signals keep their usual effect.
     r = in_child([] { std::raise(SIGTERM); });
     EXPECT_EQ(r.status, 128 + SIGTERM);
