@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <set>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -52,7 +53,7 @@ struct Tracked {
     bool created = false;      // did not exist before the run
     bool whole_saved = false;  // every original byte is in the journal
     bool written = false;
-    long written_back = 0;  // the writeback of the bytes before this was started
+    long written_back = 0;           // the writeback of the bytes before this was started
     std::unordered_set<long> saved;  // positions whose original bytes are saved
 };
 
@@ -208,6 +209,10 @@ bool parse_journal(const std::string& bytes, std::vector<Entry>& entries, std::s
         why = "header";
         return false;
     }
+    // A run notes each file once, as created or with its length, before any
+    // image of it; an image lies within the file's old length.
+    std::map<std::string, long> lengths;
+    std::set<std::string> created;
     std::size_t at = header_bytes;
     for (std::uint32_t sequence = 0; at < bytes.size(); ++sequence) {
         if (bytes.size() - at < entry_head_bytes) return true;  // cut short
@@ -229,6 +234,14 @@ bool parse_journal(const std::string& bytes, std::vector<Entry>& entries, std::s
             (e.kind == kind_image && e.position >= 0 && head.position <= INT32_MAX) ||
             (e.kind == kind_created && e.data.empty());
         if (sum != head.crc || !kind_sound || !plain_name(e.name)) return false;
+        const bool noted = lengths.contains(e.name) || created.contains(e.name);
+        if (e.kind == kind_length && !noted)
+            lengths[e.name] = e.position;
+        else if (e.kind == kind_created && !noted)
+            created.insert(e.name);
+        else if (e.kind != kind_image || !lengths.contains(e.name) ||
+                 e.position + static_cast<long>(e.data.size()) > lengths[e.name])
+            return false;
         entries.push_back(std::move(e));
         at += size;
     }

@@ -316,16 +316,25 @@ TEST(Journal, DamagedJournalRestoresNothing) {
 
     // The first entry notes the length of zzA.DAT; one with a name outside
     // the folder, and a correct checksum, must not be followed.
+    auto entry = [](const std::string& name, std::uint32_t kind, const std::string& data,
+                    std::uint32_t sequence) {
+        std::uint32_t head[8] = {0x59524e45,
+                                 kind,
+                                 static_cast<std::uint32_t>(name.size()),
+                                 static_cast<std::uint32_t>(data.size()),
+                                 0,
+                                 0,
+                                 sequence,
+                                 0};
+        std::string bytes(reinterpret_cast<const char*>(head), 32);
+        bytes += name + data;
+        std::uint32_t crc = journal_crc32(bytes.data(), 28);
+        crc = journal_crc32(bytes.data() + 32, name.size() + data.size(), crc);
+        std::memcpy(bytes.data() + 28, &crc, 4);
+        return bytes;
+    };
     auto with_name = [&](const std::string& name) {
-        std::string bytes = journal.substr(0, 32);
-        std::uint32_t head[8] = {0x59524e45, 1, static_cast<std::uint32_t>(name.size()), 0, 0, 0,
-                                 0,          0};
-        std::string entry(reinterpret_cast<const char*>(head), 32);
-        entry += name;
-        std::uint32_t crc = journal_crc32(entry.data(), 28);
-        crc = journal_crc32(entry.data() + 32, name.size(), crc);
-        std::memcpy(entry.data() + 28, &crc, 4);
-        return bytes + entry;
+        return journal.substr(0, 32) + entry(name, 1, "", 0);
     };
     struct Case {
         const char* what;
@@ -346,6 +355,11 @@ TEST(Journal, DamagedJournalRestoresNothing) {
         {"name with folder", with_name("../zzA.DAT"), "entry 0"},
         {"absolute name", with_name("/tmp/zzA.DAT"), "entry 0"},
         {"the lock file", with_name(lock_name), "entry 0"},
+        {"image of a file not noted", journal.substr(0, 32) + entry("zzA.DAT", 2, "abcd", 0),
+         "entry 0"},
+        {"file noted twice", with_name("zzA.DAT") + entry("zzA.DAT", 1, "", 1), "entry 1"},
+        {"image past the old length", with_name("zzA.DAT") + entry("zzA.DAT", 2, "abcd", 1),
+         "entry 1"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
