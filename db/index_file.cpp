@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "db/file_io.h"
 #include "db/index_internal.h"
+#include "db/journal.h"
 #include "support/error.h"
 #include "support/memory.h"
 
@@ -33,6 +35,7 @@ NdxFile* make_control_block(const char* name, int dup_mode) {
     index->header.dup_mode = dup_mode;
     index->header.page_size = ndx_page_bytes;
     index->fd = -1;
+    index->journal_id = -1;
     return index;
 }
 
@@ -55,7 +58,8 @@ bool header_sound(const NdxHeader& header, long file_bytes) {
 // opened, with errno kept for the caller's report.
 NdxFile* open_index_file(const char* name, int dup_mode, int flags) {
     NdxFile* index = make_control_block(name, dup_mode);
-    index->fd = open(name, flags, S_IRUSR | S_IWUSR);
+    if ((flags & O_TRUNC) && journal_active()) index->journal_id = journal_before_create(name);
+    index->fd = open(name, flags | O_CLOEXEC, S_IRUSR | S_IWUSR);
     if (index->fd < 0) {
         const int saved = errno;
         mem_free(index);
@@ -70,7 +74,6 @@ void count_open(NdxFile* index) {
     index->next_open = open_chain;
     open_chain = index;
     ++open_indexes;
-    error_set_exit_hook(ndx_write_back_all);
 }
 
 }  // namespace
@@ -78,11 +81,11 @@ void count_open(NdxFile* index) {
 NdxFile* ndx_create(const char* name, int dup_mode) {
     NdxFile* index = open_index_file(name, dup_mode, O_RDWR | O_CREAT | O_TRUNC);
     if (!index) return nullptr;
+    count_open(index);
     unsigned char* root = new_page(index);
     write_header(index);
     write_block(index, sizeof(NdxHeader), root + ndx_entries_at,
                 ndx_first_page - sizeof(NdxHeader));
-    count_open(index);
     return index;
 }
 
@@ -101,6 +104,7 @@ NdxFile* ndx_open(const char* name) {
         close(index->fd);
         ndx_damaged(name, 0);
     }
+    if (journal_active()) index->journal_id = journal_track(name, file_bytes);
     count_open(index);
     return index;
 }
@@ -108,6 +112,12 @@ NdxFile* ndx_open(const char* name) {
 void ndx_close(NdxFile* index) {
     write_cached_pages(index, true);
     write_header(index);
+    // A file changed under the journal is on disk before the change is
+    // committed.
+    if (index->journal_id >= 0 && journal_written(index->journal_id) && io_fsync(index->fd) != 0) {
+        std::perror("");
+        fatal("Write failure on file %s\n", index->name);
+    }
     close(index->fd);
     for (NdxFile** link = &open_chain; *link; link = &(*link)->next_open) {
         if (*link == index) {
@@ -116,15 +126,11 @@ void ndx_close(NdxFile* index) {
         }
     }
     mem_free(index);
-    if (--open_indexes == 0) {
-        cache_release();
-        error_set_exit_hook(nullptr);
-    }
+    if (--open_indexes == 0) cache_release();
 }
 
-// Drops every open index without writing: the descriptors are closed, the
-// control blocks and the page cache released, and the write-back hook
-// withdrawn. What an ended process leaves after its write-back ran.
+// Drops every open index without writing: the descriptors are closed and
+// the control blocks and the page cache released.
 void ndx_discard_all() {
     while (open_chain) {
         NdxFile* index = open_chain;
@@ -134,12 +140,4 @@ void ndx_discard_all() {
     }
     if (cache_ready) cache_release();
     open_indexes = 0;
-    error_set_exit_hook(nullptr);
-}
-
-void ndx_write_back_all() {
-    for (NdxFile* index = open_chain; index; index = index->next_open) {
-        write_cached_pages(index, false);
-        write_header(index);
-    }
 }

@@ -1,5 +1,4 @@
-// Index pages on disk: split shapes, the page cache, damaged files and the
-// write-back before an error ends the run.
+// Index pages on disk: split shapes, the page cache and damaged files.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -337,55 +336,4 @@ TEST(DamagedIndex, EndsRunWithMessageNamingFile) {
     NdxFile* index = ndx_open(dir.file("zzX.ID0").c_str());
     EXPECT_EQ(ndx_find(index, "A"), 216);
     ndx_close(index);
-}
-
-TEST(ErrorWriteBack, IndexesStayReadableAfterAnErrorEndsTheRun) {
-    ScratchDir dir;
-    testkit::InDir in(dir.path());
-    constexpr int count = 5000;
-    auto r = in_child([&] {
-        char record[16] = {};
-        DbHandle db{};
-        db.buffer = record;
-        db_create(&db, sizeof record, "zzW");
-        NdxFile* by_key = db_index_create(&db, "zzW", 0, 0);
-        NdxFile* reversed = db_index_create(&db, "zzW", 0, 0);
-        for (int i = 0; i < count; ++i) {
-            const long number = db_append(&db, record);
-            db_key_insert(by_key, number_key(i).c_str(), number);
-            db_key_insert(reversed, number_key(count - i).c_str(), number);
-        }
-        db_key_insert(by_key, number_key(17).c_str(), 16);  // a duplicate ends the run
-    });
-    EXPECT_EQ(r.status, 7);
-    EXPECT_EQ(r.err, "E0007: key 00000017 occured twice in zzW.ID0 in Zeile    0 \n.  \n");
-
-    char record[16] = {};
-    DbHandle db{};
-    db.buffer = record;
-    db_open(&db, sizeof record, "zzW");
-    NdxFile* by_key = db_index_open(&db, "zzW", 0);
-    NdxFile* reversed = db_index_open(&db, "zzW", 0);
-    std::vector<std::string> expected;
-    for (int i = 0; i < count; ++i) expected.push_back(number_key(i));
-    EXPECT_EQ(walk_keys(by_key), expected);
-    for (int i = 0; i < count; ++i) {
-        ASSERT_EQ(ndx_find(by_key, number_key(i).c_str()), 16L * (i + 1));
-        ASSERT_EQ(ndx_find(reversed, number_key(count - i).c_str()), 16L * (i + 1));
-    }
-    db_close(&db);
-}
-
-TEST(ErrorWriteBack, FailureWhileWritingBackEndsAtOnce) {
-    ScratchDir dir;
-    const std::string path = dir.file("zzF.ID0");
-    auto r = in_child([&] {
-        NdxFile* index = ndx_create(path.c_str(), 0);
-        ndx_insert(index, "A", 8);
-        close(index->fd);
-        fatal("stop");
-    });
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "\nError in Zeile 0   : stopBad file descriptor\n\nError in Zeile 0   : "
-                     "Write failure on file " + path + "\n");
 }

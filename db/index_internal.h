@@ -90,6 +90,7 @@ struct NdxFile {
     int fd;
     char name[80];
     NdxFile* next_open;       // chain of all open indexes
+    int journal_id;           // tracking number in the journal, -1 outside a change
 };
 
 struct CacheSlot {
@@ -118,8 +119,6 @@ extern NdxFile* open_chain;   // every open index, most recently opened first
 NdxFile* ndx_create(const char* name, int dup_mode);
 NdxFile* ndx_open(const char* name);
 void ndx_close(NdxFile* index);
-// Writes back the modified pages and the header of every open index.
-void ndx_write_back_all();
 // Closes every open index without writing anything and releases the cache.
 void ndx_discard_all();
 

@@ -2,6 +2,9 @@
 // checks of pages read from a file, and the path stack of an index.
 #include "db/index_internal.h"
 
+#include "db/file_io.h"
+#include "db/journal.h"
+
 #include <unistd.h>
 
 #include <cerrno>
@@ -55,9 +58,12 @@ NdxFile* index_of_fd(int fd, NdxFile* asking) {
 }
 
 // Positioned transfers take one system call each; a position the file
-// cannot have fails like a seek that does not arrive.
+// cannot have fails like a seek that does not arrive. During a change of the
+// database the journal keeps the bytes a write replaces first.
 void write_at(NdxFile* index, long position, const void* buffer, unsigned count) {
-    if (position < 0 || pwrite(index->fd, buffer, count, position) != static_cast<ssize_t>(count)) {
+    if (position >= 0 && index->journal_id >= 0)
+        journal_before_write(index->journal_id, index->fd, position, count);
+    if (position < 0 || io_pwrite(index->fd, buffer, count, position) != static_cast<ssize_t>(count)) {
         if (position < 0) errno = EINVAL;
         std::perror("");
         fatal("Write failure on file %s\n", index->name);

@@ -1,7 +1,13 @@
 #include "db/record_file.h"
 
+#include <stdio_ext.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstring>
+
+#include "db/file_io.h"
+#include "db/journal.h"
 
 #include "support/error.h"
 #include "support/memory.h"
@@ -70,6 +76,9 @@ int rec_open(const char* name, int record_size, int create) {
     while (slot < rec_capacity && rec_slots[slot].stream) ++slot;
     if (slot == rec_capacity) return -1;
 
+    // A change of the database notes the file before it is touched.
+    int journal_id = -1;
+    if (create && journal_active()) journal_id = journal_before_create(name);
     std::FILE* stream = std::fopen(name, create ? "w+b" : "r+b");
     if (!stream) return -1;
 
@@ -80,11 +89,12 @@ int rec_open(const char* name, int record_size, int create) {
     std::memcpy(s->name, name, length);
     s->stream = stream;
     s->record_size = record_size;
+    s->journal_id = journal_id;
     forget_position(s);
 
     if (create) {
         void* placeholder = mem_calloc(static_cast<std::size_t>(record_size) + 1, 1);
-        std::fwrite(placeholder, static_cast<std::size_t>(record_size), 1, stream);
+        io_fwrite(placeholder, static_cast<std::size_t>(record_size), 1, stream);
         mem_free(placeholder);
         s->position = record_size;
         s->end = record_size;
@@ -93,6 +103,8 @@ int rec_open(const char* name, int record_size, int create) {
         // Without its placeholder the file cannot be a record file of this
         // table: record numbers would not match the clients' links.
         fatal("Record file %s too short\n", name);
+    } else if (journal_active()) {
+        s->journal_id = journal_track(name, s->end);
     }
     return slot;
 }
@@ -101,8 +113,12 @@ void rec_close(int slot) {
     RecFileSlot* s = slot_of(slot);
     if (!s) return;
     // Appended records may still wait in the stream's buffer; a flush that
-    // fails loses them and must not pass as a closed table.
-    const bool flushed = std::fclose(s->stream) == 0;
+    // fails loses them and must not pass as a closed table. A file changed
+    // under the journal is on disk before the change is committed.
+    bool flushed = true;
+    if (s->journal_id >= 0 && journal_written(s->journal_id))
+        flushed = io_fflush(s->stream) == 0 && io_fsync(fileno(s->stream)) == 0;
+    flushed = std::fclose(s->stream) == 0 && flushed;
     s->stream = nullptr;
     if (!flushed) {
         std::perror("");
@@ -111,6 +127,21 @@ void rec_close(int slot) {
     for (int i = 0; i < rec_capacity; ++i)
         if (rec_slots[i].stream) return;
     release_table();
+}
+
+void rec_discard_all() {
+    for (int slot = 0; slot < rec_capacity; ++slot) {
+        if (!rec_slots[slot].stream) continue;
+        __fpurge(rec_slots[slot].stream);
+        std::fclose(rec_slots[slot].stream);
+        rec_slots[slot].stream = nullptr;
+    }
+    if (rec_slots) release_table();
+}
+
+const char* rec_name(int slot) {
+    const RecFileSlot* s = slot_of(slot);
+    return s ? s->name : "";
 }
 
 void rec_close_all() {
@@ -122,10 +153,16 @@ namespace {
 
 // Moves one record between `record` and the file at `number`.
 bool transfer(RecFileSlot* s, long number, void* record, int kind) {
-    if (!position_at(s, number, kind)) return false;
     const std::size_t size = static_cast<std::size_t>(s->record_size);
+    if (kind == transfer_write && s->journal_id >= 0) {
+        // The original bytes are read from the file itself, so what the
+        // stream holds must be there first.
+        if (number < s->end && io_fflush(s->stream) != 0) return false;
+        journal_before_write(s->journal_id, fileno(s->stream), number, size);
+    }
+    if (!position_at(s, number, kind)) return false;
     const std::size_t moved = kind == transfer_read ? std::fread(record, size, 1, s->stream)
-                                                    : std::fwrite(record, size, 1, s->stream);
+                                                    : io_fwrite(record, size, 1, s->stream);
     if (moved != 1) {
         forget_position(s);
         return false;

@@ -16,6 +16,7 @@ struct RecFileSlot {
     long position;             // where the stream stands; -1 when unknown
     long end;                  // length of the file; -1 when unknown
     int last_transfer;         // 0 none, 1 read, 2 write
+    int journal_id;            // tracking number in the journal, -1 outside a change
 };
 
 inline constexpr int rec_table_slots = 100;
@@ -32,6 +33,11 @@ void rec_close(int slot);
 // Closes every open record file and frees the slot table, which a failed
 // open may have left without any open file.
 void rec_close_all();
+// Drops every open record file without writing what its stream still
+// holds, and frees the slot table: the start of a rollback.
+void rec_discard_all();
+// The file name of an open slot, or "".
+const char* rec_name(int slot);
 // Appends one record; returns its number, or -1.
 long rec_append(const void* record, int slot);
 // Reads record `number`; returns the number, or -1.

@@ -43,12 +43,38 @@ long db_current_record(const DbHandle* db);
 
 // Ends the use of every open table at once, as the end of the process does
 // after an error report: record files are flushed and closed, index files are
-// closed without writing their cached pages (the exit hook already wrote them
-// back), and the engine's blocks are released. The client handles are left
-// as they are; they are set up again by the next create or open.
+// closed without writing their cached pages, the engine's blocks are
+// released and the campaign lock is given up. The client handles are left as
+// they are; they are set up again by the next create or open.
 void db_close_all();
 
 // True when no record file or index file is open and the engine holds none
 // of its blocks: what every command leaves behind when it returns.
 bool db_all_closed();
 
+// The record file name of an open table, for messages; "" when it is closed.
+const char* db_file_name(const DbHandle* db);
+
+// ---- Changing a campaign safely
+
+// How long a run waits for another run's lock on the folder, in seconds.
+inline constexpr int db_lock_wait_seconds = 60;
+
+// Takes the lock of the campaign in the current folder for the rest of the
+// process: exclusive for a run that changes the database, shared for one
+// that only reads it. A run that finds the lock taken says so in one line and
+// waits, at most db_lock_wait_seconds, then ends with an error. Then, if an
+// interrupted run left its journal, restores the database as it was before
+// that run and says so in one line; a damaged journal ends the run.
+void db_campaign_lock(bool writing);
+void db_campaign_unlock();
+
+// Brackets a command that changes the database. Until the commit, every
+// change is journaled; when the run ends with an error report, or with
+// SIGINT, SIGTERM or SIGHUP (exit status 128 + signal), the changes are
+// rolled back and `note` is printed on standard error, such as "Nothing of
+// 'x.99o' was added to the database." A run that is killed is rolled back by
+// the next one. The commit comes after the command closed its tables, each of
+// which was synced to disk as it closed.
+void db_changes_begin(const char* note);
+void db_changes_commit();

@@ -1,6 +1,10 @@
 // The lumerak program: banner, option scan, then the requested commands in
 // the fixed order read, list, export, plot, cycle slips.
+#include <unistd.h>
+
 #include <cstdio>
+
+#include "db/table.h"
 
 #include "export/geonap.h"
 #include "front/run_settings.h"
@@ -41,7 +45,11 @@ void run_commands() {
     const RunSettings& s = run_settings;
     if (s.do_read) {
         message("'%s' read into database\n", s.read_file);
+        char note[320];  // said when the read fails or is interrupted
+        std::snprintf(note, sizeof note, "Nothing of '%.200s' was added to the database.", s.read_file);
+        db_changes_begin(note);
         read_rinex(s.read_file, s.no_obs_data);
+        db_changes_commit();
         message("done.\n");
     }
     if (s.do_list) {
@@ -49,7 +57,10 @@ void run_commands() {
     }
     if (s.do_export) {
         message("create GEONAP-Database '%s'\n", s.export_name);
+        const bool creates_gn = access("zzGN.DAT", F_OK) != 0;  // the export's own table
+        if (creates_gn) db_changes_begin("The export added nothing to the database.");
         export_geonap(s.export_name);
+        if (creates_gn) db_changes_commit();
         message("done.\n");
     }
     if (s.do_plot) {
@@ -75,9 +86,13 @@ int main(int argc, char* argv[]) {
     if (argc > 1) scan_options(argc, argv);
 
     const RunSettings& s = run_settings;
-    if (s.do_read || s.do_plot || s.do_list || s.do_cycle_slips || s.do_export)
+    if (s.do_read || s.do_plot || s.do_list || s.do_cycle_slips || s.do_export) {
+        // One writer at a time; a journal left by an interrupted run is restored first.
+        if (s.do_read || s.do_list || s.do_export || s.do_plot)
+            db_campaign_lock(s.do_read || (s.do_export && access("zzGN.DAT", F_OK) != 0));
         run_commands();
-    else if (argc <= 1)
+    } else if (argc <= 1) {
         print_usage();
+    }
     return 0;
 }

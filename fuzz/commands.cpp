@@ -1,5 +1,6 @@
 #include "fuzz/commands.h"
 
+#include "db/table.h"
 #include "export/geonap.h"
 #include "front/run_settings.h"
 #include "fuzz/fuzz_support.h"
@@ -9,8 +10,22 @@
 
 namespace {
 
-void read_with_data(void*) { read_rinex("input.o", false); }
-void read_without_data(void*) { read_rinex("input.o", true); }
+// A journal left in the folder is restored first, as every run does.
+void recover(void*) {
+    db_campaign_lock(true);
+    db_campaign_unlock();
+}
+// Reads change the database under the journal, as in the program.
+void read_with_data(void*) {
+    db_changes_begin("Nothing of 'input.o' was added to the database.");
+    read_rinex("input.o", false);
+    db_changes_commit();
+}
+void read_without_data(void*) {
+    db_changes_begin("Nothing of 'input.o' was added to the database.");
+    read_rinex("input.o", true);
+    db_changes_commit();
+}
 void list(void*) { list_database("listing.txt"); }
 void do_export(void*) { export_geonap("CAMP"); }
 void plot(void* argument) {
@@ -27,6 +42,7 @@ void fuzz_set_up_program() {
 }
 
 void fuzz_run_program(const FuzzRun& run) {
+    fuzz_run_command("recover", recover, nullptr);
     for (int i = 1; i <= run.reads; ++i) {
         const bool without_data = i == run.reads && run.last_read_without_data;
         fuzz_run_command("read", without_data ? read_without_data : read_with_data, nullptr);

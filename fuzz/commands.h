@@ -12,7 +12,8 @@ struct FuzzRun {
 // Makes the private folder and sets the default run settings.
 void fuzz_set_up_program();
 
-// Reads, lists ("listing.txt"), exports ("CAMP") and plots every occupation,
+// Restores a journal left in the folder, then reads, lists ("listing.txt"),
+// exports ("CAMP") and plots every occupation,
 // each command whether or not an earlier one ended with an error report:
 // the later ones see what the earlier ones left on disk, as the next run of
 // the program would.

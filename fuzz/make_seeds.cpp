@@ -16,6 +16,7 @@
 #include "export/geonap.h"
 #include "fuzz/campaign_files.h"
 #include "obsdb/rinex_reader.h"
+#include "obsdb/schema.h"
 
 namespace {
 
@@ -95,6 +96,34 @@ void write_campaign_seed(const std::string& folder, const std::string& observati
     remove_campaign();
 }
 
+// The database of one observation file as a run that was killed leaves it:
+// observations appended and keyed, pages written back, the journal beside.
+void write_interrupted_seed(const std::string& folder, const std::string& observations) {
+    remove_campaign();
+    read_rinex(observations.c_str(), false);
+    db_changes_begin("");
+    char obs[sizeof(obs_record)] = {};
+    DbHandle table{};
+    table.buffer = obs;
+    db_open(&table, sizeof obs, table_obs);
+    NdxFile* index = db_index_open(&table, table_obs, 0);
+    for (int i = 0; i < 200; ++i) {
+        const long number = db_append(&table, obs);
+        char key[16];
+        std::snprintf(key, sizeof key, "%08ld", number);
+        db_key_insert(index, key, number);
+    }
+    db_close(&table);
+    std::string seed;
+    for (std::size_t i = 0; i < campaign_file_count; ++i)
+        pack_campaign_file(seed, i, slurp(campaign_files[i]));
+    db_close_all();  // the run ends here without its commit
+    const std::string name = std::filesystem::path(observations).stem().string() + "-interrupted";
+    std::ofstream(folder + "/" + name, std::ios::binary) << seed;
+    std::printf("%s: %zu bytes\n", name.c_str(), seed.size());
+    remove_campaign();
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -114,6 +143,7 @@ int main(int argc, char* argv[]) {
     unlink("T.ID0");
     for (const char* observations : {"aopr0010.17o", "KOSG0010.95O"})
         write_campaign_seed(corpus + "/campaign", corpus + "/rinex/" + observations);
+    write_interrupted_seed(corpus + "/campaign", corpus + "/rinex/aopr0010.17o");
     rmdir(work);
     return 0;
 }

@@ -1,8 +1,8 @@
 // Runs of the real program that end in an error: a read stopped half way by
 // the file size limit, a folder that cannot be written, bad command lines,
 // missing tables, unreadable and empty files. Each ends with its own message
-// and exit status and never with a signal, and a database left by a stopped
-// read stays usable by the next runs.
+// and exit status and never with a signal, and a stopped read leaves the
+// database as it was before it.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -63,42 +63,46 @@ void expect_clean_end(const RunResult& r, int status) {
 
 }  // namespace
 
-TEST(Fault, ReadStoppedBySizeLimitIsNamedByTheCommandsAfterIt) {
+TEST(Fault, ReadStoppedBySizeLimitLeavesTheDatabaseAsItWas) {
     ScratchDir dir;
     copy_test_data("delf0010.21o", dir.path());
     copy_test_data("aopr0010.17o", dir.path());
+    ASSERT_EQ(run_lumerak({"-raopr0010.17o"}, dir.path()).status, 0);
+    std::vector<std::string> tables;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        if (entry.path().filename().string().starts_with("zz")) tables.push_back(entry.path());
+    std::vector<std::string> before;
+    for (const std::string& table : tables) before.push_back(read_file(table));
 
     // zzOBS.DAT of this file outgrows 64 KiB half way through its epochs.
     const RunResult stopped = run_lumerak_limited({"-rdelf0010.21o"}, dir.path(), 65536);
     expect_clean_end(stopped, 1);
-    EXPECT_TRUE(contains(stopped.err, "Write failure on file zzOBS.DAT")) << stopped.err;
-    EXPECT_EQ(file_size(dir.file("zzOBS.DAT")), 65536);
+    EXPECT_TRUE(contains(stopped.err, "Write failure on file zzOBS.DAT\n\nNothing of "
+                                      "'delf0010.21o' was added to the database.\n"))
+        << stopped.err;
+    for (std::size_t i = 0; i < tables.size(); ++i) EXPECT_EQ(read_file(tables[i]), before[i]) << tables[i];
+    EXPECT_FALSE(testkit::file_exists(dir.file("lumerak.journal")));
 
-    // The index kept keys of observations that never reached the file: the
-    // listing names the first of them instead of passing on the previous
-    // record's values. The export does not read observations, and the page
-    // ends before them (the occupation's last epoch was never stored).
-    const std::string damaged = "Damaged record file zzOBS.DAT (record 65520)\n";
-    const RunResult listed = run_lumerak({"-slist.txt"}, dir.path());
-    expect_clean_end(listed, 1);
-    EXPECT_TRUE(contains(listed.err, damaged)) << listed.err;
-    const RunResult used = run_lumerak({"-aGN", "-g"}, dir.path());
+    // Listing, export and plot see the campaign as it was before the read.
+    const RunResult used = run_lumerak({"-slist.txt", "-aGN", "-g"}, dir.path());
     expect_clean_end(used, 0);
     EXPECT_FALSE(contains(used.err, "Error")) << used.err;
+    EXPECT_FALSE(contains(used.err, "E00")) << used.err;
+    EXPECT_FALSE(contains(read_file(dir.file("list.txt")), "delf0010.21o"));
     EXPECT_GT(file_size(dir.file("GN.OBS")), 0);
-    EXPECT_GT(file_size(dir.file("DELFT-16-1.ps")), 0);
+    EXPECT_GT(file_size(dir.file("aopr-1.ps")), 0);
 
     // A later read still adds its occupation and observations.
     const long occupations = file_size(dir.file("zzOCC.DAT"));
     const long observations = file_size(dir.file("zzOBS.DAT"));
-    const RunResult added = run_lumerak({"-raopr0010.17o"}, dir.path());
+    const RunResult added = run_lumerak({"-rdelf0010.21o", "-slist2.txt", "-g"}, dir.path());
     expect_clean_end(added, 0);
     EXPECT_EQ(file_size(dir.file("zzOCC.DAT")), occupations + long{sizeof(occ_record)});
     EXPECT_GT(file_size(dir.file("zzOBS.DAT")), observations);
-    const RunResult listed_again = run_lumerak({"-slist2.txt"}, dir.path());
-    expect_clean_end(listed_again, 1);
-    EXPECT_TRUE(contains(listed_again.err, "Damaged record file zzOBS.DAT (record "))
-        << listed_again.err;
+    const std::string listing = read_file(dir.file("list2.txt"));
+    EXPECT_TRUE(contains(listing, "delf0010.21o"));
+    EXPECT_TRUE(contains(listing, "aopr0010.17o"));
+    EXPECT_GT(file_size(dir.file("DELFT-16-1.ps")), 0);
 }
 
 TEST(Fault, FailedFlushOfARecordFileIsReported) {
@@ -111,14 +115,16 @@ TEST(Fault, FailedFlushOfARecordFileIsReported) {
     const RunResult stopped = run_lumerak_limited({"-rdelf0010.21o", "-0"}, dir.path(), 2048);
     expect_clean_end(stopped, 1);
     EXPECT_TRUE(contains(stopped.err,
-                         "File too large\n\nError in Zeile 0   : Write failure on file zzSAT.DAT\n"))
+                         "File too large\n\nError in Zeile 0   : Write failure on file zzSAT.DAT\n"
+                         "\nNothing of 'delf0010.21o' was added to the database.\n"))
         << stopped.err;
+    EXPECT_FALSE(testkit::file_exists(dir.file("zzSAT.DAT")));
 
     const RunResult next = run_lumerak({"-raopr0010.17o", "-slist.txt", "-aGN", "-g"}, dir.path());
     expect_clean_end(next, 0);
     EXPECT_FALSE(contains(next.err, "Error")) << next.err;
     const std::string listing = read_file(dir.file("list.txt"));
-    EXPECT_TRUE(contains(listing, "delf0010.21o"));
+    EXPECT_FALSE(contains(listing, "delf0010.21o"));
     EXPECT_TRUE(contains(listing, "aopr0010.17o"));
 }
 

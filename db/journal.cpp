@@ -1,0 +1,489 @@
+#include "db/journal.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "db/file_io.h"
+#include "db/index_internal.h"
+#include "db/record_file.h"
+#include "db/table.h"
+#include "support/error.h"
+
+namespace {
+
+constexpr char header_magic[8] = {'L', 'U', 'M', 'J', 'R', 'N', 'L', '\0'};
+constexpr std::uint32_t journal_version = 1;
+constexpr std::size_t header_bytes = 32;
+constexpr std::uint32_t entry_magic = 0x59524e45;
+constexpr std::size_t entry_head_bytes = 32;
+constexpr std::uint32_t kind_length = 1;
+constexpr std::uint32_t kind_image = 2;
+constexpr std::uint32_t kind_created = 3;
+constexpr std::size_t max_name_bytes = 255;
+constexpr std::size_t max_data_bytes = 1 << 20;
+constexpr std::size_t save_chunk = 1 << 16;
+
+struct EntryHead {
+    std::uint32_t magic;
+    std::uint32_t kind;
+    std::uint32_t name_bytes;
+    std::uint32_t data_bytes;
+    std::int64_t position;
+    std::uint32_t sequence;
+    std::uint32_t crc;
+};
+static_assert(sizeof(EntryHead) == entry_head_bytes && offsetof(EntryHead, crc) == 28);
+
+struct Tracked {
+    std::string name;
+    long original = 0;         // length before the run
+    bool created = false;      // did not exist before the run
+    bool whole_saved = false;  // every original byte is in the journal
+    bool written = false;
+    long written_back = 0;           // the writeback of the bytes before this was started
+    std::unordered_set<long> saved;  // positions whose original bytes are saved
+};
+
+bool active = false;
+std::string rollback_note;
+std::vector<Tracked> tracked;
+int journal_fd = -1;
+std::uint32_t next_sequence = 0;
+bool journal_dirty = false;  // entries written since the last sync
+bool folder_synced = false;  // the journal's own name is on disk
+volatile std::sig_atomic_t pending_signal = 0;
+struct sigaction previous_actions[3];
+constexpr int caught_signals[3] = {SIGINT, SIGTERM, SIGHUP};
+
+[[noreturn]] void journal_write_failed() {
+    std::perror("");
+    fatal("Write failure on file %s\n", journal_name);
+}
+
+void write_all(const std::string& bytes) {
+    if (io_write(journal_fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
+        journal_write_failed();
+}
+
+std::string header_image() {
+    std::string header(header_bytes, '\0');
+    std::memcpy(header.data(), header_magic, sizeof header_magic);
+    const std::uint32_t words[2] = {journal_version, header_bytes};
+    std::memcpy(header.data() + 8, words, sizeof words);
+    const std::uint32_t crc = journal_crc32(header.data(), 28);
+    std::memcpy(header.data() + 28, &crc, 4);
+    return header;
+}
+
+void open_journal() {
+    if (journal_fd >= 0) return;
+    journal_fd = open(journal_name, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (journal_fd < 0) {
+        std::perror("");
+        fatal("Cannot create journal %s\n", journal_name);
+    }
+    write_all(header_image());
+    journal_dirty = true;
+}
+
+void add_entry(std::uint32_t kind, const std::string& name, long position, const void* data,
+               std::size_t data_bytes) {
+    open_journal();
+    EntryHead head{entry_magic,
+                   kind,
+                   static_cast<std::uint32_t>(name.size()),
+                   static_cast<std::uint32_t>(data_bytes),
+                   position,
+                   next_sequence,
+                   0};
+    std::string entry(reinterpret_cast<const char*>(&head), entry_head_bytes);
+    entry += name;
+    entry.append(static_cast<const char*>(data), data_bytes);
+    std::uint32_t crc = journal_crc32(entry.data(), 28);
+    crc = journal_crc32(entry.data() + entry_head_bytes, entry.size() - entry_head_bytes, crc);
+    std::memcpy(entry.data() + 28, &crc, 4);
+    write_all(entry);
+    ++next_sequence;
+    journal_dirty = true;
+}
+
+void sync_journal() {
+    if (!journal_dirty) return;
+    if (io_fsync(journal_fd) != 0) journal_write_failed();
+    if (!folder_synced) {
+        if (io_sync_folder() != 0) journal_write_failed();
+        folder_synced = true;
+    }
+    journal_dirty = false;
+}
+
+// Journaled files lie in the campaign folder: a plain name, and never the
+// journal or the lock file themselves.
+bool plain_name(const std::string& name) {
+    return !name.empty() && name.size() <= max_name_bytes && name.find('/') == std::string::npos &&
+           name != "." && name != ".." && name != journal_name && name != lock_name &&
+           name.find('\0') == std::string::npos;
+}
+
+int find_tracked(const char* name) {
+    for (std::size_t i = 0; i < tracked.size(); ++i)
+        if (tracked[i].name == name) return static_cast<int>(i);
+    return -1;
+}
+
+int add_tracked(const char* name) {
+    if (!plain_name(name)) fatal("Cannot journal changes of file %.40s\n", name);
+    tracked.push_back(Tracked{});
+    tracked.back().name = name;
+    return static_cast<int>(tracked.size() - 1);
+}
+
+// Saves the whole content of an existing file that is about to be emptied.
+void save_whole(Tracked& t) {
+    const int fd = open(t.name.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat status {};
+    if (fd < 0 || fstat(fd, &status) != 0) {
+        std::perror("");
+        fatal("Read failure on file %s\n", t.name.c_str());
+    }
+    t.original = static_cast<long>(status.st_size);
+    add_entry(kind_length, t.name, t.original, nullptr, 0);
+    std::vector<char> chunk(save_chunk);
+    for (long at = 0; at < t.original; at += static_cast<long>(save_chunk)) {
+        const std::size_t want = std::min<std::size_t>(save_chunk, t.original - at);
+        if (pread(fd, chunk.data(), want, at) != static_cast<ssize_t>(want)) {
+            std::perror("");
+            close(fd);
+            fatal("Read failure on file %s\n", t.name.c_str());
+        }
+        add_entry(kind_image, t.name, at, chunk.data(), want);
+    }
+    close(fd);
+    t.whole_saved = true;
+}
+
+// ---- Reading a journal back and restoring from it.
+
+struct Entry {
+    std::uint32_t kind;
+    std::string name;
+    long position;
+    std::string data;
+};
+
+bool read_whole(const char* name, std::string& bytes) {
+    const int fd = open(name, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    char buffer[1 << 14];
+    ssize_t got;
+    while ((got = read(fd, buffer, sizeof buffer)) > 0)
+        bytes.append(buffer, static_cast<std::size_t>(got));
+    close(fd);
+    return got == 0;
+}
+
+// Parses and checks the whole journal; false with a short reason when it is
+// damaged. Nothing is restored from a journal until all of it is checked.
+bool parse_journal(const std::string& bytes, std::vector<Entry>& entries, std::string& why) {
+    if (bytes.size() < header_bytes) return true;  // never got past its creation
+    std::uint32_t crc;
+    std::memcpy(&crc, bytes.data() + 28, 4);
+    std::uint32_t words[2];
+    std::memcpy(words, bytes.data() + 8, sizeof words);
+    if (std::memcmp(bytes.data(), header_magic, sizeof header_magic) != 0 ||
+        crc != journal_crc32(bytes.data(), 28) || words[0] != journal_version ||
+        words[1] != header_bytes) {
+        why = "header";
+        return false;
+    }
+    // A run notes each file once, as created or with its length, before any
+    // image of it; an image lies within the file's old length.
+    std::map<std::string, long> lengths;
+    std::set<std::string> created;
+    std::size_t at = header_bytes;
+    for (std::uint32_t sequence = 0; at < bytes.size(); ++sequence) {
+        if (bytes.size() - at < entry_head_bytes) return true;  // cut short
+        EntryHead head;
+        std::memcpy(&head, bytes.data() + at, entry_head_bytes);
+        why = "entry " + std::to_string(sequence);
+        if (head.magic != entry_magic || head.name_bytes > max_name_bytes ||
+            head.data_bytes > max_data_bytes || head.sequence != sequence)
+            return false;
+        const std::size_t size = entry_head_bytes + head.name_bytes + head.data_bytes;
+        if (bytes.size() - at < size) return true;  // cut short
+        std::uint32_t sum = journal_crc32(bytes.data() + at, 28);
+        sum = journal_crc32(bytes.data() + at + entry_head_bytes, size - entry_head_bytes, sum);
+        Entry e{head.kind, bytes.substr(at + entry_head_bytes, head.name_bytes),
+                static_cast<long>(head.position),
+                bytes.substr(at + entry_head_bytes + head.name_bytes, head.data_bytes)};
+        const bool kind_sound =
+            (e.kind == kind_length && e.data.empty() && e.position >= 0) ||
+            (e.kind == kind_image && e.position >= 0 && head.position <= INT32_MAX) ||
+            (e.kind == kind_created && e.data.empty());
+        if (sum != head.crc || !kind_sound || !plain_name(e.name)) return false;
+        const bool noted = lengths.contains(e.name) || created.contains(e.name);
+        if (e.kind == kind_length && !noted)
+            lengths[e.name] = e.position;
+        else if (e.kind == kind_created && !noted)
+            created.insert(e.name);
+        else if (e.kind != kind_image || !lengths.contains(e.name) ||
+                 e.position + static_cast<long>(e.data.size()) > lengths[e.name])
+            return false;
+        entries.push_back(std::move(e));
+        at += size;
+    }
+    why.clear();
+    return true;
+}
+
+// Puts back what the entries saved, newest first so that the first image of
+// a place wins; cuts the files back and removes those the run created. On a
+// failure the journal stays for the next attempt: every step can be redone.
+bool restore(const std::vector<Entry>& entries, std::string& why) {
+    std::map<std::string, int> files;
+    bool ok = true;
+    auto file = [&](const std::string& name) {
+        auto it = files.find(name);
+        if (it != files.end()) return it->second;
+        const int fd = open(name.c_str(), O_WRONLY | O_CLOEXEC);
+        files[name] = fd;
+        return fd;
+    };
+    bool removed = false;
+    for (auto e = entries.rbegin(); ok && e != entries.rend(); ++e) {
+        if (e->kind == kind_created) {
+            if (const auto it = files.find(e->name); it != files.end()) {
+                if (it->second >= 0) close(it->second);
+                files.erase(it);
+            }
+            ok = unlink(e->name.c_str()) == 0 || errno == ENOENT;
+            removed = true;
+        } else if (e->kind == kind_image) {
+            const int fd = file(e->name);
+            ok = fd >= 0 && io_pwrite(fd, e->data.data(), e->data.size(), e->position) ==
+                                static_cast<ssize_t>(e->data.size());
+        }
+        if (!ok) why = e->name;
+    }
+    // Lengths last: the first noted length of a file is the one before the run.
+    for (auto e = entries.rbegin(); ok && e != entries.rend(); ++e) {
+        if (e->kind != kind_length) continue;
+        const int fd = file(e->name);
+        ok = fd >= 0 && io_ftruncate(fd, e->position) == 0;
+        if (!ok) why = e->name;
+    }
+    for (const auto& [name, fd] : files) {
+        if (fd < 0) continue;
+        if (ok && io_fsync(fd) != 0) {
+            ok = false;
+            why = name;
+        }
+        close(fd);
+    }
+    if (ok && removed && io_sync_folder() != 0) ok = false, why = "folder";
+    if (ok && unlink(journal_name) != 0) ok = false, why = journal_name;
+    if (ok && io_sync_folder() != 0) ok = false, why = "folder";
+    return ok;
+}
+
+enum class Replay { restored, damaged, failed };
+
+// Restores the database from the journal file; `why` names the damage or
+// the file that could not be restored.
+Replay replay(std::string& why) {
+    std::string bytes;
+    if (!read_whole(journal_name, bytes)) {
+        why = "unreadable";
+        return Replay::failed;
+    }
+    std::vector<Entry> entries;
+    if (!parse_journal(bytes, entries, why)) return Replay::damaged;
+    return restore(entries, why) ? Replay::restored : Replay::failed;
+}
+
+void restore_signals() {
+    for (int i = 0; i < 3; ++i) sigaction(caught_signals[i], &previous_actions[i], nullptr);
+}
+
+void end_changes() {
+    active = false;
+    tracked.clear();
+    next_sequence = 0;
+    journal_dirty = false;
+    folder_synced = false;
+    if (journal_fd >= 0) close(journal_fd);
+    journal_fd = -1;
+    error_set_exit_hook(nullptr);
+    restore_signals();
+}
+
+// Drops what the run holds without writing any of it, then restores the
+// database from the journal; says what became of the run.
+void roll_back(const char* cause) {
+    rec_discard_all();
+    ndx_discard_all();
+    const bool journaled = journal_fd >= 0;
+    end_changes();
+    std::string why;
+    const Replay result = journaled ? replay(why) : Replay::restored;
+    if (result == Replay::restored)
+        std::fprintf(stderr, "\n%s%s\n", cause, rollback_note.c_str());
+    else
+        std::fprintf(stderr,
+                     "\n%sThe database could not be restored now (%s); the next lumerak "
+                     "command restores it.\n",
+                     cause, why.c_str());
+    std::fflush(stderr);
+}
+
+void roll_back_after_error() { roll_back(""); }
+
+void catch_signal(int number) { pending_signal = number; }
+
+}  // namespace
+
+std::uint32_t journal_crc32(const void* data, std::size_t size, std::uint32_t crc) {
+    static std::uint32_t table[256];
+    if (table[1] == 0) {
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            std::uint32_t c = i;
+            for (int k = 0; k < 8; ++k) c = c & 1 ? 0xedb88320u ^ (c >> 1) : c >> 1;
+            table[i] = c;
+        }
+    }
+    crc = ~crc;
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    for (std::size_t i = 0; i < size; ++i) crc = table[(crc ^ bytes[i]) & 0xff] ^ (crc >> 8);
+    return ~crc;
+}
+
+bool journal_active() { return active; }
+
+int journal_before_create(const char* name) {
+    const int known = find_tracked(name);
+    if (known >= 0) {
+        tracked[known].written = true;
+        return known;
+    }
+    const int id = add_tracked(name);
+    Tracked& t = tracked[id];
+    if (access(name, F_OK) == 0) {
+        save_whole(t);
+    } else {
+        t.created = true;
+        add_entry(kind_created, t.name, 0, nullptr, 0);
+    }
+    t.written = true;
+    sync_journal();
+    return id;
+}
+
+int journal_track(const char* name, long length) {
+    const int known = find_tracked(name);
+    if (known >= 0) return known;
+    const int id = add_tracked(name);
+    tracked[id].original = length;
+    tracked[id].written_back = length & ~4095L;
+    add_entry(kind_length, tracked[id].name, length, nullptr, 0);
+    return id;
+}
+
+void journal_before_write(int id, int fd, long position, std::size_t count) {
+    Tracked& t = tracked[id];
+    t.written = true;
+    // The disk takes the run's writes while the run goes on.
+    const long behind = (position + static_cast<long>(count) - journal_writeback_lag) & ~4095L;
+    if (behind - t.written_back >= journal_writeback_bytes) {
+        io_start_writeback(fd, t.written_back, behind - t.written_back);
+        t.written_back = behind;
+    }
+    if (!t.created && !t.whole_saved && position < t.original && !t.saved.contains(position)) {
+        const std::size_t want = std::min<std::size_t>(count, t.original - position);
+        std::vector<char> original(want);
+        if (pread(fd, original.data(), want, position) != static_cast<ssize_t>(want)) {
+            std::perror("");
+            fatal("Read failure on file %s\n", t.name.c_str());
+        }
+        add_entry(kind_image, t.name, position, original.data(), want);
+        t.saved.insert(position);
+    }
+    sync_journal();
+}
+
+bool journal_written(int id) { return tracked[id].written; }
+
+void journal_check_signal() {
+    const int number = pending_signal;
+    if (number == 0 || !active) return;
+    char cause[48];
+    std::snprintf(cause, sizeof cause, "Interrupted by signal %d. ", number);
+    roll_back(cause);
+    std::exit(128 + number);
+}
+
+void journal_recover() {
+    if (access(journal_name, F_OK) != 0) return;
+    std::string why;
+    const Replay result = replay(why);
+    if (result == Replay::damaged) fatal("Damaged journal %s (%.30s)\n", journal_name, why.c_str());
+    if (result == Replay::failed)
+        fatal("Cannot restore the database from %s (%.30s)\n", journal_name, why.c_str());
+    message("Restored the database as it was before an interrupted run.\n");
+}
+
+void journal_forget() {
+    if (active) end_changes();
+    campaign_lock_release();
+}
+
+void db_changes_begin(const char* note) {
+    if (active) return;
+    active = true;
+    rollback_note = note;
+    pending_signal = 0;
+    error_set_exit_hook(roll_back_after_error);
+    struct sigaction action {};
+    action.sa_handler = catch_signal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int i = 0; i < 3; ++i) sigaction(caught_signals[i], &action, &previous_actions[i]);
+}
+
+void db_changes_commit() {
+    if (!active) return;
+    journal_check_signal();
+    // Every table of the command is closed by now, each synced as it closed.
+    const bool created = [] {
+        for (const Tracked& t : tracked)
+            if (t.created) return true;
+        return false;
+    }();
+    const bool journaled = journal_fd >= 0;
+    if (journaled) {
+        if (created && io_sync_folder() != 0) journal_write_failed();
+        // Removing the journal is the commit; while it is there, the run
+        // is rolled back.
+        if (unlink(journal_name) != 0) {
+            std::perror("");
+            fatal("Cannot remove journal %s\n", journal_name);
+        }
+    }
+    const int number = pending_signal;
+    end_changes();
+    if (journaled && io_sync_folder() != 0)
+        message("Warning: the removal of %s may not be on disk yet.\n", journal_name);
+    if (number != 0) std::raise(number);
+}

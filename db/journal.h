@@ -1,0 +1,58 @@
+// The rollback journal of the engine. While a command changes the database
+// (between db_changes_begin and db_changes_commit), the record and index
+// modules report every file they create, open or write; before the first
+// change of any byte that existed before the run, its original image goes to
+// the journal file in the campaign folder, and the journal is on disk before
+// that change is written. A run that fails or is interrupted is rolled back
+// from the journal; one that was killed is rolled back by the next command.
+//
+// Journal file: a header, then entries appended in order.
+//   header (32 bytes): "LUMJRNL" and a zero byte, version (u32) 1, header
+//     size (u32) 32, 12 zero bytes, CRC-32 of the 28 bytes before it (u32)
+//   entry: magic (u32) 0x59524e45, kind (u32), name size (u32), data size
+//     (u32), position (i64), sequence number from 0 (u32), CRC-32 (u32) of
+//     the 28 bytes before it, the name and the data; then the name, then the
+//     data.
+// Kinds: 1 the file's original length is `position`; 2 the `data` are the
+// original bytes at `position`; 3 the file did not exist before the run.
+// An entry cut short by the end of the file is the tail of a write that
+// never completed: nothing it protects was changed, and it is ignored. Any
+// other fault makes the journal damaged, and nothing is restored from it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+inline constexpr const char* journal_name = "lumerak.journal";
+inline constexpr const char* lock_name = "lumerak.lock";
+
+// True between db_changes_begin and db_changes_commit.
+bool journal_active();
+// Before a file is created or emptied: an existing file is saved whole, a
+// new one noted as created. Returns the file's tracking number.
+int journal_before_create(const char* name);
+// A file opened for change, `length` bytes long now. Returns its tracking
+// number; a file tracked before in this run keeps what was noted first.
+int journal_track(const char* name, long length);
+// Before `count` bytes at `position` of tracked file `id` (open as `fd`) are
+// written: saves the original bytes there once and puts the journal on disk.
+void journal_before_write(int id, int fd, long position, std::size_t count);
+// A changed file's writeback is started for every 4 MiB it grows by, up to
+// 1 MiB behind its end: the run does not write there again, so it never
+// waits for a page on its way to the disk.
+inline constexpr long journal_writeback_bytes = 4L << 20;
+inline constexpr long journal_writeback_lag = 1L << 20;
+// Whether tracked file `id` was written in this run.
+bool journal_written(int id);
+// A pending SIGINT, SIGTERM or SIGHUP ends the run here with a rollback.
+void journal_check_signal();
+// Restores the database from a journal left by an interrupted run, if any.
+void journal_recover();
+// Forgets the run's journal state and releases the campaign lock; what the
+// end of the process does (db_close_all).
+void journal_forget();
+void campaign_lock_release();
+// How long a run waits for another run's lock before it gives up.
+void campaign_set_lock_wait(int seconds);
+
+std::uint32_t journal_crc32(const void* data, std::size_t size, std::uint32_t crc = 0);

@@ -1,0 +1,438 @@
+// The journal: a change that fails, is interrupted or is killed at any write,
+// sync or truncation leaves the tables byte for byte as they were before it,
+// or, once committed, as the change made them. Damaged journals restore
+// nothing. The campaign lock lets one writer in at a time.
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "db/fault_seam.h"
+#include "db/journal.h"
+#include "db/table.h"
+#include "support/error.h"
+#include "tests/testkit/testkit.h"
+
+using testkit::InDir;
+using testkit::RunResult;
+using testkit::ScratchDir;
+
+namespace {
+
+using Files = std::map<std::string, std::string>;
+
+struct Row {
+    char key[20];
+    std::int32_t value;
+};
+
+// Every file of the current folder but the lock file, by name.
+Files snapshot() {
+    Files files;
+    DIR* dir = opendir(".");
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != ".." && name != lock_name)
+            files[name] = testkit::read_file(name);
+    }
+    closedir(dir);
+    return files;
+}
+
+void put_back(const Files& files) {
+    for (const auto& [name, bytes] : snapshot())
+        if (!files.contains(name)) unlink(name.c_str());
+    for (const auto& [name, bytes] : files) testkit::write_file(name, bytes);
+}
+
+void add_rows(DbHandle& db, Row& row, const char* prefix, int first, int count) {
+    for (int i = first; i < first + count; ++i) {
+        std::snprintf(row.key, sizeof row.key, "%s%06d", prefix, i);
+        row.value = i;
+        const long number = db_append(&db, &row);
+        if (number <= 0) fatal("Write failure on file %s\n", db_file_name(&db));
+        db_key_insert(db.current_index, row.key, number);
+    }
+}
+
+// zzA with 400 keys over several index pages.
+void make_campaign() {
+    Row row{};
+    DbHandle a{};
+    a.buffer = &row;
+    db_create(&a, sizeof row, "zzA");
+    db_index_create(&a, "zzA", 0, 0);
+    add_rows(a, row, "K", 0, 400);
+    EXPECT_STREQ(db_file_name(&a), "zzA.DAT");
+    db_close(&a);
+    EXPECT_STREQ(db_file_name(&a), "");
+}
+
+// A change of every kind: appends and keys in the middle and at the end of
+// zzA (splits of old pages, evictions), a rewrite of an old record, and a
+// new table zzN. `midway` runs after the first half.
+void change(const std::function<void()>& midway = [] {}) {
+    db_changes_begin("Nothing added.");
+    Row row{};
+    DbHandle a{};
+    a.buffer = &row;
+    DbHandle n{};
+    n.buffer = &row;
+    db_open(&a, sizeof row, "zzA");
+    db_index_open(&a, "zzA", 0);
+    add_rows(a, row, "K", 400, 600);
+    midway();
+    add_rows(a, row, "J", 0, 300);
+    ASSERT_EQ(db_find(&a, "K000007"), 1);
+    row.value = -7;
+    db_rewrite(&a);
+    db_create(&n, sizeof row, "zzN");
+    db_index_create(&n, "zzN", 0, 0);
+    add_rows(n, row, "N", 0, 50);
+    db_close(&n);
+    db_close(&a);
+    db_changes_commit();
+}
+
+RunResult in_child(const std::function<void()>& body) {
+    return testkit::run_in_child([&] {
+        report_stream = stderr;
+        error_line = 0;
+        body();
+    });
+}
+
+RunResult recover() {
+    return in_child([] { db_campaign_lock(true); });
+}
+
+constexpr FaultOp all_ops[] = {FaultOp::record_write, FaultOp::write, FaultOp::sync,
+                               FaultOp::truncate};
+
+struct Scene {
+    Files before;
+    Files after;
+    long count[4] = {};
+};
+
+// The campaign before and after the change, and how many operations of each
+// kind the change takes.
+Scene set_scene() {
+    Scene scene;
+    make_campaign();
+    scene.before = snapshot();
+    const RunResult r = in_child([] {
+        fault_arm(FaultOp::write, 0, FaultAction::fail);
+        change();
+        for (FaultOp op : all_ops) std::printf("%ld ", fault_count(op));
+    });
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::sscanf(r.out.c_str(), "%ld %ld %ld %ld", &scene.count[0], &scene.count[1], &scene.count[2],
+                &scene.count[3]);
+    scene.after = snapshot();
+    EXPECT_NE(scene.before, scene.after);
+    EXPECT_FALSE(testkit::file_exists(journal_name));
+    put_back(scene.before);
+    return scene;
+}
+
+// The operations to try: every one, but only about 60 record writes spread
+// over the change (there is one per record).
+std::vector<long> trials(long count, FaultOp op) {
+    std::vector<long> n;
+    const long step = op == FaultOp::record_write ? count / 60 + 1 : 1;
+    for (long i = 1; i <= count; i += step) n.push_back(i);
+    if (count > 0) n.push_back(count);
+    return n;
+}
+
+}  // namespace
+
+TEST(Journal, ProcessEndedAtAnyOperationIsUndoneByTheNextRun) {
+    ScratchDir dir;
+    InDir in(dir.path());
+    const Scene scene = set_scene();
+    ASSERT_GT(scene.count[0], 900);
+    ASSERT_GT(scene.count[1], 10);
+    ASSERT_GT(scene.count[2], 4);
+    int undone = 0;
+    int changed_when_killed = 0;
+    for (int k = 0; k < 3; ++k) {
+        for (long n : trials(scene.count[k], all_ops[k])) {
+            SCOPED_TRACE(testing::Message() << "kind " << k << " operation " << n);
+            const RunResult run = in_child([&] {
+                fault_arm(all_ops[k], n, FaultAction::end_process);
+                change();
+            });
+            ASSERT_EQ(run.status, fault_exit_status) << run.err;
+            const bool journal_left = testkit::file_exists(journal_name);
+            Files killed = snapshot();
+            killed.erase(journal_name);
+            if (killed != scene.before && killed != scene.after) ++changed_when_killed;
+            const RunResult next = recover();
+            ASSERT_EQ(next.status, 0) << next.err;
+            EXPECT_EQ(next.err, journal_left
+                                    ? "Restored the database as it was before an interrupted run.\n"
+                                    : "");
+            const Files now = snapshot();
+            // Only the syncs that follow the removal of the journal come
+            // after the commit.
+            if (now != scene.before) {
+                ASSERT_EQ(now, scene.after);
+                EXPECT_EQ(k, 2);
+            } else {
+                ++undone;
+            }
+            put_back(scene.before);
+        }
+    }
+    EXPECT_GT(undone, 100);
+    // Most runs had changed the tables when they ended.
+    EXPECT_GT(changed_when_killed, undone / 2);
+}
+
+TEST(Journal, FailingOperationRollsTheChangeBackAtOnce) {
+    ScratchDir dir;
+    InDir in(dir.path());
+    const Scene scene = set_scene();
+    for (int k = 0; k < 3; ++k) {
+        for (long n : trials(scene.count[k], all_ops[k])) {
+            SCOPED_TRACE(testing::Message() << "kind " << k << " operation " << n);
+            const RunResult run = in_child([&] {
+                fault_arm(all_ops[k], n, FaultAction::fail);
+                change();
+            });
+            EXPECT_FALSE(testkit::file_exists(journal_name));
+            const Files now = snapshot();
+            if (run.status == 0) {
+                // The last sync, after the commit, only warns.
+                EXPECT_EQ(now, scene.after);
+                EXPECT_NE(run.err.find("Warning: the removal of lumerak.journal"),
+                          std::string::npos);
+            } else {
+                EXPECT_EQ(now, scene.before);
+                EXPECT_NE(run.err.find("\nNothing added.\n"), std::string::npos) << run.err;
+            }
+            put_back(scene.before);
+        }
+    }
+}
+
+TEST(Journal, ErrorAndSignalRollBackWithTheirStatus) {
+    ScratchDir dir;
+    InDir in(dir.path());
+    make_campaign();
+    const Files before = snapshot();
+    // A duplicate key ends the run with message 7.
+    RunResult r = in_child([] {
+        change([] {
+            DbHandle a{};
+            Row row{};
+            a.buffer = &row;
+            db_open(&a, sizeof row, "zzA");
+            db_key_insert(db_index_open(&a, "zzA", 0), "K000003", 24);
+        });
+    });
+    EXPECT_EQ(r.status, 7);
+    EXPECT_EQ(r.err,
+              "E0007: key K000003 occured twice in zzA.ID0 in Zeile    0 \n.  \n\nNothing "
+              "added.\n");
+    EXPECT_EQ(snapshot(), before);
+    for (int number : {SIGINT, SIGTERM, SIGHUP}) {
+        r = in_child([&] { change([&] { std::raise(number); }); });
+        EXPECT_EQ(r.status, 128 + number);
+        EXPECT_EQ(r.err,
+                  "\nInterrupted by signal " + std::to_string(number) + ". Nothing added.\n");
+        EXPECT_EQ(snapshot(), before);
+    }
+    // A table created anew over an existing one is saved whole first.
+    r = in_child([] {
+        db_changes_begin("Nothing added.");
+        Row row{};
+        DbHandle a{};
+        a.buffer = &row;
+        db_create(&a, sizeof row, "zzA");
+        db_index_create(&a, "zzA", 0, 0);
+        add_rows(a, row, "Z", 0, 500);
+        db_close(&a);
+        fatal("stop");
+    });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "\nError in Zeile 0   : stop\nNothing added.\n");
+    EXPECT_EQ(snapshot(), before);
+    // Outside a change the signals keep their usual effect.
+    r = in_child([] { std::raise(SIGTERM); });
+    EXPECT_EQ(r.status, 128 + SIGTERM);
+}
+
+TEST(Journal, RestoreThatFailsKeepsTheJournalForTheNextRun) {
+    ScratchDir dir;
+    InDir in(dir.path());
+    const Scene scene = set_scene();
+    ASSERT_EQ(in_child([&] {
+                  fault_arm(FaultOp::record_write, scene.count[0] - 5, FaultAction::end_process);
+                  change();
+              }).status,
+              fault_exit_status);
+    const Files killed = snapshot();
+    for (FaultOp op : {FaultOp::write, FaultOp::truncate, FaultOp::sync}) {
+        put_back(killed);
+        const RunResult r = in_child([&] {
+            fault_arm(op, 1, FaultAction::fail);
+            db_campaign_lock(true);
+        });
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find("Cannot restore the database from lumerak.journal (zzA."),
+                  std::string::npos)
+            << r.err;
+        EXPECT_TRUE(testkit::file_exists(journal_name));
+    }
+    EXPECT_EQ(recover().status, 0);
+    EXPECT_EQ(snapshot(), scene.before);
+    EXPECT_NE(killed, scene.before);
+}
+
+TEST(Journal, DamagedJournalRestoresNothing) {
+    ScratchDir dir;
+    InDir in(dir.path());
+    const Scene scene = set_scene();
+    ASSERT_EQ(in_child([&] {
+                  fault_arm(FaultOp::record_write, scene.count[0] - 5, FaultAction::end_process);
+                  change();
+              }).status,
+              fault_exit_status);
+    const Files killed = snapshot();
+    const std::string journal = killed.at(journal_name);
+    ASSERT_GT(journal.size(), 32u + 3 * 32);
+
+    // The first entry notes the length of zzA.DAT; one with a name outside
+    // the folder, and a correct checksum, must not be followed.
+    auto entry = [](const std::string& name, std::uint32_t kind, const std::string& data,
+                    std::uint32_t sequence) {
+        std::uint32_t head[8] = {0x59524e45,
+                                 kind,
+                                 static_cast<std::uint32_t>(name.size()),
+                                 static_cast<std::uint32_t>(data.size()),
+                                 0,
+                                 0,
+                                 sequence,
+                                 0};
+        std::string bytes(reinterpret_cast<const char*>(head), 32);
+        bytes += name + data;
+        std::uint32_t crc = journal_crc32(bytes.data(), 28);
+        crc = journal_crc32(bytes.data() + 32, name.size() + data.size(), crc);
+        std::memcpy(bytes.data() + 28, &crc, 4);
+        return bytes;
+    };
+    auto with_name = [&](const std::string& name) {
+        return journal.substr(0, 32) + entry(name, 1, "", 0);
+    };
+    struct Case {
+        const char* what;
+        std::string bytes;
+        const char* damage;
+    };
+    auto flipped = [&](std::size_t at) {
+        std::string bytes = journal;
+        bytes[at] = static_cast<char>(bytes[at] ^ 0x10);
+        return bytes;
+    };
+    const Case cases[] = {
+        {"magic", flipped(2), "header"},
+        {"header checksum", flipped(29), "header"},
+        {"entry kind", flipped(32 + 4), "entry 0"},
+        {"entry checksum", flipped(32 + 28), "entry 0"},
+        {"page image", flipped(journal.size() - 100), nullptr},
+        {"name with folder", with_name("../zzA.DAT"), "entry 0"},
+        {"absolute name", with_name("/tmp/zzA.DAT"), "entry 0"},
+        {"the lock file", with_name(lock_name), "entry 0"},
+        {"image of a file not noted", journal.substr(0, 32) + entry("zzA.DAT", 2, "abcd", 0),
+         "entry 0"},
+        {"file noted twice", with_name("zzA.DAT") + entry("zzA.DAT", 1, "", 1), "entry 1"},
+        {"image past the old length", with_name("zzA.DAT") + entry("zzA.DAT", 2, "abcd", 1),
+         "entry 1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        put_back(killed);
+        testkit::write_file(journal_name, c.bytes);
+        const RunResult r = recover();
+        EXPECT_EQ(r.status, 1);
+        if (c.damage)
+            EXPECT_EQ(r.err,
+                      std::string("\nError in Zeile 0   : Damaged journal lumerak.journal (") +
+                          c.damage + ")\n");
+        else
+            EXPECT_NE(r.err.find("Damaged journal lumerak.journal (entry "), std::string::npos);
+        Files now = snapshot();
+        now[journal_name] = journal;
+        EXPECT_EQ(now, killed);
+    }
+    // A journal cut inside an entry, or inside its header, is the tail of a
+    // write that never completed: what lies before it is restored.
+    put_back(killed);
+    testkit::write_file(journal_name, journal.substr(0, journal.size() - 3));
+    EXPECT_EQ(recover().status, 0);
+    EXPECT_FALSE(testkit::file_exists(journal_name));
+    put_back(killed);
+    testkit::write_file(journal_name, journal.substr(0, 20));
+    EXPECT_EQ(recover().status, 0);
+    Files now = snapshot();
+    EXPECT_FALSE(now.contains(journal_name));
+    now[journal_name] = journal;
+    EXPECT_EQ(now, killed);
+}
+
+TEST(CampaignLock, OneWriterAtATimeReadersTogether) {
+    ScratchDir dir;
+    InDir in(dir.path());
+    auto holder = [](bool writing) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            db_campaign_lock(writing);
+            testkit::write_file("held", "");
+            sleep(3);
+            _exit(0);
+        }
+        while (!testkit::file_exists("held")) usleep(10000);
+        unlink("held");
+        return pid;
+    };
+    pid_t pid = holder(true);
+    RunResult r = in_child([] {
+        campaign_set_lock_wait(1);
+        db_campaign_lock(false);
+    });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "Waiting for another lumerak run in this folder to finish ...\n\nError in "
+              "Zeile 0   : The folder is still in use by another lumerak run after 1 s\n");
+    // Without a limit the writer is waited for.
+    r = in_child([] { db_campaign_lock(true); });
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "Waiting for another lumerak run in this folder to finish ...\n");
+    waitpid(pid, nullptr, 0);
+
+    pid = holder(false);
+    r = in_child([] {
+        campaign_set_lock_wait(1);
+        db_campaign_lock(false);
+    });
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    r = in_child([] {
+        campaign_set_lock_wait(1);
+        db_campaign_lock(true);
+    });
+    EXPECT_EQ(r.status, 1);
+    waitpid(pid, nullptr, 0);
+}
