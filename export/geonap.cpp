@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "export/geodesy.h"
+#include "export/rinex_name.h"
 #include "obsdb/campaign.h"
 #include "support/checked_file.h"
 #include "support/error.h"
@@ -124,8 +125,17 @@ void write_angle(std::FILE* file, double packed) {
                  parts.minutes, parts.seconds);
 }
 
+// Station, day of year and session from the occupation's file name, short
+// or long; a name that fills its field without a terminator is taken whole.
+rinex_name_parts file_name_parts() {
+    char name[sizeof c.occ.rinex_file + 1];
+    std::memcpy(name, c.occ.rinex_file, sizeof c.occ.rinex_file);
+    name[sizeof c.occ.rinex_file] = '\0';
+    return rinex_name_split(name);
+}
+
 void write_station(std::FILE* file) {
-    std::fprintf(file, "%4.4s 1 ", c.occ.rinex_file);
+    std::fprintf(file, "%4.4s 1 ", file_name_parts().station);
 
     char name[sizeof c.sta.marker_name + 1];
     std::memcpy(name, c.sta.marker_name, sizeof c.sta.marker_name);
@@ -144,11 +154,6 @@ void write_station(std::FILE* file) {
     std::fprintf(file, "    %11.4lf\n", height);
 }
 
-// Character `i` of the RINEX file name, a blank past its end.
-char file_name_char(std::size_t i) {
-    return i < strnlen(c.occ.rinex_file, sizeof c.occ.rinex_file) ? c.occ.rinex_file[i] : ' ';
-}
-
 void write_observation(std::FILE* file, long receiver, long antenna) {
     // A time the local-time conversion cannot take (none, or a damaged
     // record) gives year 0.
@@ -157,9 +162,9 @@ void write_observation(std::FILE* file, long receiver, long antenna) {
         const std::time_t seconds = static_cast<std::time_t>(c.occ.first_epoch);
         if (const std::tm* fields = std::localtime(&seconds)) year = fields->tm_year + 1900;
     }
-    std::fprintf(file, "%d %c%c%c %c %4.4s %6.4lf rc%02ld an%02ld \" \"\n", year, file_name_char(4),
-                 file_name_char(5), file_name_char(6), file_name_char(7), c.occ.rinex_file,
-                 c.occ.delta_h, receiver, antenna);
+    const rinex_name_parts name = file_name_parts();
+    std::fprintf(file, "%d %3.3s %c %4.4s %6.4lf rc%02ld an%02ld \" \"\n", year, name.day,
+                 name.session, name.station, c.occ.delta_h, receiver, antenna);
 }
 
 }  // namespace

@@ -146,11 +146,10 @@ struct Reader {
 };
 Reader r;
 
-// Ends the read with `reason`, naming the file and the line it concerns.
+// Ends the read with `reason`, naming the file.
 // The file is released first: the program ends, and nothing of it is needed.
-[[noreturn]] void refuse_file(long line, const std::string& reason) {
+[[noreturn]] void refuse_file(const std::string& reason) {
     source.close();
-    error_line = static_cast<std::int32_t>(line);
     fatal("'%s': %s\n", r.base_name, reason.c_str());
 }
 
@@ -161,10 +160,12 @@ Reader r;
     // The source's text begins with the path as given; the name suffices.
     std::string reason = source.error();
     const std::string prefix = "'" + std::string(r.file_name) + "'";
-    if (reason.compare(0, prefix.size(), prefix) == 0) reason.erase(0, prefix.size());
-    if (reason.compare(0, 2, ": ") == 0) reason.erase(0, 2);
-    while (!reason.empty() && reason[0] == ' ') reason.erase(0, 1);
-    refuse_file(r.line_count + 1, reason);
+    while (reason.compare(0, prefix.size(), prefix) == 0) {
+        reason.erase(0, prefix.size());
+        if (reason.compare(0, 1, ":") == 0) reason.erase(0, 1);
+        while (!reason.empty() && reason[0] == ' ') reason.erase(0, 1);
+    }
+    refuse_file(reason);
 }
 
 // Reads the next line into r.line without its line end (LF or CR LF). A line
@@ -846,8 +847,8 @@ void read_rinex3() {
     // A file that ends before the lines its last record announced has been
     // cut: what it held is unknown.
     if (r3.sat_lines_left > 0 || r.records_to_skip > 0)
-        refuse_file(r3.epoch_line, "the file ends inside the epoch record of line " +
-                                       std::to_string(r3.epoch_line));
+        refuse_file("the file ends inside the epoch record of line " +
+                    std::to_string(r3.epoch_line));
 }
 
 // The name without its folder.
@@ -861,17 +862,17 @@ const char* base_name_of(const char* path) {
 // here, before any table is opened.
 rinex_format open_and_classify() {
     if (std::strlen(r.base_name) >= sizeof c.occ.rinex_file)
-        refuse_file(0, "the file name is longer than " +
-                           std::to_string(sizeof c.occ.rinex_file - 1) + " characters");
+        refuse_file("the file name is longer than " + std::to_string(sizeof c.occ.rinex_file - 1) +
+                    " characters");
     // A file that cannot be opened is reported as for every file the
     // program opens.
     std::FILE* probe = checked_open(r.file_name, "rb");
     std::fclose(probe);
     if (!source.open(r.file_name)) source_failed();
-    if (!read_line()) refuse_file(0, "the file is empty");
+    if (!read_line()) refuse_file("the file is empty");
 
     const rinex_first_line first = rinex_classify_first_line(r.line);
-    if (first.format == rinex_format::refused) refuse_file(1, first.reason);
+    if (first.format == rinex_format::refused) refuse_file(first.reason);
     // Compact RINEX 1.0 carries RINEX 2, compact 3.0 RINEX 3 or 4.
     const int compact = source.compact_format();
     if ((compact == 1 && first.format != rinex_format::rinex2_obs) ||
@@ -879,10 +880,10 @@ rinex_format open_and_classify() {
         char reason[100];
         std::snprintf(reason, sizeof reason, "compact RINEX %d.0 holding RINEX version %.2f",
                       compact, first.version);
-        refuse_file(1, reason);
+        refuse_file(reason);
     }
     if (first.format != rinex_format::rinex2_obs && first.format != rinex_format::rinex3_obs)
-        refuse_file(1, "the first line is not a RINEX VERSION / TYPE line");
+        refuse_file("the first line is not a RINEX VERSION / TYPE line");
     return first.format;
 }
 
