@@ -97,6 +97,7 @@ NdxFile* obs_index;
 // Unix compress, compact RINEX). It lives as long as the program, so that an
 // error that ends a read leaves nothing behind that cannot be released.
 obsdb::ObservationSource source;
+std::string source_path;
 
 // Satellite occupations of the current file already linked, by satellite
 // identifier, so that an epoch does not search the indexes again for them.
@@ -146,24 +147,27 @@ struct Reader {
 };
 Reader r;
 
-// Ends the read with `reason`, naming the file.
-// The file is released first: the program ends, and nothing of it is needed.
-[[noreturn]] void refuse_file(const std::string& reason) {
+// Ends the read with `reason`, naming the file. The file is released first,
+// and nothing on the heap is held on the way out (an error ends the program,
+// and a test harness that catches it must not see a leak).
+[[noreturn]] void refuse_file(std::string_view reason) {
     source.close();
-    fatal("'%s': %s\n", r.base_name, reason.c_str());
+    fatal("'%s': %.*s\n", r.base_name, static_cast<int>(reason.size()), reason.data());
 }
 
 // A damaged compressed or compact stream, a cut file or a failed read ends
 // the read: what the file still holds is unknown, so it must not pass for
 // the end of the file.
 [[noreturn]] void source_failed() {
-    // The source's text begins with the path as given; the name suffices.
-    std::string reason = source.error();
-    const std::string prefix = "'" + std::string(r.file_name) + "'";
-    while (reason.compare(0, prefix.size(), prefix) == 0) {
-        reason.erase(0, prefix.size());
-        if (reason.compare(0, 1, ":") == 0) reason.erase(0, 1);
-        while (!reason.empty() && reason[0] == ' ') reason.erase(0, 1);
+    // The source's text begins with the path as given, in quotes, perhaps
+    // more than once; the name in front of it suffices.
+    std::string_view reason = source.error();
+    const std::string_view path = r.file_name;
+    while (reason.size() >= path.size() + 2 && reason[0] == '\'' &&
+           reason.substr(1, path.size()) == path && reason[path.size() + 1] == '\'') {
+        reason.remove_prefix(path.size() + 2);
+        if (!reason.empty() && reason[0] == ':') reason.remove_prefix(1);
+        while (!reason.empty() && reason[0] == ' ') reason.remove_prefix(1);
     }
     refuse_file(reason);
 }
@@ -846,9 +850,12 @@ void read_rinex3() {
     if (!r.header_done) reject_headerless();
     // A file that ends before the lines its last record announced has been
     // cut: what it held is unknown.
-    if (r3.sat_lines_left > 0 || r.records_to_skip > 0)
-        refuse_file("the file ends inside the epoch record of line " +
-                    std::to_string(r3.epoch_line));
+    if (r3.sat_lines_left > 0 || r.records_to_skip > 0) {
+        char reason[80];
+        std::snprintf(reason, sizeof reason, "the file ends inside the epoch record of line %ld",
+                      r3.epoch_line);
+        refuse_file(reason);
+    }
 }
 
 // The name without its folder.
@@ -861,14 +868,18 @@ const char* base_name_of(const char* path) {
 // 2 or RINEX 3 and 4 (each also in compact RINEX). Anything else is refused
 // here, before any table is opened.
 rinex_format open_and_classify() {
+    // The reason comes first: reports are cut after 83 characters.
     if (std::strlen(r.base_name) >= sizeof c.occ.rinex_file)
-        refuse_file("the file name is longer than " + std::to_string(sizeof c.occ.rinex_file - 1) +
-                    " characters");
+        fatal("File name longer than %zu characters: '%s'\n", sizeof c.occ.rinex_file - 1,
+              r.base_name);
     // A file that cannot be opened is reported as for every file the
     // program opens.
     std::FILE* probe = checked_open(r.file_name, "rb");
     std::fclose(probe);
-    if (!source.open(r.file_name)) source_failed();
+    // The path is kept with the source rather than in a temporary, which an
+    // error would leave behind.
+    source_path = r.file_name;
+    if (!source.open(source_path)) source_failed();
     if (!read_line()) refuse_file("the file is empty");
 
     const rinex_first_line first = rinex_classify_first_line(r.line);
