@@ -482,12 +482,19 @@ TEST(ModernRead, ListingAndPlotOfAMixedFile) {
     ASSERT_EQ(read_into(dir.path(), "TWTF00TWN_R_20232490000_01D_30S_MO.rnx").status, 0);
     const RunResult run = testkit::run_lumerak({"-sLIST.TXT", "-g"}, dir.path());
     ASSERT_EQ(run.status, 0) << run.err;
+    // 45 satellites of six systems, each listed as it stands ("Sats:" rows
+    // end with the identifier).
     const std::string listing = testkit::read_file(dir.file("LIST.TXT"));
-    for (const char* prn : {"G04", "R", "E", "C", "J", "S"})
-        EXPECT_TRUE(contains(listing, prn)) << prn;
+    const std::string sats = listing.substr(listing.find("\nSats:\n"));
+    for (const char* prn :
+         {"C01", "C34", "E07", "E31", "G04", "G22", "J02", "J03", "R02", "R18", "S22", "S44"})
+        EXPECT_TRUE(contains(sats, std::string(" ") + prn + " \n")) << prn;
+    // The page has rows for the first 30 satellites, in the order they were
+    // first stored: BeiDou, Galileo, GPS, QZSS, then GLONASS R02 and R03.
     const std::string page = testkit::read_file(dir.file("TWTF-1.ps"));
-    for (const char* prn : {"(G04)", "(E", "(C", "(J", "(S", "(R"})
+    for (const char* prn : {"(C01)", "(C34)", "(E07)", "(G04)", "(G22)", "(J02)", "(R02)", "(R03)"})
         EXPECT_TRUE(contains(page, prn)) << prn;
+    EXPECT_FALSE(contains(page, "(R04)"));
     EXPECT_TRUE(contains(page, "TWTF00TWN_R_20232490000_01D_30S_MO.rnx"));
     if (std::system("command -v gs >/dev/null 2>&1") == 0) {
         const std::string command =
