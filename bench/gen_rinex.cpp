@@ -95,7 +95,10 @@ int main(int argc, char** argv) {
     header_line(out, format("%14.4f%14.4f%14.4f", 1.2345, 0.0, 0.0), "ANTENNA: DELTA H/E/N");
     if (rinex3) {
         std::string list = format("G%5zu", types.size());
-        for (const std::string& type : types) list += " " + rinex3_type(type);
+        for (const std::string& type : types) {
+            list += ' ';
+            list += rinex3_type(type);
+        }
         header_line(out, list, "SYS / # / OBS TYPES");
     } else {
         header_line(out, "     1     1", "WAVELENGTH FACT L1/2");

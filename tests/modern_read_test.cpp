@@ -226,6 +226,35 @@ TEST(ModernRead, HeaderValuesAndDerivedIntervalOfARealFile) {
     EXPECT_EQ(tables::records<occ_record>(derived.path(), table_occ).at(0).interval, 30);
 }
 
+// Special records (flags 2 to 5: header lines) and cycle-slip records (flag
+// 6: satellite lines) are neither epochs nor observations; flag 1 is an
+// epoch. A second epoch 30 s later gives the interval.
+TEST(ModernRead, EventRecordsAreNeitherEpochsNorObservations) {
+    const std::string sample = testkit::read_file(testkit::test_data_path("sample.rnx"));
+    const std::size_t data = sample.find("> 2010");
+    const std::string header = sample.substr(0, data);
+    std::string epoch = sample.substr(data);
+    std::string second = epoch;
+    second.replace(0, second.find('\n'), "> 2010 03 05 00 01 00.0000000  1  8");
+    std::string slip = epoch.substr(epoch.find('\n') + 1);
+    slip = slip.substr(0, slip.find('\n', slip.find('\n') + 1) + 1);  // two satellite lines
+    const std::string events =
+        "> 2010 03 05 00 00 40.0000000  4  2\n"
+        "NEW SITE                                                    COMMENT\n"
+        "G13 130321269.80108                                         COMMENT\n"
+        "> 2010 03 05 00 00 50.0000000  6  2\n" +
+        slip;
+    ScratchDir dir;
+    testkit::write_file(dir.file("events.rnx"), header + epoch + events + second);
+    const RunResult run = testkit::run_lumerak({"-revents.rnx"}, dir.path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto got = stored(dir.path());
+    ASSERT_EQ(got.size(), 16u);
+    EXPECT_EQ(got[8].epoch - got[7].epoch, 30.0);
+    EXPECT_EQ(tables::records<occ_record>(dir.path(), table_occ).at(0).interval, 30);
+    EXPECT_EQ(tables::records<sat_record>(dir.path(), table_sat).size(), 8u);
+}
+
 // The L1 and L2 slots take their strength from the S type of the same
 // signal only where the file's own digit is blank. sample.rnx has S1P and
 // S2P for GPS (L1C has no S1C) and S1C for GLONASS; the copy blanks every
