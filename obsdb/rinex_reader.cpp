@@ -825,10 +825,11 @@ void read_rinex3() {
     }
 }
 
-// The name without its folder.
+// The name without its folder (the whole path when it ends in a slash, so
+// that a report still names something; such a path is no file to read).
 const char* base_name_of(const char* path) {
     const char* slash = std::strrchr(path, '/');
-    return slash ? slash + 1 : path;
+    return slash && slash[1] != '\0' ? slash + 1 : path;
 }
 
 // Opens the file and reads its first line, which decides the reader: RINEX
