@@ -8,6 +8,8 @@
 // strength digits drift slowly, loss-of-lock flags are rare, the visible set
 // changes every 15 minutes and a few short gaps are left out. The output is
 // the same for the same arguments.
+// With -3 before OUT the same data is written as a RINEX 3.04 file (types
+// L1C, L2W, C1C, C2W, C1W for L1, L2, C1, P2, P1; one line per satellite).
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -28,9 +30,24 @@ std::string format(const char* fmt, auto... args) {
     return buffer;
 }
 
+// The RINEX 3 type of a RINEX 2 type of this generator.
+std::string rinex3_type(const std::string& type) {
+    if (type == "C1") return "C1C";
+    if (type == "P1") return "C1W";
+    if (type == "L1") return "L1C";
+    if (type == "S1") return "S1C";
+    if (type == "P2") return "C2W";
+    return type + "W";  // L2, S2
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    const bool rinex3 = argc > 1 && std::strcmp(argv[1], "-3") == 0;
+    if (rinex3) {
+        --argc;
+        ++argv;
+    }
     if (argc < 2) {
         std::fprintf(stderr,
                      "usage: gen_rinex OUT [hours] [rate_s] [satellites] [types] [marker] [first day]\n");
@@ -65,7 +82,9 @@ int main(int argc, char** argv) {
     static char buffer[1 << 16];
     std::setvbuf(out, buffer, _IOFBF, sizeof buffer);
 
-    header_line(out, "     2.11           OBSERVATION DATA    G (GPS)", "RINEX VERSION / TYPE");
+    header_line(out, rinex3 ? "     3.04           OBSERVATION DATA    G (GPS)"
+                            : "     2.11           OBSERVATION DATA    G (GPS)",
+                "RINEX VERSION / TYPE");
     header_line(out, "gen_rinex           LOADTEST            20261201 000000 UTC", "PGM / RUN BY / DATE");
     header_line(out, marker, "MARKER NAME");
     header_line(out, "10001M001", "MARKER NUMBER");
@@ -74,7 +93,16 @@ int main(int argc, char** argv) {
     header_line(out, "12345               TRM22020.00+GP", "ANT # / TYPE");
     header_line(out, format("%14.4f%14.4f%14.4f", 4449541.1, 723423.5, 4497127.0), "APPROX POSITION XYZ");
     header_line(out, format("%14.4f%14.4f%14.4f", 1.2345, 0.0, 0.0), "ANTENNA: DELTA H/E/N");
-    header_line(out, "     1     1", "WAVELENGTH FACT L1/2");
+    if (rinex3) {
+        std::string list = format("G%5zu", types.size());
+        for (const std::string& type : types) {
+            list += ' ';
+            list += rinex3_type(type);
+        }
+        header_line(out, list, "SYS / # / OBS TYPES");
+    } else {
+        header_line(out, "     1     1", "WAVELENGTH FACT L1/2");
+    }
     std::string line = format("%6zu", types.size());
     for (std::size_t i = 0; i < types.size(); ++i) {
         if (i && i % 9 == 0) {
@@ -83,7 +111,7 @@ int main(int argc, char** argv) {
         }
         line += format("%6s", types[i].c_str());
     }
-    header_line(out, line, "# / TYPES OF OBSERV");
+    if (!rinex3) header_line(out, line, "# / TYPES OF OBSERV");
     header_line(out, format("%10.3f", rate), "INTERVAL");
     header_line(out,
                 format("  2026    %2d    %2d     0     0    0.0000000     GPS", first_day ? 12 : 11,
@@ -119,6 +147,11 @@ int main(int argc, char** argv) {
         const double in_day = std::fmod(sec, 86400.0);
         const int month = day <= 30 ? 11 : 12;
         const long mday = day <= 30 ? day : day - 30;
+        if (rinex3) {
+            std::fprintf(out, "> 2026 %02d %02ld %02d %02d%11.7f  0%3zu\n", month, mday,
+                         static_cast<int>(in_day / 3600), static_cast<int>(std::fmod(in_day, 3600) / 60),
+                         std::fmod(in_day, 60.0), visible.size());
+        } else {
         std::fprintf(out, " 26%3d%3ld%3d%3d%11.7f  0%3zu", month, mday, static_cast<int>(in_day / 3600),
                      static_cast<int>(std::fmod(in_day, 3600) / 60), std::fmod(in_day, 60.0), visible.size());
         for (std::size_t i = 0; i < visible.size(); ++i) {
@@ -126,7 +159,9 @@ int main(int argc, char** argv) {
             std::fprintf(out, "G%02d", visible[i]);
         }
         std::fputc('\n', out);
+        }  // RINEX 2 epoch line
         for (int prn : visible) {
+            if (rinex3) std::fprintf(out, "G%02d", prn);
             if (chance(0.02)) snr[prn] = std::min(9, std::max(1, snr[prn] + (chance(0.5) ? 1 : -1)));
             for (std::size_t k = 0; k < types.size(); ++k) {
                 const std::string& type = types[k];
@@ -135,7 +170,7 @@ int main(int argc, char** argv) {
                 if (type[0] == 'S') value = 30.0 + 2 * snr[prn];
                 const char lli = type[0] == 'L' && chance(0.001) ? '1' : ' ';
                 std::fprintf(out, "%14.3f%c%c", value, lli, static_cast<char>('0' + snr[prn]));
-                if (k % 5 == 4 || k + 1 == types.size()) std::fputc('\n', out);
+                if ((!rinex3 && k % 5 == 4) || k + 1 == types.size()) std::fputc('\n', out);
             }
         }
     }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "export/geodesy.h"
+#include "export/rinex_name.h"
 #include "obsdb/campaign.h"
 #include "support/checked_file.h"
 #include "support/error.h"
@@ -124,8 +125,17 @@ void write_angle(std::FILE* file, double packed) {
                  parts.minutes, parts.seconds);
 }
 
+// Station, day of year and session from the occupation's file name, short
+// or long; a name that fills its field without a terminator is taken whole.
+rinex_name_parts file_name_parts() {
+    char name[sizeof tables.occ.rinex_file + 1];
+    std::memcpy(name, tables.occ.rinex_file, sizeof tables.occ.rinex_file);
+    name[sizeof tables.occ.rinex_file] = '\0';
+    return rinex_name_split(name);
+}
+
 void write_station(std::FILE* file, const char* base) {
-    std::fprintf(file, "%4.4s 1 ", tables.occ.rinex_file);
+    std::fprintf(file, "%4.4s 1 ", file_name_parts().station);
 
     char name[sizeof tables.sta.marker_name + 1];
     std::memcpy(name, tables.sta.marker_name, sizeof tables.sta.marker_name);
@@ -148,13 +158,6 @@ void write_station(std::FILE* file, const char* base) {
     std::fprintf(file, "    %11.4lf\n", p.height);
 }
 
-// Character `i` of the RINEX file name, a blank past its end.
-char file_name_char(std::size_t i) {
-    return i < strnlen(tables.occ.rinex_file, sizeof tables.occ.rinex_file)
-               ? tables.occ.rinex_file[i]
-               : ' ';
-}
-
 void write_observation(std::FILE* file, long receiver, long antenna) {
     // A time the local-time conversion cannot take (none, or a damaged
     // record) gives year 0.
@@ -163,9 +166,9 @@ void write_observation(std::FILE* file, long receiver, long antenna) {
         const std::time_t seconds = static_cast<std::time_t>(tables.occ.first_epoch);
         if (const std::tm* fields = std::localtime(&seconds)) year = fields->tm_year + 1900;
     }
-    std::fprintf(file, "%d %c%c%c %c %4.4s %6.4lf rc%02ld an%02ld \" \"\n", year, file_name_char(4),
-                 file_name_char(5), file_name_char(6), file_name_char(7), tables.occ.rinex_file,
-                 tables.occ.delta_h, receiver, antenna);
+    const rinex_name_parts name = file_name_parts();
+    std::fprintf(file, "%d %3.3s %c %4.4s %6.4lf rc%02ld an%02ld \" \"\n", year, name.day,
+                 name.session, name.station, tables.occ.delta_h, receiver, antenna);
 }
 
 }  // namespace
@@ -177,8 +180,8 @@ void export_geonap(const char* base_name) {
     std::FILE* rcv_file = open_output(base, ".RCV");
     std::FILE* ant_file = open_output(base, ".ANT");
 
-    tables.open_read({CampaignTable::occ, CampaignTable::cor, CampaignTable::rec,
-                      CampaignTable::ant, CampaignTable::sta});
+    tables.open_read({CampaignTable::occ, CampaignTable::cor, CampaignTable::rec, CampaignTable::ant,
+                 CampaignTable::sta});
     open_code_table();
 
     ell_setup(grs80_a, grs80_b, &geonap_ellipsoid);
@@ -219,6 +222,6 @@ void export_geonap(const char* base_name) {
     checked_close(rcv_file, (base + ".RCV").c_str());
     checked_close(ant_file, (base + ".ANT").c_str());
     tables.close({CampaignTable::occ, CampaignTable::cor, CampaignTable::rec, CampaignTable::ant,
-                  CampaignTable::sta});
+             CampaignTable::sta});
     db_close(&gn_db);
 }

@@ -1,10 +1,12 @@
 // The settings of one run, filled by the option scan and read by the commands.
 #pragma once
 
+#include <climits>
+
 #include "plot/line_styles.h"
 
 struct RunSettings {
-    char read_file[256];
+    char read_file[PATH_MAX];  // a path of any length the system takes
     char list_file[256];
     char export_name[256];
     char plot_station[65];

@@ -116,8 +116,8 @@ TEST(Options, ValuesFlagsAndLaterOccurrencesOverride) {
     EXPECT_EQ(run_settings.plot_end - run_settings.plot_begin, 12 * 3600.0);
 
     // Values fill their fields to the last character.
-    scan({"-r" + std::string(255, 'r'), "-t" + std::string(64, 't')});
-    EXPECT_EQ(std::string(run_settings.read_file), std::string(255, 'r'));
+    scan({"-r" + std::string(PATH_MAX - 1, 'r'), "-t" + std::string(64, 't')});
+    EXPECT_EQ(std::string(run_settings.read_file), std::string(PATH_MAX - 1, 'r'));
     EXPECT_EQ(std::string(run_settings.plot_station), std::string(64, 't'));
 }
 
@@ -131,7 +131,7 @@ TEST(Options, MissingOrOverlongValuesEndTheRun) {
         {"-b", "date/time expected."},
         {"-e", "date/time expected."},
         {"-b03.10.00,05:00", "date/time expected."},
-        {"-r" + std::string(256, 'r'), "parameter expected."},
+        {"-r" + std::string(PATH_MAX, 'r'), "parameter expected."},
         {"-s" + std::string(256, 's'), "parameter expected."},
         {"-a" + std::string(256, 'a'), "parameter expected."},
         {"-t" + std::string(65, 't'), "parameter expected."},

@@ -4,6 +4,7 @@
 # a crash, a sanitizer finding, a timeout or running out of memory; the input
 # that did it is kept in <build>/artifacts.
 #   fuzz/run.sh [seconds per harness, default 60] [build folder, default build-fuzz]
+# FUZZ_HARNESSES="rinex_fuzz compact_fuzz" runs only the harnesses named.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -16,12 +17,12 @@ if ! command -v clang++ >/dev/null || [ ! -e "${runtime[0]}" ]; then
 fi
 
 cmake -S fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang
-cmake --build "$build" -j2 --target rinex_fuzz index_fuzz campaign_fuzz
+cmake --build "$build" -j2 --target rinex_fuzz compact_fuzz index_fuzz campaign_fuzz
 
 mkdir -p "$build/artifacts"
 artifacts=$(cd "$build/artifacts" && pwd)
 passed=0
-for harness in rinex_fuzz index_fuzz campaign_fuzz; do
+for harness in ${FUZZ_HARNESSES:-rinex_fuzz compact_fuzz index_fuzz campaign_fuzz}; do
   corpus="$build/corpus-${harness%_fuzz}"
   mkdir -p "$corpus"
   cp fuzz/corpus/"${harness%_fuzz}"/* "$corpus"/

@@ -10,6 +10,13 @@ bool ObservationSource::fail(const std::string& text) {
     return false;
 }
 
+void ObservationSource::close() {
+    reader_.reset();
+    in_.close();
+    ended_ = true;
+    first_pending_ = false;
+}
+
 bool ObservationSource::open(const std::string& path) {
     error_.clear();
     compact_ = first_pending_ = ended_ = false;

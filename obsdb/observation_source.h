@@ -34,6 +34,10 @@ public:
     const std::string& error() const { return error_; }
     Compression compression() const { return in_.compression(); }
     bool compact() const { return compact_; }
+    // The compact format read (1 or 3), 0 for a file that is not compact.
+    int compact_format() const { return compact_ ? decoder_.format() : 0; }
+    // Ends the reading and releases the file.
+    void close();
     // Lines of the file (after decompression) read so far.
     long file_line() const { return reader_ ? reader_->line_number() : 0; }
 

@@ -305,7 +305,8 @@ void rinex3_store_header_line(rinex3_label label, std::string_view line,
 
 rinex3_record_kind rinex3_read_epoch_line(std::string_view line, rinex3_epoch* epoch) {
     line = without_line_end(line);
-    if (line.size() < 35 || line[0] != '>') return rinex3_record_kind::not_epoch;
+    // Some writers give the count fewer columns; it only has to follow the flag.
+    if (line.size() < 34 || line[0] != '>') return rinex3_record_kind::not_epoch;
     rinex3_epoch e;
     if (parse_int(columns(line, 31, 1), &e.flag) != IntField::ok || e.flag < 0 || e.flag > 6)
         return rinex3_record_kind::not_epoch;

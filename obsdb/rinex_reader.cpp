@@ -10,10 +10,15 @@
 #include <climits>
 #include <cstring>
 
+#include <string>
+#include <string_view>
+
 #include "db/table.h"
 #include "obsdb/campaign.h"
-#include "support/error.h"
+#include "obsdb/observation_source.h"
+#include "obsdb/rinex3_format.h"
 #include "support/checked_file.h"
+#include "support/error.h"
 #include "support/text.h"
 
 namespace {
@@ -55,16 +60,11 @@ NdxFile* sat_index;
 NdxFile* satocc_index;
 NdxFile* obs_index;
 
-// The observation file, read in large blocks and cut into lines here, so that
-// a line is always one line whatever its length or line end.
-struct LineSource {
-    std::FILE* file;
-    char block[1 << 16];
-    std::size_t pos;
-    std::size_t end;
-    bool at_end;
-};
-LineSource source;
+// The observation file as RINEX lines, whatever its wrapping (plain, gzip,
+// Unix compress, compact RINEX). It lives as long as the program, so that an
+// error that ends a read leaves nothing behind that cannot be released.
+obsdb::ObservationSource source;
+std::string source_path;
 
 // Satellite occupations of the current file already linked, by satellite
 // identifier, so that an epoch does not search the indexes again for them.
@@ -80,6 +80,7 @@ int sat_links_used;
 // The state of the file being read.
 struct Reader {
     const char* file_name;
+    const char* base_name;   // the file name without its folder
     bool no_obs_data;
     char line[line_size];
     long line_count;
@@ -113,39 +114,41 @@ struct Reader {
 };
 Reader r;
 
+// Ends the read with `reason`, naming the file. The file is released first,
+// and nothing on the heap is held on the way out (an error ends the program,
+// and a test harness that catches it must not see a leak).
+[[noreturn]] void refuse_file(std::string_view reason) {
+    source.close();
+    fatal("'%s': %.*s\n", r.base_name, static_cast<int>(reason.size()), reason.data());
+}
+
+// A damaged compressed or compact stream, a cut file or a failed read ends
+// the read: what the file still holds is unknown, so it must not pass for
+// the end of the file.
+[[noreturn]] void source_failed() {
+    // The source's text begins with the path as given, in quotes, perhaps
+    // more than once; the name in front of it suffices.
+    std::string_view reason = source.error();
+    const std::string_view path = r.file_name;
+    while (reason.size() >= path.size() + 2 && reason[0] == '\'' &&
+           reason.substr(1, path.size()) == path && reason[path.size() + 1] == '\'') {
+        reason.remove_prefix(path.size() + 2);
+        if (!reason.empty() && reason[0] == ':') reason.remove_prefix(1);
+        while (!reason.empty() && reason[0] == ' ') reason.remove_prefix(1);
+    }
+    refuse_file(reason);
+}
+
 // Reads the next line into r.line without its line end (LF or CR LF). A line
 // longer than the buffer keeps its first characters; the rest is dropped.
 bool read_line() {
-    std::size_t length = 0;
-    bool any = false;
-    for (;;) {
-        if (source.pos == source.end) {
-            if (source.at_end) break;
-            source.end = std::fread(source.block, 1, sizeof source.block, source.file);
-            source.pos = 0;
-            if (source.end == 0) {
-                // A failed read must not pass for the end of the file.
-                if (std::ferror(source.file)) fatal("Read failure on file %.60s\n", r.file_name);
-                source.at_end = true;
-                break;
-            }
-        }
-        any = true;
-        const char* start = source.block + source.pos;
-        const std::size_t available = source.end - source.pos;
-        const char* newline = static_cast<const char*>(std::memchr(start, '\n', available));
-        const std::size_t taken = newline ? static_cast<std::size_t>(newline - start) : available;
-        const std::size_t room = line_size - 1 - length;
-        const std::size_t kept = taken < room ? taken : room;
-        std::memcpy(r.line + length, start, kept);
-        length += kept;
-        source.pos += taken;
-        if (newline) {
-            ++source.pos;
-            break;
-        }
+    std::string_view text;
+    if (!source.next(text)) {
+        if (source.failed()) source_failed();
+        return false;
     }
-    if (!any) return false;
+    std::size_t length = text.size() < line_size - 1 ? text.size() : line_size - 1;
+    std::memcpy(r.line, text.data(), length);
     if (length > 0 && r.line[length - 1] == '\r') --length;
     r.line[length] = '\0';
     ++r.line_count;
@@ -216,20 +219,16 @@ void close_header_tables() {
 [[noreturn]] void reject_headerless() {
     close_header_tables();
     db_close(&tables.occ_db);
-    std::fclose(source.file);
-    fatal("'%.60s': no END OF HEADER line\n", r.file_name);
+    source.close();
+    fatal("'%.60s': no END OF HEADER line\n", r.base_name);
 }
 
 // Stores station, position, receiver, antenna and the occupation.
 void link_occupation() {
-    tables.occ.sta_ref =
-        static_cast<std::int32_t>(find_or_add(&tables.sta_db, tables.sta.marker_name, table_sta));
-    tables.occ.cor_ref =
-        static_cast<std::int32_t>(append_record(&tables.cor_db, &tables.cor, table_cor));
-    tables.occ.rcv_ref =
-        static_cast<std::int32_t>(find_or_add(&tables.rcv_db, tables.rcv.rcv_number, table_rec));
-    tables.occ.ant_ref =
-        static_cast<std::int32_t>(find_or_add(&tables.ant_db, tables.ant.ant_number, table_ant));
+    tables.occ.sta_ref = static_cast<std::int32_t>(find_or_add(&tables.sta_db, tables.sta.marker_name, table_sta));
+    tables.occ.cor_ref = static_cast<std::int32_t>(append_record(&tables.cor_db, &tables.cor, table_cor));
+    tables.occ.rcv_ref = static_cast<std::int32_t>(find_or_add(&tables.rcv_db, tables.rcv.rcv_number, table_rec));
+    tables.occ.ant_ref = static_cast<std::int32_t>(find_or_add(&tables.ant_db, tables.ant.ant_number, table_ant));
 
     r.occ_number = append_record(&tables.occ_db, &tables.occ, table_occ);
     // Occupations are keyed by the first free number from their antenna's
@@ -305,6 +304,14 @@ void read_three_reals(const char* line, char* fields) {
     std::memcpy(fields, values, sizeof values);
 }
 
+// The occupation keeps the file's name without its folder: where the file
+// was read from is no part of the occupation, and the export takes station,
+// day and session from the name. read_rinex has checked that it fits.
+void set_file_name() {
+    std::snprintf(tables.occ.rinex_file, sizeof tables.occ.rinex_file, "%s", r.base_name);
+    tables.occ.occ_ordinal = tables.occ_db.appended;
+}
+
 void read_header_line(int label) {
     const char* line = r.line;
     switch (label) {
@@ -341,18 +348,12 @@ void read_header_line(int label) {
         tables.cor.cor_flag = ' ';
         break;
     case H_ANTENNA_DELTA:
-        read_three_reals(line,
-                         reinterpret_cast<char*>(&tables.occ) + offsetof(occ_record, delta_h));
+        read_three_reals(line, reinterpret_cast<char*>(&tables.occ) + offsetof(occ_record, delta_h));
         tables.occ.occ_flag = ' ';
-        std::snprintf(tables.occ.rinex_file, sizeof tables.occ.rinex_file, "%s", r.file_name);
-        tables.occ.occ_ordinal = tables.occ_db.appended;
+        set_file_name();
         break;
-    case H_WAVELENGTH:
-        read_wavelength_factors();
-        break;
-    case H_TYPES:
-        read_types();
-        break;
+    case H_WAVELENGTH: read_wavelength_factors(); break;
+    case H_TYPES: read_types(); break;
     case H_INTERVAL: {
         int interval = tables.occ.interval;
         std::sscanf(line, "%i", &interval);
@@ -363,8 +364,7 @@ void read_header_line(int label) {
         // A second one (inside event records) must not store the occupation again.
         if (!r.header_done) link_occupation();
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -378,6 +378,20 @@ double epoch_time(int year, int month, int day, int hour, int minute, double sec
     }
     if (r.minute_time == -1) return -1;
     return r.minute_time + seconds;
+}
+
+// Makes `time` the current epoch; the first two distinct epoch times are
+// kept for the interval.
+void begin_epoch(double time) {
+    r.current_time = time;
+    if (r.epochs_seen == 0) {
+        r.first_time = time;
+        r.epochs_seen = 1;
+    } else if (r.epochs_seen == 1 && time != r.first_time) {
+        r.second_time = time;
+        r.epochs_seen = 2;
+    }
+    r.in_data = true;
 }
 
 // The satellite occupation of satellite `id` (three characters) in this
@@ -404,8 +418,7 @@ long link_satellite(const char* id) {
         db_key_insert(sat_index, tables.sat.prn, sat_number);
         std::snprintf(key, sizeof key, "%07ld%07ld", r.occ_number, sat_number);
     } else {
-        std::snprintf(key, sizeof key, "%07ld%07ld", r.occ_number,
-                      db_current_record(&tables.sat_db));
+        std::snprintf(key, sizeof key, "%07ld%07ld", r.occ_number, db_current_record(&tables.sat_db));
         db_select_index(&tables.satocc_db, satocc_index);
         if (db_find(&tables.satocc_db, key)) number = db_current_record(&tables.satocc_db);
     }
@@ -467,16 +480,8 @@ void start_epoch(const int date[5], double seconds, int flag, const char* rest) 
         // Cycle-slip records in observation format follow the list: pass over them.
         r.records_to_skip = count * lines_per_satellite();
     } else {
-        r.current_time = epoch_time(date[0] < 70 ? 2000 + date[0] : 1900 + date[0], date[1],
-                                    date[2], date[3], date[4], seconds);
-        if (r.epochs_seen == 0) {
-            r.first_time = r.current_time;
-            r.epochs_seen = 1;
-        } else if (r.epochs_seen == 1 && r.current_time != r.first_time) {
-            r.second_time = r.current_time;
-            r.epochs_seen = 2;
-        }
-        r.in_data = true;
+        begin_epoch(epoch_time(date[0] < 70 ? 2000 + date[0] : 1900 + date[0], date[1], date[2],
+                               date[3], date[4], seconds));
     }
     read_sat_list(rest + used);
     r.sat_lines_pending = (count + sats_per_line - 1) / sats_per_line - 1;
@@ -539,8 +544,8 @@ bool epoch_or_event_line(const char* line) {
 // fixed-point numbers are converted directly, anything else by strtod; both
 // give the correctly rounded value.
 double field_value(const char* text, std::size_t length) {
-    static const double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                    1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    static const double powers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                    1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     std::size_t i = 0;
     while (i < length && text[i] == ' ') ++i;
     bool negative = false;
@@ -604,6 +609,20 @@ void read_field(obs_value* out, const char* line, std::size_t length, int field)
     fatal("Write failure on file %s.DAT\n", table_obs);
 }
 
+// Appends tables.obs, with the current epoch and the satellite occupation
+// `satocc`, to zzOBS under its own record number.
+void store_observation(long satocc) {
+    tables.obs.epoch = r.current_time;
+    tables.obs.satocc_ref = static_cast<std::int32_t>(satocc);
+    if (r.no_obs_data) return;
+    const long number = db_append(&tables.obs_db, &tables.obs);
+    if (number <= 0) observation_not_stored();
+    r.last_obs_number = number;
+    char key[record_key_size];
+    record_number_key(key, number);
+    db_key_insert(obs_index, key, number);
+}
+
 // The observations of the next satellite of the epoch, on this line and as
 // many continuation lines as the number of types needs.
 void observation_line() {
@@ -624,16 +643,7 @@ void observation_line() {
         if (slot >= 0) read_field(&tables.obs.obs[slot], r.line, length, field);
         ++field;
     }
-    tables.obs.epoch = r.current_time;
-    tables.obs.satocc_ref = static_cast<std::int32_t>(r.epoch_sats[r.sat_pos]);
-    if (!r.no_obs_data) {
-        const long number = db_append(&tables.obs_db, &tables.obs);
-        if (number <= 0) observation_not_stored();
-        r.last_obs_number = number;
-        char key[record_key_size];
-        record_number_key(key, number);
-        db_key_insert(obs_index, key, number);
-    }
+    store_observation(r.epoch_sats[r.sat_pos]);
     ++r.sat_pos;
 }
 
@@ -644,7 +654,7 @@ void data_line() {
             --r.sat_lines_pending;
             return;
         }
-        r.sat_lines_pending = 0;   // the list ends early; this line is something else
+        r.sat_lines_pending = 0;  // the list ends early; this line is something else
     }
     if (r.records_to_skip > 0) {
         --r.records_to_skip;
@@ -675,7 +685,7 @@ void finish() {
     std::printf("\nEs wurden %ld Eintraege in der Obs-Datei erzeugt.\n",
                 r.no_obs_data ? 0L : static_cast<long>(tables.obs_db.appended));
     if (!r.no_obs_data) tables.close({CampaignTable::obs});
-    std::fclose(source.file);
+    source.close();
 }
 
 void reset_state(const char* file_name, bool no_obs_data) {
@@ -695,6 +705,167 @@ void reset_state(const char* file_name, bool no_obs_data) {
     for (int& slot : r.type_map) slot = -1;
 }
 
+// The RINEX 2 line loop, from the first line (already in r.line) to the end.
+void read_rinex2() {
+    do {
+        if (r.line_count % 100 == 0) {
+            std::fputc('.', stdout);
+            std::fflush(stdout);
+        }
+        const int label = header_case(r.line);
+        if (label >= 0) {
+            read_header_line(label);
+            if (r.records_to_skip > 0) --r.records_to_skip;
+        } else {
+            data_line();
+        }
+    } while (read_line());
+    if (!r.header_done) reject_headerless();
+}
+
+// What the RINEX 3 reader keeps besides the reader state.
+struct Rinex3State {
+    rinex3_type_lists types;
+    rinex3_plan plan;
+    long sat_lines_left = 0;  // satellite lines of the current epoch still to come
+    long epoch_line = 0;      // line of the current epoch record
+};
+Rinex3State r3;
+
+void rinex3_header_line() {
+    const rinex3_label label = rinex3_header_label(r.line);
+    const rinex3_header_records records{&tables.sta, &tables.cor, &tables.rcv, &tables.ant, &tables.occ};
+    switch (label) {
+    case R3_VERSION: read_header_line(H_VERSION); break;
+    case R3_OBS_TYPES: rinex3_add_types_line(&r3.types, r.line); break;
+    case R3_ANTENNA_DELTA:
+        rinex3_store_header_line(label, r.line, records);
+        set_file_name();
+        break;
+    case R3_END_OF_HEADER:
+        rinex3_store_header_line(label, r.line, records);
+        rinex3_make_plan(r3.types, &r3.plan);
+        link_occupation();
+        break;
+    case R3_NO_LABEL:
+        // Data before "END OF HEADER" cannot be linked to an occupation.
+        if (r.line[0] == '>') reject_headerless();
+        break;
+    default: rinex3_store_header_line(label, r.line, records); break;
+    }
+}
+
+// One satellite line of the current epoch: the satellite is linked to the
+// occupation and its five slots become one observation record. A line that
+// does not begin with a satellite identifier stores nothing.
+void rinex3_sat_line() {
+    char satellite[4];
+    if (!rinex3_read_sat_line(r.line, r3.plan, satellite, tables.obs.obs)) return;
+    store_observation(link_satellite(satellite));
+}
+
+void rinex3_data_line() {
+    if (r.records_to_skip > 0) {
+        --r.records_to_skip;
+        return;
+    }
+    rinex3_epoch epoch;
+    const rinex3_record_kind kind = rinex3_read_epoch_line(r.line, &epoch);
+    if (r3.sat_lines_left > 0) {
+        // An epoch record where a satellite line should be: the epoch before
+        // has fewer lines than it announced. The new record counts.
+        if (kind == rinex3_record_kind::not_epoch) {
+            --r3.sat_lines_left;
+            rinex3_sat_line();
+            return;
+        }
+        r3.sat_lines_left = 0;
+    }
+    switch (kind) {
+    case rinex3_record_kind::epoch:
+        begin_epoch(epoch_time(epoch.year, epoch.month, epoch.day, epoch.hour, epoch.minute,
+                               epoch.seconds));
+        r3.sat_lines_left = epoch.count;
+        r3.epoch_line = r.line_count;
+        break;
+    case rinex3_record_kind::special_records:
+    case rinex3_record_kind::cycle_slips:
+        // Header lines or cycle-slip satellite lines: neither epochs nor
+        // observations.
+        r.records_to_skip = epoch.count;
+        r3.epoch_line = r.line_count;
+        break;
+    case rinex3_record_kind::not_epoch: break;
+    }
+}
+
+// The RINEX 3 and 4 line loop, from the first line (already in r.line) to
+// the end. The epoch records carry their satellites on their own lines, one
+// observation record each.
+void read_rinex3() {
+    r3 = Rinex3State{};
+    do {
+        if (r.line_count % 100 == 0) {
+            std::fputc('.', stdout);
+            std::fflush(stdout);
+        }
+        if (!r.header_done)
+            rinex3_header_line();
+        else
+            rinex3_data_line();
+    } while (read_line());
+    if (!r.header_done) reject_headerless();
+    // A file that ends before the lines its last record announced has been
+    // cut: what it held is unknown.
+    if (r3.sat_lines_left > 0 || r.records_to_skip > 0) {
+        char reason[80];
+        std::snprintf(reason, sizeof reason, "the file ends inside the epoch record of line %ld",
+                      r3.epoch_line);
+        refuse_file(reason);
+    }
+}
+
+// The name without its folder (the whole path when it ends in a slash, so
+// that a report still names something; such a path is no file to read).
+const char* base_name_of(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    return slash && slash[1] != '\0' ? slash + 1 : path;
+}
+
+// Opens the file and reads its first line, which decides the reader: RINEX
+// 2 or RINEX 3 and 4 (each also in compact RINEX). Anything else is refused
+// here, before any table is opened.
+rinex_format open_and_classify() {
+    // The reason comes first: reports are cut after 83 characters.
+    if (std::strlen(r.base_name) >= sizeof tables.occ.rinex_file)
+        fatal("File name longer than %zu characters: '%s'\n", sizeof tables.occ.rinex_file - 1,
+              r.base_name);
+    // A file that cannot be opened is reported as for every file the
+    // program opens.
+    std::FILE* probe = checked_open(r.file_name, "rb");
+    std::fclose(probe);
+    // The path is kept with the source rather than in a temporary, which an
+    // error would leave behind.
+    source_path = r.file_name;
+    if (!source.open(source_path)) source_failed();
+    if (!read_line()) refuse_file("the file is empty");
+
+    const rinex_first_line first = rinex_classify_first_line(r.line);
+    if (first.format == rinex_format::refused) refuse_file(first.reason);
+    // Compact RINEX 1.0 carries RINEX 2, compact 3.0 RINEX 3 or 4.
+    const int compact = source.compact_format();
+    if ((compact == 1 && first.format != rinex_format::rinex2_obs) ||
+        (compact == 3 && first.format != rinex_format::rinex3_obs)) {
+        char reason[100];
+        std::snprintf(reason, sizeof reason, "compact RINEX %d.0 holding RINEX version %.2f",
+                      compact, first.version);
+        refuse_file(reason);
+    }
+    if (first.format != rinex_format::rinex2_obs && first.format != rinex_format::rinex3_obs)
+        refuse_file("the first line is not a RINEX VERSION / TYPE line");
+    return first.format;
+}
+
 }  // namespace
 
 void open_epoch_tables(bool no_obs_data) {
@@ -709,28 +880,15 @@ void open_epoch_tables(bool no_obs_data) {
 }
 
 void read_rinex(const char* file_name, bool no_obs_data) {
-    std::FILE* file = checked_open(file_name, "rt");
     reset_state(file_name, no_obs_data);
-    source.file = file;
-    source.pos = source.end = 0;
-    source.at_end = false;
+    r.base_name = base_name_of(file_name);
+    const rinex_format format = open_and_classify();
 
-    tables.open_fill({CampaignTable::sta, CampaignTable::cor, CampaignTable::ant,
-                      CampaignTable::rec, CampaignTable::occ});
-
-    while (read_line()) {
-        if (r.line_count % 100 == 0) {
-            std::fputc('.', stdout);
-            std::fflush(stdout);
-        }
-        const int label = header_case(r.line);
-        if (label >= 0) {
-            read_header_line(label);
-            if (r.records_to_skip > 0) --r.records_to_skip;
-        } else {
-            data_line();
-        }
-    }
-    if (!r.header_done) reject_headerless();
+    tables.open_fill({CampaignTable::sta, CampaignTable::cor, CampaignTable::ant, CampaignTable::rec,
+                 CampaignTable::occ});
+    if (format == rinex_format::rinex3_obs)
+        read_rinex3();
+    else
+        read_rinex2();
     finish();
 }
