@@ -744,6 +744,9 @@ void rinex3_header_line() {
         break;
     case R3_END_OF_HEADER:
         rinex3_store_header_line(label, r.line, records);
+        // The export takes station, day and session from the name, so a file
+        // without an antenna line keeps its name too.
+        if (tables.occ.rinex_file[0] == '\0') set_file_name();
         rinex3_make_plan(r3.types, &r3.plan);
         link_occupation();
         break;
