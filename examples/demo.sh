@@ -15,7 +15,7 @@ scratch=${2:-$here/../scratch/demo}
 rm -rf "$scratch"
 mkdir -p "$scratch"
 scratch=$(realpath "$scratch")
-cp "$here"/*.??[oO] "$scratch"/
+cp "$here"/*.??[oO] "$here"/*.crx "$here"/*.Z "$scratch"/
 cd "$scratch"
 
 step() {
@@ -24,19 +24,19 @@ step() {
   "$@" 2>&1
 }
 
-for file in *.??[oO]; do
+for file in *.??[oO] *.crx *.Z; do
   step "read $file" "$lumerak" -r"$file"
 done
 step "list, export and plot the campaign" "$lumerak" -scampaign.lst -aCAMPAIGN -g
 
 echo
 echo "Outputs in $scratch:"
-echo "  database:  $(ls zz*.DAT | tr '\n' ' ')"
+echo "  database:  $(ls -- zz*.DAT | tr '\n' ' ')"
 echo "  listing:   $scratch/campaign.lst"
-echo "  GEONAP:    $(ls CAMPAIGN.* | tr '\n' ' ')"
-echo "  plots:     $(ls *.ps | tr '\n' ' ')"
+echo "  GEONAP:    $(ls -- CAMPAIGN.* | tr '\n' ' ')"
+echo "  plots:     $(ls -- *.ps | tr '\n' ' ')"
 if command -v gs >/dev/null; then
-  first=$(ls *.ps | head -n 1)
+  first=$(ls -- *.ps | head -n 1)
   gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -r100 -sOutputFile="${first%.ps}.png" "$first"
   echo "  rendered:  $scratch/${first%.ps}.png"
 fi
