@@ -1,7 +1,5 @@
 // The lumerak program: banner, option scan, then the requested commands in
 // the fixed order read, list, export, plot, cycle slips.
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "db/table.h"
@@ -10,6 +8,7 @@
 #include "front/run_settings.h"
 #include "obsdb/listing.h"
 #include "obsdb/rinex_reader.h"
+#include "obsdb/schema.h"
 #include "plot/plot_command.h"
 #include "support/error.h"
 #include "support/version.h"
@@ -57,7 +56,7 @@ void run_commands() {
     }
     if (s.do_export) {
         message("create GEONAP-Database '%s'\n", s.export_name);
-        const bool creates_gn = access("zzGN.DAT", F_OK) != 0;  // the export's own table
+        const bool creates_gn = !table_exists(table_gn);  // the export's own table
         if (creates_gn) db_changes_begin("The export added nothing to the database.");
         export_geonap(s.export_name);
         if (creates_gn) db_changes_commit();
@@ -89,7 +88,7 @@ int main(int argc, char* argv[]) {
     if (s.do_read || s.do_plot || s.do_list || s.do_cycle_slips || s.do_export) {
         // One writer at a time; a journal left by an interrupted run is restored first.
         if (s.do_read || s.do_list || s.do_export || s.do_plot)
-            db_campaign_lock(s.do_read || (s.do_export && access("zzGN.DAT", F_OK) != 0));
+            db_campaign_lock(s.do_read || (s.do_export && !table_exists(table_gn)));
         run_commands();
     } else if (argc <= 1) {
         print_usage();
