@@ -6,7 +6,7 @@
 #include <cerrno>
 
 #ifdef LUMERAK_FAULT_SEAM
-#include "db/fault_seam.h"
+#include "db/table.h"
 
 namespace {
 

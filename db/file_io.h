@@ -1,6 +1,6 @@
 // The engine's file layer: every write, sync and truncation of a database
 // file or of the journal goes through these calls, so that a build with the
-// fault seam (fault_seam.h) can make any one of them fail or end the process.
+// fault seam (declared in table.h) can make any one of them fail or end the process.
 #pragma once
 
 #include <sys/types.h>
