@@ -222,13 +222,13 @@ TEST(RinexHeader, FieldsFillTheRecords) {
     EXPECT_STREQ(rcv.rcv_type, "LEICA GR50");
     EXPECT_STREQ(ant.ant_number, "103033");
     EXPECT_STREQ(ant.ant_type, "LEIAT504        LEIS");
-    EXPECT_EQ(occ.delta_h, 3.046);
-    EXPECT_EQ(occ.delta_e, 0.0);
-    EXPECT_EQ(occ.delta_n, 0.0);
+    EXPECT_EQ(double{occ.delta_h}, 3.046);
+    EXPECT_EQ(double{occ.delta_e}, 0.0);
+    EXPECT_EQ(double{occ.delta_n}, 0.0);
     EXPECT_EQ(occ.occ_flag, ' ');
-    EXPECT_EQ(cor.pos_x, 4594489.868);
-    EXPECT_EQ(cor.pos_y, -678367.992);
-    EXPECT_EQ(cor.pos_z, 4357065.87);
+    EXPECT_EQ(double{cor.pos_x}, 4594489.868);
+    EXPECT_EQ(double{cor.pos_y}, -678367.992);
+    EXPECT_EQ(double{cor.pos_z}, 4357065.87);
     EXPECT_EQ(cor.cor_flag, ' ');
     EXPECT_EQ(occ.interval, 30);
     EXPECT_EQ(occ.wlf_l1, 1);
@@ -253,9 +253,9 @@ TEST(RinexHeader, FieldsFillTheRecords) {
     rinex3_store_header_line(
         R3_POSITION,
         "  4594489.8680  ************  4357065.9999                  APPROX POSITION XYZ", to);
-    EXPECT_EQ(cor.pos_x, 4594489.868);
-    EXPECT_EQ(cor.pos_y, -678367.992);
-    EXPECT_EQ(cor.pos_z, 4357065.9999);
+    EXPECT_EQ(double{cor.pos_x}, 4594489.868);
+    EXPECT_EQ(double{cor.pos_y}, -678367.992);
+    EXPECT_EQ(double{cor.pos_z}, 4357065.9999);
     rinex3_store_header_line(
         R3_INTERVAL, "                                                            INTERVAL", to);
     EXPECT_EQ(occ.interval, 30);
@@ -549,8 +549,8 @@ TEST(RinexSatLine, SlotsFromTheSystemsList) {
     char satellite[4];
     obs_value obs[OBS_SLOTS];
     ASSERT_TRUE(rinex3_read_sat_line(acor_g01, plan, satellite, obs));
-    EXPECT_EQ(obs[OBS_L1].value, 129274705.784);
-    EXPECT_EQ(obs[OBS_C1].value, 24600158.420);
+    EXPECT_EQ(double{obs[OBS_L1].value}, 129274705.784);
+    EXPECT_EQ(double{obs[OBS_C1].value}, 24600158.420);
 }
 
 TEST(RinexSatLine, EverySystemOfAMixedFile) {
@@ -697,6 +697,6 @@ TEST(RinexSatLine, CutLinesAndSatelliteIdentifiers) {
         obs[0].value = 42;
         EXPECT_FALSE(rinex3_read_sat_line(line, gps, satellite, obs)) << line;
         EXPECT_STREQ(satellite, "???");
-        EXPECT_EQ(obs[0].value, 42);
+        EXPECT_EQ(double{obs[0].value}, 42);
     }
 }

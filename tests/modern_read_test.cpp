@@ -190,8 +190,8 @@ TEST(ModernRead, PlainRinex3FilesStoreEverySatelliteLineWithTheSlotsOfItsSystem)
         EXPECT_EQ(tables::records<satocc_record>(dir.path(), table_satocc).size(), prns.size());
         const auto occ = tables::records<occ_record>(dir.path(), table_occ);
         ASSERT_EQ(occ.size(), 1u);
-        EXPECT_EQ(occ[0].first_epoch, expected.front().epoch);
-        EXPECT_EQ(occ[0].last_epoch, expected.back().epoch);
+        EXPECT_EQ(double{occ[0].first_epoch}, expected.front().epoch);
+        EXPECT_EQ(double{occ[0].last_epoch}, expected.back().epoch);
         EXPECT_EQ(occ[0].wlf_l1, 1);
         EXPECT_EQ(occ[0].wlf_l2, 1);
     }
