@@ -110,6 +110,8 @@ NdxFile* ndx_open(const char* name) {
 }
 
 void ndx_close(NdxFile* index) {
+    // One sync of the journal for all the pages written back here.
+    journal_cached_pages(index);
     write_cached_pages(index, true);
     write_header(index);
     // A file changed under the journal is on disk before the change is
