@@ -54,6 +54,7 @@ struct Tracked {
     bool whole_saved = false;  // every original byte is in the journal
     bool written = false;
     long written_back = 0;           // the writeback of the bytes before this was started
+    int sync_fd = -1;                // closed by the run, synced at the commit
     std::unordered_set<long> saved;  // positions whose original bytes are saved
 };
 
@@ -341,6 +342,8 @@ void restore_signals() {
 
 void end_changes() {
     active = false;
+    for (const Tracked& t : tracked)
+        if (t.sync_fd >= 0) close(t.sync_fd);
     tracked.clear();
     next_sequence = 0;
     journal_dirty = false;
@@ -458,6 +461,13 @@ void journal_before_write(int id, int fd, long position, std::size_t count) {
 
 bool journal_written(int id) { return tracked[id].written; }
 
+bool journal_sync_at_commit(int id, int fd) {
+    Tracked& t = tracked[id];
+    if (t.sync_fd >= 0) return true;
+    t.sync_fd = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    return t.sync_fd >= 0;
+}
+
 void journal_check_signal() {
     const int number = pending_signal;
     if (number == 0 || !active) return;
@@ -498,7 +508,17 @@ void db_changes_begin(const char* note) {
 void db_changes_commit() {
     if (!active) return;
     journal_check_signal();
-    // Every table of the command is closed by now, each synced as it closed.
+    // Every table of the command is closed by now. The files it changed go
+    // to the disk together: the writeback of all of them is started before
+    // the first sync waits.
+    for (const Tracked& t : tracked)
+        if (t.sync_fd >= 0) io_start_writeback(t.sync_fd, t.written_back, 0);
+    for (const Tracked& t : tracked) {
+        if (t.sync_fd >= 0 && io_fsync(t.sync_fd) != 0) {
+            std::perror("");
+            fatal("Write failure on file %s\n", t.name.c_str());
+        }
+    }
     const bool created = [] {
         for (const Tracked& t : tracked)
             if (t.created) return true;

@@ -51,6 +51,10 @@ inline constexpr long journal_writeback_bytes = 4L << 20;
 inline constexpr long journal_writeback_lag = 1L << 20;
 // Whether tracked file `id` was written in this run.
 bool journal_written(int id);
+// A changed file that is closed before the commit: the journal keeps a
+// duplicate of `fd` and syncs the file at the commit, before the journal is
+// removed, together with the others. False when no duplicate can be made.
+bool journal_sync_at_commit(int id, int fd);
 // A pending SIGINT, SIGTERM or SIGHUP ends the run here with a rollback.
 void journal_check_signal();
 // Restores the database from a journal left by an interrupted run, if any.
