@@ -5,10 +5,13 @@
 // shows what putting the read's files on disk costs by itself. Each
 // repetition starts from the same campaign, with nothing left to write.
 // Wall time counts, since syncs wait for the disk; the counter "fsyncs" is
-// the number of fsync calls of one read. Run with repetitions interleaved:
+// the number of fsync calls of one read, "wait_ms" the time after the read
+// proper: the commit, with the syncs of the changed files (journal 1), or
+// the sync() (journal 2). Run with repetitions interleaved:
 //   journal_bench --benchmark_repetitions=7 --benchmark_enable_random_interleaving=true
 #include <dirent.h>
 #include <fcntl.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -26,6 +29,13 @@ extern "C" int __real_fsync(int fd);
 namespace {
 
 long fsync_calls = 0;
+double wait_ms = 0;
+
+double now_ms() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
 std::map<std::string, std::string> campaign;  // the campaign before each read
 
 std::string slurp(const std::string& name) {
@@ -83,22 +93,30 @@ void BM_ReadDayIntoCampaign(benchmark::State& state) {
         state.PauseTiming();
         put_back_campaign();
         fsync_calls = 0;
+        wait_ms = 0;
         state.ResumeTiming();
         if (journal) {
             quietly([] {
                 db_campaign_lock(true);
                 db_changes_begin("Nothing of 'day.o' was added to the database.");
                 read_rinex("day.o", false);
+                const double read_end = now_ms();
                 db_changes_commit();
+                wait_ms = now_ms() - read_end;
                 db_campaign_unlock();
             });
         } else {
             quietly([] { read_rinex("day.o", false); });
             // For comparison: the plain read with its files then put on disk.
-            if (state.range(0) == 2) sync();
+            if (state.range(0) == 2) {
+                const double read_end = now_ms();
+                sync();
+                wait_ms = now_ms() - read_end;
+            }
         }
     }
     state.counters["fsyncs"] = static_cast<double>(fsync_calls);
+    state.counters["wait_ms"] = wait_ms;
 }
 
 }  // namespace

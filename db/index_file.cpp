@@ -110,11 +110,13 @@ NdxFile* ndx_open(const char* name) {
 }
 
 void ndx_close(NdxFile* index) {
+    // One sync of the journal for all the pages written back here.
+    journal_cached_pages(index);
     write_cached_pages(index, true);
     write_header(index);
-    // A file changed under the journal is on disk before the change is
-    // committed.
-    if (index->journal_id >= 0 && journal_written(index->journal_id) && io_fsync(index->fd) != 0) {
+    // A file changed under the journal is synced by the commit.
+    if (index->journal_id >= 0 && journal_written(index->journal_id) &&
+        !journal_sync_at_commit(index->journal_id, index->fd)) {
         std::perror("");
         fatal("Write failure on file %s\n", index->name);
     }

@@ -141,6 +141,9 @@ void write_block(NdxFile* index, long position, const void* buffer, unsigned cou
 // Writes the pages of `index` held in the cache when modified; `release`
 // also frees their slots.
 void write_cached_pages(NdxFile* index, bool release);
+// Notes in the journal, under one sync, the original bytes of the cached
+// pages of `index` that write_cached_pages will write and of the header.
+void journal_cached_pages(NdxFile* index);
 void path_push(NdxFile* index, const unsigned char* page, int entry);
 int path_pop(NdxFile* index, unsigned char** page);
 void make_room(unsigned char* page, int entry, int bytes);

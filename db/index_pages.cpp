@@ -105,6 +105,17 @@ void write_cached_pages(NdxFile* index, bool release) {
     }
 }
 
+void journal_cached_pages(NdxFile* index) {
+    if (index->journal_id < 0) return;
+    for (int i = 0; i < ndx_cache_slots; ++i) {
+        const CacheSlot& slot = page_cache[i];
+        if (slot.owner_fd != index->fd || page_position(slot.page) == 0 || !slot.modified) continue;
+        journal_note_write(index->journal_id, index->fd, page_position(slot.page), ndx_page_bytes);
+    }
+    journal_note_write(index->journal_id, index->fd, 0, sizeof index->header);
+    journal_sync();
+}
+
 unsigned char* get_page(NdxFile* index, std::uint32_t position) {
     int found = -1;
     if (position != 0) {

@@ -54,6 +54,7 @@ struct Tracked {
     bool whole_saved = false;  // every original byte is in the journal
     bool written = false;
     long written_back = 0;           // the writeback of the bytes before this was started
+    int sync_fd = -1;                // closed by the run, synced at the commit
     std::unordered_set<long> saved;  // positions whose original bytes are saved
 };
 
@@ -151,16 +152,15 @@ int add_tracked(const char* name) {
     return static_cast<int>(tracked.size() - 1);
 }
 
-// Saves the whole content of an existing file that is about to be emptied.
-void save_whole(Tracked& t) {
+// Saves the original bytes of a file opened for change, nothing of which
+// has been overwritten yet; the file is read by name, so what the run
+// appended after its old end does not matter.
+void save_original(Tracked& t) {
     const int fd = open(t.name.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat status {};
-    if (fd < 0 || fstat(fd, &status) != 0) {
+    if (fd < 0) {
         std::perror("");
         fatal("Read failure on file %s\n", t.name.c_str());
     }
-    t.original = static_cast<long>(status.st_size);
-    add_entry(kind_length, t.name, t.original, nullptr, 0);
     std::vector<char> chunk(save_chunk);
     for (long at = 0; at < t.original; at += static_cast<long>(save_chunk)) {
         const std::size_t want = std::min<std::size_t>(save_chunk, t.original - at);
@@ -173,6 +173,28 @@ void save_whole(Tracked& t) {
     }
     close(fd);
     t.whole_saved = true;
+}
+
+// Each sync of the journal costs a wait for the disk. Before one is made,
+// the small files of the run that have no saved bytes yet are saved whole,
+// so that the writes to them later in the run need no sync of their own.
+void save_small_files() {
+    for (Tracked& t : tracked)
+        if (!t.created && !t.whole_saved && t.saved.empty() && t.original > 0 &&
+            t.original <= journal_whole_file_bytes)
+            save_original(t);
+}
+
+// Saves the whole content of an existing file that is about to be emptied.
+void save_whole(Tracked& t) {
+    struct stat status {};
+    if (stat(t.name.c_str(), &status) != 0) {
+        std::perror("");
+        fatal("Read failure on file %s\n", t.name.c_str());
+    }
+    t.original = static_cast<long>(status.st_size);
+    add_entry(kind_length, t.name, t.original, nullptr, 0);
+    save_original(t);
 }
 
 // ---- Reading a journal back and restoring from it.
@@ -320,6 +342,8 @@ void restore_signals() {
 
 void end_changes() {
     active = false;
+    for (const Tracked& t : tracked)
+        if (t.sync_fd >= 0) close(t.sync_fd);
     tracked.clear();
     next_sequence = 0;
     journal_dirty = false;
@@ -401,7 +425,7 @@ int journal_track(const char* name, long length) {
     return id;
 }
 
-void journal_before_write(int id, int fd, long position, std::size_t count) {
+void journal_note_write(int id, int fd, long position, std::size_t count) {
     Tracked& t = tracked[id];
     t.written = true;
     // The disk takes the run's writes while the run goes on.
@@ -410,20 +434,39 @@ void journal_before_write(int id, int fd, long position, std::size_t count) {
         io_start_writeback(fd, t.written_back, behind - t.written_back);
         t.written_back = behind;
     }
-    if (!t.created && !t.whole_saved && position < t.original && !t.saved.contains(position)) {
-        const std::size_t want = std::min<std::size_t>(count, t.original - position);
-        std::vector<char> original(want);
-        if (pread(fd, original.data(), want, position) != static_cast<ssize_t>(want)) {
-            std::perror("");
-            fatal("Read failure on file %s\n", t.name.c_str());
-        }
-        add_entry(kind_image, t.name, position, original.data(), want);
-        t.saved.insert(position);
+    if (t.created || t.whole_saved || position >= t.original || t.saved.contains(position)) return;
+    // A sync of the journal follows before this write: small files go
+    // along with it.
+    save_small_files();
+    if (t.whole_saved) return;
+    const std::size_t want = std::min<std::size_t>(count, t.original - position);
+    std::vector<char> original(want);
+    if (pread(fd, original.data(), want, position) != static_cast<ssize_t>(want)) {
+        std::perror("");
+        fatal("Read failure on file %s\n", t.name.c_str());
     }
+    add_entry(kind_image, t.name, position, original.data(), want);
+    t.saved.insert(position);
+}
+
+void journal_sync() {
+    if (journal_dirty) save_small_files();
     sync_journal();
 }
 
+void journal_before_write(int id, int fd, long position, std::size_t count) {
+    journal_note_write(id, fd, position, count);
+    journal_sync();
+}
+
 bool journal_written(int id) { return tracked[id].written; }
+
+bool journal_sync_at_commit(int id, int fd) {
+    Tracked& t = tracked[id];
+    if (t.sync_fd >= 0) return true;
+    t.sync_fd = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    return t.sync_fd >= 0;
+}
 
 void journal_check_signal() {
     const int number = pending_signal;
@@ -465,7 +508,17 @@ void db_changes_begin(const char* note) {
 void db_changes_commit() {
     if (!active) return;
     journal_check_signal();
-    // Every table of the command is closed by now, each synced as it closed.
+    // Every table of the command is closed by now. The files it changed go
+    // to the disk together: the writeback of all of them is started before
+    // the first sync waits.
+    for (const Tracked& t : tracked)
+        if (t.sync_fd >= 0) io_start_writeback(t.sync_fd, t.written_back, 0);
+    for (const Tracked& t : tracked) {
+        if (t.sync_fd >= 0 && io_fsync(t.sync_fd) != 0) {
+            std::perror("");
+            fatal("Write failure on file %s\n", t.name.c_str());
+        }
+    }
     const bool created = [] {
         for (const Tracked& t : tracked)
             if (t.created) return true;

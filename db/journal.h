@@ -37,6 +37,13 @@ int journal_track(const char* name, long length);
 // Before `count` bytes at `position` of tracked file `id` (open as `fd`) are
 // written: saves the original bytes there once and puts the journal on disk.
 void journal_before_write(int id, int fd, long position, std::size_t count);
+// The same for several writes under one sync: each is noted first, then
+// journal_sync puts all of them on disk before any of them is written.
+void journal_note_write(int id, int fd, long position, std::size_t count);
+void journal_sync();
+// A file of the run at most this long is saved whole with the first sync of
+// the journal after it is opened, instead of piece by piece with a sync each.
+inline constexpr long journal_whole_file_bytes = 64L << 10;
 // A changed file's writeback is started for every 4 MiB it grows by, up to
 // 1 MiB behind its end: the run does not write there again, so it never
 // waits for a page on its way to the disk.
@@ -44,6 +51,10 @@ inline constexpr long journal_writeback_bytes = 4L << 20;
 inline constexpr long journal_writeback_lag = 1L << 20;
 // Whether tracked file `id` was written in this run.
 bool journal_written(int id);
+// A changed file that is closed before the commit: the journal keeps a
+// duplicate of `fd` and syncs the file at the commit, before the journal is
+// removed, together with the others. False when no duplicate can be made.
+bool journal_sync_at_commit(int id, int fd);
 // A pending SIGINT, SIGTERM or SIGHUP ends the run here with a rollback.
 void journal_check_signal();
 // Restores the database from a journal left by an interrupted run, if any.

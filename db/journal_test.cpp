@@ -63,14 +63,18 @@ void add_rows(DbHandle& db, Row& row, const char* prefix, int first, int count) 
     }
 }
 
-// zzA with 400 keys over several index pages.
+// Rows of zzA before the change: 400 keep its files small enough to be
+// journaled whole; 3000 make them too long for that.
+int campaign_rows = 400;
+
+// zzA with `campaign_rows` keys over several index pages.
 void make_campaign() {
     Row row{};
     DbHandle a{};
     a.buffer = &row;
     db_create(&a, sizeof row, "zzA");
     db_index_create(&a, "zzA", 0, 0);
-    add_rows(a, row, "K", 0, 400);
+    add_rows(a, row, "K", 0, campaign_rows);
     EXPECT_STREQ(db_file_name(&a), "zzA.DAT");
     db_close(&a);
     EXPECT_STREQ(db_file_name(&a), "");
@@ -88,7 +92,7 @@ void change(const std::function<void()>& midway = [] {}) {
     n.buffer = &row;
     db_open(&a, sizeof row, "zzA");
     db_index_open(&a, "zzA", 0);
-    add_rows(a, row, "K", 400, 600);
+    add_rows(a, row, "K", campaign_rows, 600);
     midway();
     add_rows(a, row, "J", 0, 300);
     ASSERT_EQ(db_find(&a, "K000007"), 1);
@@ -224,6 +228,56 @@ TEST(Journal, FailingOperationRollsTheChangeBackAtOnce) {
             put_back(scene.before);
         }
     }
+}
+
+// zzA too long to be saved whole: its old records and pages are saved one
+// by one as the change overwrites them, each before its write, and those of
+// the index as it closes under one sync. A fault at any write or sync still
+// leaves the tables as they were before the change or as it made them.
+TEST(Journal, LongFilesSavedPieceByPieceRollBackAtAnyWriteOrSync) {
+    ScratchDir dir;
+    InDir in(dir.path());
+    campaign_rows = 3000;
+    const Scene scene = set_scene();
+    campaign_rows = 400;
+    ASSERT_GT(static_cast<long>(scene.before.at("zzA.DAT").size()), journal_whole_file_bytes);
+    ASSERT_GT(static_cast<long>(scene.before.at("zzA.ID0").size()), journal_whole_file_bytes);
+    for (int k : {1, 2}) {
+        for (long n : trials(scene.count[k], all_ops[k])) {
+            for (FaultAction action : {FaultAction::end_process, FaultAction::fail}) {
+                SCOPED_TRACE(testing::Message() << "kind " << k << " operation " << n << " action "
+                                                << static_cast<int>(action));
+                const RunResult run = in_child([&] {
+                    campaign_rows = 3000;
+                    fault_arm(all_ops[k], n, action);
+                    change();
+                });
+                ASSERT_EQ(recover().status, 0);
+                const Files now = snapshot();
+                if (run.status == 0 || now != scene.before) {
+                    // Only the syncs after the removal of the journal come
+                    // after the commit.
+                    ASSERT_EQ(now, scene.after);
+                    EXPECT_EQ(k, 2);
+                }
+                put_back(scene.before);
+            }
+        }
+    }
+}
+
+// The old files of a small campaign go to the journal whole under its first
+// sync: the change syncs each file it wrote once, the folder three times
+// (the new journal, the new table, the removal of the journal), and the
+// journal once for the old files and once per file it creates.
+TEST(Journal, SmallOldFilesTakeOneSyncOfTheJournal) {
+    ScratchDir dir;
+    InDir in(dir.path());
+    const Scene scene = set_scene();
+    const long files_written = 4;  // zzA.DAT, zzA.ID0, zzN.DAT, zzN.ID0
+    const long folder_syncs = 3;
+    const long journal_syncs = 1 + 2;
+    EXPECT_EQ(scene.count[2], files_written + folder_syncs + journal_syncs);
 }
 
 TEST(Journal, ErrorAndSignalRollBackWithTheirStatus) {

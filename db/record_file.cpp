@@ -114,10 +114,11 @@ void rec_close(int slot) {
     if (!s) return;
     // Appended records may still wait in the stream's buffer; a flush that
     // fails loses them and must not pass as a closed table. A file changed
-    // under the journal is on disk before the change is committed.
+    // under the journal is synced by the commit.
     bool flushed = true;
     if (s->journal_id >= 0 && journal_written(s->journal_id))
-        flushed = io_fflush(s->stream) == 0 && io_fsync(fileno(s->stream)) == 0;
+        flushed = io_fflush(s->stream) == 0 &&
+                  journal_sync_at_commit(s->journal_id, fileno(s->stream));
     flushed = std::fclose(s->stream) == 0 && flushed;
     s->stream = nullptr;
     if (!flushed) {
