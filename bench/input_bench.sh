@@ -10,6 +10,8 @@
 # (default 9); REAL.gz a gzip-compressed observation file, read against its
 # own decompressed copy. With LUMERAK_BEFORE set to another lumerak, every
 # case is also read by that program in the same round (before and after).
+# CASES="real_plain real_gzip" (say) runs only the cases named; a case needs
+# its reference named too. Files of cases that do not run are not made.
 #
 # The files (scratch folder below /tmp, removed at the end):
 #   1 s day    gen_rinex BNCH0010.26o 24 1 (72 MB), its gzip -6 and compress
@@ -33,17 +35,18 @@ before=${LUMERAK_BEFORE:-}
 
 cd "$work"
 mkdir d1 d30 r3 crx1 crx30 db
-"$gen" d1/BNCH0010.26o 24 1
-gzip -6 -c d1/BNCH0010.26o > d1/BNCH0010.26o.gz
-if command -v compress >/dev/null 2>&1; then
-    compress -c d1/BNCH0010.26o > d1/BNCH0010.26o.Z
-else
+wanted() { case " ${CASES:-$1} " in *" $1 "*) return 0 ;; esac; return 1; }
+wanted plain_1s && "$gen" d1/BNCH0010.26o 24 1
+wanted gzip_1s && gzip -6 -c d1/BNCH0010.26o > d1/BNCH0010.26o.gz
+if ! command -v compress >/dev/null 2>&1; then
     echo "compress not installed: no .Z case" >&2
+elif wanted compress_1s; then
+    compress -c d1/BNCH0010.26o > d1/BNCH0010.26o.Z
 fi
-"$gen" -c crx1/BNCH0010.26d 24 1
-"$gen" -3 r3/BNCH00XXX_R_20263340000_01D_01S_MO.rnx 24 1
-"$gen" d30/BNCH0010.26o 24 30
-"$gen" -c crx30/BNCH0010.26d 24 30
+wanted compact_1s && "$gen" -c crx1/BNCH0010.26d 24 1
+wanted rinex3_1s && "$gen" -3 r3/BNCH00XXX_R_20263340000_01D_01S_MO.rnx 24 1
+wanted plain_30s && "$gen" d30/BNCH0010.26o 24 30
+wanted compact_30s && "$gen" -c crx30/BNCH0010.26d 24 30
 if [ -n "$real" ]; then
     mkdir real
     cp "$real" real/
@@ -51,12 +54,15 @@ if [ -n "$real" ]; then
     gunzip -c "$real_gz" > "${real_gz%.gz}"
 fi
 
-# case NAME FILE REFERENCE: the cases in the order they run in a round.
+# case NAME FILE REFERENCE: the cases in the order they run in a round
+# (only those named in $CASES, with their references, when it is set).
 : > cases.txt
-add_case() { echo "$1 $2 $3" >> cases.txt; }
+add_case() {
+    case " ${CASES:-$1} " in *" $1 "*) echo "$1 $2 $3" >> cases.txt ;; esac
+}
 add_case plain_1s "$work/d1/BNCH0010.26o" -
 add_case gzip_1s "$work/d1/BNCH0010.26o.gz" plain_1s
-[ -f d1/BNCH0010.26o.Z ] && add_case compress_1s "$work/d1/BNCH0010.26o.Z" plain_1s
+[ ! -f d1/BNCH0010.26o.Z ] || add_case compress_1s "$work/d1/BNCH0010.26o.Z" plain_1s
 add_case compact_1s "$work/crx1/BNCH0010.26d" plain_1s
 add_case rinex3_1s "$work/r3/BNCH00XXX_R_20263340000_01D_01S_MO.rnx" plain_1s
 add_case plain_30s "$work/d30/BNCH0010.26o" -
@@ -91,8 +97,8 @@ check_twin() {
     done
     rm -rf "$work"/db_"$3"_*
 }
-check_twin "$work/d1/BNCH0010.26o" "$work/crx1/BNCH0010.26d" 1
-check_twin "$work/d30/BNCH0010.26o" "$work/crx30/BNCH0010.26d" 30
+if wanted compact_1s; then check_twin "$work/d1/BNCH0010.26o" "$work/crx1/BNCH0010.26d" 1; fi
+if wanted compact_30s; then check_twin "$work/d30/BNCH0010.26o" "$work/crx30/BNCH0010.26d" 30; fi
 
 echo "lumerak input measurements: $runs rounds, $(date -u '+%Y-%m-%d %H:%M UTC')"
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
