@@ -3,6 +3,8 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -169,7 +171,20 @@ struct InputStream::Ahead {
     std::thread thread;
 
     explicit Ahead(Decoder& d) : decoder(d) {
-        thread = std::thread([this] { run(); });
+        // The thread starts with every signal blocked, so that signals keep
+        // going to the reading thread and its handlers, as in a program
+        // without the second thread.
+        sigset_t all;
+        sigset_t previous;
+        sigfillset(&all);
+        pthread_sigmask(SIG_SETMASK, &all, &previous);
+        try {
+            thread = std::thread([this] { run(); });
+        } catch (...) {
+            pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+            throw;
+        }
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     }
 
     ~Ahead() {
