@@ -3,6 +3,11 @@
 // on the fly; everything else is read as it stands. Memory use does not depend
 // on the size of the file.
 //
+// Decompression runs on a second thread that fills a small ring of fixed
+// buffers ahead of the reader, so that inflating and parsing overlap. The
+// thread lives and dies with the open stream: close() stops and joins it.
+// Plain files are read on the calling thread.
+//
 // gzip goes through zlib, which checks every member's CRC-32 and length, so a
 // damaged or cut file is an error; Unix compress goes through libarchive
 // (the format carries no check sum, so only damage that breaks its codes can
@@ -14,8 +19,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-struct archive;
 
 namespace obsdb {
 
@@ -55,13 +58,14 @@ public:
 private:
     long fail(const std::string& text);
     long read_plain(char* buffer, std::size_t size);
-    long read_gzip(char* buffer, std::size_t size);
+    long read_ahead(char* buffer, std::size_t size);
 
-    struct Gzip;  // zlib state of a gzip stream
+    struct Decoder;  // zlib or libarchive state of a compressed stream
+    struct Ahead;    // the decompressing thread and its ring of buffers
 
     int fd_ = -1;
-    std::unique_ptr<Gzip> gzip_;
-    archive* archive_ = nullptr;
+    std::unique_ptr<Decoder> decoder_;
+    std::unique_ptr<Ahead> ahead_;
     Compression compression_ = Compression::none;
     bool at_end_ = false;
     std::string path_;

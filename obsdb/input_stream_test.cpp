@@ -1,6 +1,7 @@
 #include "obsdb/input_stream.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <string>
 #include <vector>
@@ -143,6 +144,114 @@ TEST(InputStream, GzipMembersAndWhatFollowsThem) {
         c = read_all(dir.file("tail.gz"));
         EXPECT_FALSE(c.ok);
         EXPECT_NE(c.error.find("gzip stream"), std::string::npos) << c.error;
+    }
+}
+
+// Gzip of `text` made here, so that the stream can be larger than the
+// decompressing thread's ring of buffers without a large file in the tree.
+std::string gzip_of(const std::string& text) {
+    z_stream z{};
+    EXPECT_EQ(deflateInit2(&z, 6, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    std::string out(deflateBound(&z, text.size()), '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    z.avail_in = static_cast<uInt>(text.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+// About 3 MB of numbered lines that do not repeat, several times the ring.
+std::string long_text() {
+    std::string text;
+    unsigned x = 12345;
+    for (int i = 0; text.size() < 3'000'000; ++i) {
+        x = x * 1103515245u + 12345u;
+        text += std::to_string(i) + " " + std::to_string(x % 100000007u) + " " +
+                std::string(1 + x % 40, static_cast<char>('a' + i % 26)) + "\n";
+    }
+    return text;
+}
+
+// A stream longer than the ring arrives whole and in order, whatever the size
+// of the pieces the reader asks for.
+TEST(InputStream, LongGzipStreamArrivesWhole) {
+    testkit::ScratchDir dir;
+    const std::string text = long_text();
+    testkit::write_file(dir.file("long.gz"), gzip_of(text));
+    for (std::size_t piece : {std::size_t{777}, std::size_t{300'000}, std::size_t{4'000'000}}) {
+        const Content c = read_all(dir.file("long.gz"), piece);
+        ASSERT_TRUE(c.ok) << c.error;
+        EXPECT_TRUE(c.bytes == text) << "piece " << piece << ": " << c.bytes.size() << " bytes";
+    }
+}
+
+// How many bytes zlib gets out of a cut gzip stream before its input ends.
+std::size_t inflatable(const std::string& packed, std::size_t limit) {
+    z_stream z{};
+    EXPECT_EQ(inflateInit2(&z, 16 + MAX_WBITS), Z_OK);
+    std::string out(limit, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
+    z.avail_in = static_cast<uInt>(packed.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    EXPECT_EQ(inflate(&z, Z_NO_FLUSH), Z_OK);
+    const std::size_t n = z.total_out;
+    inflateEnd(&z);
+    return n;
+}
+
+// A break far into a long stream: everything before it is delivered, then
+// the error, never an early end.
+TEST(InputStream, BreakInLongGzipComesAfterTheDataBeforeIt) {
+    testkit::ScratchDir dir;
+    const std::string text = long_text();
+    const std::string packed = gzip_of(text);
+    const std::string cut = packed.substr(0, packed.size() * 3 / 4);
+    testkit::write_file(dir.file("cut.gz"), cut);
+    const Content c = read_all(dir.file("cut.gz"), 5000);
+    EXPECT_FALSE(c.ok);
+    EXPECT_NE(c.error.find("cut gzip stream"), std::string::npos) << c.error;
+    const std::size_t before = inflatable(cut, text.size());
+    EXPECT_GT(before, text.size() / 2);
+    EXPECT_EQ(c.bytes.size(), before);
+    EXPECT_TRUE(c.bytes == text.substr(0, before));
+
+    // Damage inside: the error still comes, after much of the content.
+    std::string flipped = packed;
+    flipped[packed.size() * 3 / 4] = static_cast<char>(flipped[packed.size() * 3 / 4] ^ 0x5a);
+    testkit::write_file(dir.file("bad.gz"), flipped);
+    const Content d = read_all(dir.file("bad.gz"), 5000);
+    EXPECT_FALSE(d.ok);
+    EXPECT_NE(d.error.find("gzip stream"), std::string::npos) << d.error;
+    EXPECT_GT(d.bytes.size(), text.size() / 2);
+}
+
+// Closing a stream whose decompression is ahead of the reader (the ring is
+// full, the thread waits) or still running stops it; the stream opens again.
+TEST(InputStream, ClosingEarlyStopsDecompression) {
+    testkit::ScratchDir dir;
+    const std::string text = long_text();
+    testkit::write_file(dir.file("long.gz"), gzip_of(text));
+    const std::string plain = testkit::read_file(testkit::test_data_path("sample.rnx"));
+    for (int round = 0; round < 20; ++round) {
+        InputStream in;
+        ASSERT_TRUE(in.open(dir.file("long.gz")));
+        if (round % 2 == 0) {
+            char b[100];
+            ASSERT_EQ(in.read(b, sizeof b), 100);
+            EXPECT_EQ(std::string(b, 100), text.substr(0, 100));
+        }
+        in.close();
+        EXPECT_FALSE(in.is_open());
+        ASSERT_TRUE(in.open(testkit::test_data_path("sample.rnx.Z")));
+        LineReader lines(in);
+        std::string_view line;
+        ASSERT_TRUE(lines.next(line));
+        EXPECT_EQ(std::string(line) + "\n", plain.substr(0, plain.find('\n') + 1));
+        // Left open: the destructor stops the thread.
     }
 }
 
