@@ -57,7 +57,8 @@ void fill(DbHandle* db, NdxFile* index, char* record, const std::vector<std::str
 // (in an index that admits duplicates).
 void BM_KeyedAppend(benchmark::State& state) {
     Folder folder;
-    const std::vector<std::string> keys = state.range(0) ? random_keys() : std::vector<std::string>{};
+    const std::vector<std::string> keys =
+        state.range(0) ? random_keys() : std::vector<std::string>{};
     const std::vector<std::string>* chosen = state.range(0) ? &keys : nullptr;
     char record[record_size] = {};
     DbHandle db{};

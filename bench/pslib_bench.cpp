@@ -13,16 +13,14 @@ namespace {
 
 const int white[3] = {255, 255, 255};
 
-void open_document()
-{
+void open_document() {
     // The document itself is thrown away; only the formatting is measured.
-    if (ps_begin_document("/dev/null", 0, 0, 0.0, 0.0, 1.0, 1.0, 1, 300, 0, 20.0, white,
-                          nullptr) != 0)
+    if (ps_begin_document("/dev/null", 0, 0, 0.0, 0.0, 1.0, 1.0, 1, 300, 0, 20.0, white, nullptr) !=
+        0)
         std::abort();
 }
 
-void BM_PenToDraw(benchmark::State& state)
-{
+void BM_PenToDraw(benchmark::State& state) {
     open_document();
     ps_pen_to(0.0, 0.0, 3);
     long i = 0;
@@ -35,8 +33,7 @@ void BM_PenToDraw(benchmark::State& state)
 }
 BENCHMARK(BM_PenToDraw);
 
-void BM_PenToMoveAndDraw(benchmark::State& state)
-{
+void BM_PenToMoveAndDraw(benchmark::State& state) {
     open_document();
     long i = 0;
     for (auto _ : state) {
@@ -50,8 +47,7 @@ void BM_PenToMoveAndDraw(benchmark::State& state)
 }
 BENCHMARK(BM_PenToMoveAndDraw);
 
-void BM_PenByDraw(benchmark::State& state)
-{
+void BM_PenByDraw(benchmark::State& state) {
     open_document();
     ps_pen_to(0.0, 0.0, 3);
     long i = 0;
@@ -64,8 +60,7 @@ void BM_PenByDraw(benchmark::State& state)
 }
 BENCHMARK(BM_PenByDraw);
 
-void BM_PutText(benchmark::State& state)
-{
+void BM_PutText(benchmark::State& state) {
     open_document();
     const bool escaped = state.range(0) != 0;
     const std::string label = escaped ? "C/N@-0@- L1 @~s@~ 12:00" : "12:00 UTC (L1)";

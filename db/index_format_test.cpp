@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "db/table.h"
 #include "db/index_internal.h"
+#include "db/table.h"
 #include "support/error.h"
 #include "tests/testkit/testkit.h"
 
@@ -103,17 +103,17 @@ TEST(IndexSplit, RootSplitShape) {
 
     const std::string file = read_file(path);
     ASSERT_EQ(file.size(), 512u + 3 * 1024);
-    EXPECT_EQ(word_at(file, 0), 2560u);      // the new root
+    EXPECT_EQ(word_at(file, 0), 2560u);  // the new root
     EXPECT_EQ(word_at(file, 4), 3584u);
     // The middle entry is the last one starting before byte 8 + 1003 / 2.
     const int middle = (1003 / 2 - 1) / 17;
     const std::size_t root = 2560;
     EXPECT_EQ(word_at(file, root), 2560u);
     EXPECT_EQ(word_at(file, root + 4), 17u);
-    EXPECT_EQ(word_at(file, root + 8), 1536u);                       // left page
+    EXPECT_EQ(word_at(file, root + 8), 1536u);  // left page
     EXPECT_EQ(word_at(file, root + 12), 72u * (middle + 1));
     EXPECT_EQ(key_at(file, root + 16), number_key(middle));
-    EXPECT_EQ(word_at(file, root + 25), 512u);                       // old root keeps the upper half
+    EXPECT_EQ(word_at(file, root + 25), 512u);  // old root keeps the upper half
     const std::size_t left = 1536;
     EXPECT_EQ(word_at(file, left + 4), 17u * middle);
     EXPECT_EQ(key_at(file, left + 16), number_key(0));
@@ -304,7 +304,8 @@ TEST(DamagedIndex, EndsRunWithMessageNamingFile) {
              f.replace(512 + 16, 20, std::string(20, 'z'));
          },
          "(page 512)"},
-        {"child outside file", [](std::string& f) { put32(f, 512 + 8, 512 + 1024 * 7); }, "(page 512)"},
+        {"child outside file", [](std::string& f) { put32(f, 512 + 8, 512 + 1024 * 7); },
+         "(page 512)"},
         {"child off boundary", [](std::string& f) { put32(f, 512 + 8, 700); }, "(page 512)"},
         {"trailer outside file", [](std::string& f) { put32(f, 512 + 20, 1536); }, "(page 512)"},
         {"page position", [](std::string& f) { put32(f, 512, 0); }, "(page 512)"},

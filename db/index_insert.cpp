@@ -19,7 +19,7 @@ void split_page(NdxFile* index, unsigned char* g) {
     for (int at = ndx_entries_at; at < middle && at < page_end(g); at += entry_size(g, at))
         m_at = at;
     const int m = entry_size(g, m_at);
-    const int moved = m_at + m - ndx_entries_at;   // the entries before M, and M
+    const int moved = m_at + m - ndx_entries_at;  // the entries before M, and M
 
     unsigned char* parent = nullptr;
     int before = ndx_entries_at;
@@ -37,7 +37,7 @@ void split_page(NdxFile* index, unsigned char* g) {
     if (new_root) parent = new_page(index);
 
     std::memcpy(left + ndx_entries_at, g + ndx_entries_at, static_cast<std::size_t>(moved));
-    set_page_used(left, moved - m);   // M's child becomes the trailer of the left page
+    set_page_used(left, moved - m);  // M's child becomes the trailer of the left page
     ndx_set_word(left + ndx_entries_at + moved, 0);
 
     std::memmove(g + ndx_entries_at, g + ndx_entries_at + moved,

@@ -21,24 +21,24 @@ static_assert(std::endian::native == std::endian::little,
               "index files are little-endian byte images");
 
 inline constexpr int ndx_page_bytes = 1024;
-inline constexpr int ndx_page_buffer = 1028;     // a page plus room for a trailer copy
+inline constexpr int ndx_page_buffer = 1028;  // a page plus room for a trailer copy
 inline constexpr int ndx_first_page = 512;
-inline constexpr int ndx_entries_at = 8;         // first entry of a page
-inline constexpr int ndx_max_used = 1012;        // entry bytes a page can hold
-inline constexpr int ndx_entry_head = 8;         // child and record number
+inline constexpr int ndx_entries_at = 8;   // first entry of a page
+inline constexpr int ndx_max_used = 1012;  // entry bytes a page can hold
+inline constexpr int ndx_entry_head = 8;   // child and record number
 inline constexpr int ndx_max_key = 17;
 inline constexpr int ndx_max_depth = 20;
 inline constexpr int ndx_cache_slots = 8;
 
 struct NdxHeader {
-    std::uint32_t root;        // position of the root page
-    std::uint32_t file_end;    // where the next new page goes
-    std::uint32_t free_head;   // first page of the free list, 0 for none
-    std::uint8_t flag_a;       // written 0, carried unchanged
-    std::uint8_t flag_b;       // written 2, carried unchanged
+    std::uint32_t root;       // position of the root page
+    std::uint32_t file_end;   // where the next new page goes
+    std::uint32_t free_head;  // first page of the free list, 0 for none
+    std::uint8_t flag_a;      // written 0, carried unchanged
+    std::uint8_t flag_b;      // written 2, carried unchanged
     std::uint16_t padding;
-    std::int32_t dup_mode;     // 0 unique, 1 duplicates after, 2 before equal keys
-    std::int32_t page_size;    // always 1024
+    std::int32_t dup_mode;   // 0 unique, 1 duplicates after, 2 before equal keys
+    std::int32_t page_size;  // always 1024
 };
 static_assert(sizeof(NdxHeader) == 24);
 static_assert(offsetof(NdxHeader, root) == 0 && offsetof(NdxHeader, file_end) == 4 &&
@@ -48,8 +48,8 @@ static_assert(offsetof(NdxHeader, root) == 0 && offsetof(NdxHeader, file_end) ==
 
 // The start of a page; the entries follow, then the 4-byte trailer.
 struct NdxPageHead {
-    std::uint32_t position;   // the page's own position (next free page on the free list)
-    std::uint32_t used;       // bytes taken by entries
+    std::uint32_t position;  // the page's own position (next free page on the free list)
+    std::uint32_t used;      // bytes taken by entries
 };
 static_assert(sizeof(NdxPageHead) == ndx_entries_at && offsetof(NdxPageHead, used) == 4);
 static_assert(ndx_entries_at + ndx_max_used + 4 == ndx_page_bytes,
@@ -72,8 +72,8 @@ struct NdxEntry {
 static_assert(sizeof(NdxEntry) == 28 && offsetof(NdxEntry, key) == 8);
 
 struct NdxPathPair {
-    std::uint32_t page;   // page position
-    std::int32_t entry;   // entry offset counted from the first entry of the page
+    std::uint32_t page;  // page position
+    std::int32_t entry;  // entry offset counted from the first entry of the page
 };
 
 using ndx_compare_fn = int (*)(const char* text, const char* key, std::size_t length);
@@ -84,19 +84,19 @@ struct NdxFile {
     std::uint32_t cur_child;  // current entry
     std::int32_t cur_record;
     char cur_key[20];
-    NdxHeader header;         // image of the file's header, written back at close
-    std::int32_t depth;       // pairs on the path
+    NdxHeader header;    // image of the file's header, written back at close
+    std::int32_t depth;  // pairs on the path
     NdxPathPair path[ndx_max_depth];
     int fd;
     char name[80];
-    NdxFile* next_open;       // chain of all open indexes
-    int journal_id;           // tracking number in the journal, -1 outside a change
+    NdxFile* next_open;  // chain of all open indexes
+    int journal_id;      // tracking number in the journal, -1 outside a change
 };
 
 struct CacheSlot {
     std::uint8_t modified;
     int owner_fd;
-    unsigned char* page;      // ndx_page_buffer bytes; position 0 marks a free slot
+    unsigned char* page;  // ndx_page_buffer bytes; position 0 marks a free slot
 };
 
 // Offsets of the entries of a cached page, kept in memory behind the page
@@ -104,7 +104,7 @@ struct CacheSlot {
 // Built when first needed after the page was loaded or rearranged.
 inline constexpr int ndx_max_entries = ndx_max_used / (ndx_entry_head + 1);
 struct PageDirectory {
-    std::int16_t count;   // -1 while not built
+    std::int16_t count;  // -1 while not built
     std::int16_t offset[ndx_max_entries];
 };
 inline constexpr int ndx_slot_bytes = ndx_page_buffer + static_cast<int>(sizeof(PageDirectory));
@@ -113,7 +113,7 @@ static_assert(ndx_page_buffer % alignof(PageDirectory) == 0);
 extern CacheSlot* page_cache;
 extern bool cache_ready;
 extern int open_indexes;
-extern NdxFile* open_chain;   // every open index, most recently opened first
+extern NdxFile* open_chain;  // every open index, most recently opened first
 
 // Open, create and close (index_file.cpp).
 NdxFile* ndx_create(const char* name, int dup_mode);

@@ -48,7 +48,8 @@ void expect_finds_match(NdxFile* index, const Model& model, const std::vector<st
             text = key.substr(0, key.size() - (key.size() > 0 ? i % 3 : 0));
         }
         auto first = model.lower_bound(text);
-        const bool present = first != model.end() && first->first.compare(0, text.size(), text) == 0;
+        const bool present =
+            first != model.end() && first->first.compare(0, text.size(), text) == 0;
         const long found = ndx_find(index, text.c_str());
         if (!present) {
             ASSERT_EQ(found, 0) << "text '" << text << "'";
@@ -128,7 +129,8 @@ TEST(IndexModel, SameKeyAndRecordStoredOnceInDuplicateModes) {
         EXPECT_EQ(ndx_insert(index, "J", 216), 216);
         std::vector<long> walk;
         for (long n = ndx_first(index); n != 0; n = ndx_next(index)) walk.push_back(n);
-        EXPECT_EQ(walk, (mode == 1 ? std::vector<long>{216, 72, 144} : std::vector<long>{216, 144, 72}));
+        EXPECT_EQ(walk,
+                  (mode == 1 ? std::vector<long>{216, 72, 144} : std::vector<long>{216, 144, 72}));
         ndx_close(index);
     }
 }

@@ -30,8 +30,7 @@ bool child_sound(std::uint32_t child, std::uint32_t self, std::uint32_t file_end
 // outside the page or follow a child outside the file; on the way it notes
 // the entry offsets.
 bool page_sound(unsigned char* page, std::uint32_t position, std::uint32_t file_end) {
-    if (page_position(page) != position || page_used(page) > ndx_max_used ||
-        page_used(page) < 0)
+    if (page_position(page) != position || page_used(page) > ndx_max_used || page_used(page) < 0)
         return false;
     const int end = page_end(page);
     PageDirectory* entries = page_directory(page);
@@ -63,7 +62,8 @@ NdxFile* index_of_fd(int fd, NdxFile* asking) {
 void write_at(NdxFile* index, long position, const void* buffer, unsigned count) {
     if (position >= 0 && index->journal_id >= 0)
         journal_before_write(index->journal_id, index->fd, position, count);
-    if (position < 0 || io_pwrite(index->fd, buffer, count, position) != static_cast<ssize_t>(count)) {
+    if (position < 0 ||
+        io_pwrite(index->fd, buffer, count, position) != static_cast<ssize_t>(count)) {
         if (position < 0) errno = EINVAL;
         std::perror("");
         fatal("Write failure on file %s\n", index->name);

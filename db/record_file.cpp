@@ -117,8 +117,8 @@ void rec_close(int slot) {
     // under the journal is synced by the commit.
     bool flushed = true;
     if (s->journal_id >= 0 && journal_written(s->journal_id))
-        flushed = io_fflush(s->stream) == 0 &&
-                  journal_sync_at_commit(s->journal_id, fileno(s->stream));
+        flushed =
+            io_fflush(s->stream) == 0 && journal_sync_at_commit(s->journal_id, fileno(s->stream));
     flushed = std::fclose(s->stream) == 0 && flushed;
     s->stream = nullptr;
     if (!flushed) {

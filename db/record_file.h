@@ -8,15 +8,15 @@
 #include <cstdio>
 
 struct RecFileSlot {
-    std::FILE* stream;         // null while the slot is free
-    char* name;                // copy of the file name
+    std::FILE* stream;  // null while the slot is free
+    char* name;         // copy of the file name
     std::int32_t record_size;
     // Bookkeeping that lets a transfer skip a seek that would not move the
     // stream (each seek flushes the stdio buffer and costs a system call).
-    long position;             // where the stream stands; -1 when unknown
-    long end;                  // length of the file; -1 when unknown
-    int last_transfer;         // 0 none, 1 read, 2 write
-    int journal_id;            // tracking number in the journal, -1 outside a change
+    long position;      // where the stream stands; -1 when unknown
+    long end;           // length of the file; -1 when unknown
+    int last_transfer;  // 0 none, 1 read, 2 write
+    int journal_id;     // tracking number in the journal, -1 outside a change
 };
 
 inline constexpr int rec_table_slots = 100;

@@ -28,8 +28,9 @@ struct FileName {
 
 FileName compose(const char* format, const char* base, int suffix) {
     FileName name{};
-    const int length = suffix < 0 ? std::snprintf(name.text, sizeof name.text, format, base)
-                                   : std::snprintf(name.text, sizeof name.text, format, base, suffix);
+    const int length = suffix < 0
+                           ? std::snprintf(name.text, sizeof name.text, format, base)
+                           : std::snprintf(name.text, sizeof name.text, format, base, suffix);
     name.fits = length >= 0 && static_cast<std::size_t>(length) < file_name_room;
     return name;
 }

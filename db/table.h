@@ -16,9 +16,9 @@ struct DbHandle {
     IndexLink* index_chain = nullptr;  // open indexes in the order they were created or opened
     NdxFile* current_index = nullptr;  // index used by find, first, next and rewrite
     std::int32_t record_size = 0;
-    std::int32_t record_file = 0;      // slot in the open-record-file table
-    std::int32_t appended = 0;         // successful appends since create or open
-    void* buffer = nullptr;            // the client's record variable; never allocated here
+    std::int32_t record_file = 0;  // slot in the open-record-file table
+    std::int32_t appended = 0;     // successful appends since create or open
+    void* buffer = nullptr;        // the client's record variable; never allocated here
 };
 
 void db_create(DbHandle* db, int record_size, const char* name);

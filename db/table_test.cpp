@@ -174,12 +174,18 @@ TEST_F(Table, FailuresAreNumberedReports) {
     const std::vector<Case> cases = {
         {[&] { db_open(&db, 8, "zzNONE"); }, 10,
          enoent + "E0010: database zzNONE.DAT cannot be opened.  \n"},
-        {[&] { db_create(&db, 8, "zzONE"); db_index_open(&db, "zzONE", 0); }, 11,
-         enoent + "E0011: index zzONE.ID0 cannot be opened.  \n"},
+        {[&] {
+             db_create(&db, 8, "zzONE");
+             db_index_open(&db, "zzONE", 0);
+         },
+         11, enoent + "E0011: index zzONE.ID0 cannot be opened.  \n"},
         {[&] { db_create(&db, 8, "no/such/dir/zzX"); }, 6,
          enoent + "E0006: database no/such/dir/zzX.DAT creation failed.  \n"},
-        {[&] { db_create(&db, 8, "zzTWO"); db_index_create(&db, "no/zzX", 0, 0); }, 5,
-         enoent + "E0005: index no/zzX.ID0 creation failed.  \n"},
+        {[&] {
+             db_create(&db, 8, "zzTWO");
+             db_index_create(&db, "no/zzX", 0, 0);
+         },
+         5, enoent + "E0005: index no/zzX.ID0 creation failed.  \n"},
         {[&] { db_create(&db, 8, long_name.c_str()); }, 6,
          "File name too long\nE0006: database " + long_name + ".DAT creation failed.  \n"},
         {[&] {

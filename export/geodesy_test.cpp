@@ -50,9 +50,8 @@ TEST(XyzToGeodetic, ItalianStation) {
 TEST(XyzToGeodetic, EveryQuadrantRoundTrips) {
     const ell_params e = grs80();
     // West of Greenwich, the far east (X < 0), the date line and the south.
-    const double points[][3] = {{52.5, 13.4, 80.0},     {35.7, 139.6, 40.0},
-                                {-33.9, -70.6, 500.0},  {19.8, -155.5, 4200.0},
-                                {-45.0, 179.9, 0.0},    {10.0, 180.0, 10.0},
+    const double points[][3] = {{52.5, 13.4, 80.0},     {35.7, 139.6, 40.0}, {-33.9, -70.6, 500.0},
+                                {19.8, -155.5, 4200.0}, {-45.0, 179.9, 0.0}, {10.0, 180.0, 10.0},
                                 {89.9, -120.0, 2800.0}, {0.0, -90.0, -30.0}};
     for (const auto& p : points) {
         double x, y, z;

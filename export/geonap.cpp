@@ -180,8 +180,8 @@ void export_geonap(const char* base_name) {
     std::FILE* rcv_file = open_output(base, ".RCV");
     std::FILE* ant_file = open_output(base, ".ANT");
 
-    tables.open_read({CampaignTable::occ, CampaignTable::cor, CampaignTable::rec, CampaignTable::ant,
-                 CampaignTable::sta});
+    tables.open_read({CampaignTable::occ, CampaignTable::cor, CampaignTable::rec,
+                      CampaignTable::ant, CampaignTable::sta});
     open_code_table();
 
     ell_setup(grs80_a, grs80_b, &geonap_ellipsoid);
@@ -222,6 +222,6 @@ void export_geonap(const char* base_name) {
     checked_close(rcv_file, (base + ".RCV").c_str());
     checked_close(ant_file, (base + ".ANT").c_str());
     tables.close({CampaignTable::occ, CampaignTable::cor, CampaignTable::rec, CampaignTable::ant,
-             CampaignTable::sta});
+                  CampaignTable::sta});
     db_close(&gn_db);
 }

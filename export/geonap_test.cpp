@@ -90,16 +90,15 @@ TEST(GeonapExport, TwoOccupationsOfOneStation) {
         const long ant = fill.antenna("123456789", "TRM22020.00+GP");
         add_occupation(fill, sta, rcv, ant, "TP2703150.99o", time_value(1999, 1, 31, 12, 0, 0),
                        1.2345, 4449541.1, 723423.5, 4497127.0);
-        add_occupation(fill, sta, rcv, ant, "TP2703160.00o", time_value(2000, 1, 1, 0, 30, 0),
-                       0.5, 4449541.1, 723423.5, 4497127.0);
+        add_occupation(fill, sta, rcv, ant, "TP2703160.00o", time_value(2000, 1, 1, 0, 30, 0), 0.5,
+                       4449541.1, 723423.5, 4497127.0);
     }
     auto r = export_in_child("camp");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Das klappt noch...(a)\nDas klappt noch...(3)\n");
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(read_file("camp.STA"),
-              sta_header + "TP27 1 \"TP27\"" + std::string(9, ' ') +
-                  "   45  7 24.44251    9 14  4.43957       123.4810\n");
+    EXPECT_EQ(read_file("camp.STA"), sta_header + "TP27 1 \"TP27\"" + std::string(9, ' ') +
+                                         "   45  7 24.44251    9 14  4.43957       123.4810\n");
     EXPECT_EQ(read_file("camp.ANT"), ant_header + "an01 ???? 12345 QOR\n");
     EXPECT_EQ(read_file("camp.RCV"),
               rcv_header + "rc01 trsi 3310  \"                \" IGS  an01\n");
@@ -161,9 +160,10 @@ TEST(GeonapExport, CodeLookupAndNumbering) {
     // A long name gets no padding and is written as it stands.
     EXPECT_EQ(lines_of(read_file("camp.STA")).back(),
               "abcd 1 \"LONG STATION NAME\"   45  7 24.44251    9 14  4.43957       123.4810");
-    EXPECT_EQ(r.out, "Das klappt noch...(a)\nDas klappt noch...(3)\n"
-                         "Das klappt noch...(a)\nDas klappt noch...(3)\n"
-                         "Das klappt noch...(a)\nDas klappt noch...(3)\n");
+    EXPECT_EQ(r.out,
+              "Das klappt noch...(a)\nDas klappt noch...(3)\n"
+              "Das klappt noch...(a)\nDas klappt noch...(3)\n"
+              "Das klappt noch...(a)\nDas klappt noch...(3)\n");
 }
 
 TEST(GeonapExport, SouthernWesternStationOnMinuteBoundaries) {
@@ -197,8 +197,8 @@ TEST(GeonapExport, MoreThanAHundredOfEverything) {
             const long rcv = fill.receiver(name, "TRIMBLE 4000SST");
             std::snprintf(name, sizeof name, "A%03d", i);
             const long ant = fill.antenna(name, "");
-            add_occupation(fill, sta, rcv, ant, "s0010010.05o", time_value(2005, 1, 1, 12, 0, 0),
-                           0, 4449541.1, 723423.5, 4497127.0);
+            add_occupation(fill, sta, rcv, ant, "s0010010.05o", time_value(2005, 1, 1, 12, 0, 0), 0,
+                           4449541.1, 723423.5, 4497127.0);
         }
     }
     auto r = export_in_child("camp");
@@ -237,8 +237,7 @@ TEST(GeonapExport, EmptyDatabaseStopsWithMessageTen) {
     InDir in(dir.path());
     auto r = export_in_child("camp");
     EXPECT_EQ(r.status, 10);
-    EXPECT_NE(r.err.find("E0010: database zzOCC.DAT cannot be opened"), std::string::npos)
-        << r.err;
+    EXPECT_NE(r.err.find("E0010: database zzOCC.DAT cannot be opened"), std::string::npos) << r.err;
     for (const char* name : {"camp.STA", "camp.OBS", "camp.RCV", "camp.ANT"}) {
         EXPECT_TRUE(file_exists(name)) << name;
         EXPECT_EQ(read_file(name), "") << name;
@@ -250,9 +249,9 @@ TEST(GeonapExport, BaseNameNearTheFileNameLimit) {
     InDir in(dir.path());
     {
         CampaignFill fill;
-        add_occupation(fill, fill.station("TP27"), fill.receiver("R", "X"),
-                       fill.antenna("A", "Y"), "TP2703150.99o", time_value(1999, 1, 31, 12, 0, 0),
-                       0, 4449541.1, 723423.5, 4497127.0);
+        add_occupation(fill, fill.station("TP27"), fill.receiver("R", "X"), fill.antenna("A", "Y"),
+                       "TP2703150.99o", time_value(1999, 1, 31, 12, 0, 0), 0, 4449541.1, 723423.5,
+                       4497127.0);
     }
     const std::string base(250, 'b');
     auto r = export_in_child(base);

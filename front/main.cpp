@@ -45,7 +45,8 @@ void run_commands() {
     if (s.do_read) {
         message("'%s' read into database\n", s.read_file);
         char note[320];  // said when the read fails or is interrupted
-        std::snprintf(note, sizeof note, "Nothing of '%.200s' was added to the database.", s.read_file);
+        std::snprintf(note, sizeof note, "Nothing of '%.200s' was added to the database.",
+                      s.read_file);
         db_changes_begin(note);
         read_rinex(s.read_file, s.no_obs_data);
         db_changes_commit();

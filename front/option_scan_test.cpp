@@ -91,8 +91,7 @@ TEST(OptScan, UnknownLettersAreReportedOnStandardOutput) {
     // A lone minus is the letter blank.
     auto r = run_in_child([] {
         auto steps = scan({"-"}, 1);
-        std::fprintf(stderr, "%zu %c [%s]", steps.size(), steps[0].letter,
-                     steps[0].value.c_str());
+        std::fprintf(stderr, "%zu %c [%s]", steps.size(), steps[0].letter, steps[0].value.c_str());
     });
     EXPECT_EQ(r.out, "illegal option flag:  \n");
     EXPECT_EQ(r.err, "1 ? []");

@@ -18,14 +18,27 @@ struct RunSettings {
     bool no_obs_data;
     bool show_lat_lon;
     bool landscape;
-    double plot_begin;   // time value, -1 = the occupation's first epoch
-    double plot_end;     // time value, -1 = the occupation's last epoch
+    double plot_begin;            // time value, -1 = the occupation's first epoch
+    double plot_end;              // time value, -1 = the occupation's last epoch
     LineStyle sn_line_types[10];  // style for each signal-strength digit 0 to 9
 };
 
 // The defaults; the S/N line types are those of the plots.
 inline constexpr RunSettings default_run_settings = {
-    "", "", "", "", false, false, false, false, false, false, true, true, -1, -1,
+    "",
+    "",
+    "",
+    "",
+    false,
+    false,
+    false,
+    false,
+    false,
+    false,
+    true,
+    true,
+    -1,
+    -1,
     {default_sn_line_types[0], default_sn_line_types[1], default_sn_line_types[2],
      default_sn_line_types[3], default_sn_line_types[4], default_sn_line_types[5],
      default_sn_line_types[6], default_sn_line_types[7], default_sn_line_types[8],

@@ -70,12 +70,12 @@ TEST(LineTypes, TokensFillSlotsFromZero) {
 
 TEST(DateTime, LocalTimeOfTheGivenFields) {
     // 3 October 2000 05:00:30; Berlin is on summer time, two hours ahead of UTC.
-    auto [berlin, berlin_mktime] = date_time_in("Europe/Berlin", "03.10.00,05:00:30",
-                                                Fields{2000, 10, 3, 5, 0, 30});
+    auto [berlin, berlin_mktime] =
+        date_time_in("Europe/Berlin", "03.10.00,05:00:30", Fields{2000, 10, 3, 5, 0, 30});
     EXPECT_EQ(berlin, berlin_mktime);
     EXPECT_EQ(berlin, 970549230.0 - 7200);
-    auto [new_york, ny_mktime] = date_time_in("America/New_York", "03.10.00,05:00:30",
-                                              Fields{2000, 10, 3, 5, 0, 30});
+    auto [new_york, ny_mktime] =
+        date_time_in("America/New_York", "03.10.00,05:00:30", Fields{2000, 10, 3, 5, 0, 30});
     EXPECT_EQ(new_york, ny_mktime);
     EXPECT_EQ(new_york - berlin, 6 * 3600.0);
 

@@ -11,9 +11,9 @@
 #include <string>
 
 inline constexpr const char* campaign_files[] = {
-    "zzSTA.DAT",    "zzSTA.ID0",    "zzCOR.DAT", "zzREC.DAT", "zzREC.ID0", "zzANT.DAT",
-    "zzANT.ID0",    "zzOCC.DAT",    "zzOCC.ID0", "zzSAT.DAT", "zzSAT.ID0", "zzSATOCC.DAT",
-    "zzSATOCC.ID0", "zzOBS.DAT",    "zzOBS.ID0", "zzGN.DAT",  "zzGN.ID0", "lumerak.journal",
+    "zzSTA.DAT",    "zzSTA.ID0", "zzCOR.DAT", "zzREC.DAT", "zzREC.ID0", "zzANT.DAT",
+    "zzANT.ID0",    "zzOCC.DAT", "zzOCC.ID0", "zzSAT.DAT", "zzSAT.ID0", "zzSATOCC.DAT",
+    "zzSATOCC.ID0", "zzOBS.DAT", "zzOBS.ID0", "zzGN.DAT",  "zzGN.ID0",  "lumerak.journal",
 };
 inline constexpr std::size_t campaign_file_count = std::size(campaign_files);
 

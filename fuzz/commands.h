@@ -3,8 +3,8 @@
 #pragma once
 
 struct FuzzRun {
-    int reads;                   // times "input.o" is read: 0, 1 or 2
-    bool last_read_without_data; // the last read as with -0
+    int reads;                    // times "input.o" is read: 0, 1 or 2
+    bool last_read_without_data;  // the last read as with -0
     bool show_lat_lon;
     bool landscape;
 };

@@ -64,9 +64,7 @@ void run_script(void* argument) {
             next_key(s, key);
             db_find(&table, key);
             break;
-        case 1:
-            walk();
-            break;
+        case 1: walk(); break;
         case 2: {
             next_key(s, key);
             std::memcpy(record, key, sizeof key);
@@ -83,9 +81,7 @@ void run_script(void* argument) {
         case 4:
             if (db_next(&table) != 0) db_rewrite(&table);
             break;
-        default:
-            db_first(&table);
-            break;
+        default: db_first(&table); break;
         }
     }
     db_close(&table);

@@ -54,7 +54,7 @@ std::string script_for(int keys) {
 }
 
 void write_index_seed(const std::string& folder, const char* name, int keys, int dup_mode,
-                int repeat) {
+                      int repeat) {
     db_create(&table, record_size, "T");
     NdxFile* index = db_index_create(&table, "T", 0, dup_mode);
     for (int i = 0; i < keys; ++i) {

@@ -6,8 +6,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "obsdb/schema.h"
@@ -74,24 +74,25 @@ TEST(Listing, SectionsAndLineFormats) {
     const std::string observer = "OBS" + std::string(17, ' ');
     EXPECT_EQ(read_file("list.txt"),
               "Occupation:\n"
-              "  1  216   88   28   42   42 1.500 0.250 -0.125 30  1  1 " + observer +
+              "  1  216   88   28   42   42 1.500 0.250 -0.125 30  1  1 " +
+                  observer +
                   "     AGENCY TP2703150.99o 917780400.00 917784000.00\n"
                   "Station:\n"
-              " 1   88    0 TP27 12345M001\n"
-              "Receiver:\n"
-              " 1   42 3310A12345 TRIMBLE 4000SSI\n"
-              "Antenna:\n"
-              " 1   42 123456789 TRM22020.00+GP\n"
-              "SatOccu:\n"
-              " 1    8   97  216\n"
-              " 2   16  194  216\n"
-              "Sats:\n"
-              " 1  194 G01 \n"
-              " 2   97 G05 \n"
-              "Observations:\n"
-              "     1     72      8 917780400.000000\n"
-              "     2    144     16 917780400.000000\n"
-              "     3    216      8 917780430.500000\n");
+                  " 1   88    0 TP27 12345M001\n"
+                  "Receiver:\n"
+                  " 1   42 3310A12345 TRIMBLE 4000SSI\n"
+                  "Antenna:\n"
+                  " 1   42 123456789 TRM22020.00+GP\n"
+                  "SatOccu:\n"
+                  " 1    8   97  216\n"
+                  " 2   16  194  216\n"
+                  "Sats:\n"
+                  " 1  194 G01 \n"
+                  " 2   97 G05 \n"
+                  "Observations:\n"
+                  "     1     72      8 917780400.000000\n"
+                  "     2    144     16 917780400.000000\n"
+                  "     3    216      8 917780430.500000\n");
 }
 
 TEST(Listing, TextFieldsWithoutTerminatorStayInTheirField) {

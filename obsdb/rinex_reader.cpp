@@ -2,12 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <climits>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <climits>
 #include <cstring>
 
 #include <string>
@@ -23,31 +23,64 @@
 
 namespace {
 
-constexpr int line_size = 255;          // line buffer, terminator included
-constexpr int max_types = 64;           // observation types that can be mapped
-constexpr int max_epoch_sats = 999;     // the satellite count field has three digits
-constexpr int sats_per_line = 12;       // satellites on an epoch line or a continuation
-constexpr int sat_list_column = 32;     // where a satellite continuation list starts
+constexpr int line_size = 255;       // line buffer, terminator included
+constexpr int max_types = 64;        // observation types that can be mapped
+constexpr int max_epoch_sats = 999;  // the satellite count field has three digits
+constexpr int sats_per_line = 12;    // satellites on an epoch line or a continuation
+constexpr int sat_list_column = 32;  // where a satellite continuation list starts
 constexpr int fields_per_line = 5;
 constexpr int field_width = 16;
 constexpr int value_width = 14;
 
 enum HeaderCase {
-    H_VERSION, H_PGM, H_COMMENT, H_MARKER_NAME, H_MARKER_NUMBER, H_OBSERVER, H_RECEIVER,
-    H_ANTENNA_TYPE, H_POSITION, H_ANTENNA_DELTA, H_WAVELENGTH, H_TYPES, H_INTERVAL,
-    H_FIRST_OBS, H_LAST_OBS, H_SATELLITES, H_PRN_OBS, H_END_OF_HEADER, H_ION_ALPHA,
-    H_ION_BETA, H_DELTA_UTC, H_LEAP_SECONDS,
+    H_VERSION,
+    H_PGM,
+    H_COMMENT,
+    H_MARKER_NAME,
+    H_MARKER_NUMBER,
+    H_OBSERVER,
+    H_RECEIVER,
+    H_ANTENNA_TYPE,
+    H_POSITION,
+    H_ANTENNA_DELTA,
+    H_WAVELENGTH,
+    H_TYPES,
+    H_INTERVAL,
+    H_FIRST_OBS,
+    H_LAST_OBS,
+    H_SATELLITES,
+    H_PRN_OBS,
+    H_END_OF_HEADER,
+    H_ION_ALPHA,
+    H_ION_BETA,
+    H_DELTA_UTC,
+    H_LEAP_SECONDS,
 };
 
 const char* const header_labels[] = {
-    "RINEX VERSION / TYPE", "PGM / RUN BY / DATE",  "COMMENT",
-    "MARKER NAME",          "MARKER NUMBER",        "OBSERVER / AGENCY",
-    "REC # / TYPE / VERS",  "ANT # / TYPE",         "APPROX POSITION XYZ",
-    "ANTENNA: DELTA H/E/N", "WAVELENGTH FACT L1/2", "# / TYPES OF OBSERV",
-    "INTERVAL",             "TIME OF FIRST OBS",    "TIME OF LAST OBS",
-    "# OF SATELLITES",      "PRN / # OF OBS",       "END OF HEADER",
-    "ION ALPHA",            "ION BETA",             "DELTA-UTC: A0,A1,T,W",
-    "LEAP SECONDS",         nullptr,
+    "RINEX VERSION / TYPE",
+    "PGM / RUN BY / DATE",
+    "COMMENT",
+    "MARKER NAME",
+    "MARKER NUMBER",
+    "OBSERVER / AGENCY",
+    "REC # / TYPE / VERS",
+    "ANT # / TYPE",
+    "APPROX POSITION XYZ",
+    "ANTENNA: DELTA H/E/N",
+    "WAVELENGTH FACT L1/2",
+    "# / TYPES OF OBSERV",
+    "INTERVAL",
+    "TIME OF FIRST OBS",
+    "TIME OF LAST OBS",
+    "# OF SATELLITES",
+    "PRN / # OF OBS",
+    "END OF HEADER",
+    "ION ALPHA",
+    "ION BETA",
+    "DELTA-UTC: A0,A1,T,W",
+    "LEAP SECONDS",
+    nullptr,
 };
 
 // Their positions are the slots of obs_record::obs.
@@ -72,40 +105,40 @@ struct SatLink {
     char prn[4];
     long satocc;
 };
-constexpr int sat_links_size = 1024;    // a power of two
-constexpr int sat_links_limit = 768;    // filled beyond this, new ones are not kept
+constexpr int sat_links_size = 1024;  // a power of two
+constexpr int sat_links_limit = 768;  // filled beyond this, new ones are not kept
 SatLink sat_links[sat_links_size];
 int sat_links_used;
 
 // The state of the file being read.
 struct Reader {
     const char* file_name;
-    const char* base_name;   // the file name without its folder
+    const char* base_name;  // the file name without its folder
     bool no_obs_data;
     char line[line_size];
     long line_count;
-    bool header_done;        // "END OF HEADER" seen, occupation stored, epoch tables open
-    bool in_data;            // an epoch line has been seen
-    bool epoch_open;         // observation lines belong to the current epoch
+    bool header_done;  // "END OF HEADER" seen, occupation stored, epoch tables open
+    bool in_data;      // an epoch line has been seen
+    bool epoch_open;   // observation lines belong to the current epoch
     long occ_number;
-    long last_obs_number;    // record number of the last observation stored in this run
-    int epochs_seen;         // distinct epoch times seen, counting up to two
+    long last_obs_number;  // record number of the last observation stored in this run
+    int epochs_seen;       // distinct epoch times seen, counting up to two
     double first_time;
     double second_time;
     double current_time;
     int type_map[max_types];
     int type_count;
-    bool types_seen;         // the first "# / TYPES OF OBSERV" line has been read
-    int types_listed;        // type words taken so far (the list may continue)
+    bool types_seen;   // the first "# / TYPES OF OBSERV" line has been read
+    int types_listed;  // type words taken so far (the list may continue)
 
     // The current epoch.
     long epoch_sats[max_epoch_sats];
-    int sat_count;           // satellites announced by the epoch line
-    int sats_listed;         // satellites read from its list so far
-    int sat_pos;             // satellite of the next observation line
-    int sat_lines_pending;   // satellite continuation lines still expected
-    bool listing_event;      // the pending list belongs to an event, not an epoch
-    long records_to_skip;    // special records of an event still to pass over
+    int sat_count;          // satellites announced by the epoch line
+    int sats_listed;        // satellites read from its list so far
+    int sat_pos;            // satellite of the next observation line
+    int sat_lines_pending;  // satellite continuation lines still expected
+    bool listing_event;     // the pending list belongs to an event, not an epoch
+    long records_to_skip;   // special records of an event still to pass over
 
     // Local time of the last epoch minute converted.
     int minute_fields[5];
@@ -225,10 +258,14 @@ void close_header_tables() {
 
 // Stores station, position, receiver, antenna and the occupation.
 void link_occupation() {
-    tables.occ.sta_ref = static_cast<std::int32_t>(find_or_add(&tables.sta_db, tables.sta.marker_name, table_sta));
-    tables.occ.cor_ref = static_cast<std::int32_t>(append_record(&tables.cor_db, &tables.cor, table_cor));
-    tables.occ.rcv_ref = static_cast<std::int32_t>(find_or_add(&tables.rcv_db, tables.rcv.rcv_number, table_rec));
-    tables.occ.ant_ref = static_cast<std::int32_t>(find_or_add(&tables.ant_db, tables.ant.ant_number, table_ant));
+    tables.occ.sta_ref =
+        static_cast<std::int32_t>(find_or_add(&tables.sta_db, tables.sta.marker_name, table_sta));
+    tables.occ.cor_ref =
+        static_cast<std::int32_t>(append_record(&tables.cor_db, &tables.cor, table_cor));
+    tables.occ.rcv_ref =
+        static_cast<std::int32_t>(find_or_add(&tables.rcv_db, tables.rcv.rcv_number, table_rec));
+    tables.occ.ant_ref =
+        static_cast<std::int32_t>(find_or_add(&tables.ant_db, tables.ant.ant_number, table_ant));
 
     r.occ_number = append_record(&tables.occ_db, &tables.occ, table_occ);
     // Occupations are keyed by the first free number from their antenna's
@@ -348,7 +385,8 @@ void read_header_line(int label) {
         tables.cor.cor_flag = ' ';
         break;
     case H_ANTENNA_DELTA:
-        read_three_reals(line, reinterpret_cast<char*>(&tables.occ) + offsetof(occ_record, delta_h));
+        read_three_reals(line,
+                         reinterpret_cast<char*>(&tables.occ) + offsetof(occ_record, delta_h));
         tables.occ.occ_flag = ' ';
         set_file_name();
         break;
@@ -418,7 +456,8 @@ long link_satellite(const char* id) {
         db_key_insert(sat_index, tables.sat.prn, sat_number);
         std::snprintf(key, sizeof key, "%07ld%07ld", r.occ_number, sat_number);
     } else {
-        std::snprintf(key, sizeof key, "%07ld%07ld", r.occ_number, db_current_record(&tables.sat_db));
+        std::snprintf(key, sizeof key, "%07ld%07ld", r.occ_number,
+                      db_current_record(&tables.sat_db));
         db_select_index(&tables.satocc_db, satocc_index);
         if (db_find(&tables.satocc_db, key)) number = db_current_record(&tables.satocc_db);
     }
@@ -734,7 +773,8 @@ Rinex3State r3;
 
 void rinex3_header_line() {
     const rinex3_label label = rinex3_header_label(r.line);
-    const rinex3_header_records records{&tables.sta, &tables.cor, &tables.rcv, &tables.ant, &tables.occ};
+    const rinex3_header_records records{&tables.sta, &tables.cor, &tables.rcv, &tables.ant,
+                                        &tables.occ};
     switch (label) {
     case R3_VERSION: read_header_line(H_VERSION); break;
     case R3_OBS_TYPES: rinex3_add_types_line(&r3.types, r.line); break;
@@ -887,8 +927,8 @@ void read_rinex(const char* file_name, bool no_obs_data) {
     r.base_name = base_name_of(file_name);
     const rinex_format format = open_and_classify();
 
-    tables.open_fill({CampaignTable::sta, CampaignTable::cor, CampaignTable::ant, CampaignTable::rec,
-                 CampaignTable::occ});
+    tables.open_fill({CampaignTable::sta, CampaignTable::cor, CampaignTable::ant,
+                      CampaignTable::rec, CampaignTable::occ});
     if (format == rinex_format::rinex3_obs)
         read_rinex3();
     else

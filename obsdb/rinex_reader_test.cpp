@@ -32,10 +32,12 @@ struct Header {
     std::string wavelength = "     1     1";
 
     std::string text() const {
-        std::string h = labelled("     2.11           OBSERVATION DATA    G (GPS)", "RINEX VERSION / TYPE");
+        std::string h =
+            labelled("     2.11           OBSERVATION DATA    G (GPS)", "RINEX VERSION / TYPE");
         h += labelled(marker, "MARKER NAME");
         h += labelled("OBS                 AGENCY", "OBSERVER / AGENCY");
-        h += labelled((receiver + std::string(20, ' ')).substr(0, 20) + "  RTYPE X", "REC # / TYPE / VERS");
+        h += labelled((receiver + std::string(20, ' ')).substr(0, 20) + "  RTYPE X",
+                      "REC # / TYPE / VERS");
         h += labelled((antenna + std::string(20, ' ')).substr(0, 20) + "ATYPE", "ANT # / TYPE");
         h += labelled("  4000000.1250   500000.5000  4900000.7500", "APPROX POSITION XYZ");
         if (!delta.empty()) h += labelled(delta, "ANTENNA: DELTA H/E/N");
@@ -73,14 +75,17 @@ std::string obs_lines(int sat, int epoch_no, int types) {
     std::string text;
     for (int t = 0; t < types; ++t) {
         char field[24];
-        std::snprintf(field, sizeof field, "%14.3f %d", 1000.0 * sat + 100 * epoch_no + t + 0.125, t % 10);
+        std::snprintf(field, sizeof field, "%14.3f %d", 1000.0 * sat + 100 * epoch_no + t + 0.125,
+                      t % 10);
         text += field;
         if (t % 5 == 4 || t == types - 1) text += "\n";
     }
     return text;
 }
 
-double value_of(int sat, int epoch_no, int type) { return 1000.0 * sat + 100 * epoch_no + type + 0.125; }
+double value_of(int sat, int epoch_no, int type) {
+    return 1000.0 * sat + 100 * epoch_no + type + 0.125;
+}
 
 std::string field(double value, const char* flags) {
     char text[32];
@@ -105,14 +110,17 @@ struct Campaign {
         });
     }
     template <class Record>
-    std::vector<Record> rows(const char* table) const { return tables::records<Record>(dir.path(), table); }
+    std::vector<Record> rows(const char* table) const {
+        return tables::records<Record>(dir.path(), table);
+    }
 };
 
 const char* const sats8[] = {"G01", "G05", "G08", "G14", "G15", "G22", "G24", "G29"};
 
 TEST(ReaderEpochs, Epoch1999EightSatellitesInTypeOrderL1L2C1P2P1) {
     Campaign db;
-    std::string file = Header().text() + " 99 10  3  5  0 30.0000000  0  8G01G05G08G14G15G22G24G29\n";
+    std::string file =
+        Header().text() + " 99 10  3  5  0 30.0000000  0  8G01G05G08G14G15G22G24G29\n";
     for (int s = 0; s < 8; ++s) file += obs_lines(s, 0, 5);
     db.read("t.99o", file);
 
@@ -144,10 +152,11 @@ TEST(ReaderEpochs, Epoch1999EightSatellitesInTypeOrderL1L2C1P2P1) {
 TEST(ReaderEpochs, TwoDigitYearsAndMoreThanTwelveSatellites) {
     Campaign db;
     std::vector<std::string> many;
-    for (int s = 1; s <= 14; ++s) many.push_back(s < 10 ? "R0" + std::to_string(s) : "G" + std::to_string(s));
-    std::string file = Header().text() + epoch(" 00  1  2  3  4  5.5000000", 0, {"G01"}) + obs_lines(1, 0, 5) +
-                       epoch(" 69  7 20 20 17  0.0000000", 0, {"G01"}) + obs_lines(1, 1, 5) +
-                       epoch(" 70  6 15 12  0  0.0000000", 0, many);
+    for (int s = 1; s <= 14; ++s)
+        many.push_back(s < 10 ? "R0" + std::to_string(s) : "G" + std::to_string(s));
+    std::string file = Header().text() + epoch(" 00  1  2  3  4  5.5000000", 0, {"G01"}) +
+                       obs_lines(1, 0, 5) + epoch(" 69  7 20 20 17  0.0000000", 0, {"G01"}) +
+                       obs_lines(1, 1, 5) + epoch(" 70  6 15 12  0  0.0000000", 0, many);
     for (int s = 0; s < 14; ++s) file += obs_lines(s, 2, 5);
     db.read("y.00o", file);
 
@@ -177,15 +186,15 @@ TEST(ReaderEvents, FlagOneIsAnEpochFlagsTwoToSixAreSkipped) {
                        obs_lines(1, 0, 7) + obs_lines(2, 0, 7) +
                        epoch(" 21  1  1  0  0 10.0000000", 5, {"G09"}) +  // one special record
                        "  11111111.111 1  22222222.222 2\n" +
-                       epoch(" 21  1  1  0  0 30.0000000", 1, {"G01", "G02"}) +
-                       obs_lines(1, 1, 7) + obs_lines(2, 1, 7) +
-                       std::string(28, ' ') + "4  4\n" + labelled("SPLICE", "COMMENT") +
+                       epoch(" 21  1  1  0  0 30.0000000", 1, {"G01", "G02"}) + obs_lines(1, 1, 7) +
+                       obs_lines(2, 1, 7) + std::string(28, ' ') + "4  4\n" +
+                       labelled("SPLICE", "COMMENT") +
                        labelled("     2     2     1   G01", "WAVELENGTH FACT L1/2") +
                        labelled("", "END OF HEADER") + looks_like_epoch +
-                       epoch(" 21  1  1  0  0 45.0000000", 6, {"G01", "G30"}) +
-                       obs_lines(1, 7, 7) + obs_lines(30, 7, 7).substr(0, 81) + looks_like_epoch +
-                       epoch(" 21  1  1  0  1  0.0000000", 0, {"G01", "G02"}) +
-                       obs_lines(1, 2, 7) + obs_lines(2, 2, 7);
+                       epoch(" 21  1  1  0  0 45.0000000", 6, {"G01", "G30"}) + obs_lines(1, 7, 7) +
+                       obs_lines(30, 7, 7).substr(0, 81) + looks_like_epoch +
+                       epoch(" 21  1  1  0  1  0.0000000", 0, {"G01", "G02"}) + obs_lines(1, 2, 7) +
+                       obs_lines(2, 2, 7);
     const auto run = db.read_in_child("e.21o", file);
     ASSERT_EQ(run.status, 0) << run.err;
     // The satellite-specific factors among the event records were handled as a header line.
@@ -230,8 +239,10 @@ TEST(ReaderTypes, NineTypesAndTypesContinuedOnASecondHeaderLine) {
     Campaign twelve;
     h.types = {"C2", "C5", "C1", "D1", "D2", "D5", "S1", "S2", "S5", "L1", "L2", "P2"};
     file = h.text() + epoch(" 21  1  1  0  0  0.0000000", 0, {"G01", "G02"}) + obs_lines(0, 0, 12) +
-           labelled("     3    L1    L2    C1", "# / TYPES OF OBSERV") +  // a later list changes nothing
-           obs_lines(1, 0, 12) + epoch(" 21  1  1  0  0 30.0000000", 0, {"G01"}) +
+           labelled("     3    L1    L2    C1",
+                    "# / TYPES OF OBSERV") +  // a later list changes nothing
+           obs_lines(1, 0, 12) +
+           epoch(" 21  1  1  0  0 30.0000000", 0, {"G01"}) +
            obs_lines(2, 1, 5);  // the file ends within the observations
     twelve.read("c.21o", file);
     obs = twelve.rows<obs_record>(table_obs);
@@ -290,7 +301,7 @@ TEST(ReaderLinks, TwoFilesAndTheSameFileAgain) {
     h.receiver = "ABCDEFGHIJKLMNOPQ18";
     const std::string first = h.text() + two_epochs();
     db.read("a.21o", first);
-    h.marker = "TP2";  // a prefix of TP27: the same station
+    h.marker = "TP2";                    // a prefix of TP27: the same station
     h.receiver = "ABCDEFGHIJKLMNOPQ29";  // equal in the first 17 characters
     db.read("b.21o", h.text() + epoch(" 21  1  2  0  0  0.0000000", 0, {"G02", "G07"}) +
                          obs_lines(2, 0, 5) + obs_lines(7, 0, 5));
@@ -311,10 +322,14 @@ TEST(ReaderLinks, TwoFilesAndTheSameFileAgain) {
     EXPECT_EQ(tables::keys(db.dir.path(), CampaignTable::occ),
               (Keys{{"00000042", 216}, {"00000043", 432}, {"00000044", 648}}));
     // Satellites are shared; each occupation has its own satellite occupations.
-    EXPECT_EQ(tables::keys(db.dir.path(), CampaignTable::sat), (Keys{{"G01", 97}, {"G02", 194}, {"G07", 291}}));
-    EXPECT_EQ(tables::keys(db.dir.path(), CampaignTable::satocc),
-              (Keys{{"00002160000097", 8}, {"00002160000194", 16}, {"00004320000194", 24},
-                    {"00004320000291", 32}, {"00006480000097", 40}, {"00006480000194", 48}}));
+    EXPECT_EQ(tables::keys(db.dir.path(), CampaignTable::sat),
+              (Keys{{"G01", 97}, {"G02", 194}, {"G07", 291}}));
+    EXPECT_EQ(tables::keys(db.dir.path(), CampaignTable::satocc), (Keys{{"00002160000097", 8},
+                                                                        {"00002160000194", 16},
+                                                                        {"00004320000194", 24},
+                                                                        {"00004320000291", 32},
+                                                                        {"00006480000097", 40},
+                                                                        {"00006480000194", 48}}));
     EXPECT_EQ(db.rows<obs_record>(table_obs).size(), 8u);
 }
 
@@ -372,7 +387,8 @@ TEST(ReaderInterval, DerivedFromTheFilesOwnEpochs) {
     // and a -0 file still use their own epochs.
     db.read("b.21o", h.text() + two_epochs(" 21  1  1  0  0 15.0000000"));
     db.read("c.21o", h.text() + two_epochs(" 21  1  1  0  0  5.0000000"), true);
-    db.read("d.21o", h.text() + epoch(" 21  1  1  0  0  0.0000000", 0, {"G01"}) + obs_lines(1, 0, 5));
+    db.read("d.21o",
+            h.text() + epoch(" 21  1  1  0  0  0.0000000", 0, {"G01"}) + obs_lines(1, 0, 5));
     h.interval = "     1.000";
     db.read("e.21o", h.text() + two_epochs());
     const auto occs = db.rows<occ_record>(table_occ);
@@ -389,9 +405,12 @@ TEST(ReaderNoObs, MinusZeroFillsSatellitesAlike) {
     const std::string file = Header().text() + two_epochs();
     with.read("a.21o", file);
     const auto run = without.read_in_child("a.21o", file, true);
-    EXPECT_EQ(run.out, "\n      16 Zeilen gelesen.\n\nEs wurden 0 Eintraege in der Obs-Datei erzeugt.\n");
+    EXPECT_EQ(run.out,
+              "\n      16 Zeilen gelesen.\n\nEs wurden 0 Eintraege in der Obs-Datei erzeugt.\n");
     for (const char* name : {"zzSAT.DAT", "zzSATOCC.DAT", "zzSAT.ID0", "zzSATOCC.ID0", "zzOCC.DAT"})
-        EXPECT_EQ(testkit::read_file(with.dir.file(name)), testkit::read_file(without.dir.file(name))) << name;
+        EXPECT_EQ(testkit::read_file(with.dir.file(name)),
+                  testkit::read_file(without.dir.file(name)))
+            << name;
     EXPECT_FALSE(testkit::file_exists(without.dir.file("zzOBS.DAT")));
 }
 
@@ -403,18 +422,22 @@ TEST(ReaderLines, CrLfLongLinesAndConsole) {
     long_comment.resize(260, ' ');
     std::string file = Header().text() + epoch(" 21  1  1  0  0  0.0000000", 0, {"G01", "G02"}) +
                        long_comment + obs_lines(9, 9, 5) + obs_lines(1, 0, 5).substr(0, 80) +
-                       std::string(200, ' ') + obs_lines(8, 8, 5) + obs_lines(2, 0, 5).substr(0, 79) +
-                       "\n";  // signal strength of P1 cut off
-    for (int e = 1; e < 26; ++e) file += epoch(" 21  1  1  0  0 30.0000000", 0, {"G01", "G02", "G03"}) +
-                                         obs_lines(1, e, 5) + obs_lines(2, e, 5) + obs_lines(3, e, 5);
+                       std::string(200, ' ') + obs_lines(8, 8, 5) +
+                       obs_lines(2, 0, 5).substr(0, 79) + "\n";  // signal strength of P1 cut off
+    for (int e = 1; e < 26; ++e)
+        file += epoch(" 21  1  1  0  0 30.0000000", 0, {"G01", "G02", "G03"}) + obs_lines(1, e, 5) +
+                obs_lines(2, e, 5) + obs_lines(3, e, 5);
     std::string with_cr;
     for (char c : file) with_cr += c == '\n' ? std::string("\r\n") : std::string(1, c);
     const auto run = lf.read_in_child("l.21o", file);
-    EXPECT_EQ(run.out, ".\n     115 Zeilen gelesen.\n\nEs wurden 77 Eintraege in der Obs-Datei erzeugt.\n");
+    EXPECT_EQ(run.out,
+              ".\n     115 Zeilen gelesen.\n\nEs wurden 77 Eintraege in der Obs-Datei erzeugt.\n");
     EXPECT_EQ(run.err, "RINEX-file (Version 2.11, Type OBSERVATION) found.\n");
     EXPECT_EQ(crlf.read_in_child("l.21o", with_cr).out, run.out);
-    for (const char* name : {"zzOBS.DAT", "zzOCC.DAT", "zzSTA.DAT", "zzREC.DAT", "zzSAT.DAT", "zzOBS.ID0"})
-        EXPECT_EQ(testkit::read_file(lf.dir.file(name)), testkit::read_file(crlf.dir.file(name))) << name;
+    for (const char* name :
+         {"zzOBS.DAT", "zzOCC.DAT", "zzSTA.DAT", "zzREC.DAT", "zzSAT.DAT", "zzOBS.ID0"})
+        EXPECT_EQ(testkit::read_file(lf.dir.file(name)), testkit::read_file(crlf.dir.file(name)))
+            << name;
     const auto obs = lf.rows<obs_record>(table_obs);
     EXPECT_EQ(+obs.at(0).obs[OBS_P1].value, value_of(1, 0, 4));
     EXPECT_EQ(+obs.at(1).obs[OBS_L1].value, value_of(2, 0, 0));
@@ -457,8 +480,10 @@ TEST(ReaderRobust, MalformedFilesEndTheRunCleanly) {
         h.text() + " 99 99 99 99 99 1e999999  0  1G01\n" + obs_lines(1, 0, 5) + d + "  0  1G01\n",
         h.text() + d + "  0  1G\n 1\n" + std::string(5000, '9') + "\n",
         h.text() + d + "  6 99\n" + d + "  3 999999999\n",
-        labelled("    -7    L1", "# / TYPES OF OBSERV") + labelled("", "END OF HEADER") + d + "  0  1G01\n1\n",
-        labelled("999999999    L1", "# / TYPES OF OBSERV") + labelled("", "END OF HEADER") + d + "  0  1G01\n1\n",
+        labelled("    -7    L1", "# / TYPES OF OBSERV") + labelled("", "END OF HEADER") + d +
+            "  0  1G01\n1\n",
+        labelled("999999999    L1", "# / TYPES OF OBSERV") + labelled("", "END OF HEADER") + d +
+            "  0  1G01\n1\n",
         many.text() + d + "  0  1G01\n" + obs_lines(1, 0, 70),
         std::string(80, 'M') + " MARKER NAME\n" + labelled("x", "RINEX VERSION / TYPE") +
             labelled("", "END OF HEADER") + labelled("", "END OF HEADER") + d + "  0  1G01\n",
@@ -466,7 +491,8 @@ TEST(ReaderRobust, MalformedFilesEndTheRunCleanly) {
     for (std::size_t i = 0; i < files.size(); ++i) {
         Campaign db;
         const auto run = db.read_in_child("m.21o", files[i]);
-        EXPECT_TRUE(run.status == 0 || run.status == 1) << "file " << i << ": " << run.status << run.err;
+        EXPECT_TRUE(run.status == 0 || run.status == 1)
+            << "file " << i << ": " << run.status << run.err;
     }
 }
 
@@ -485,9 +511,9 @@ TEST(ReaderBytes, RecordsOnDisk) {
         std::memcpy(&v, bytes.data() + at, 8);
         return v;
     };
-    EXPECT_EQ(int_at(occ, 216 + 0), 88);      // station
-    EXPECT_EQ(int_at(occ, 216 + 4), 28);      // position
-    EXPECT_EQ(int_at(occ, 216 + 12), 42);     // antenna
+    EXPECT_EQ(int_at(occ, 216 + 0), 88);   // station
+    EXPECT_EQ(int_at(occ, 216 + 4), 28);   // position
+    EXPECT_EQ(int_at(occ, 216 + 12), 42);  // antenna
     EXPECT_EQ(double_at(occ, 216 + 20), 1.5);
     EXPECT_EQ(double_at(occ, 216 + 36), 0.125);
     EXPECT_EQ(int_at(occ, 216 + 44), 30);
@@ -500,7 +526,7 @@ TEST(ReaderBytes, RecordsOnDisk) {
 
     const std::string obs = testkit::read_file(db.dir.file("zzOBS.DAT"));
     ASSERT_EQ(obs.size(), 4u * 72);
-    EXPECT_EQ(int_at(obs, 144), 16);          // second record: satellite occupation of G02
+    EXPECT_EQ(int_at(obs, 144), 16);  // second record: satellite occupation of G02
     EXPECT_EQ(double_at(obs, 144 + 4), double_at(occ, 216 + 200));
     EXPECT_EQ(double_at(obs, 144 + 12 + 2 * 12), value_of(2, 0, 0));  // L1
     EXPECT_EQ(obs.substr(144 + 12 + 2 * 12 + 8, 2), " 0");

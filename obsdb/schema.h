@@ -15,13 +15,13 @@ static_assert(std::endian::native == std::endian::little,
 
 #pragma pack(push, 1)
 
-struct sta_record {                 // zzSTA: one station (marker)
+struct sta_record {  // zzSTA: one station (marker)
     std::int32_t sta_flags;
     char marker_name[61];
     char marker_number[23];
 };
 
-struct cor_record {                 // zzCOR: approximate position of one occupation
+struct cor_record {  // zzCOR: approximate position of one occupation
     double pos_x;
     double pos_y;
     double pos_z;
@@ -29,17 +29,17 @@ struct cor_record {                 // zzCOR: approximate position of one occupa
     char padding[3];
 };
 
-struct rcv_record {                 // zzREC: one receiver
+struct rcv_record {  // zzREC: one receiver
     char rcv_number[21];
     char rcv_type[21];
 };
 
-struct ant_record {                 // zzANT: one antenna
+struct ant_record {  // zzANT: one antenna
     char ant_number[21];
     char ant_type[21];
 };
 
-struct occ_record {                 // zzOCC: one occupation (one observation file)
+struct occ_record {  // zzOCC: one occupation (one observation file)
     std::int32_t sta_ref;
     std::int32_t cor_ref;
     std::int32_t rcv_ref;
@@ -59,17 +59,17 @@ struct occ_record {                 // zzOCC: one occupation (one observation fi
     double last_epoch;
 };
 
-struct sat_record {                 // zzSAT: one satellite
+struct sat_record {  // zzSAT: one satellite
     char prn[16];
     char sat_text[81];
 };
 
-struct satocc_record {              // zzSATOCC: one satellite in one occupation
+struct satocc_record {  // zzSATOCC: one satellite in one occupation
     std::int32_t sat_ref;
     std::int32_t occ_ref;
 };
 
-struct obs_value {                  // one observable of one satellite at one epoch
+struct obs_value {  // one observable of one satellite at one epoch
     double value;
     char lli;
     char snr;
@@ -79,13 +79,13 @@ struct obs_value {                  // one observable of one satellite at one ep
 // Slots of obs_record::obs, in the fixed order C1, P1, L1, P2, L2.
 enum obs_slot { OBS_C1 = 0, OBS_P1 = 1, OBS_L1 = 2, OBS_P2 = 3, OBS_L2 = 4, OBS_SLOTS = 5 };
 
-struct obs_record {                 // zzOBS: the observations of one satellite at one epoch
+struct obs_record {  // zzOBS: the observations of one satellite at one epoch
     std::int32_t satocc_ref;
     double epoch;
     obs_value obs[OBS_SLOTS];
 };
 
-struct gn_record {                  // zzGN: GEONAP receiver code of one receiver type
+struct gn_record {  // zzGN: GEONAP receiver code of one receiver type
     char gn_code[5];
 };
 

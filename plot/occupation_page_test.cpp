@@ -5,13 +5,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <numbers>
 #include <ctime>
+#include <numbers>
 #include <string>
 #include <vector>
 
-#include "tests/testkit/plot_test_fill.h"
 #include "support/error.h"
+#include "tests/testkit/plot_test_fill.h"
 #include "tests/testkit/testkit.h"
 
 namespace {
@@ -78,7 +78,8 @@ Lines after(const std::string& document, const std::string& marker, std::size_t 
     auto it = std::find(all.begin(), all.end(), marker);
     if (it == all.end()) return {};
     ++it;
-    return Lines(it, it + static_cast<long>(std::min<std::size_t>(n, static_cast<std::size_t>(all.end() - it))));
+    return Lines(it, it + static_cast<long>(
+                              std::min<std::size_t>(n, static_cast<std::size_t>(all.end() - it))));
 }
 
 bool has_text(const std::string& document, const std::string& text) {
@@ -94,17 +95,18 @@ TEST(OccupationPage, SteadyDigitDrawsOneLinePerRowAndFrequency) {
     OccSetup setup;
     setup.interval = 1;
     setup.satellites = 2;
-    for (const Obs& o : plottest::steady(2, 1, 25, ' ')) setup.obs.push_back({o.sat, o.at, '7', '4'});
+    for (const Obs& o : plottest::steady(2, 1, 25, ' '))
+        setup.obs.push_back({o.sat, o.at, '7', '4'});
     Rendered r = render({setup});
     EXPECT_EQ(r.run.status, 0);
     EXPECT_EQ(r.run.out, "");
     EXPECT_EQ(drawing(r.document),
-              (Lines{count, count_width, "600 225 M", "0 390 D",                //
-                     count, count_width, "600 615 M", "7800 0 D", "0 -390 D",   //
-                     "S 0 A", "S 40 W", "600 540 M", "7800 0 D",                // G01 L1
-                     "S 0.314 A", "S 24 W", "600 480 M", "7800 0 D",            // G01 L2
-                     "S 0 A", "S 40 W", "600 345 M", "7800 0 D",                // G02 L1
-                     "S 0.314 A", "S 24 W", "600 285 M", "7800 0 D",            // G02 L2
+              (Lines{count,       count_width, "600 225 M", "0 390 D",               //
+                     count,       count_width, "600 615 M", "7800 0 D", "0 -390 D",  //
+                     "S 0 A",     "S 40 W",    "600 540 M", "7800 0 D",              // G01 L1
+                     "S 0.314 A", "S 24 W",    "600 480 M", "7800 0 D",              // G01 L2
+                     "S 0 A",     "S 40 W",    "600 345 M", "7800 0 D",              // G02 L1
+                     "S 0.314 A", "S 24 W",    "600 285 M", "7800 0 D",              // G02 L2
                      "S 0 A"}));
 }
 
@@ -115,13 +117,13 @@ TEST(OccupationPage, AlternatingDigitsStartASegmentAtEveryChange) {
     setup.obs = {{0, 0, '4', ' '}, {0, 1, '7', ' '}, {0, 2, '4', ' '}, {0, 3, '7', ' '}};
     Rendered r = render({setup});
     EXPECT_EQ(drawing(r.document),
-              (Lines{count, count_width, "600 225 M", "0 195 D",                //
-                     "S 0.314 A", "S 24 W", "600 345 M", "1950 0 D",            // 4
-                     "S 0 A", "S 40 W", "2550 345 M", "1950 0 D",               // 7
-                     "S 0.314 A", "S 24 W", "4500 345 M", "1950 0 D",           // 4
-                     count, count_width, "600 420 M", "7800 0 D", "0 -195 D",   //
-                     "S 0 A", "S 40 W", "6450 345 M", "1950 0 D",               // 7, closed
-                     "S 0.471 A", "S 12 W", "600 285 M", "7800 0 D",            // L2 blank
+              (Lines{count,       count_width, "600 225 M",  "0 195 D",               //
+                     "S 0.314 A", "S 24 W",    "600 345 M",  "1950 0 D",              // 4
+                     "S 0 A",     "S 40 W",    "2550 345 M", "1950 0 D",              // 7
+                     "S 0.314 A", "S 24 W",    "4500 345 M", "1950 0 D",              // 4
+                     count,       count_width, "600 420 M",  "7800 0 D", "0 -195 D",  //
+                     "S 0 A",     "S 40 W",    "6450 345 M", "1950 0 D",              // 7, closed
+                     "S 0.471 A", "S 12 W",    "600 285 M",  "7800 0 D",              // L2 blank
                      "S 0 A"}));
 }
 
@@ -133,16 +135,16 @@ TEST(OccupationPage, MissingSatelliteBreaksItsLineForOneEpoch) {
         if (!(o.sat == 1 && o.at == 1)) setup.obs.push_back(o);
     Rendered r = render({setup});
     EXPECT_EQ(drawing(r.document),
-              (Lines{count, count_width, "600 225 M", "0 390 D",                //
-                     count, count_width, "600 615 M", "1950 0 D", "0 -195 D",   // 2 -> 1
-                     "S 0.314 A", "S 24 W", "600 345 M", "1950 0 D",            // G02 L1 ends
-                     "S 0.314 A", "S 24 W", "600 285 M", "1950 0 D",            // G02 L2 ends
-                     count, count_width, "2550 420 M", "1950 0 D", "0 195 D",   // 1 -> 2
-                     count, count_width, "4500 615 M", "3900 0 D", "0 -390 D",  //
-                     "S 0.314 A", "S 24 W", "600 540 M", "7800 0 D",            //
-                     "S 0.314 A", "S 24 W", "600 480 M", "7800 0 D",            //
-                     "S 0.314 A", "S 24 W", "4500 345 M", "3900 0 D",           // G02 again
-                     "S 0.314 A", "S 24 W", "4500 285 M", "3900 0 D",           //
+              (Lines{count,       count_width, "600 225 M",  "0 390 D",               //
+                     count,       count_width, "600 615 M",  "1950 0 D", "0 -195 D",  // 2 -> 1
+                     "S 0.314 A", "S 24 W",    "600 345 M",  "1950 0 D",              // G02 L1 ends
+                     "S 0.314 A", "S 24 W",    "600 285 M",  "1950 0 D",              // G02 L2 ends
+                     count,       count_width, "2550 420 M", "1950 0 D", "0 195 D",   // 1 -> 2
+                     count,       count_width, "4500 615 M", "3900 0 D", "0 -390 D",  //
+                     "S 0.314 A", "S 24 W",    "600 540 M",  "7800 0 D",              //
+                     "S 0.314 A", "S 24 W",    "600 480 M",  "7800 0 D",              //
+                     "S 0.314 A", "S 24 W",    "4500 345 M", "3900 0 D",              // G02 again
+                     "S 0.314 A", "S 24 W",    "4500 285 M", "3900 0 D",              //
                      "S 0 A"}));
     EXPECT_EQ(r.run.out, "");
 }
@@ -154,15 +156,15 @@ TEST(OccupationPage, GapEndsLinesOneIntervalAfterTheLastEpoch) {
     setup.obs = {{0, 0, '8', '8'}, {0, 13, '8', '8'}, {0, 52, '8', '8'}, {0, 65, '8', '8'}};
     Rendered r = render({setup});
     EXPECT_EQ(drawing(r.document),
-              (Lines{count, count_width, "600 225 M", "0 195 D",  //
-                     count, count_width, "600 420 M", "1300 0 D", "1300 0 D", "0 -195 D",
-                     "1300 0 D",                                            // to zero at 26 s
-                     "S 0 A", "S 40 W", "600 345 M", "2600 0 D",            // L1 ends at 26 s
-                     "S 0 A", "S 40 W", "600 285 M", "2600 0 D",            //
-                     count, count_width, "4500 225 M", "1300 0 D", "0 195 D",  //
-                     count, count_width, "5800 420 M", "2600 0 D", "0 -195 D",  //
-                     "S 0 A", "S 40 W", "5800 345 M", "2600 0 D",           //
-                     "S 0 A", "S 40 W", "5800 285 M", "2600 0 D",           //
+              (Lines{count,      count_width, "600 225 M",  "0 195 D",  //
+                     count,      count_width, "600 420 M",  "1300 0 D", "1300 0 D", "0 -195 D",
+                     "1300 0 D",                                         // to zero at 26 s
+                     "S 0 A",    "S 40 W",    "600 345 M",  "2600 0 D",  // L1 ends at 26 s
+                     "S 0 A",    "S 40 W",    "600 285 M",  "2600 0 D",  //
+                     count,      count_width, "4500 225 M", "1300 0 D", "0 195 D",   //
+                     count,      count_width, "5800 420 M", "2600 0 D", "0 -195 D",  //
+                     "S 0 A",    "S 40 W",    "5800 345 M", "2600 0 D",              //
+                     "S 0 A",    "S 40 W",    "5800 285 M", "2600 0 D",              //
                      "S 0 A"}));
     EXPECT_EQ(r.run.out, "\nWarning: [21.12.121 10:00:52] Intervallwechsel von 39.00 zu 13.00\n");
 }
@@ -175,14 +177,14 @@ TEST(OccupationPage, SatelliteFirstSeenBeforeAGapDrawsOneIntervalNotTheGap) {
     setup.obs = {{0, 0, '8', '8'}, {0, 52, '8', '8'}, {0, 65, '8', '8'}};
     Rendered r = render({setup});
     EXPECT_EQ(drawing(r.document),
-              (Lines{count, count_width, "600 225 M", "0 195 D", "1300 0 D", "0 -195 D",
-                     "1300 0 D",                                            // to zero at 26 s
-                     "S 0 A", "S 40 W", "600 345 M", "1300 0 D",            // L1 0 to 13 s
-                     "S 0 A", "S 40 W", "600 285 M", "1300 0 D",            //
-                     count, count_width, "3200 225 M", "2600 0 D", "0 195 D",  //
-                     count, count_width, "5800 420 M", "2600 0 D", "0 -195 D",  //
-                     "S 0 A", "S 40 W", "5800 345 M", "2600 0 D",           // L1 52 to 78 s
-                     "S 0 A", "S 40 W", "5800 285 M", "2600 0 D",           //
+              (Lines{count,      count_width, "600 225 M",  "0 195 D",  "1300 0 D", "0 -195 D",
+                     "1300 0 D",                                         // to zero at 26 s
+                     "S 0 A",    "S 40 W",    "600 345 M",  "1300 0 D",  // L1 0 to 13 s
+                     "S 0 A",    "S 40 W",    "600 285 M",  "1300 0 D",  //
+                     count,      count_width, "3200 225 M", "2600 0 D", "0 195 D",   //
+                     count,      count_width, "5800 420 M", "2600 0 D", "0 -195 D",  //
+                     "S 0 A",    "S 40 W",    "5800 345 M", "2600 0 D",  // L1 52 to 78 s
+                     "S 0 A",    "S 40 W",    "5800 285 M", "2600 0 D",  //
                      "S 0 A"}));
 }
 
@@ -191,14 +193,14 @@ TEST(OccupationPage, IntervalZeroMakesEveryNewEpochAGap) {
     setup.obs = {{0, 0, '8', '8'}, {0, 1, '8', '8'}, {0, 2, '8', '8'}};
     Rendered r = render({setup});
     EXPECT_EQ(drawing(r.document),
-              (Lines{count, count_width, "600 225 M", "0 195 D", "0 -195 D",               //
-                     count, count_width, "600 225 M", "3900 0 D", "0 195 D", "0 -195 D",   //
-                     "S 0 A", "S 40 W", "600 345 M", "3900 0 D",                           //
-                     "S 0 A", "S 40 W", "600 285 M", "3900 0 D",                           //
-                     count, count_width, "4500 225 M", "3900 0 D", "0 195 D",              //
-                     count, count_width, "8400 420 M", "0 -195 D",                         //
-                     "S 0 A", "S 40 W", "8400 345 M",                                      //
-                     "S 0 A", "S 40 W", "8400 285 M",                                      //
+              (Lines{count,   count_width, "600 225 M",  "0 195 D",  "0 -195 D",              //
+                     count,   count_width, "600 225 M",  "3900 0 D", "0 195 D",  "0 -195 D",  //
+                     "S 0 A", "S 40 W",    "600 345 M",  "3900 0 D",                          //
+                     "S 0 A", "S 40 W",    "600 285 M",  "3900 0 D",                          //
+                     count,   count_width, "4500 225 M", "3900 0 D", "0 195 D",               //
+                     count,   count_width, "8400 420 M", "0 -195 D",                          //
+                     "S 0 A", "S 40 W",    "8400 345 M",                                      //
+                     "S 0 A", "S 40 W",    "8400 285 M",                                      //
                      "S 0 A"}));
     EXPECT_EQ(r.run.out, "");
 }
@@ -209,12 +211,12 @@ TEST(OccupationPage, LossOfLockOneAndFiveMarkThreeAndSevenDoNot) {
     setup.obs = {{0, 0, '6', '6'}, {0, 1, '6', '6', '1', '5'}, {0, 2, '6', '6', '3', '7'}};
     Rendered r = render({setup});
     EXPECT_EQ(drawing(r.document),
-              (Lines{count, count_width, "600 225 M", "0 195 D",                //
-                     "S 0 A", "S 4 W", "3200 387 M", "0 -36 D",                 // L1 mark
-                     "S 0 A", "S 4 W", "3200 228 M", "0 36 D",                  // L2 mark
-                     count, count_width, "600 420 M", "7800 0 D", "0 -195 D",   //
-                     "S 0.314 A", "S 24 W", "600 345 M", "7800 0 D",            //
-                     "S 0.314 A", "S 24 W", "600 285 M", "7800 0 D",            //
+              (Lines{count,       count_width, "600 225 M",  "0 195 D",               //
+                     "S 0 A",     "S 4 W",     "3200 387 M", "0 -36 D",               // L1 mark
+                     "S 0 A",     "S 4 W",     "3200 228 M", "0 36 D",                // L2 mark
+                     count,       count_width, "600 420 M",  "7800 0 D", "0 -195 D",  //
+                     "S 0.314 A", "S 24 W",    "600 345 M",  "7800 0 D",              //
+                     "S 0.314 A", "S 24 W",    "600 285 M",  "7800 0 D",              //
                      "S 0 A"}));
 }
 
@@ -261,18 +263,19 @@ TEST(OccupationPage, InformationBlockInCartesianCoordinates) {
     setup.interval = 30;
     setup.obs = plottest::steady(1, 30, 60, '5');
     Rendered r = render({setup}, false);
-    for (const char* text : {"TP27", "X:  4449541.1000m", "Y:   723423.5000m", "Z:  4497127.0000m",
-                             "TP270010.21o", "Int: 30s", "Rec: R100,TRIMBLE 4000SST",
-                             "Ant: A200,TRM22020.00+GP", "H:  1.5000m", "E:  0.0000m",
-                             "N:  0.0000m", "Begin: 21.12.121 10:00:00",
-                             "End:   21.12.121 10:01:00", "SV #", "G01", "signal/noise"})
+    for (const char* text :
+         {"TP27", "X:  4449541.1000m", "Y:   723423.5000m", "Z:  4497127.0000m", "TP270010.21o",
+          "Int: 30s", "Rec: R100,TRIMBLE 4000SST", "Ant: A200,TRM22020.00+GP", "H:  1.5000m",
+          "E:  0.0000m", "N:  0.0000m", "Begin: 21.12.121 10:00:00", "End:   21.12.121 10:01:00",
+          "SV #", "G01", "signal/noise"})
         EXPECT_TRUE(has_text(r.document, text)) << text;
 }
 
 TEST(OccupationPage, InformationBlockInLatitudeAndLongitude) {
     // A point 100 m above the ellipsoid at latitude -0.5 degrees, longitude 0.
     const double a = 6378137.0, b = 6356752.31414, e2 = 1 - b * b / (a * a);
-    const double phi = -0.5 * std::numbers::pi / 180, n = a / std::sqrt(1 - e2 * std::sin(phi) * std::sin(phi));
+    const double phi = -0.5 * std::numbers::pi / 180,
+                 n = a / std::sqrt(1 - e2 * std::sin(phi) * std::sin(phi));
     OccSetup setup;
     setup.interval = 30;
     setup.x = (n + 100) * std::cos(phi);
@@ -338,7 +341,8 @@ bool coordinates_finite(const std::string& document) {
         if (line.find("nan") != std::string::npos || line.find("inf") != std::string::npos)
             return false;
         long x, y;
-        if (std::sscanf(line.c_str(), "%ld %ld M", &x, &y) == 2 && (std::labs(x) > 20000 || std::labs(y) > 20000))
+        if (std::sscanf(line.c_str(), "%ld %ld M", &x, &y) == 2 &&
+            (std::labs(x) > 20000 || std::labs(y) > 20000))
             return false;
     }
     return true;
@@ -375,18 +379,18 @@ TEST(OccupationPage, LastEpochBeforeAnotherOccupationIsNoGap) {
     Rendered r = render({first, second});
     EXPECT_EQ(r.run.out, "");
     EXPECT_EQ(drawing(r.document),
-              (Lines{count, count_width, "600 225 M", "0 195 D",                //
-                     count, count_width, "600 420 M", "7800 0 D", "0 -195 D",   //
-                     "S 0 A", "S 40 W", "600 345 M", "7800 0 D",                //
-                     "S 0 A", "S 40 W", "600 285 M", "7800 0 D",                //
+              (Lines{count, count_width, "600 225 M", "0 195 D",               //
+                     count, count_width, "600 420 M", "7800 0 D", "0 -195 D",  //
+                     "S 0 A", "S 40 W", "600 345 M", "7800 0 D",               //
+                     "S 0 A", "S 40 W", "600 285 M", "7800 0 D",               //
                      "S 0 A"}));
 }
 
 TEST(OccupationPage, DamagedLinksDoNotStopThePage) {
     OccSetup setup;
     setup.interval = 1;
-    setup.obs = {{0, 0, '8', '8'}, {0, 1, '8', '8'}, {0, 2, '8', '8', ' ', ' ', 987654},
-                {0, 3, '8', '8'}};
+    setup.obs = {
+        {0, 0, '8', '8'}, {0, 1, '8', '8'}, {0, 2, '8', '8', ' ', ' ', 987654}, {0, 3, '8', '8'}};
     Rendered r = render({setup});
     EXPECT_EQ(r.run.status, 0);
     // The block of the occupation ends at the observation that points nowhere.

@@ -103,8 +103,8 @@ int find_sv_slot(const sv_slot* slots, std::int32_t satocc_no) {
     return 0;
 }
 
-void segment_change(sv_slot* slot, sn_frequency freq, double cm_per_second, double begin,
-                    double t, int row, int sv_rows) {
+void segment_change(sv_slot* slot, sn_frequency freq, double cm_per_second, double begin, double t,
+                    int row, int sv_rows) {
     draw_open_segment(slot, freq, cm_per_second, begin, t, row, sv_rows);
     freq_fields f = fields_of(slot, freq);
     *f.sn_class = *f.next;
@@ -279,7 +279,7 @@ void sn_legend() {
 
 char* format_time_value(double t, char* buffer) {
     std::tm f = local_fields(t);
-    std::snprintf(buffer, time_text_size, "%02d.%02d.%2d %02d:%02d:%02d", f.tm_mday,
-                  f.tm_mon + 1, f.tm_year, f.tm_hour, f.tm_min, f.tm_sec);
+    std::snprintf(buffer, time_text_size, "%02d.%02d.%2d %02d:%02d:%02d", f.tm_mday, f.tm_mon + 1,
+                  f.tm_year, f.tm_hour, f.tm_min, f.tm_sec);
     return buffer;
 }

@@ -54,8 +54,8 @@ int find_sv_slot(const sv_slot* slots, std::int32_t satocc_no);
 
 // Segment of one row and frequency. `row` is the row index (slot number - 1).
 // change: ends the open segment at t and opens one of the next class at t.
-void segment_change(sv_slot* slot, sn_frequency freq, double cm_per_second, double begin,
-                    double t, int row, int sv_rows);
+void segment_change(sv_slot* slot, sn_frequency freq, double cm_per_second, double begin, double t,
+                    int row, int sv_rows);
 // gap: t is already two intervals past the last epoch; the open segment ends
 // one interval after that epoch (t - interval) and the row has no segment. A
 // row first seen in that epoch gets a line over its one interval.
@@ -85,8 +85,8 @@ double first_tick(double begin, double step);
 // Calendar fields of the previous time label; a label repeats only the parts
 // that changed.
 struct tick_label {
-    int year;    // years since 1900
-    int month;   // 1 to 12
+    int year;   // years since 1900
+    int month;  // 1 to 12
     int day;
     int hour;
     int minute;

@@ -168,7 +168,8 @@ TEST(TickText, RepeatsOnlyWhatChanged) {
 
 TEST(FormatTimeValue, YearsCountFrom1900) {
     char text[time_text_size];
-    EXPECT_STREQ(format_time_value(time_value(1999, 10, 3, 5, 0, 30.75), text), "03.10.99 05:00:30");
+    EXPECT_STREQ(format_time_value(time_value(1999, 10, 3, 5, 0, 30.75), text),
+                 "03.10.99 05:00:30");
     EXPECT_STREQ(format_time_value(time_value(2000, 10, 3, 5, 0, 30), text), "03.10.100 05:00:30");
 }
 

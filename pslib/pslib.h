@@ -44,17 +44,17 @@ inline constexpr int ps_pen_move = 3;          // ps_pen_to: stroke and move; ps
 
 // State of the document being written; one record for the whole process.
 struct PsState {
-    std::FILE* out;          // the document being written; null when none is open
-    int font;                // current font number, 0 to 33
-    int landscape;           // 1 when the set-up wrote the landscape rotation
-    int pen_x, pen_y;        // last pen position in PostScript units
-    int path_len;            // elements of the current path since its last move
+    std::FILE* out;    // the document being written; null when none is open
+    int font;          // current font number, 0 to 33
+    int landscape;     // 1 when the set-up wrote the landscape rotation
+    int pen_x, pen_y;  // last pen position in PostScript units
+    int path_len;      // elements of the current path since its last move
     double x_scale, y_scale;
     double x_origin, y_origin;  // origin shift in measure units
-    double units;            // PostScript units per measure unit
-    double page_width;       // paper width in measure units
-    double points_per_unit;  // points (1/72 inch) per measure unit
-    int path_limit;          // ps_path_limit
+    double units;               // PostScript units per measure unit
+    double page_width;          // paper width in measure units
+    double points_per_unit;     // points (1/72 inch) per measure unit
+    int path_limit;             // ps_path_limit
 };
 
 extern PsState ps_state;
@@ -120,8 +120,7 @@ void ps_paint(int red, int green, int blue);
 // blanks, cutting the trailing ones off the caller's text. `outline` non-zero
 // strokes the glyph outlines instead of filling them. Texts of 511 characters
 // or more are refused.
-void ps_put_text(double x, double y, int size, char* text, double angle, int justify,
-                 int outline);
+void ps_put_text(double x, double y, int size, char* text, double angle, int justify, int outline);
 
 // Prepares `text` for a PostScript string: letter escapes become octal codes,
 // parentheses and brackets get a backslash. Returns a zero-filled block of

@@ -12,37 +12,33 @@ using testkit::lines_of;
 
 namespace {
 
-std::size_t index_of(const std::vector<std::string>& lines, const std::string& line)
-{
+std::size_t index_of(const std::vector<std::string>& lines, const std::string& line) {
     auto it = std::find(lines.begin(), lines.end(), line);
     return static_cast<std::size_t>(it - lines.begin());
 }
 
-std::size_t count_prefix(const std::vector<std::string>& lines, const std::string& prefix)
-{
+std::size_t count_prefix(const std::vector<std::string>& lines, const std::string& prefix) {
     return static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), [&](auto& l) {
         return l.compare(0, prefix.size(), prefix) == 0;
     }));
 }
 
 // Text from the line `from` (included) up to the line `to` (excluded).
-std::string section(const std::string& text, const std::string& from, const std::string& to)
-{
+std::string section(const std::string& text, const std::string& from, const std::string& to) {
     const std::size_t a = text.find(from);
     const std::size_t b = text.find(to, a);
     if (a == std::string::npos || b == std::string::npos) return "<missing>";
     return text.substr(a, b - a);
 }
 
-bool ends_with(const std::string& text, const std::string& end)
-{
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+bool ends_with(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 // Checks lines at their offsets from line `start`.
 void expect_lines(const std::vector<std::string>& lines, std::size_t start,
-                  const std::vector<std::pair<std::size_t, std::string>>& expected)
-{
+                  const std::vector<std::pair<std::size_t, std::string>>& expected) {
     for (const auto& [offset, line] : expected) {
         ASSERT_LT(start + offset, lines.size());
         EXPECT_EQ(lines[start + offset], line) << "line " << offset;
@@ -50,8 +46,7 @@ void expect_lines(const std::vector<std::string>& lines, std::size_t start,
 }
 
 // The creation date as the C library writes it in the C locale.
-std::string c_date(std::time_t when)
-{
+std::string c_date(std::time_t when) {
     std::tm t = {};
     localtime_r(&when, &t);
     char text[64];
@@ -61,8 +56,7 @@ std::string c_date(std::time_t when)
 
 }  // namespace
 
-TEST(PsDocument, LandscapeSetUpAndTrailer)
-{
+TEST(PsDocument, LandscapeSetUpAndTrailer) {
     Doc doc(0);
     ASSERT_EQ(doc.status(), 0);
     EXPECT_EQ(ps_state.landscape, 1);
@@ -90,8 +84,7 @@ TEST(PsDocument, LandscapeSetUpAndTrailer)
     EXPECT_EQ(text.substr(text.size() - 4), "end\n");
 }
 
-TEST(PsDocument, PortraitHasNoRotation)
-{
+TEST(PsDocument, PortraitHasNoRotation) {
     Doc doc(ps_mode_portrait);
     EXPECT_EQ(ps_state.landscape, 0);
     const std::string text = doc.finish();
@@ -100,8 +93,7 @@ TEST(PsDocument, PortraitHasNoRotation)
     EXPECT_NE(text.find("\nS 0 0 T 10.5833 10.5833 scale showpage\n\nend\n"), std::string::npos);
 }
 
-TEST(PsDocument, HeaderWithoutDocumentInformation)
-{
+TEST(PsDocument, HeaderWithoutDocumentInformation) {
     for (int mode : {0, 1}) {
         const std::time_t before = std::time(nullptr);
         Doc doc(mode);
@@ -122,8 +114,7 @@ TEST(PsDocument, HeaderWithoutDocumentInformation)
     }
 }
 
-TEST(PsDocument, HeaderWithDocumentInformation)
-{
+TEST(PsDocument, HeaderWithDocumentInformation) {
     PsDocInfo info = {};
     info.x0 = 10;
     info.x1 = 500;
@@ -156,8 +147,7 @@ TEST(PsDocument, HeaderWithDocumentInformation)
     }
 }
 
-TEST(PsDocument, Prologue)
-{
+TEST(PsDocument, Prologue) {
     Doc doc(0);
     const auto lines = lines_of(doc.finish());
     const std::size_t begin = index_of(lines, "250 dict begin");
@@ -170,10 +160,12 @@ TEST(PsDocument, Prologue)
                   {28, "/A0 {0 exch M 0 D D D D D 0 D P V A F U N} bind def"},
                   {33, "/C0 {0 360 arc V A F U N} bind def"},
                   {37, "/C4 {0 360 arc S} bind def"},
-                  {64, "/E1 {V T dup 0 exch M 0.726542528 mul -72 R dup 0 D 4 {72 R dup 0 D "
-                       "-144 R dup 0 D} repeat pop P V A F U S U} bind def"},
-                  {72, "/H4 {V T dup dup 0.5 mul exch 0.866025404 mul M 5 {-60 R dup 0 D} repeat "
-                       "pop P S U} bind def"},
+                  {64,
+                   "/E1 {V T dup 0 exch M 0.726542528 mul -72 R dup 0 D 4 {72 R dup 0 D "
+                   "-144 R dup 0 D} repeat pop P V A F U S U} bind def"},
+                  {72,
+                   "/H4 {V T dup dup 0.5 mul exch 0.866025404 mul M 5 {-60 R dup 0 D} repeat "
+                   "pop P S U} bind def"},
                   {77, "/P4 {arc P S} bind def"},
                   {78, "/a {P V A F U N} def"},
                   {82, "/p {P S} def"},
@@ -191,34 +183,33 @@ TEST(PsDocument, Prologue)
                   std::string("/") + families[i / 5] + char('0' + i % 5) + " {");
 }
 
-TEST(PsDocument, EuropeanFontBlock)
-{
+TEST(PsDocument, EuropeanFontBlock) {
     Doc doc(ps_mode_portrait | ps_mode_european);
     const auto lines = lines_of(doc.finish());
     const std::size_t start = index_of(lines, "% START OF EUROPEAN FONT DEFINITION");
     ASSERT_LT(start, lines.size());
-    expect_lines(lines, start - 1,
-                 {{0, "/F33 {/ZapfChancery-MediumItalic Y} bind def"},
-                  {2, "% Reencode standard font map to European font map"},
-                  {3, "%"},
-                  {13, "        { exch dup /FID ne "},
-                  {16, "                    newfont 3 1 roll put }"},
-                  {30, "} def"},
-                  {31, ""},
-                  {32, "/eurovec["},
-                  {33, "8#260 /Aacute"},
-                  {74, "8#376 /aring"},
-                  {75, "] def"},
-                  {76, "/Helvetica /Helvetica eurovec ReEncodeSmall"},
-                  {109, "/ZapfChancery-MediumItalic /ZapfChancery-MediumItalic eurovec ReEncodeSmall"},
-                  {110, "% END OF EUROPEAN FONT DEFINITION"},
-                  {111, "/#copies 1 def"}});
+    expect_lines(
+        lines, start - 1,
+        {{0, "/F33 {/ZapfChancery-MediumItalic Y} bind def"},
+         {2, "% Reencode standard font map to European font map"},
+         {3, "%"},
+         {13, "        { exch dup /FID ne "},
+         {16, "                    newfont 3 1 roll put }"},
+         {30, "} def"},
+         {31, ""},
+         {32, "/eurovec["},
+         {33, "8#260 /Aacute"},
+         {74, "8#376 /aring"},
+         {75, "] def"},
+         {76, "/Helvetica /Helvetica eurovec ReEncodeSmall"},
+         {109, "/ZapfChancery-MediumItalic /ZapfChancery-MediumItalic eurovec ReEncodeSmall"},
+         {110, "% END OF EUROPEAN FONT DEFINITION"},
+         {111, "/#copies 1 def"}});
     EXPECT_EQ(count_prefix(lines, "8#"), 42u);
     EXPECT_EQ(count_prefix(lines, "/F"), 34u + 1u);  // and "/F /fill load def"
 }
 
-TEST(PsDocument, Backgrounds)
-{
+TEST(PsDocument, Backgrounds) {
     struct Case {
         int colour[3];
         const char* line;  // null: no clippath line
@@ -236,13 +227,12 @@ TEST(PsDocument, Backgrounds)
     }
 }
 
-TEST(PsDocument, OriginShiftScalesAndUnits)
-{
+TEST(PsDocument, OriginShiftScalesAndUnits) {
     testkit::ScratchDir dir;
     const std::string path = dir.file("o.ps");
     // Inch, 72 units per inch, shifted origin, doubled x scale, portrait.
-    ASSERT_EQ(ps_begin_document(path.c_str(), 0, 1, 0.5, -1.25, 2.0, 1.0, 3, 72, ps_unit_inch,
-                                8.5, pstest::white, nullptr),
+    ASSERT_EQ(ps_begin_document(path.c_str(), 0, 1, 0.5, -1.25, 2.0, 1.0, 3, 72, ps_unit_inch, 8.5,
+                                pstest::white, nullptr),
               0);
     ps_end_document(1);
     std::string text = testkit::read_file(path);
@@ -257,8 +247,8 @@ TEST(PsDocument, OriginShiftScalesAndUnits)
     EXPECT_NE(text.find("\nS -36 90 T 0.5 1 scale showpage\n"), std::string::npos);
 
     // Metre, landscape on an A4 width of 0.21 m.
-    ASSERT_EQ(ps_begin_document(path.c_str(), 0, 0, 0.0, 0.0, 1.0, 1.0, 1, 10000, ps_unit_m,
-                                0.21, pstest::white, nullptr),
+    ASSERT_EQ(ps_begin_document(path.c_str(), 0, 0, 0.0, 0.0, 1.0, 1.0, 1, 10000, ps_unit_m, 0.21,
+                                pstest::white, nullptr),
               0);
     ps_end_document(1);
     text = testkit::read_file(path);
@@ -271,8 +261,7 @@ TEST(PsDocument, OriginShiftScalesAndUnits)
               std::string::npos);
 }
 
-TEST(PsDocument, OverlayAppendsWithoutHeader)
-{
+TEST(PsDocument, OverlayAppendsWithoutHeader) {
     Doc doc(0);
     ps_pen_to(1.0, 1.0, 3);
     ps_pen_to(2.0, 1.0, 2);
@@ -298,8 +287,7 @@ TEST(PsDocument, OverlayAppendsWithoutHeader)
               "end\n");
 }
 
-TEST(PsDocument, StandardOutputStaysOpen)
-{
+TEST(PsDocument, StandardOutputStaysOpen) {
     for (const char* name : {static_cast<const char*>(nullptr), ""}) {
         const auto r = testkit::run_in_child([name] {
             ps_begin_document(name, 0, 1, 0.0, 0.0, 1.0, 1.0, 1, 300, 0, 20.0, pstest::white,
@@ -316,8 +304,7 @@ TEST(PsDocument, StandardOutputStaysOpen)
     }
 }
 
-TEST(PsDocument, OutputThatCannotBeOpened)
-{
+TEST(PsDocument, OutputThatCannotBeOpened) {
     testkit::ScratchDir dir;
     const std::string path = dir.file("missing/doc.ps");
     const auto r = testkit::run_in_child([&] {
@@ -334,8 +321,7 @@ TEST(PsDocument, OutputThatCannotBeOpened)
     EXPECT_EQ(r.out, "");
 }
 
-TEST(PsDocument, InvalidMeasureUnitEndsTheProgram)
-{
+TEST(PsDocument, InvalidMeasureUnitEndsTheProgram) {
     testkit::ScratchDir dir;
     const std::string path = dir.file("u.ps");
     const auto r = testkit::run_in_child([&] {

@@ -8,8 +8,7 @@
 
 using pstest::Doc;
 
-TEST(PsDraw, MovesAndDraws)
-{
+TEST(PsDraw, MovesAndDraws) {
     Doc doc;
     EXPECT_EQ(doc.written([] { ps_pen_to(1.0, 2.0, 3); }), "300 600 M\n");
     EXPECT_EQ(ps_state.path_len, 1);
@@ -17,9 +16,9 @@ TEST(PsDraw, MovesAndDraws)
     EXPECT_EQ(ps_state.path_len, 2);
     // Pen already there: nothing at all, not even the stroke of -2.
     EXPECT_EQ(doc.written([] {
-                  ps_pen_to(1.5, 2.0, 2);
-                  ps_pen_to(1.5, 2.0, -2);
-              }),
+        ps_pen_to(1.5, 2.0, 2);
+        ps_pen_to(1.5, 2.0, -2);
+    }),
               "");
     EXPECT_EQ(ps_state.path_len, 2);
     EXPECT_EQ(doc.written([] { ps_pen_to(1.0, 1.0, -2); }), "-150 -300 D\nS\n");
@@ -29,8 +28,7 @@ TEST(PsDraw, MovesAndDraws)
     EXPECT_EQ(ps_state.pen_y, 150);
 }
 
-TEST(PsDraw, DrawsAreRelativeToTheRoundedPen)
-{
+TEST(PsDraw, DrawsAreRelativeToTheRoundedPen) {
     Doc doc;
     // 0.001 cm steps are 0.3 units each: the rounded pen never drifts.
     const std::string text = doc.written([] {
@@ -41,8 +39,7 @@ TEST(PsDraw, DrawsAreRelativeToTheRoundedPen)
     EXPECT_EQ(ps_state.pen_x, 3);
 }
 
-TEST(PsDraw, RoundingHalvesAwayFromZero)
-{
+TEST(PsDraw, RoundingHalvesAwayFromZero) {
     testkit::ScratchDir dir;
     const std::string path = dir.file("r.ps");
     // Two units per centimetre make the products exact halves.
@@ -59,8 +56,7 @@ TEST(PsDraw, RoundingHalvesAwayFromZero)
     EXPECT_EQ(testkit::read_file(path).substr(before), "3 -3 M\n2 0 M\n-3 1 G\nS\n");
 }
 
-TEST(PsDraw, LongPathIsStrokedAndRestarted)
-{
+TEST(PsDraw, LongPathIsStrokedAndRestarted) {
     Doc doc;
     std::string text = doc.written([] {
         ps_pen_to(0.0, 0.0, 3);
@@ -87,8 +83,7 @@ TEST(PsDraw, LongPathIsStrokedAndRestarted)
     EXPECT_EQ(doc.written([] { ps_pen_to(0.0, 0.0, 2); }), "-6000 0 D\nS 0 0 M\n");
 }
 
-TEST(PsDraw, PenBy)
-{
+TEST(PsDraw, PenBy) {
     Doc doc;
     ps_pen_to(1.0, 1.0, 3);
     EXPECT_EQ(doc.written([] { ps_pen_by(0.1, 0.0, 3); }), "30 0 G\n");
@@ -101,8 +96,7 @@ TEST(PsDraw, PenBy)
     EXPECT_EQ(ps_state.pen_y, 180);
 }
 
-TEST(PsDraw, CoordinatesOutOfRangeAreHeld)
-{
+TEST(PsDraw, CoordinatesOutOfRangeAreHeld) {
     Doc doc;
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const std::string text = doc.written([nan] {
@@ -121,8 +115,7 @@ TEST(PsDraw, CoordinatesOutOfRangeAreHeld)
     EXPECT_EQ(ps_state.pen_x, 2147483647);
 }
 
-TEST(PsDraw, LineWidthPaintAndFont)
-{
+TEST(PsDraw, LineWidthPaintAndFont) {
     Doc doc;
     EXPECT_EQ(doc.written([] { ps_line_width(0); }), "S 0 W\n");
     EXPECT_EQ(doc.written([] { ps_line_width(12); }), "S 12 W\n");
@@ -134,8 +127,7 @@ TEST(PsDraw, LineWidthPaintAndFont)
     EXPECT_EQ(ps_state.font, 33);
 }
 
-TEST(PsDraw, MisuseIsReportedAndIgnored)
-{
+TEST(PsDraw, MisuseIsReportedAndIgnored) {
     testkit::ScratchDir dir;
     const std::string path = dir.file("m.ps");
     const auto r = testkit::run_in_child([&] {

@@ -10,10 +10,7 @@
 
 namespace {
 
-bool have_ghostscript()
-{
-    return std::system("gs --version >/dev/null 2>&1") == 0;
-}
+bool have_ghostscript() { return std::system("gs --version >/dev/null 2>&1") == 0; }
 
 struct GsResult {
     int status = -1;
@@ -22,8 +19,7 @@ struct GsResult {
 
 // Renders `path` (all pages) to the null device; PostScript errors make gs
 // fail and print "Error".
-GsResult render(const std::string& path)
-{
+GsResult render(const std::string& path) {
     GsResult result;
     const std::string command =
         "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=nullpage '" + path + "' 2>&1";
@@ -37,21 +33,19 @@ GsResult render(const std::string& path)
     return result;
 }
 
-void expect_renders(const std::string& path)
-{
+void expect_renders(const std::string& path) {
     const GsResult r = render(path);
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(r.output.find("Error"), std::string::npos) << r.output;
 }
 
-#define REQUIRE_GHOSTSCRIPT()                                                   \
-    do {                                                                        \
+#define REQUIRE_GHOSTSCRIPT()                                                               \
+    do {                                                                                    \
         if (!have_ghostscript()) GTEST_SKIP() << "gs not installed: rendering not checked"; \
     } while (0)
 
 // Text through every escape, in the current font.
-void escape_texts(double y, int justify, int outline)
-{
+void escape_texts(double y, int justify, int outline) {
     const char* texts[] = {
         "plain (text) [with] {brackets} <and> \\101",
         "x@-2@- and m@+2@+ with @#small caps@# text",
@@ -70,8 +64,7 @@ void escape_texts(double y, int justify, int outline)
 
 }  // namespace
 
-TEST(PsRender, EveryFontAndEscapeInBothOrientations)
-{
+TEST(PsRender, EveryFontAndEscapeInBothOrientations) {
     REQUIRE_GHOSTSCRIPT();
     for (int mode : {0, ps_mode_portrait, ps_mode_european, ps_mode_portrait | ps_mode_european}) {
         const int grey[3] = {230, 230, 230};
@@ -98,8 +91,7 @@ TEST(PsRender, EveryFontAndEscapeInBothOrientations)
     }
 }
 
-TEST(PsRender, OverlayPairAndStandardOutput)
-{
+TEST(PsRender, OverlayPairAndStandardOutput) {
     REQUIRE_GHOSTSCRIPT();
     pstest::Doc doc(ps_mode_european);
     ps_pen_to(1.0, 1.0, 3);

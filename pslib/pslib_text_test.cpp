@@ -12,13 +12,11 @@ using pstest::Doc;
 namespace {
 
 // Writes `text` at 1.0, 2.0 in 10 points and returns the document lines.
-std::string put(Doc& doc, std::string text, int justify, double angle = 0.0, int outline = 0)
-{
+std::string put(Doc& doc, std::string text, int justify, double angle = 0.0, int outline = 0) {
     return doc.written([&] { ps_put_text(1.0, 2.0, 10, text.data(), angle, justify, outline); });
 }
 
-std::string convert(const char* text)
-{
+std::string convert(const char* text) {
     char* converted = ps_convert_text(text);
     std::string result = converted;
     mem_free(converted);
@@ -27,8 +25,7 @@ std::string convert(const char* text)
 
 }  // namespace
 
-TEST(PsText, PlainTextJustification)
-{
+TEST(PsText, PlainTextJustification) {
     Doc doc;
     EXPECT_EQ(put(doc, "abc", 1), "300 600 M 106 F0 (abc) Z\n");
     EXPECT_EQ(ps_state.path_len, 0);
@@ -48,17 +45,16 @@ TEST(PsText, PlainTextJustification)
     EXPECT_EQ(put(doc, "abc", 11), "300 600 M 0 -65 G 106 F9 (abc) E -1 div 0 G Z\n");
 }
 
-TEST(PsText, Angle)
-{
+TEST(PsText, Angle) {
     Doc doc;
     EXPECT_EQ(put(doc, "abc", 1, 90.0), "300 600 M V 90 R 106 F0 (abc) Z U\n");
     EXPECT_EQ(put(doc, "abc", 6, 33.33),
               "300 600 M V 33.3 R 0 -39 G 106 F0 (abc) E -2 div 0 G Z U\n");
-    EXPECT_EQ(put(doc, "a@-1", 1, -45.0), "300 600 M V -45 R 106 F0 (a) Z\n0 -32 G\n74 F0 (1) Z\nU\n");
+    EXPECT_EQ(put(doc, "a@-1", 1, -45.0),
+              "300 600 M V -45 R 106 F0 (a) Z\n0 -32 G\n74 F0 (1) Z\nU\n");
 }
 
-TEST(PsText, Brackets)
-{
+TEST(PsText, Brackets) {
     Doc doc;
     EXPECT_EQ(put(doc, "a(b)", 1), "300 600 M 106 F0 (a\\(b\\)) Z\n");
     EXPECT_EQ(put(doc, "a\\(b", 1), "300 600 M 106 F0 (a\\(b) Z\n");
@@ -66,8 +62,7 @@ TEST(PsText, Brackets)
     EXPECT_EQ(convert("\\101\\\\"), "\\101\\\\");
 }
 
-TEST(PsText, LetterEscapes)
-{
+TEST(PsText, LetterEscapes) {
     EXPECT_EQ(convert("@@@A@E@O@a@e@o"), "\\100\\375\\341\\351\\376\\372\\371");
     EXPECT_EQ(convert("x@~y@%3%z@"), "x@~y@%3%z@");
     EXPECT_EQ(convert("@"), "@");
@@ -79,8 +74,7 @@ TEST(PsText, LetterEscapes)
     EXPECT_EQ(put(doc, "K@@bh@o", 1), "300 600 M 106 F0 (K\\100bh\\371) Z\n");
 }
 
-TEST(PsText, ConversionStaysInItsBlock)
-{
+TEST(PsText, ConversionStaysInItsBlock) {
     const std::string brackets(1500, '(');
     const std::string converted = convert(brackets.c_str());
     EXPECT_EQ(converted.size(), 2046u);
@@ -92,8 +86,7 @@ TEST(PsText, ConversionStaysInItsBlock)
     EXPECT_EQ(convert(codes.c_str()).size(), 2044u);
 }
 
-TEST(PsText, SubscriptWithMeasuringPass)
-{
+TEST(PsText, SubscriptWithMeasuringPass) {
     Doc doc;
     EXPECT_EQ(put(doc, "x@-2@-y", 2),
               "300 600 M 0 106 F0 (x) stringwidth pop add 74 F0 (2) stringwidth pop add "
@@ -111,8 +104,7 @@ TEST(PsText, SubscriptWithMeasuringPass)
               "74 F0 (2) Z\n");
 }
 
-TEST(PsText, FontAndCapitalEscapes)
-{
+TEST(PsText, FontAndCapitalEscapes) {
     Doc doc;
     EXPECT_EQ(put(doc, "@#abc", 1), "300 600 M 90 F0 (ABC) Z\n");
     EXPECT_EQ(put(doc, "@#x1y@#z", 1), "300 600 M 90 F0 (X1Y) Z\n106 F0 (z) Z\n");
@@ -131,8 +123,7 @@ TEST(PsText, FontAndCapitalEscapes)
     EXPECT_EQ(ps_state.font, 0);
 }
 
-TEST(PsText, Overstrike)
-{
+TEST(PsText, Overstrike) {
     Doc doc;
     EXPECT_EQ(put(doc, "@!/Ox", 1),
               "300 600 M 106 F0 (O) dup stringwidth pop exch Z -2 div dup 0 G\n"
@@ -149,23 +140,22 @@ TEST(PsText, Overstrike)
               "106 F0 (\\() E -2 div dup 0 G exch Z sub neg dup 0 lt {pop 0} if 0 G\n");
 }
 
-TEST(PsText, UnfinishedEscapesStopAtTheirPiece)
-{
+TEST(PsText, UnfinishedEscapesStopAtTheirPiece) {
     Doc doc;
     EXPECT_EQ(put(doc, "a@%3", 1), "300 600 M 106 F0 (a) Z\n");
     EXPECT_EQ(put(doc, "a@%3@-b", 1), "300 600 M 106 F0 (a) Z\n0 -32 G\n74 F3 (b) Z\n");
     EXPECT_EQ(put(doc, "a@!", 1), "300 600 M 106 F0 (a) Z\n");
     EXPECT_EQ(put(doc, "a@!x", 1), "300 600 M 106 F0 (a) Z\n106 F0 (x) Z\n");
     EXPECT_EQ(put(doc, "a@!\\3", 1), "300 600 M 106 F0 (a) Z\n106 F0 (\\3) Z\n");
-    EXPECT_EQ(put(doc, "a@", 2), "300 600 M 0 106 F0 (a) stringwidth pop add -2 div 0 G\n"
-                                 "106 F0 (a) Z\n");
+    EXPECT_EQ(put(doc, "a@", 2),
+              "300 600 M 0 106 F0 (a) stringwidth pop add -2 div 0 G\n"
+              "106 F0 (a) Z\n");
     EXPECT_EQ(put(doc, "@%99999999999999999999%a", 1), "300 600 M 106 F999999 (a) Z\n");
     EXPECT_EQ(put(doc, "@", 1), "300 600 M \n");
     EXPECT_EQ(put(doc, "@-", 1, 90.0), "300 600 M V 90 R 0 -32 G\nU\n");
 }
 
-TEST(PsText, OutlinedEscapedTextKeepsItsPoint)
-{
+TEST(PsText, OutlinedEscapedTextKeepsItsPoint) {
     Doc doc;
     EXPECT_EQ(put(doc, "a@-1", 1, 0.0, 1),
               "300 600 M 106 F0 (a) true charpath currentpoint S moveto\n"
@@ -173,8 +163,7 @@ TEST(PsText, OutlinedEscapedTextKeepsItsPoint)
               "74 F0 (1) true charpath currentpoint S moveto\n");
 }
 
-TEST(PsText, NegativeCodeTrimsBlanks)
-{
+TEST(PsText, NegativeCodeTrimsBlanks) {
     Doc doc;
     char text[] = "  ab  ";
     EXPECT_EQ(doc.written([&] { ps_put_text(1.0, 2.0, 10, text, 0.0, -1, 0); }),
@@ -194,8 +183,7 @@ TEST(PsText, NegativeCodeTrimsBlanks)
     EXPECT_STREQ(positive, " x ");
 }
 
-TEST(PsText, LengthLimit)
-{
+TEST(PsText, LengthLimit) {
     testkit::ScratchDir dir;
     const std::string path = dir.file("t.ps");
     const auto r = testkit::run_in_child([&] {

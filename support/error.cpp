@@ -58,7 +58,8 @@ void error_exit(int number, ...) {
 
     if (number != 0 && error_line >= 0) {
         char line_part[32];
-        std::snprintf(line_part, sizeof line_part, " in Zeile %4ld ", static_cast<long>(error_line));
+        std::snprintf(line_part, sizeof line_part, " in Zeile %4ld ",
+                      static_cast<long>(error_line));
         message_line(line_part);
     }
     message_line(".  ");

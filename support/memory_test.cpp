@@ -17,8 +17,11 @@ TEST(MemCalloc, ExactLimitIsZeroedAndUsable) {
 }
 
 TEST(MemCalloc, OneByteOverLimitEndsWithMessage2WhicheverFactorIsLarger) {
-    for (auto [count, size] : {std::pair<std::size_t, std::size_t>{65537, 1}, {1, 65537},
-                               {3, 21846}, {21846, 3}, {SIZE_MAX, 2}}) {
+    for (auto [count, size] : {std::pair<std::size_t, std::size_t>{65537, 1},
+                               {1, 65537},
+                               {3, 21846},
+                               {21846, 3},
+                               {SIZE_MAX, 2}}) {
         auto r = run_in_child([count = count, size = size] {
             report_stream = stderr;
             error_line = -1;

@@ -13,8 +13,8 @@ using testkit::ScratchDir;
 
 namespace {
 
-const std::string banner = std::string("Lumerakon 2.0.2, 11.9.2000 ") + credits_text + " " +
-                           build_tool_text + "\n";
+const std::string banner =
+    std::string("Lumerakon 2.0.2, 11.9.2000 ") + credits_text + " " + build_tool_text + "\n";
 
 const char usage[] =
     "\nUsage:\n"
@@ -149,10 +149,10 @@ TEST(Cli, LaterCommandsSeeWhatTheReadStored) {
     auto r = run_lumerak({"-i", "-g", "-aCAMP", "-sList", "-rKOSG0010.95O"}, dir.path());
     EXPECT_EQ(r.status, 0);
     std::size_t at = 0;
-    for (const char* step : {"'KOSG0010.95O' read into database\n", "done.\n",
-                             "create GEONAP-Database 'CAMP'\ndone.\n",
-                             "create plots for all occupations\n",
-                             "done.\ncycles slips\ndone.\n"}) {
+    for (const char* step :
+         {"'KOSG0010.95O' read into database\n", "done.\n",
+          "create GEONAP-Database 'CAMP'\ndone.\n", "create plots for all occupations\n",
+          "done.\ncycles slips\ndone.\n"}) {
         at = r.err.find(step, at);
         ASSERT_NE(at, std::string::npos) << step << " in\n" << r.err;
     }
@@ -178,10 +178,15 @@ TEST(Cli, JoinedStreamsKeepTheOrderOfWriting) {
     testkit::copy_test_data("KOSG0010.95O", dir.path());
     auto r = testkit::run_lumerak_joined({"-rKOSG0010.95O", "-sL", "-aB"}, dir.path());
     ASSERT_EQ(r.status, 0) << r.out;
-    const std::vector<std::string> in_order = {
-        "Lumerakon 2.0.2",  "'KOSG0010.95O' read into database", "Zeilen gelesen.",
-        "Eintraege in der Obs-Datei erzeugt.", "done.", "Done.", "create GEONAP-Database 'B'",
-        "Das klappt noch...(a)", "done."};
+    const std::vector<std::string> in_order = {"Lumerakon 2.0.2",
+                                               "'KOSG0010.95O' read into database",
+                                               "Zeilen gelesen.",
+                                               "Eintraege in der Obs-Datei erzeugt.",
+                                               "done.",
+                                               "Done.",
+                                               "create GEONAP-Database 'B'",
+                                               "Das klappt noch...(a)",
+                                               "done."};
     std::size_t at = 0;
     for (const std::string& text : in_order) {
         const std::size_t found = r.out.find(text, at);

@@ -38,9 +38,8 @@ long satellites_in_epochs(const std::string& name) {
     long total = 0;
     for (const std::string& line : lines_of(read_file(testkit::test_data_path(name)))) {
         const bool epoch = line.size() >= 32 && line[0] == ' ' && line[3] == ' ' &&
-                           line[6] == ' ' && line[9] == ' ' && line[12] == ' ' &&
-                           line[18] == '.' && line[27] == ' ' && std::isdigit(line[28]) &&
-                           std::isdigit(line[31]);
+                           line[6] == ' ' && line[9] == ' ' && line[12] == ' ' && line[18] == '.' &&
+                           line[27] == ' ' && std::isdigit(line[28]) && std::isdigit(line[31]);
         if (epoch) total += std::stol(line.substr(29, 3));
     }
     return total;
@@ -50,7 +49,8 @@ long satellites_in_epochs(const std::string& name) {
 // one placeholder record).
 long records_of(const ScratchDir& dir, const char* table, long size) {
     return static_cast<long>(std::filesystem::file_size(dir.file(std::string(table) + ".DAT"))) /
-               size - 1;
+               size -
+           1;
 }
 
 std::string format(const char* fmt, double a, double b) {
@@ -71,8 +71,8 @@ TEST(ListingOfRealFiles, SectionsLineCountsAndLines) {
     const auto lines = lines_of(read_file(dir.file("list.txt")));
     const std::pair<const char*, long> sections[] = {
         {"Occupation:", records_of(dir, "zzOCC", 216)}, {"Station:", records_of(dir, "zzSTA", 88)},
-        {"Receiver:", records_of(dir, "zzREC", 42)},     {"Antenna:", records_of(dir, "zzANT", 42)},
-        {"SatOccu:", records_of(dir, "zzSATOCC", 8)},    {"Sats:", records_of(dir, "zzSAT", 97)},
+        {"Receiver:", records_of(dir, "zzREC", 42)},    {"Antenna:", records_of(dir, "zzANT", 42)},
+        {"SatOccu:", records_of(dir, "zzSATOCC", 8)},   {"Sats:", records_of(dir, "zzSAT", 97)},
         {"Observations:", records_of(dir, "zzOBS", 72)}};
     std::size_t at = 0;
     for (const auto& [title, count] : sections) {
@@ -89,9 +89,10 @@ TEST(ListingOfRealFiles, SectionsLineCountsAndLines) {
     setenv("TZ", "Europe/Berlin", 1);
     tzset();
     const double first = time_value(2005, 4, 2, 0, 0, 0.0);
-    EXPECT_EQ(lines[1], "  1  216   88   28   42   42 0.000 0.000 0.000 30  1  1 GSI, JAPAN      "
-                        "     GEOGRAPHICAL SURVEY INSTITUTE, JAPAN     07590920.05o " +
-                            format("%10.2lf %10.2lf", first, time_value(2005, 4, 2, 0, 59, 30.005)));
+    EXPECT_EQ(lines[1],
+              "  1  216   88   28   42   42 0.000 0.000 0.000 30  1  1 GSI, JAPAN      "
+              "     GEOGRAPHICAL SURVEY INSTITUTE, JAPAN     07590920.05o " +
+                  format("%10.2lf %10.2lf", first, time_value(2005, 4, 2, 0, 59, 30.005)));
     EXPECT_EQ(lines[2].substr(0, 49), "  2  432  176   56   84   84 0.105 0.000 0.000 30");
     EXPECT_EQ(lines[2].substr(56, 21), "DANNY VAN LOON       ");
     EXPECT_EQ(lines[3], "Station:");
@@ -135,9 +136,10 @@ TEST(ExportOfRealFiles, ProjectFilesOfTwoStations) {
     read_files(dir, {"07590920.05o", "KOSG0010.95O"});
     auto r = run_lumerak({"-acamp", "-slist.txt"}, dir.path());
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(r.out.ends_with("Done.\n"
-                                "Das klappt noch...(a)\nDas klappt noch...(3)\n"
-                                "Das klappt noch...(a)\nDas klappt noch...(3)\n"))
+    EXPECT_TRUE(
+        r.out.ends_with("Done.\n"
+                        "Das klappt noch...(a)\nDas klappt noch...(3)\n"
+                        "Das klappt noch...(a)\nDas klappt noch...(3)\n"))
         << r.out;
     EXPECT_TRUE(r.err.ends_with("create GEONAP-Database 'camp'\ndone.\n")) << r.err;
 
@@ -204,7 +206,8 @@ TEST(ExportOfRealFiles, StationWithoutPositionGetsZerosANoticeAndAnUnknownPositi
             << r.err;
         const auto sta = lines_of(read_file(dir.file("camp.STA")));
         ASSERT_EQ(sta.size(), 6u);
-        EXPECT_EQ(sta[5], "KOSG 1 \"KOSG\"             0  0  0.00000    0  0  0.00000         0.0000");
+        EXPECT_EQ(sta[5],
+                  "KOSG 1 \"KOSG\"             0  0  0.00000    0  0  0.00000         0.0000");
 
         for (const char* orientation : {"-g", "-gc"}) {
             ASSERT_EQ(run_lumerak({orientation}, dir.path()).status, 0);

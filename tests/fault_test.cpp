@@ -77,10 +77,12 @@ TEST(Fault, ReadStoppedBySizeLimitLeavesTheDatabaseAsItWas) {
     // zzOBS.DAT of this file outgrows 64 KiB half way through its epochs.
     const RunResult stopped = run_lumerak_limited({"-rdelf0010.21o"}, dir.path(), 65536);
     expect_clean_end(stopped, 1);
-    EXPECT_TRUE(contains(stopped.err, "Write failure on file zzOBS.DAT\n\nNothing of "
-                                      "'delf0010.21o' was added to the database.\n"))
+    EXPECT_TRUE(contains(stopped.err,
+                         "Write failure on file zzOBS.DAT\n\nNothing of "
+                         "'delf0010.21o' was added to the database.\n"))
         << stopped.err;
-    for (std::size_t i = 0; i < tables.size(); ++i) EXPECT_EQ(read_file(tables[i]), before[i]) << tables[i];
+    for (std::size_t i = 0; i < tables.size(); ++i)
+        EXPECT_EQ(read_file(tables[i]), before[i]) << tables[i];
     EXPECT_FALSE(testkit::file_exists(dir.file("lumerak.journal")));
 
     // Listing, export and plot see the campaign as it was before the read.
@@ -135,7 +137,8 @@ TEST(Fault, OutputCutOffBySizeLimitIsReportedNotPassedAsDone) {
 
     const RunResult list = run_lumerak_limited({"-slist.txt"}, dir.path(), 1024);
     expect_clean_end(list, 1);
-    EXPECT_TRUE(contains(list.err, "File too large\n\nError in Zeile 0   : Write failure on file list.txt\n"))
+    EXPECT_TRUE(contains(list.err,
+                         "File too large\n\nError in Zeile 0   : Write failure on file list.txt\n"))
         << list.err;
 
     const RunResult geonap = run_lumerak_limited({"-aGN"}, dir.path(), 100);
@@ -171,7 +174,8 @@ TEST(Fault, BadInputsGiveTheirMessageAndStatus) {
         std::string err_part;  // the report on standard error
     };
     const std::string missing_occ =
-        "No such file or directory\nE0010: database zzOCC.DAT cannot be opened in Zeile    0 \n.  \n";
+        "No such file or directory\nE0010: database zzOCC.DAT cannot be opened in Zeile    0 \n.  "
+        "\n";
     // A file that ends before its header does is rejected naming the file.
     const std::vector<Case> cases = {
         {{"-r"}, 1, "\nError in Zeile 0   : parameter expected."},

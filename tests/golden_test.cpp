@@ -151,8 +151,7 @@ TEST_F(GoldenCampaign, EveryFileIsReadWithItsObservationCount) {
         EXPECT_EQ(reads_[i].status, 0) << reads_[i].err;
         const std::string count_line = "Es wurden " + std::to_string(stored_observations[i]) +
                                        " Eintraege in der Obs-Datei erzeugt.";
-        EXPECT_NE(reads_[i].out.find("\n" + count_line + "\n"), std::string::npos)
-            << reads_[i].out;
+        EXPECT_NE(reads_[i].out.find("\n" + count_line + "\n"), std::string::npos) << reads_[i].out;
     }
 }
 
@@ -163,8 +162,8 @@ TEST_F(GoldenCampaign, OutputRunEndsNormallyWithTheExpectedConsole) {
 }
 
 TEST_F(GoldenCampaign, ListingMatches) {
-    EXPECT_TRUE(same_text("CAMP.LST", testkit::read_file(golden_path("CAMP.LST")),
-                          output("CAMP.LST")));
+    EXPECT_TRUE(
+        same_text("CAMP.LST", testkit::read_file(golden_path("CAMP.LST")), output("CAMP.LST")));
 }
 
 TEST_F(GoldenCampaign, GeonapFilesMatch) {
@@ -187,16 +186,16 @@ TEST_F(GoldenCampaign, SingleStationPageOfAShortSpanMatches) {
               "Lumerakon 2.0.2, 11.9.2000 (c) Lumerakon developers [C++20, GNU/CMake]\n"
               ".\nDone.\n");
     ASSERT_TRUE(testkit::file_exists(dir_->file(single_station_page)));
-    EXPECT_TRUE(same_text(single_station_page,
-                          testkit::read_file(golden_path(single_station_page)),
+    EXPECT_TRUE(same_text(single_station_page, testkit::read_file(golden_path(single_station_page)),
                           mask_dates(output(single_station_page), before_, after_)));
 }
 
 // The masking must not hide a wrong date: a creation date outside the run
 // and a footer of another day stay as they are.
 TEST_F(GoldenCampaign, MaskingKeepsDatesOutsideTheRun) {
-    const std::string page = "%%CreationDate: " + local_text(before_ - 86400, "%a %b %d %H:%M:%S %Y") +
-                             "\n(x " + local_text(after_ + 2 * 86400, "%d.%m.%Y") + " QOR-VELD) Z\n";
+    const std::string page =
+        "%%CreationDate: " + local_text(before_ - 86400, "%a %b %d %H:%M:%S %Y") + "\n(x " +
+        local_text(after_ + 2 * 86400, "%d.%m.%Y") + " QOR-VELD) Z\n";
     EXPECT_EQ(mask_dates(page, before_, after_), page);
     const std::string today = "%%CreationDate: " + local_text(before_, "%a %b %d %H:%M:%S %Y") +
                               "\n(x " + local_text(after_, "%d.%m.%Y") + " QOR-VELD) Z\n";

@@ -56,8 +56,8 @@ protected:
 };
 
 TEST_F(PlotCommand, OneFilePerOccupationNumberedPerStation) {
-    fill({occupation("TP27", day), occupation("TP28", day + 3600),
-          occupation("TP27", day + 86400)});
+    fill(
+        {occupation("TP27", day), occupation("TP28", day + 3600), occupation("TP27", day + 86400)});
     RunResult r = run({"-g"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, banner + "\nDone.\n");
@@ -133,8 +133,9 @@ bool have_ghostscript() { return std::system("gs --version >/dev/null 2>&1") == 
 // Renders a document without output; empty when Ghostscript reports nothing.
 std::string ghostscript_errors(const std::string& dir, const std::string& name) {
     std::string log = dir + "/gs.log";
-    std::string command = "cd '" + dir + "' && gs -dSAFER -dBATCH -dNOPAUSE -sDEVICE=nullpage -q '" +
-                          name + "' >'" + log + "' 2>&1";
+    std::string command = "cd '" + dir +
+                          "' && gs -dSAFER -dBATCH -dNOPAUSE -sDEVICE=nullpage -q '" + name +
+                          "' >'" + log + "' 2>&1";
     int status = std::system(command.c_str());
     std::string out = testkit::read_file(log);
     if (status != 0 && out.empty()) out = "gs exit status " + std::to_string(status);
@@ -177,8 +178,8 @@ TEST(PlotRealFiles, EveryFilePlotsAndRendersInBothOrientationsAndCoordinateForms
         testkit::copy_test_data(name, dir.path());
         RunResult read = testkit::run_lumerak({std::string("-r") + name}, dir.path());
         ASSERT_EQ(read.status, 0) << name << read.err;
-        for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-                 {"-g"}, {"-g", "-p"}, {"-g", "-c"}}) {
+        for (const std::vector<std::string>& args :
+             std::vector<std::vector<std::string>>{{"-g"}, {"-g", "-p"}, {"-g", "-c"}}) {
             RunResult r = testkit::run_lumerak(args, dir.path());
             ASSERT_EQ(r.status, 0) << name << " " << args.back() << r.err;
             std::vector<std::string> files = ps_files(dir.path());
@@ -196,7 +197,8 @@ TEST(PlotRealFiles, EveryFilePlotsAndRendersInBothOrientationsAndCoordinateForms
             }
         }
     }
-    if (!gs) GTEST_SKIP() << "Ghostscript (gs) is not installed: pages were written but not rendered";
+    if (!gs)
+        GTEST_SKIP() << "Ghostscript (gs) is not installed: pages were written but not rendered";
 }
 
 // The largest portrait page: 30 satellites (27 rows in the frame, the labels

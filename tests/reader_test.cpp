@@ -64,13 +64,18 @@ std::vector<Observation> parse(const std::string& path) {
         t.tm_hour = std::atoi(columns(line, 10, 2).c_str());
         t.tm_min = std::atoi(columns(line, 13, 2).c_str());
         t.tm_isdst = -1;
-        const double epoch = static_cast<double>(std::mktime(&t)) + std::atof(columns(line, 15, 11).c_str());
+        const double epoch =
+            static_cast<double>(std::mktime(&t)) + std::atof(columns(line, 15, 11).c_str());
         for (const std::string& prn : sats) {
             Observation o{prn, epoch, {}};
             for (std::size_t k = 0; k < slots.size(); ++k) {
-                const std::string field = columns(lines.at(i + 1 + k / 5), 16 * (k % 5), 16) + "                ";
+                const std::string field =
+                    columns(lines.at(i + 1 + k / 5), 16 * (k % 5), 16) + "                ";
                 if (slots[k] < OBS_SLOTS)
-                    o.obs[slots[k]] = {std::strtod(field.substr(0, 14).c_str(), nullptr), field[14], field[15], {}};
+                    o.obs[slots[k]] = {std::strtod(field.substr(0, 14).c_str(), nullptr),
+                                       field[14],
+                                       field[15],
+                                       {}};
             }
             i += lines_per_sat;
             if (flag <= 1) out.push_back(o);
@@ -106,7 +111,8 @@ TEST_P(ReadDataFile, StoresEveryObservationAsTheFileHoldsIt) {
     const auto expected = parse(testkit::test_data_path(GetParam()));
     const std::string text = testkit::read_file(testkit::test_data_path(GetParam()));
     char counts[120];
-    std::snprintf(counts, sizeof counts, "\n%8ld Zeilen gelesen.\n\nEs wurden %zu Eintraege in der Obs-Datei erzeugt.\n",
+    std::snprintf(counts, sizeof counts,
+                  "\n%8ld Zeilen gelesen.\n\nEs wurden %zu Eintraege in der Obs-Datei erzeugt.\n",
                   static_cast<long>(std::count(text.begin(), text.end(), '\n')), expected.size());
     EXPECT_NE(run.out.find(counts), std::string::npos) << run.out;
 
@@ -129,8 +135,8 @@ TEST_P(ReadDataFile, StoresEveryObservationAsTheFileHoldsIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Data, ReadDataFile,
-                         testing::Values("07590920.05o", "KOSG0010.95O", "aopr0010.17o", "delf0010.21o",
-                                         "npaz3550.21o"));
+                         testing::Values("07590920.05o", "KOSG0010.95O", "aopr0010.17o",
+                                         "delf0010.21o", "npaz3550.21o"));
 
 TEST(ReadDataFiles, ValuesReadFromTheFilesByEye) {
     testkit::ScratchDir dir;

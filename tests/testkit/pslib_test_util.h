@@ -13,8 +13,7 @@ namespace pstest {
 inline const int white[3] = {255, 255, 255};
 
 // Opens a landscape document on `path` with the plots' settings.
-inline int begin(const std::string& path)
-{
+inline int begin(const std::string& path) {
     return ps_begin_document(path.c_str(), 0, 0, 0.0, 0.0, 1.0, 1.0, 1, 300, 0, 20.0, white,
                              nullptr);
 }
@@ -24,13 +23,11 @@ inline int begin(const std::string& path)
 class Doc {
 public:
     explicit Doc(int mode = 0, const int (&background)[3] = white, const PsDocInfo* info = nullptr)
-        : path_(dir_.file("doc.ps"))
-    {
+        : path_(dir_.file("doc.ps")) {
         status_ = ps_begin_document(path_.c_str(), 0, mode, 0.0, 0.0, 1.0, 1.0, 1, 300, 0, 20.0,
                                     background, info);
     }
-    ~Doc()
-    {
+    ~Doc() {
         if (ps_state.out != nullptr) ps_end_document(1);
     }
     Doc(const Doc&) = delete;
@@ -40,8 +37,7 @@ public:
     const std::string& path() const { return path_; }
 
     // What `calls` add to the open document.
-    std::string written(const std::function<void()>& calls)
-    {
+    std::string written(const std::function<void()>& calls) {
         std::fflush(ps_state.out);
         const std::size_t before = testkit::read_file(path_).size();
         calls();
@@ -50,8 +46,7 @@ public:
     }
 
     // Ends the document and returns its whole text.
-    std::string finish(int last_page = 1)
-    {
+    std::string finish(int last_page = 1) {
         ps_end_document(last_page);
         return testkit::read_file(path_);
     }

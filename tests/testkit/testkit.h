@@ -38,9 +38,9 @@ private:
 };
 
 struct RunResult {
-    int status = -1;        // exit status, or 128 + signal number
-    std::string out;        // standard output
-    std::string err;        // standard error
+    int status = -1;  // exit status, or 128 + signal number
+    std::string out;  // standard output
+    std::string err;  // standard error
 };
 
 // Runs lumerak with `args` in folder `dir` with TZ set to `tz`.
