@@ -39,11 +39,7 @@ RunResult read_into(const std::string& dir, const std::string& name) {
 // worked out by hand from the file's header and the preference table.
 using SlotTypes = std::map<char, std::vector<std::string>>;
 
-struct Observation {
-    std::string prn;
-    double epoch;
-    obs_value obs[OBS_SLOTS];
-};
+using tables::Observation;
 
 // The observations of a plain RINEX 3 file read by the format's columns,
 // with the slots taken from `slots`. Strength digits that the file leaves
@@ -108,18 +104,6 @@ std::vector<Observation> parse3(const std::string& path, const SlotTypes& slots)
     return out;
 }
 
-std::vector<Observation> stored(const std::string& dir) {
-    const auto sats = tables::records<sat_record>(dir, table_sat);
-    const auto satoccs = tables::records<satocc_record>(dir, table_satocc);
-    std::vector<Observation> out;
-    for (const obs_record& r : tables::records<obs_record>(dir, table_obs)) {
-        Observation o{tables::at(sats, tables::at(satoccs, r.satocc_ref).sat_ref).prn, r.epoch, {}};
-        std::copy(r.obs, r.obs + OBS_SLOTS, o.obs);
-        out.push_back(o);
-    }
-    return out;
-}
-
 struct PlainFile {
     const char* name;
     SlotTypes slots;
@@ -167,7 +151,7 @@ TEST(ModernRead, PlainRinex3FilesStoreEverySatelliteLineWithTheSlotsOfItsSystem)
         const RunResult run = read_into(dir.path(), file.name);
         ASSERT_EQ(run.status, 0) << run.err;
         const auto expected = parse3(testkit::test_data_path(file.name), file.slots);
-        const auto got = stored(dir.path());
+        const auto got = tables::stored_observations(dir.path());
         char count[80];
         std::snprintf(count, sizeof count, "\nEs wurden %zu Eintraege in der Obs-Datei erzeugt.\n",
                       expected.size());
@@ -248,7 +232,7 @@ TEST(ModernRead, EventRecordsAreNeitherEpochsNorObservations) {
     testkit::write_file(dir.file("events.rnx"), header + epoch + events + second);
     const RunResult run = testkit::run_lumerak({"-revents.rnx"}, dir.path());
     ASSERT_EQ(run.status, 0) << run.err;
-    const auto got = stored(dir.path());
+    const auto got = tables::stored_observations(dir.path());
     ASSERT_EQ(got.size(), 16u);
     EXPECT_EQ(got[8].epoch - got[7].epoch, 30.0);
     EXPECT_EQ(tables::records<occ_record>(dir.path(), table_occ).at(0).interval, 30);
@@ -274,7 +258,7 @@ TEST(ModernRead, StrengthDigitFromTheSignalsCarrierToNoise) {
     ScratchDir dir;
     testkit::write_file(dir.file("blank.rnx"), text);
     ASSERT_EQ(testkit::run_lumerak({"-rblank.rnx"}, dir.path()).status, 0);
-    const auto got = stored(dir.path());
+    const auto got = tables::stored_observations(dir.path());
     ASSERT_EQ(got.size(), 8u);
     // G13: S2P 80.000 -> '9'; no S1C -> L1 stays blank.
     EXPECT_EQ(got[0].prn, "G13");
@@ -292,7 +276,7 @@ TEST(ModernRead, StrengthDigitFromTheSignalsCarrierToNoise) {
     EXPECT_EQ(got[6].obs[OBS_L2].snr, '7');
     ScratchDir plain;
     ASSERT_EQ(read_into(plain.path(), "sample.rnx").status, 0);
-    EXPECT_EQ(stored(plain.path()).at(6).obs[OBS_L2].snr, '8');
+    EXPECT_EQ(tables::stored_observations(plain.path()).at(6).obs[OBS_L2].snr, '8');
 }
 
 // The record files of a read, the occupation's file name left out (it is
@@ -354,7 +338,7 @@ TEST(ModernRead, CompactAndCompressedFilesGiveTheTablesOfTheirPlainTwin) {
     ASSERT_EQ(read_into(kms.path(), "KMS300DNK_R_20221591000_01H_30S_MO.crx").status, 0);
     std::set<char> systems;
     std::set<double> epochs;
-    for (const Observation& o : stored(kms.path())) {
+    for (const Observation& o : tables::stored_observations(kms.path())) {
         systems.insert(o.prn[0]);
         epochs.insert(o.epoch);
     }

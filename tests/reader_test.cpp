@@ -17,11 +17,7 @@
 
 namespace {
 
-struct Observation {
-    std::string prn;
-    double epoch;
-    obs_value obs[OBS_SLOTS];
-};
+using tables::Observation;
 
 std::string columns(const std::string& line, std::size_t first, std::size_t count) {
     return first < line.size() ? line.substr(first, count) : "";
@@ -84,19 +80,6 @@ std::vector<Observation> parse(const std::string& path) {
     return out;
 }
 
-// The stored observations, each with its satellite's identifier.
-std::vector<Observation> stored(const std::string& dir) {
-    const auto sats = tables::records<sat_record>(dir, table_sat);
-    const auto satoccs = tables::records<satocc_record>(dir, table_satocc);
-    std::vector<Observation> out;
-    for (const obs_record& r : tables::records<obs_record>(dir, table_obs)) {
-        Observation o{tables::at(sats, tables::at(satoccs, r.satocc_ref).sat_ref).prn, r.epoch, {}};
-        std::copy(r.obs, r.obs + OBS_SLOTS, o.obs);
-        out.push_back(o);
-    }
-    return out;
-}
-
 testkit::RunResult read_into(const std::string& dir, const std::string& name) {
     testkit::copy_test_data(name, dir);
     return testkit::run_lumerak({"-r" + name}, dir);
@@ -116,7 +99,7 @@ TEST_P(ReadDataFile, StoresEveryObservationAsTheFileHoldsIt) {
                   static_cast<long>(std::count(text.begin(), text.end(), '\n')), expected.size());
     EXPECT_NE(run.out.find(counts), std::string::npos) << run.out;
 
-    const auto got = stored(dir.path());
+    const auto got = tables::stored_observations(dir.path());
     ASSERT_EQ(got.size(), expected.size());
     for (std::size_t i = 0; i < got.size(); ++i) {
         ASSERT_EQ(got[i].prn, expected[i].prn) << i;
@@ -142,7 +125,7 @@ TEST(ReadDataFiles, ValuesReadFromTheFilesByEye) {
     testkit::ScratchDir dir;
     ASSERT_EQ(read_into(dir.path(), "delf0010.21o").status, 0);
     // First epoch, satellite 13 (R18, the first one of the continuation line).
-    auto obs = stored(dir.path());
+    auto obs = tables::stored_observations(dir.path());
     EXPECT_EQ(tables::local_text(obs.at(12).epoch), "2021-01-01 00:00:00");
     EXPECT_EQ(obs[12].prn, "R18");
     EXPECT_EQ(+obs[12].obs[OBS_L1].value, 106844822.639);
@@ -152,7 +135,7 @@ TEST(ReadDataFiles, ValuesReadFromTheFilesByEye) {
 
     testkit::ScratchDir kosg;
     ASSERT_EQ(read_into(kosg.path(), "KOSG0010.95O").status, 0);
-    obs = stored(kosg.path());
+    obs = tables::stored_observations(kosg.path());
     EXPECT_EQ(obs.at(0).prn, " 06");
     EXPECT_EQ(+obs[0].obs[OBS_L1].value, 21700656.314);
     EXPECT_EQ(obs[0].obs[OBS_L1].lli, '4');

@@ -2,6 +2,7 @@
 // file, and the keys of its index in key order.
 #pragma once
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -56,6 +57,27 @@ inline std::string local_text(double time) {
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &fields);
     return text;
+}
+
+// One stored observation with its satellite's identifier.
+struct Observation {
+    std::string prn;
+    double epoch;
+    obs_value obs[OBS_SLOTS];
+};
+
+// The observations of zzOBS in folder `dir` in the order they were written,
+// each with its satellite's identifier.
+inline std::vector<Observation> stored_observations(const std::string& dir) {
+    const auto sats = records<sat_record>(dir, table_sat);
+    const auto satoccs = records<satocc_record>(dir, table_satocc);
+    std::vector<Observation> out;
+    for (const obs_record& r : records<obs_record>(dir, table_obs)) {
+        Observation o{at(sats, at(satoccs, r.satocc_ref).sat_ref).prn, r.epoch, {}};
+        std::copy(r.obs, r.obs + OBS_SLOTS, o.obs);
+        out.push_back(o);
+    }
+    return out;
 }
 
 }  // namespace tables
