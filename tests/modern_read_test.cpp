@@ -69,15 +69,10 @@ std::vector<Observation> parse3(const std::string& path, const SlotTypes& slots)
             i += static_cast<std::size_t>(count);
             continue;
         }
-        std::tm t{};
-        t.tm_year = std::atoi(columns(line, 2, 4).c_str()) - 1900;
-        t.tm_mon = std::atoi(columns(line, 7, 2).c_str()) - 1;
-        t.tm_mday = std::atoi(columns(line, 10, 2).c_str());
-        t.tm_hour = std::atoi(columns(line, 13, 2).c_str());
-        t.tm_min = std::atoi(columns(line, 16, 2).c_str());
-        t.tm_isdst = -1;
-        const double epoch =
-            static_cast<double>(std::mktime(&t)) + std::atof(columns(line, 18, 11).c_str());
+        const double epoch = tables::local_epoch(
+            std::atoi(columns(line, 2, 4).c_str()), std::atoi(columns(line, 7, 2).c_str()),
+            std::atoi(columns(line, 10, 2).c_str()), std::atoi(columns(line, 13, 2).c_str()),
+            std::atoi(columns(line, 16, 2).c_str()), std::atof(columns(line, 18, 11).c_str()));
         for (int s = 0; s < count; ++s) {
             std::string sat = lines.at(++i);
             if (!sat.empty() && sat.back() == '\r') sat.pop_back();

@@ -52,16 +52,11 @@ std::vector<Observation> parse(const std::string& path) {
             if (s > 0 && s % 12 == 0) ++i;
             sats.push_back(lines.at(i).substr(32 + 3 * (s % 12), 3));
         }
-        std::tm t{};
-        t.tm_year = std::atoi(columns(line, 1, 2).c_str()) + 100;
-        if (t.tm_year >= 170) t.tm_year -= 100;
-        t.tm_mon = std::atoi(columns(line, 4, 2).c_str()) - 1;
-        t.tm_mday = std::atoi(columns(line, 7, 2).c_str());
-        t.tm_hour = std::atoi(columns(line, 10, 2).c_str());
-        t.tm_min = std::atoi(columns(line, 13, 2).c_str());
-        t.tm_isdst = -1;
-        const double epoch =
-            static_cast<double>(std::mktime(&t)) + std::atof(columns(line, 15, 11).c_str());
+        const int year = std::atoi(columns(line, 1, 2).c_str());
+        const double epoch = tables::local_epoch(
+            year < 70 ? 2000 + year : 1900 + year, std::atoi(columns(line, 4, 2).c_str()),
+            std::atoi(columns(line, 7, 2).c_str()), std::atoi(columns(line, 10, 2).c_str()),
+            std::atoi(columns(line, 13, 2).c_str()), std::atof(columns(line, 15, 11).c_str()));
         for (const std::string& prn : sats) {
             Observation o{prn, epoch, {}};
             for (std::size_t k = 0; k < slots.size(); ++k) {
