@@ -462,6 +462,8 @@ void journal_before_write(int id, int fd, long position, std::size_t count) {
 bool journal_written(int id) { return tracked[id].written; }
 
 bool journal_sync_at_commit(int id, int fd) {
+    // Outside a change nothing is committed, so no descriptor is kept for it.
+    if (!active) return true;
     Tracked& t = tracked[id];
     if (t.sync_fd >= 0) return true;
     t.sync_fd = fcntl(fd, F_DUPFD_CLOEXEC, 0);
