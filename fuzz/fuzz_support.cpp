@@ -9,8 +9,10 @@
 #include <cstdlib>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "db/table.h"
+#include "obsdb/rinex_reader.h"
 #include "pslib/pslib.h"
 #include "support/error.h"
 
@@ -36,6 +38,7 @@ bool tracking = false;
 std::unordered_set<void*> blocks;
 std::unordered_set<std::FILE*> streams;
 std::unordered_set<int> descriptors;  // open before the command began
+std::vector<int> placeholders;        // numbers of files released after an error
 
 [[noreturn]] void return_to_harness() {
     std::jmp_buf* target = escape;
@@ -101,14 +104,50 @@ void release_after_error() {
     for (void* block : blocks) __real__Z8mem_freePv(block);
     blocks.clear();
     ps_state = PsState{};
+    read_rinex_release();
     // Files the command opened that no table or stream holds, such as an
-    // index refused while it was being opened.
-    for (int fd : open_descriptors())
-        if (!descriptors.contains(fd)) close(fd);
+    // index refused while it was being opened. Their numbers stay taken by
+    // placeholders for a while, so that a module that kept one of them and
+    // closes it later closes a file that was open before its command: the
+    // check after that command then sees it, whatever opened in between.
+    if (placeholders.size() > 32) {
+        for (int fd : placeholders) close(fd);
+        placeholders.clear();
+    }
+    const int empty = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (empty < 0) std::abort();
+    for (int fd : open_descriptors()) {
+        if (descriptors.contains(fd) || fd == empty) continue;
+        if (dup2(empty, fd) < 0) std::abort();
+        placeholders.push_back(fd);
+    }
+    close(empty);
 }
 
 [[noreturn]] void left_behind(const char* what, const char* thing, std::size_t count) {
     std::fprintf(stderr, "fuzz: %s returned with %zu %s left behind\n", what, count, thing);
+    std::abort();
+}
+
+// Names every file the command left open, and every file open before it that
+// it closed, so that the fault can be traced.
+[[noreturn]] void files_changed(const char* what, const std::unordered_set<int>& now) {
+    std::size_t count = 0;
+    for (int fd : now) {
+        if (descriptors.contains(fd)) continue;
+        ++count;
+        char target[512] = "?";
+        const std::string link = "/proc/self/fd/" + std::to_string(fd);
+        const ssize_t length = readlink(link.c_str(), target, sizeof target - 1);
+        if (length >= 0) target[length] = '\0';
+        std::fprintf(stderr, "fuzz: open file %d: %s\n", fd, target);
+    }
+    for (int fd : descriptors) {
+        if (now.contains(fd)) continue;
+        ++count;
+        std::fprintf(stderr, "fuzz: file %d, open before, was closed by the command\n", fd);
+    }
+    std::fprintf(stderr, "fuzz: %s returned with %zu open files changed\n", what, count);
     std::abort();
 }
 
@@ -185,6 +224,6 @@ bool fuzz_run_command(const char* what, void (*command)(void*), void* argument) 
     if (!db_all_closed()) left_behind(what, "open tables", 1);
     if (!streams.empty()) left_behind(what, "open streams", streams.size());
     if (!blocks.empty()) left_behind(what, "heap blocks", blocks.size());
-    if (open_descriptors() != descriptors) left_behind(what, "open files", 1);
+    if (const auto now = open_descriptors(); now != descriptors) files_changed(what, now);
     return true;
 }

@@ -124,6 +124,19 @@ void write_interrupted_seed(const std::string& folder, const std::string& observ
     remove_campaign();
 }
 
+// A station table damaged on disk: a read fails on it after the observation
+// file is open. The seed is small and has an odd length (one read), so the
+// fuzzer runs it before the databases, whose reads end normally and would
+// then show a file the failed read left behind and closes later.
+void write_damaged_seed(const std::string& folder) {
+    std::string seed;
+    pack_campaign_file(seed, 0, std::string(200, 'x'));
+    pack_campaign_file(seed, 1, std::string(600, 'g'));
+    if (seed.size() % 2 == 0) seed += '\0';
+    std::ofstream(folder + "/damaged-station-table", std::ios::binary) << seed;
+    std::printf("damaged-station-table: %zu bytes\n", seed.size());
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -144,6 +157,7 @@ int main(int argc, char* argv[]) {
     for (const char* observations : {"aopr0010.17o", "KOSG0010.95O"})
         write_campaign_seed(corpus + "/campaign", corpus + "/rinex/" + observations);
     write_interrupted_seed(corpus + "/campaign", corpus + "/rinex/aopr0010.17o");
+    write_damaged_seed(corpus + "/campaign");
     rmdir(work);
     return 0;
 }

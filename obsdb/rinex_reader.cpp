@@ -935,3 +935,5 @@ void read_rinex(const char* file_name, bool no_obs_data) {
         read_rinex2();
     finish();
 }
+
+void read_rinex_release() { source.close(); }

@@ -10,6 +10,13 @@
 // or ends before its "END OF HEADER" line is rejected (fatal).
 void read_rinex(const char* file_name, bool no_obs_data);
 
+// Closes the observation file of a read that an error report ended. The
+// program ends after such a report, which closes it; a caller that goes on
+// after the report (a test harness) calls this before it releases the files
+// the read left open, so that the next read does not close a file by a
+// number that is no longer its own.
+void read_rinex_release();
+
 // Opens or creates the epoch tables zzSATOCC and zzSAT and, unless
 // `no_obs_data`, zzOBS, each with its index.
 void open_epoch_tables(bool no_obs_data);
