@@ -5,6 +5,8 @@
 # that did it is kept in <build>/artifacts.
 #   fuzz/run.sh [seconds per harness, default 60] [build folder, default build-fuzz]
 # FUZZ_HARNESSES="rinex_fuzz compact_fuzz" runs only the harnesses named.
+# FUZZ_SEED=N fixes the fuzzer's random seed, so that a run can be repeated
+# input for input; without it every run explores afresh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -29,6 +31,7 @@ for harness in ${FUZZ_HARNESSES:-rinex_fuzz compact_fuzz index_fuzz campaign_fuz
   echo "fuzz: $harness for $seconds s"
   # Standard output carries only the program's progress texts.
   "$build/$harness" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
+      ${FUZZ_SEED:+-seed="$FUZZ_SEED"} \
       -max_len=16384 -close_fd_mask=1 -print_final_stats=1 \
       -artifact_prefix="$artifacts/" "$corpus" 2>"$build/$harness.log" || {
     grep -v '^No such file or directory$' "$build/$harness.log" | tail -60
