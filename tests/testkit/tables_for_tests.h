@@ -2,6 +2,8 @@
 // file, and the keys of its index in key order.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstring>
 #include <ctime>
@@ -78,6 +80,35 @@ inline std::vector<Observation> stored_observations(const std::string& dir) {
         out.push_back(o);
     }
     return out;
+}
+
+// Whether `got` holds the observations of `expected`, record by record: the
+// satellite, the epoch, and per slot the value, the loss-of-lock flag and the
+// signal strength (an expected strength of '?' takes any). Names the first
+// record that differs.
+inline testing::AssertionResult same_observations(const std::vector<Observation>& got,
+                                                  const std::vector<Observation>& expected) {
+    if (got.size() != expected.size())
+        return testing::AssertionFailure()
+               << got.size() << " observations stored, " << expected.size() << " expected";
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        if (got[i].prn != expected[i].prn || got[i].epoch != expected[i].epoch)
+            return testing::AssertionFailure()
+                   << "observation " << i << ": " << got[i].prn << " at " << got[i].epoch
+                   << ", expected " << expected[i].prn << " at " << expected[i].epoch;
+        for (int s = 0; s < OBS_SLOTS; ++s) {
+            const obs_value& a = got[i].obs[s];
+            const obs_value& b = expected[i].obs[s];
+            const double value = a.value;
+            const double wanted = b.value;
+            if (value != wanted || a.lli != b.lli || (b.snr != '?' && a.snr != b.snr))
+                return testing::AssertionFailure()
+                       << "observation " << i << " slot " << s << ": " << value << " '" << a.lli
+                       << "' '" << a.snr << "', expected " << wanted << " '" << b.lli << "' '"
+                       << b.snr << "'";
+        }
+    }
+    return testing::AssertionSuccess();
 }
 
 // Time value of a local calendar date and time, as the reader computes it:
