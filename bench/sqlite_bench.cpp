@@ -57,17 +57,33 @@ double now_s() {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
 
-// The n-th record appended (from 1), with contents that change from one
-// record to the next as observations do, and its key.
-void make_record(long n, obs_record& r, char (&key)[24]) {
-    r = obs_record{};
-    r.satocc_ref = static_cast<std::int32_t>(n % 997 * 8 + 8);
-    r.epoch = 1.7e9 + static_cast<double>(n / 10);
-    for (int k = 0; k < OBS_SLOTS; ++k) {
-        r.obs[k].value = 2.0e7 + static_cast<double>(n) * 0.125 + k;
-        r.obs[k].snr = static_cast<char>('0' + (n + k) % 10);
+// The records and their keys, made before any clock starts so that both
+// engines are timed for storing them only. Record n (from 1) changes from
+// one record to the next as observations do; its key is the text of its
+// record number in this engine.
+struct Keyed {
+    obs_record record;
+    char key[9];
+};
+std::vector<Keyed> keyed;
+
+const Keyed& input(long n) {
+    if (keyed.empty()) {
+        keyed.resize(existing_count + record_count + 1);
+        for (long i = 1; i < static_cast<long>(keyed.size()); ++i) {
+            obs_record& r = keyed[i].record;
+            r.satocc_ref = static_cast<std::int32_t>(i % 997 * 8 + 8);
+            r.epoch = 1.7e9 + static_cast<double>(i / 10);
+            for (int k = 0; k < OBS_SLOTS; ++k) {
+                r.obs[k].value = 2.0e7 + static_cast<double>(i) * 0.125 + k;
+                r.obs[k].snr = static_cast<char>('0' + (i + k) % 10);
+            }
+            char text[24];
+            std::snprintf(text, sizeof text, "%08ld", i * record_size);
+            std::memcpy(keyed[i].key, text, sizeof keyed[i].key);
+        }
     }
-    std::snprintf(key, sizeof key, "%08ld", n * record_size);
+    return keyed[static_cast<std::size_t>(n)];
 }
 
 void empty_folder() {
@@ -81,13 +97,11 @@ void empty_folder() {
 // Appends records first to first + count - 1; false when a record number is
 // not the one its key was made for.
 bool fill(DbHandle* db, long first, long count) {
-    obs_record r;
-    char key[24];
     for (long n = first; n < first + count; ++n) {
-        make_record(n, r, key);
-        const long number = db_append(db, &r);
+        const Keyed& k = input(n);
+        const long number = db_append(db, &k.record);
         if (number != n * record_size) return false;
-        db_key_insert(db->current_index, key, number);
+        db_key_insert(db->current_index, k.key, number);
     }
     return true;
 }
@@ -130,16 +144,15 @@ bool ours_complete(long total) {
             static_cast<std::uintmax_t>((total + 1) * record_size) ||
         std::filesystem::exists(journal_name))
         return false;
-    obs_record buffer{}, expected;
-    char key[24];
-    make_record(total, expected, key);
+    obs_record buffer{};
+    const Keyed& last = input(total);
     DbHandle db{};
     db.buffer = &buffer;
     db_open(&db, record_size, table_obs);
     db_index_open(&db, table_obs, 0);
-    const bool found = db_find(&db, key) == 1;
+    const bool found = db_find(&db, last.key) == 1;
     db_close(&db);
-    return found && std::memcmp(&buffer, &expected, sizeof buffer) == 0;
+    return found && std::memcmp(&buffer, &last.record, sizeof buffer) == 0;
 }
 
 // ---- SQLite
@@ -164,12 +177,10 @@ bool sqlite(bool wal, long first, long count, bool create) {
     sqlite3_stmt* insert = nullptr;
     ok = ok && sqlite3_prepare_v2(db, "INSERT INTO obs VALUES(?1, ?2)", -1, &insert, nullptr) ==
                    SQLITE_OK;
-    obs_record r;
-    char key[24];
     for (long n = first; ok && n < first + count; ++n) {
-        make_record(n, r, key);
-        ok = sqlite3_bind_text(insert, 1, key, 8, SQLITE_STATIC) == SQLITE_OK &&
-             sqlite3_bind_blob(insert, 2, &r, record_size, SQLITE_STATIC) == SQLITE_OK &&
+        const Keyed& k = input(n);
+        ok = sqlite3_bind_text(insert, 1, k.key, 8, SQLITE_STATIC) == SQLITE_OK &&
+             sqlite3_bind_blob(insert, 2, &k.record, record_size, SQLITE_STATIC) == SQLITE_OK &&
              sqlite3_step(insert) == SQLITE_DONE && sqlite3_reset(insert) == SQLITE_OK;
     }
     sqlite3_finalize(insert);
@@ -177,14 +188,20 @@ bool sqlite(bool wal, long first, long count, bool create) {
     return sqlite3_close(db) == SQLITE_OK && ok;
 }
 
+// The table holds every record, the last one under its key.
 bool sqlite_complete(long total) {
+    const Keyed& last = input(total);
     sqlite3* db = nullptr;
-    sqlite3_stmt* count = nullptr;
+    sqlite3_stmt* check = nullptr;
     bool ok =
         sqlite3_open(sqlite_file, &db) == SQLITE_OK &&
-        sqlite3_prepare_v2(db, "SELECT count(*) FROM obs", -1, &count, nullptr) == SQLITE_OK &&
-        sqlite3_step(count) == SQLITE_ROW && sqlite3_column_int64(count, 0) == total;
-    sqlite3_finalize(count);
+        sqlite3_prepare_v2(db, "SELECT (SELECT count(*) FROM obs), record FROM obs WHERE key = ?1",
+                           -1, &check, nullptr) == SQLITE_OK &&
+        sqlite3_bind_text(check, 1, last.key, 8, SQLITE_STATIC) == SQLITE_OK &&
+        sqlite3_step(check) == SQLITE_ROW && sqlite3_column_int64(check, 0) == total &&
+        sqlite3_column_bytes(check, 1) == record_size &&
+        std::memcmp(sqlite3_column_blob(check, 1), &last.record, record_size) == 0;
+    sqlite3_finalize(check);
     sqlite3_close(db);
     return ok;
 }
@@ -196,6 +213,7 @@ void BM_KeyedAppend(benchmark::State& state) {
     const int engine = static_cast<int>(state.range(0));
     const int start = static_cast<int>(state.range(1));
     const long existing = start == 1 ? existing_count : 0;
+    input(1);
     for (auto _ : state) {
         empty_folder();
         if (existing > 0) {
