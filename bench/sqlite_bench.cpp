@@ -16,10 +16,12 @@
 // wall time from the lock (or the opening of the database) to the closed
 // database with its data on disk. Run with repetitions interleaved:
 //   sqlite_bench --benchmark_repetitions=7 --benchmark_enable_random_interleaving=true
-// At the end the program prints the median of each engine and how many times
-// this engine's median each of SQLite's is.
+// At the end the program prints the medians of each engine, in wall time and
+// in processor time (user and system), and how many times this engine's
+// median each of them is.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -48,13 +50,23 @@ constexpr const char* engine_names[engines] = {"this engine", "SQLite, rollback 
 constexpr const char* start_names[2] = {"new table", "table of 86,400 records"};
 constexpr const char* sqlite_file = "campaign.sqlite";
 
-// Seconds of every run, by engine and start.
-std::map<std::pair<int, int>, std::vector<double>> seconds;
+// Wall time and processor time (user and system) of one run, in seconds.
+struct Times {
+    double wall;
+    double cpu;
+};
+std::map<std::pair<int, int>, std::vector<Times>> runs;
 
-double now_s() {
+Times now() {
     timespec t{};
     clock_gettime(CLOCK_MONOTONIC, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& v) {
+        return static_cast<double>(v.tv_sec) + static_cast<double>(v.tv_usec) / 1e6;
+    };
+    return {static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9,
+            seconds(usage.ru_utime) + seconds(usage.ru_stime)};
 }
 
 // The records and their keys, made before any clock starts so that both
@@ -225,18 +237,20 @@ void BM_KeyedAppend(benchmark::State& state) {
             }
             sync();
         }
-        const double begin = now_s();
+        const Times begin = now();
         const bool done = engine == 0
                               ? ours(existing)
                               : sqlite(engine == 2, existing + 1, record_count, existing == 0);
-        const double took = now_s() - begin;
-        state.SetIterationTime(took);
+        const Times end = now();
+        const Times took{end.wall - begin.wall, end.cpu - begin.cpu};
+        state.SetIterationTime(took.wall);
+        state.counters["cpu_ms"] = took.cpu * 1e3;
         const long total = existing + record_count;
         if (!done || !(engine == 0 ? ours_complete(total) : sqlite_complete(total))) {
             state.SkipWithError("the table does not hold every record");
             break;
         }
-        seconds[{engine, start}].push_back(took);
+        runs[{engine, start}].push_back(took);
     }
     state.SetItemsProcessed(state.iterations() * record_count);
 }
@@ -247,7 +261,9 @@ BENCHMARK(BM_KeyedAppend)
     ->Iterations(1)
     ->UseManualTime();
 
-double median(std::vector<double> values) {
+double median(const std::vector<Times>& times, double Times::*member) {
+    std::vector<double> values;
+    for (const Times& t : times) values.push_back(t.*member);
     std::sort(values.begin(), values.end());
     const std::size_t n = values.size();
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
@@ -255,17 +271,19 @@ double median(std::vector<double> values) {
 
 void print_summary() {
     for (int start = 0; start < 2; ++start) {
-        const auto ours_runs = seconds.find({0, start});
-        if (ours_runs == seconds.end()) continue;
-        const double ours_median = median(ours_runs->second);
-        std::printf("\n%s, medians of %zu runs:\n", start_names[start], ours_runs->second.size());
+        const auto ours_runs = runs.find({0, start});
+        if (ours_runs == runs.end()) continue;
+        const double ours_wall = median(ours_runs->second, &Times::wall);
+        const double ours_cpu = median(ours_runs->second, &Times::cpu);
+        std::printf("\n%s, medians of %zu runs:\n%34s %9s %7s %14s %7s\n", start_names[start],
+                    ours_runs->second.size(), "", "wall ms", "ratio", "processor ms", "ratio");
         for (int engine = 0; engine < engines; ++engine) {
-            const auto runs = seconds.find({engine, start});
-            if (runs == seconds.end()) continue;
-            const double m = median(runs->second);
-            std::printf("  %-26s %9.1f ms", engine_names[engine], m * 1e3);
-            if (engine > 0) std::printf("  %5.2f x this engine's", m / ours_median);
-            std::printf("\n");
+            const auto found = runs.find({engine, start});
+            if (found == runs.end()) continue;
+            const double wall = median(found->second, &Times::wall);
+            const double cpu = median(found->second, &Times::cpu);
+            std::printf("  %-32s %9.1f %7.2f %14.1f %7.2f\n", engine_names[engine], wall * 1e3,
+                        wall / ours_wall, cpu * 1e3, cpu / ours_cpu);
         }
     }
 }
