@@ -7,7 +7,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "export/geodesy.h"
+#include "geodesy/geodesy.h"
 #include "plot/sn_elements.h"
 #include "pslib/pslib.h"
 #include "support/error.h"
