@@ -223,13 +223,6 @@ bool find_first_epoch(Campaign& c, const page_sats& sats, double begin) {
     return have;
 }
 
-struct page_scale {
-    double cm_per_second;
-    double begin;
-    double end;
-    int sv_rows;
-};
-
 // Observations drawn in this run; every hundredth prints a progress dot.
 long progress_count = 0;
 
@@ -240,9 +233,9 @@ void progress_mark() {
 
 // Draws the rows and the count curve epoch by epoch in one forward pass over
 // zzOBS. Returns the largest count level reached.
-int draw_epochs(Campaign& c, page_sats* sats, const page_scale& s) {
+int draw_epochs(Campaign& c, page_sats* sats, const sn_page& s) {
     sv_slot* slots = sats->slots;
-    const int interval = sn_interval;
+    const int interval = s.interval;
     bool have = find_first_epoch(c, *sats, s.begin);
     double t = 0, previous_epoch = 0, previous_spacing = 0;
     int epochs = 0, max_count = 0;
@@ -258,10 +251,8 @@ int draw_epochs(Campaign& c, page_sats* sats, const page_scale& s) {
                 const obs_value& l2 = c.obs.obs[OBS_L2];
                 slots[k].l1_next = sn_class_of(l1.snr);
                 slots[k].l2_next = sn_class_of(l2.snr);
-                if (loses_lock(l1.lli))
-                    lock_loss_mark(SN_L1, s.cm_per_second, s.begin, t, k, s.sv_rows);
-                if (loses_lock(l2.lli))
-                    lock_loss_mark(SN_L2, s.cm_per_second, s.begin, t, k, s.sv_rows);
+                if (loses_lock(l1.lli)) lock_loss_mark(s, SN_L1, t, k);
+                if (loses_lock(l2.lli)) lock_loss_mark(s, SN_L2, t, k);
             }
             have = next_obs(c);
             ++n;
@@ -271,19 +262,19 @@ int draw_epochs(Campaign& c, page_sats* sats, const page_scale& s) {
         // after the last epoch the closing step ends the lines.
         bool more = have && c.obs.epoch <= s.end && belongs(c, *sats, c.obs.satocc_ref);
         if (more && std::floor(c.obs.epoch) > t + interval) {
-            count_curve_gap(&slots[0], s.cm_per_second, s.begin, t, &n);
+            count_curve_gap(s, &slots[0], t, &n);
             t = slots[0].l1_since;
             for (int k = 1; k < sv_slot_count; ++k) {
-                segment_gap(&slots[k], SN_L1, s.cm_per_second, s.begin, t, k - 1, s.sv_rows);
-                segment_gap(&slots[k], SN_L2, s.cm_per_second, s.begin, t, k - 1, s.sv_rows);
+                segment_gap(s, &slots[k], SN_L1, t, k - 1);
+                segment_gap(s, &slots[k], SN_L2, t, k - 1);
             }
         }
-        if (slots[0].l1_class != n) count_curve_step(&slots[0], s.cm_per_second, s.begin, t, n);
+        if (slots[0].l1_class != n) count_curve_step(s, &slots[0], t, n);
         for (int k = 1; k < sv_slot_count; ++k) {
             if (slots[k].l1_class != slots[k].l1_next)
-                segment_change(&slots[k], SN_L1, s.cm_per_second, s.begin, t, k - 1, s.sv_rows);
+                segment_change(s, &slots[k], SN_L1, t, k - 1);
             if (slots[k].l2_class != slots[k].l2_next)
-                segment_change(&slots[k], SN_L2, s.cm_per_second, s.begin, t, k - 1, s.sv_rows);
+                segment_change(s, &slots[k], SN_L2, t, k - 1);
         }
 
         double spacing = t - previous_epoch;
@@ -301,10 +292,10 @@ int draw_epochs(Campaign& c, page_sats* sats, const page_scale& s) {
     // Without any epoch there is nothing to close (t would lie far left of
     // the frame).
     if (epochs > 0) {
-        count_curve_close(&slots[0], s.cm_per_second, s.begin, t);
+        count_curve_close(s, &slots[0], t);
         for (int k = 1; k < sv_slot_count; ++k) {
-            segment_close(&slots[k], SN_L1, s.cm_per_second, s.begin, t, k - 1, s.sv_rows);
-            segment_close(&slots[k], SN_L2, s.cm_per_second, s.begin, t, k - 1, s.sv_rows);
+            segment_close(s, &slots[k], SN_L1, t, k - 1);
+            segment_close(s, &slots[k], SN_L2, t, k - 1);
         }
     }
     return max_count;
@@ -443,8 +434,8 @@ constexpr double portrait_y_origin = 2.0;
 
 }  // namespace
 
-void plot_occupation(Campaign& c, const char* file_name, long occupation, bool show_lat_lon,
-                     bool landscape, double begin, double end) {
+void plot_occupation(Campaign& c, const char* file_name, long occupation, const plot_options& o) {
+    const bool landscape = o.landscape;
     const int white[3] = {255, 255, 255};
     const double paper_scale = landscape ? 1.0 : portrait_scale;
     const double x_origin = landscape ? 0.0 : portrait_x_origin;
@@ -453,9 +444,9 @@ void plot_occupation(Campaign& c, const char* file_name, long occupation, bool s
                           paper_scale, paper_scale, 1, 300, ps_unit_cm, 20.0, white, nullptr) != 0)
         return;
     c.read_linked(CampaignTable::occ, occupation);
-    if (begin == -1) begin = c.occ.first_epoch;
-    if (end == -1) end = c.occ.last_epoch;
-    sn_interval = c.occ.interval;
+    const double begin = o.begin == -1 ? c.occ.first_epoch : o.begin;
+    const double end = o.end == -1 ? c.occ.last_epoch : o.end;
+    const int interval = c.occ.interval;
 
     page_sats sats;
     fill_slots(c, &sats, occupation, begin);
@@ -464,15 +455,16 @@ void plot_occupation(Campaign& c, const char* file_name, long occupation, bool s
         std::printf("more than 27 SVs\n");
         sv_rows = sv_frame_rows;
     }
-    page_scale scale = {scale_of(begin, end, sn_interval), begin, end, sv_rows};
+    const sn_page page = {begin,    end,     scale_of(begin, end, interval),
+                          interval, sv_rows, o.line_types};
 
-    int max_count = draw_epochs(c, &sats, scale);
+    int max_count = draw_epochs(c, &sats, page);
     draw_row_labels(c, sats, sv_rows, max_count);
-    draw_information(c, show_lat_lon);
+    draw_information(c, o.show_lat_lon);
     draw_footer();
     draw_frame(sv_rows);
-    time_axis(scale.cm_per_second, begin, end, sv_rows);
-    sn_legend();
+    time_axis(page);
+    sn_legend(page);
     if (ps_end_document(1) != 0) {
         std::perror("");
         fatal("Write failure on file %s\n", file_name);

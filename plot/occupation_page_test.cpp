@@ -40,7 +40,7 @@ Rendered render(std::vector<OccSetup> setups, bool show_lat_lon = false, double 
     r.run = testkit::run_in_child([&] {
         Campaign c;
         plot_tables_open(c, "zzOBS");
-        plot_occupation(c, "page.ps", occ, show_lat_lon, true, begin, end);
+        plot_occupation(c, "page.ps", occ, {show_lat_lon, true, begin, end, default_sn_line_types});
         plot_tables_close(c);
     });
     r.document = testkit::read_file(dir.file("page.ps"));
