@@ -237,24 +237,37 @@ TEST(OccupationPage, ProgressDotEveryHundredObservations) {
     EXPECT_EQ(render({setup}).run.out, "...");
 }
 
-TEST(OccupationPage, MoreThan27SatellitesKeepTheFrameOf27Rows) {
-    for (int sats : {28, 30, 32}) {
+TEST(OccupationPage, MoreThan27SatellitesShareTheFrameOf27Rows) {
+    struct Case {
+        int sats;
+        const char* top_l1;  // the move to the L1 line of the top row, closing the page
+        const char* width;   // the width of digit 5 at the row pitch
+    };
+    // The pitch is 0.65 cm x 27 / rows; the top row's L1 line stands 0.2 cm
+    // x pitch / 0.65 below the frame's top at 18.25 cm (5475).
+    for (const Case& c : {Case{28, "600 5417 M", "S 23 W"}, Case{30, "600 5421 M", "S 22 W"},
+                          Case{54, "600 5445 M", "S 12 W"}}) {
         OccSetup setup;
         setup.interval = 30;
-        setup.satellites = sats;
-        setup.obs = plottest::steady(sats, 30, 60, '5');
+        setup.satellites = c.sats;
+        setup.obs = plottest::steady(c.sats, 30, 60, '5');
         Rendered r = render({setup});
-        EXPECT_EQ(r.run.status, 0) << sats;
-        EXPECT_EQ(r.run.out, "more than 27 SVs\n") << sats;
-        // Labels for the rows only: at most 30; the satellites beyond have none.
-        int labels = 0;
-        for (const std::string& t : texts(r.document)) labels += t.starts_with("G");
-        EXPECT_EQ(labels, std::min(sats, 30)) << sats;
-        EXPECT_FALSE(has_text(r.document, "G31")) << sats;
-        // The frame is 27 rows high: 27 * 0.65 + 0.07 cm.
-        EXPECT_NE(r.document.find("\n0 5286 D\n"), std::string::npos) << sats;
-        // All observations count, so the curve reaches the satellite count.
-        EXPECT_TRUE(has_text(r.document, std::to_string(sats))) << sats;
+        EXPECT_EQ(r.run.status, 0) << c.sats;
+        EXPECT_EQ(r.run.out.find("SVs"), std::string::npos) << c.sats;  // none left out
+        // One label per satellite, each once.
+        std::vector<std::string> labels;
+        for (const std::string& t : texts(r.document))
+            if (t.starts_with("G")) labels.push_back(t);
+        EXPECT_EQ(labels.size(), static_cast<std::size_t>(c.sats)) << c.sats;
+        std::sort(labels.begin(), labels.end());
+        EXPECT_EQ(std::unique(labels.begin(), labels.end()), labels.end()) << c.sats;
+        // The frame is 27 rows high: 27 * 0.65 + 0.07 cm; the rows share it.
+        EXPECT_NE(r.document.find("\n0 5286 D\n"), std::string::npos) << c.sats;
+        EXPECT_EQ(after(r.document, c.width, 1), (Lines{c.top_l1})) << c.sats;
+        // All observations count, so the curve reaches the satellite count,
+        // which stands at the frame's top.
+        EXPECT_TRUE(has_text(r.document, std::to_string(c.sats))) << c.sats;
+        EXPECT_TRUE(r.document.starts_with("%!PS-Adobe-3.0 EPSF-3.0\n")) << c.sats;
     }
 }
 

@@ -1,5 +1,6 @@
 #include "plot/sn_elements.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -8,12 +9,10 @@
 
 namespace {
 
-// Row pitch and the frame bottom the rows hang from.
-constexpr double row_pitch = 0.65;
-constexpr double frame_bottom = 0.7;
-
-// Count curve: light red, width 10. Loss-of-lock marks: black, width 4.
+// Count curve: light red, width 10 at full pitch and never below 4.
+// Loss-of-lock marks: black, width 4 at full pitch.
 constexpr int count_red = 255, count_green = 100, count_blue = 100, count_width = 10;
+constexpr int count_min_width = 4;
 constexpr int mark_width = 4;
 
 constexpr double tick_units[12] = {1,     10,    60,    600,    1800,   3600,
@@ -38,9 +37,10 @@ void line(double x0, double y0, double x1, double y1) {
     ps_pen_to(x1, y1, ps_pen_draw);
 }
 
-void count_curve_style() {
+void count_curve_style(const sn_page& page) {
     ps_paint(count_red, count_green, count_blue);
-    ps_line_width(count_width);
+    const long width = std::lround(count_width * page.count_pitch / sn_full_pitch);
+    ps_line_width(static_cast<int>(std::max<long>(width, count_min_width)));
 }
 
 // The since/class/next fields of one frequency of a slot.
@@ -74,14 +74,7 @@ void sn_class_style(const sn_page& page, char sn_class) {
     int digit = sn_class >= '0' && sn_class <= '9' ? sn_class - '0' : 0;
     const LineStyle& style = page.line_types[digit];
     ps_paint(style.grey, style.grey, style.grey);
-    ps_line_width(style.width);
-}
-
-int find_sv_slot(const sv_slot* slots, std::int32_t satocc_no) {
-    if (satocc_no <= 0) return 0;  // "no record" never matches an empty slot
-    for (int k = 1; k < sv_slot_count; ++k)
-        if (slots[k].satocc_no == satocc_no) return k;
-    return 0;
+    ps_line_width(row_line_width(page, style.width));
 }
 
 void segment_change(const sn_page& page, sv_slot* slot, sn_frequency freq, double t, int row) {
@@ -118,10 +111,10 @@ void segment_close(const sn_page& page, const sv_slot* slot, sn_frequency freq, 
 void count_curve_step(const sn_page& page, sv_slot* slot0, double t, int n) {
     double s = plot_x(page, slot0->l1_since);
     double x = plot_x(page, t);
-    count_curve_style();
-    ps_pen_to(s, count_level_y(slot0->l1_class), ps_pen_move);
-    ps_pen_to(x, count_level_y(slot0->l1_class), ps_pen_draw);
-    ps_pen_to(x, count_level_y(n), ps_pen_draw);
+    count_curve_style(page);
+    ps_pen_to(s, count_level_y(page, slot0->l1_class), ps_pen_move);
+    ps_pen_to(x, count_level_y(page, slot0->l1_class), ps_pen_draw);
+    ps_pen_to(x, count_level_y(page, n), ps_pen_draw);
     slot0->l1_class = static_cast<char>(n);
     slot0->l1_since = t;
 }
@@ -131,13 +124,13 @@ void count_curve_gap(const sn_page& page, sv_slot* slot0, double t, int* n) {
     double x = plot_x(page, t);
     double x1 = plot_x(page, t + page.interval);
     double x2 = plot_x(page, t + 2.0 * page.interval);
-    count_curve_style();
-    ps_pen_to(s, count_level_y(slot0->l1_class), ps_pen_move);
-    ps_pen_to(x, count_level_y(slot0->l1_class), ps_pen_draw);
-    ps_pen_to(x, count_level_y(*n), ps_pen_draw);
-    ps_pen_to(x1, count_level_y(*n), ps_pen_draw);
-    ps_pen_to(x1, count_level_y(0), ps_pen_draw);
-    ps_pen_to(x2, count_level_y(0), ps_pen_draw);
+    count_curve_style(page);
+    ps_pen_to(s, count_level_y(page, slot0->l1_class), ps_pen_move);
+    ps_pen_to(x, count_level_y(page, slot0->l1_class), ps_pen_draw);
+    ps_pen_to(x, count_level_y(page, *n), ps_pen_draw);
+    ps_pen_to(x1, count_level_y(page, *n), ps_pen_draw);
+    ps_pen_to(x1, count_level_y(page, 0), ps_pen_draw);
+    ps_pen_to(x2, count_level_y(page, 0), ps_pen_draw);
     slot0->l1_class = 0;
     *n = 0;
     slot0->l1_since = t + 2.0 * page.interval;
@@ -146,23 +139,22 @@ void count_curve_gap(const sn_page& page, sv_slot* slot0, double t, int* n) {
 void count_curve_close(const sn_page& page, const sv_slot* slot0, double t) {
     double s = plot_x(page, slot0->l1_since);
     double x1 = plot_x(page, t + page.interval);
-    count_curve_style();
-    ps_pen_to(s, count_level_y(slot0->l1_class), ps_pen_move);
-    ps_pen_to(x1, count_level_y(slot0->l1_class), ps_pen_draw);
-    ps_pen_to(x1, count_level_y(0), ps_pen_draw);
+    count_curve_style(page);
+    ps_pen_to(s, count_level_y(page, slot0->l1_class), ps_pen_move);
+    ps_pen_to(x1, count_level_y(page, slot0->l1_class), ps_pen_draw);
+    ps_pen_to(x1, count_level_y(page, 0), ps_pen_draw);
 }
 
-void lock_loss_mark(const sn_page& page, sn_frequency freq, double t, int k) {
-    const int sv_rows = page.sv_rows;
-    double x = plot_x(page, t);
+void lock_loss_mark(const sn_page& page, sn_frequency freq, double t, int row) {
+    const double x = plot_x(page, t), s = row_scale(page);
     ps_paint(0, 0, 0);
-    ps_line_width(mark_width);
+    ps_line_width(row_line_width(page, mark_width));
     if (freq == SN_L1) {
-        double f = (sv_rows - k + 1) * row_pitch + frame_bottom;
-        line(x, f - 0.06, x, f - 0.18);
+        const double top = row_top(page, row);
+        line(x, top - 0.06 * s, x, top - 0.18 * s);
     } else {
-        double f = (sv_rows - k) * row_pitch + frame_bottom;
-        line(x, f + 0.06, x, f + 0.18);
+        const double bottom = row_bottom(page, row);
+        line(x, bottom + 0.06 * s, x, bottom + 0.18 * s);
     }
 }
 
@@ -218,9 +210,9 @@ void time_tick(const sn_page& page, double t, tick_label* previous) {
     tick_text(t, previous, label);
     double x = plot_x(page, t);
     ps_paint(0, 0, 0);
-    ps_put_text(x, page.sv_rows * row_pitch + 1.0, 6, label, 30.0, 5, 0);
+    ps_put_text(x, frame_height(page) + 1.0, 6, label, 30.0, 5, 0);
     ps_line_width(0);
-    line(x, frame_bottom, x, page.sv_rows * row_pitch + 0.95);
+    line(x, sn_frame_bottom, x, frame_height(page) + 0.95);
 }
 
 void time_axis(const sn_page& page) {

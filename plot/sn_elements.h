@@ -1,6 +1,6 @@
-// Drawing elements of the signal/noise page: page geometry, the satellite
-// slot table, the L1/L2 line segments, the satellite-count curve, loss-of-lock
-// marks, the time axis, the legend and the text form of a time value.
+// Drawing elements of the signal/noise page: the line state of a row, the
+// L1/L2 line segments, the satellite-count curve, loss-of-lock marks, the
+// time axis, the legend and the text form of a time value.
 //
 // All coordinates are centimetres of the page (plot/page_geometry.h). The
 // elements write into the PostScript document the page has opened.
@@ -11,14 +11,9 @@
 
 #include "plot/page_geometry.h"
 
-// Number of slots: slot 0 is the satellite-count curve, 1 to 30 are rows.
-inline constexpr int sv_slot_count = 31;
-inline constexpr int sv_row_slots = sv_slot_count - 1;
-// Rows the frame is laid out for at most.
-inline constexpr int sv_frame_rows = 27;
-
-// Line state of one row. In slot 0 only l1_since (start of the current count
-// level) and l1_class (the count level as a small number) are used.
+// Line state of one row. The slot of the satellite-count curve uses only
+// l1_since (start of the current count level) and l1_class (the count level
+// as a small number).
 struct sv_slot {
     std::int32_t satocc_no;  // satellite occupation of the row; 0 when empty
     double l1_since;         // start of the open L1 segment
@@ -30,14 +25,10 @@ struct sv_slot {
 };
 
 // Sets paint and line width for an S/N class ("0" to "9"; anything else is
-// drawn like "0") from the page's line styles.
+// drawn like "0") from the page's line styles, the width scaled to the rows.
 void sn_class_style(const sn_page& page, char sn_class);
 
-// The slot 1 to 30 whose satocc_no equals `satocc_no`, or 0 (also for 0,
-// which names no record).
-int find_sv_slot(const sv_slot* slots, std::int32_t satocc_no);
-
-// Segment of one row and frequency. `row` is the row index (slot number - 1).
+// Segment of one row and frequency; `row` is the row's index on the page.
 // change: ends the open segment at t and opens one of the next class at t.
 void segment_change(const sn_page& page, sv_slot* slot, sn_frequency freq, double t, int row);
 // gap: t is already two intervals past the last epoch; the open segment ends
@@ -47,13 +38,15 @@ void segment_gap(const sn_page& page, sv_slot* slot, sn_frequency freq, double t
 // close: draws the open segment up to t + interval; the slot is unchanged.
 void segment_close(const sn_page& page, const sv_slot* slot, sn_frequency freq, double t, int row);
 
-// Satellite-count step curve on slot 0.
+// Satellite-count step curve on its slot.
 void count_curve_step(const sn_page& page, sv_slot* slot0, double t, int n);
 void count_curve_gap(const sn_page& page, sv_slot* slot0, double t, int* n);
 void count_curve_close(const sn_page& page, const sv_slot* slot0, double t);
 
-// Short vertical mark at t for a loss of lock on row k (1 = top row).
-void lock_loss_mark(const sn_page& page, sn_frequency freq, double t, int k);
+// Short vertical mark at t for a loss of lock on a row: for L1 from 0.06 to
+// 0.18 cm below the row's top, for L2 as far above its bottom, scaled with
+// the pitch.
+void lock_loss_mark(const sn_page& page, sn_frequency freq, double t, int row);
 
 // Spacing of the time-axis ticks in seconds for the span begin to end;
 // always finite and positive.

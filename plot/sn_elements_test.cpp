@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "obsdb/schema.h"
+#include "plot/sv_rows.h"
 #include "pslib/pslib.h"
 #include "tests/testkit/testkit.h"
 
@@ -56,11 +57,18 @@ sv_slot slot_with(char l1, char l2, double since) {
     return slot;
 }
 
+// A page of `rows` rows of full pitch from `begin` to `end`, interval 10 s.
+sn_page page_of(int rows, double end, double cm_per_second, const LineStyle* styles) {
+    sn_page page = {begin, end, cm_per_second, 10, 0, 0, 0, 0, 0, styles};
+    set_page_rows(&page, rows, rows, 0);
+    return page;
+}
+
 class SnElements : public ::testing::Test {
 protected:
     void SetUp() override { std::copy_n(default_sn_line_types, 10, styles_); }
     LineStyle styles_[10];
-    const sn_page sn_ = {begin, begin + 20, 1.0, 10, 3, styles_};
+    const sn_page sn_ = page_of(3, begin + 20, 1.0, styles_);
     Page page_;
 };
 
@@ -100,16 +108,16 @@ TEST_F(SnElements, ClassStylesComeFromTheLineTypesOfTheRun) {
     EXPECT_EQ(*(sample - 1), "S 1 A");
 }
 
-TEST(FindSvSlot, MatchesRowSlotsOnly) {
-    sv_slot slots[sv_slot_count]{};
-    slots[0].satocc_no = 8;  // slot 0 is the count curve, never a row
-    slots[1].satocc_no = 16;
-    slots[30].satocc_no = 24;
-    EXPECT_EQ(find_sv_slot(slots, 16), 1);
-    EXPECT_EQ(find_sv_slot(slots, 24), 30);
-    EXPECT_EQ(find_sv_slot(slots, 8), 0);
-    EXPECT_EQ(find_sv_slot(slots, 32), 0);
-    EXPECT_EQ(find_sv_slot(slots, 0), 0);  // empty slots hold 0, which names no record
+TEST(SlotOf, MatchesRowSlotsOnly) {
+    sv_rows rows;
+    rows.slots.resize(31);
+    rows.slots[0].satocc_no = 8;  // slot 0 is the count curve, never a row
+    rows.by_satocc = {{16, 1}, {24, 30}};
+    EXPECT_EQ(rows.slot_of(16), 1);
+    EXPECT_EQ(rows.slot_of(24), 30);
+    EXPECT_EQ(rows.slot_of(8), 0);
+    EXPECT_EQ(rows.slot_of(32), 0);
+    EXPECT_EQ(rows.slot_of(0), 0);  // 0 names no record
 }
 
 TEST(TickStep, FollowsTheUnitTable) {
@@ -182,7 +190,8 @@ std::vector<std::string> axis_labels(const Lines& lines) {
 TEST_F(SnElements, TimeAxisLabelsBeginTicksAndEnd) {
     double from = time_value(1999, 10, 3, 5, 0, 30);
     auto axis = [&](double cm_per_second, double to) {
-        const sn_page p = {from, to, cm_per_second, 10, 2, styles_};
+        sn_page p = page_of(2, to, cm_per_second, styles_);
+        p.begin = from;
         return page_.lines([&] { time_axis(p); });
     };
     Lines lines = axis(26.0 / 30, from + 20);

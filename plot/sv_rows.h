@@ -1,0 +1,37 @@
+// The satellite rows of an occupation's pages: one slot per satellite
+// occupation with its line state, the page and row it is drawn on, its label,
+// and the lookup from a satellite occupation to its slot.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "obsdb/campaign.h"
+#include "plot/sn_elements.h"
+
+struct sv_rows {
+    // Slot 0 is the satellite-count curve; slots 1 to count() are the rows,
+    // the top row of the first page first.
+    std::vector<sv_slot> slots;
+    std::vector<int> page_of;        // per slot: page index (0 = first page)
+    std::vector<int> row_of;         // per slot: row index on its page
+    std::vector<std::string> label;  // per slot: row label, none when the satellite is unknown
+    std::vector<bool> labelled;      // per slot: the satellite record could be read
+    std::vector<int> page_rows;      // rows of each page
+    long occupation = 0;
+
+    int count() const { return static_cast<int>(slots.size()) - 1; }
+    int pages() const { return static_cast<int>(page_rows.size()); }
+    // The slot of a satellite occupation, 0 when it has none.
+    int slot_of(std::int32_t satocc_no) const;
+
+    // Satellite occupations by record number with their slots.
+    std::vector<std::pair<std::int32_t, int>> by_satocc;
+};
+
+// Collects the satellite occupations of `occupation` from zzSATOCC (in key
+// order) with their satellites from zzSAT, orders them into rows and pages,
+// and opens every row's lines at `begin`.
+void collect_rows(Campaign& c, long occupation, double begin, sv_rows* rows);
