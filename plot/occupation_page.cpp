@@ -78,7 +78,7 @@ public:
 
     // The following element goes onto the rows of `page`, or the count curve.
     void rows_of(int page) {
-        if (count_ != nullptr) ps_redirect(rows_[static_cast<std::size_t>(page)]);
+        if (count_ != nullptr) ps_redirect(rows_[page]);
     }
     void count_curve() {
         if (count_ != nullptr) ps_redirect(count_);
@@ -86,8 +86,7 @@ public:
     // The drawing of `page` into the document's page being drawn.
     bool insert(int page) {
         ps_redirect(nullptr);
-        return ps_insert_part(count_) == 0 &&
-               ps_insert_part(rows_[static_cast<std::size_t>(page)]) == 0;
+        return ps_insert_part(count_) == 0 && ps_insert_part(rows_[page]) == 0;
     }
 
 private:
@@ -95,16 +94,20 @@ private:
     std::FILE* count_ = nullptr;
 };
 
-// The pages of an occupation, their rows and the parts they are drawn into.
+// The pages of an occupation and their rows.
 struct occupation_pages {
     sv_rows rows;
     std::vector<sn_page> pages;
 
-    const sn_page& page_of(int k) const {
-        return pages[static_cast<std::size_t>(rows.page_of[static_cast<std::size_t>(k)])];
-    }
-    int row_of(int k) const { return rows.row_of[static_cast<std::size_t>(k)]; }
     bool belongs(std::int32_t satocc_ref) const { return rows.slot_of(satocc_ref) != 0; }
+
+    // Calls draw(page, slot, row) for slot k with its drawing going onto its page.
+    template <class Draw>
+    void on_row(int k, page_parts& parts, Draw draw) {
+        const sv_row& at = rows.place[k];
+        parts.rows_of(at.page);
+        draw(pages[at.page], rows.slots[k], at.row);
+    }
 };
 
 // Draws the rows and the count curve epoch by epoch in one forward pass over
@@ -127,12 +130,14 @@ int draw_epochs(Campaign& c, occupation_pages& o, page_parts& parts) {
             const int k = o.rows.slot_of(c.obs.satocc_ref);
             const obs_value& l1 = c.obs.obs[OBS_L1];
             const obs_value& l2 = c.obs.obs[OBS_L2];
-            slots[static_cast<std::size_t>(k)].l1_next = sn_class_of(l1.snr);
-            slots[static_cast<std::size_t>(k)].l2_next = sn_class_of(l2.snr);
-            if (loses_lock(l1.lli) || loses_lock(l2.lli))
-                parts.rows_of(o.rows.page_of[static_cast<std::size_t>(k)]);
-            if (loses_lock(l1.lli)) lock_loss_mark(o.page_of(k), SN_L1, t, o.row_of(k));
-            if (loses_lock(l2.lli)) lock_loss_mark(o.page_of(k), SN_L2, t, o.row_of(k));
+            slots[k].l1_next = sn_class_of(l1.snr);
+            slots[k].l2_next = sn_class_of(l2.snr);
+            if (loses_lock(l1.lli) || loses_lock(l2.lli)) {
+                o.on_row(k, parts, [&](const sn_page& page, sv_slot&, int row) {
+                    if (loses_lock(l1.lli)) lock_loss_mark(page, SN_L1, t, row);
+                    if (loses_lock(l2.lli)) lock_loss_mark(page, SN_L2, t, row);
+                });
+            }
             have = next_obs(c);
             ++n;
         } while (have && c.obs.epoch == t && o.belongs(c.obs.satocc_ref));
@@ -145,26 +150,23 @@ int draw_epochs(Campaign& c, occupation_pages& o, page_parts& parts) {
             parts.count_curve();
             count_curve_gap(count_page, &slots[0], t, &n);
             t = slots[0].l1_since;
-            for (int k = 1; k <= rows; ++k) {
-                parts.rows_of(o.rows.page_of[static_cast<std::size_t>(k)]);
-                segment_gap(o.page_of(k), &slots[static_cast<std::size_t>(k)], SN_L1, t,
-                            o.row_of(k));
-                segment_gap(o.page_of(k), &slots[static_cast<std::size_t>(k)], SN_L2, t,
-                            o.row_of(k));
-            }
+            for (int k = 1; k <= rows; ++k)
+                o.on_row(k, parts, [&](const sn_page& page, sv_slot& slot, int row) {
+                    segment_gap(page, &slot, SN_L1, t, row);
+                    segment_gap(page, &slot, SN_L2, t, row);
+                });
         }
         if (slots[0].l1_class != n) {
             parts.count_curve();
             count_curve_step(count_page, &slots[0], t, n);
         }
         for (int k = 1; k <= rows; ++k) {
-            sv_slot& slot = slots[static_cast<std::size_t>(k)];
-            if (slot.l1_class == slot.l1_next && slot.l2_class == slot.l2_next) continue;
-            parts.rows_of(o.rows.page_of[static_cast<std::size_t>(k)]);
-            if (slot.l1_class != slot.l1_next)
-                segment_change(o.page_of(k), &slot, SN_L1, t, o.row_of(k));
-            if (slot.l2_class != slot.l2_next)
-                segment_change(o.page_of(k), &slot, SN_L2, t, o.row_of(k));
+            if (slots[k].l1_class == slots[k].l1_next && slots[k].l2_class == slots[k].l2_next)
+                continue;
+            o.on_row(k, parts, [&](const sn_page& page, sv_slot& slot, int row) {
+                if (slot.l1_class != slot.l1_next) segment_change(page, &slot, SN_L1, t, row);
+                if (slot.l2_class != slot.l2_next) segment_change(page, &slot, SN_L2, t, row);
+            });
         }
 
         double spacing = t - previous_epoch;
@@ -184,11 +186,11 @@ int draw_epochs(Campaign& c, occupation_pages& o, page_parts& parts) {
     if (epochs > 0) {
         parts.count_curve();
         count_curve_close(count_page, &slots[0], t);
-        for (int k = 1; k <= rows; ++k) {
-            parts.rows_of(o.rows.page_of[static_cast<std::size_t>(k)]);
-            segment_close(o.page_of(k), &slots[static_cast<std::size_t>(k)], SN_L1, t, o.row_of(k));
-            segment_close(o.page_of(k), &slots[static_cast<std::size_t>(k)], SN_L2, t, o.row_of(k));
-        }
+        for (int k = 1; k <= rows; ++k)
+            o.on_row(k, parts, [&](const sn_page& page, sv_slot& slot, int row) {
+                segment_close(page, &slot, SN_L1, t, row);
+                segment_close(page, &slot, SN_L2, t, row);
+            });
     }
     return max_count;
 }
@@ -196,14 +198,14 @@ int draw_epochs(Campaign& c, occupation_pages& o, page_parts& parts) {
 // Satellite names left of the rows of page `p`, "SV #" above them, and the
 // scale of the satellite-count curve.
 void draw_row_labels(const occupation_pages& o, int p, int max_count) {
-    const sn_page& page = o.pages[static_cast<std::size_t>(p)];
+    const sn_page& page = o.pages[p];
     ps_select_font(0);
     ps_paint(0, 0, 0);
-    for (int k = 1; k <= o.rows.count(); ++k)
-        if (o.rows.page_of[static_cast<std::size_t>(k)] == p &&
-            o.rows.labelled[static_cast<std::size_t>(k)])
-            put_text(1.2, row_line_y(page, SN_L1, o.row_of(k)), label_size, 11, "%s",
-                     o.rows.label[static_cast<std::size_t>(k)].c_str());
+    for (int k = 1; k <= o.rows.count(); ++k) {
+        const sv_row& at = o.rows.place[k];
+        if (at.page == p && at.labelled)
+            put_text(1.2, row_line_y(page, SN_L1, at.row), label_size, 11, "%s", at.label.c_str());
+    }
     put_text(1.2, sn_frame_bottom + frame_height(page) + 0.45, label_size, 10, "SV #");
     ps_line_width(3);
     const int step = count_label_step(page);
@@ -229,7 +231,7 @@ void draw_frame(const sn_page& page) {
 // footer, frame, time axis and legend.
 void draw_page_texts(Campaign& c, const occupation_pages& o, int p, int max_count,
                      bool show_lat_lon) {
-    const sn_page& page = o.pages[static_cast<std::size_t>(p)];
+    const sn_page& page = o.pages[p];
     draw_row_labels(o, p, max_count);
     draw_information(c, show_lat_lon, p + 1, static_cast<int>(o.pages.size()));
     draw_footer();
@@ -247,12 +249,13 @@ double scale_of(double begin, double end, int interval) {
     return 26.0 / seconds;
 }
 
-// The drawing is laid out for a landscape page: from about x 0.6 to 28.5 cm
-// (row labels left of the frame, the footer right of it), up to 29.5 cm when
-// a time label with a date stands at the right end of the axis, and from
-// about y -0.3 cm (information block) up to 19.5 cm for 27 rows or more. A portrait page scales it
-// down to fit the 21 cm width of A4 paper and shifts it right and up (in centimetres of the
-// drawing) so that all of it lies on the paper, about 1 cm from the left and bottom edges.
+// The drawing is laid out for a landscape page: from about x 0.6 to 28.9 cm
+// (row labels left of the frame, the footer and a long file name right of
+// it), up to 29.5 cm when a time label with a date stands at the right end of
+// the axis, and from about y -0.3 cm (information block) up to 19.5 cm. A
+// portrait page scales it down to fit the 21 cm width of A4 paper and shifts
+// it right and up (in centimetres of the drawing) so that all of it lies on
+// the paper, about 1 cm from the left and bottom edges.
 constexpr double portrait_scale = 0.68;
 constexpr double portrait_x_origin = 0.9;
 constexpr double portrait_y_origin = 2.0;
@@ -268,11 +271,15 @@ void plot_occupation(Campaign& c, const char* file_name, long occupation, const 
     occupation_pages op;
     collect_rows(c, occupation, begin, &op.rows);
     const int pages = op.rows.pages();
-    const sn_page base = {begin, end,         scale_of(begin, end, interval), interval, 0, 0, 0, 0,
-                          0,     o.line_types};
+    sn_page base{};
+    base.begin = begin;
+    base.end = end;
+    base.cm_per_second = scale_of(begin, end, interval);
+    base.interval = interval;
+    base.line_types = o.line_types;
     for (int p = 0; p < pages; ++p) {
         sn_page& page = op.pages.emplace_back(base);
-        const int rows = op.rows.page_rows[static_cast<std::size_t>(p)];
+        const int rows = op.rows.page_rows[p];
         // The pages of a series share the frame of 27 rows and one count scale.
         if (pages == 1)
             set_page_rows(&page, rows, rows, 0);

@@ -30,7 +30,7 @@ std::vector<std::string> joined(std::initializer_list<std::vector<std::string>> 
 // The identifiers in row order.
 std::vector<std::string> rows_of(const std::vector<std::string>& ids, const row_plan& plan) {
     std::vector<std::string> rows;
-    for (int i : plan.order) rows.push_back(ids[static_cast<std::size_t>(i)]);
+    for (int i : plan.order) rows.push_back(ids[i]);
     return rows;
 }
 

@@ -38,19 +38,17 @@ row_plan plan_rows(const std::vector<std::string>& satellites) {
     const int total = static_cast<int>(satellites.size());
     row_plan plan;
     plan.order.resize(satellites.size());
-    for (int i = 0; i < total; ++i) plan.order[static_cast<std::size_t>(i)] = i;
+    for (int i = 0; i < total; ++i) plan.order[i] = i;
     if (total <= sv_frame_rows) {
         plan.page_rows.push_back(total);
         return plan;
     }
-    auto rank = [&](int i) {
-        return system_rank(system_of(satellites[static_cast<std::size_t>(i)]));
-    };
+    auto rank = [&](int i) { return system_rank(system_of(satellites[i])); };
     std::stable_sort(plan.order.begin(), plan.order.end(), [&](int a, int b) {
         const int ra = rank(a), rb = rank(b);
         if (ra != rb) return ra < rb;
-        const std::string& ia = satellites[static_cast<std::size_t>(a)];
-        const std::string& ib = satellites[static_cast<std::size_t>(b)];
+        const std::string& ia = satellites[a];
+        const std::string& ib = satellites[b];
         const int na = number_of(ia), nb = number_of(ib);
         if (na != nb) return na < nb;
         return ia < ib;

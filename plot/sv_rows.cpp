@@ -67,25 +67,18 @@ void collect_rows(Campaign& c, long occupation, double begin, sv_rows* rows) {
     *rows = sv_rows{};
     rows->occupation = occupation;
     rows->page_rows = plan.page_rows;
-    const std::size_t slots = found.size() + 1;
-    rows->slots.assign(slots, sv_slot{});
-    rows->page_of.assign(slots, 0);
-    rows->row_of.assign(slots, 0);
-    rows->label.assign(slots, "");
-    rows->labelled.assign(slots, false);
+    rows->slots.assign(found.size() + 1, sv_slot{});
+    rows->place.assign(found.size() + 1, sv_row{});
     std::size_t k = 1;
     for (std::size_t page = 0; page < plan.page_rows.size(); ++page) {
         for (int row = 0; row < plan.page_rows[page]; ++row, ++k) {
-            const found_satellite& f = found[static_cast<std::size_t>(plan.order[k - 1])];
+            const found_satellite& f = found[plan.order[k - 1]];
             sv_slot& slot = rows->slots[k];
             slot.satocc_no = f.satocc_no;
             slot.l1_since = slot.l2_since = begin;
-            rows->page_of[k] = static_cast<int>(page);
-            rows->row_of[k] = row;
-            rows->labelled[k] = f.known;
-            char text[32];
-            std::snprintf(text, sizeof text, "%3s", f.id.c_str());
-            rows->label[k] = text;
+            char label[32];
+            std::snprintf(label, sizeof label, "%3s", f.id.c_str());
+            rows->place[k] = {static_cast<int>(page), row, f.known, label};
             rows->by_satocc.emplace_back(f.satocc_no, static_cast<int>(k));
         }
     }

@@ -11,16 +11,21 @@
 #include "obsdb/campaign.h"
 #include "plot/sn_elements.h"
 
+// Where a row is drawn and what its label says.
+struct sv_row {
+    int page = 0;           // page index, 0 for the first page
+    int row = 0;            // row index on its page, 0 for the top row
+    bool labelled = false;  // the satellite's record could be read
+    std::string label;      // the satellite's identifier, at least 3 characters wide
+};
+
 struct sv_rows {
+    long occupation = 0;
     // Slot 0 is the satellite-count curve; slots 1 to count() are the rows,
     // the top row of the first page first.
     std::vector<sv_slot> slots;
-    std::vector<int> page_of;        // per slot: page index (0 = first page)
-    std::vector<int> row_of;         // per slot: row index on its page
-    std::vector<std::string> label;  // per slot: row label, none when the satellite is unknown
-    std::vector<bool> labelled;      // per slot: the satellite record could be read
-    std::vector<int> page_rows;      // rows of each page
-    long occupation = 0;
+    std::vector<sv_row> place;   // per slot; entry 0 is unused
+    std::vector<int> page_rows;  // rows of each page
 
     int count() const { return static_cast<int>(slots.size()) - 1; }
     int pages() const { return static_cast<int>(page_rows.size()); }
