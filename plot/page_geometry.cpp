@@ -60,7 +60,7 @@ double courier_width(std::size_t length, int size) { return length * 0.6 * size 
 constexpr double title_x = 27.0;        // centre of the station title
 constexpr double legend_end = 25.1;     // right end of the legend, and a gap
 constexpr double name_end = 28.9;       // right end of the room, clear of the edge
-constexpr double legend_title = 22.45;  // right end of the legend's title, and a gap
+constexpr double legend_title = 22.75;  // right end of the legend's title, and 0.5 cm
 constexpr int largest_size = 8, smallest_size = 5;
 
 }  // namespace

@@ -68,9 +68,9 @@ double info_line_y(int line);
 // which stands centred on x 27.0 at the right end of the information block.
 // A name that fits between the legend (x 25.0) and the paper's edge at 8 pt
 // stays centred on the title. A longer one ends at x 28.9 and takes the
-// largest size from 8 down to 5 pt at which it keeps clear of the legend's
-// title (x 22.35); one that is too long even at 5 pt keeps its beginning and
-// its end around "...".
+// largest size from 8 down to 5 pt at which it keeps 0.5 cm clear of the
+// legend's title (x 22.25); one that is too long even at 5 pt keeps its
+// beginning and its end around "...".
 struct file_name_setting {
     std::string text;
     int size;      // points

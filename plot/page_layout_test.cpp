@@ -137,11 +137,12 @@ TEST(PageGeometry, LongFileNamesAreFittedBesideTheLegend) {
         {"07590920.05o", 8, true, "07590920.05o"},
         {std::string(22, 'a'), 8, true, std::string(22, 'a')},
         {std::string(23, 'a'), 8, false, std::string(23, 'a')},
-        {long_name, 8, false, long_name},
+        {std::string(36, 'a'), 8, false, std::string(36, 'a')},
+        {long_name, 7, false, long_name},
         {long_name + ".gz", 7, false, long_name + ".gz"},
-        {std::string(50, 'a'), 6, false, std::string(50, 'a')},
-        {std::string(60, 'a'), 5, false, std::string(60, 'a')},
-        {eighty, 5, false, std::string(28, 'x') + "..." + std::string(29, 'x')},
+        {std::string(48, 'a'), 6, false, std::string(48, 'a')},
+        {std::string(58, 'a'), 5, false, std::string(58, 'a')},
+        {eighty, 5, false, std::string(27, 'x') + "..." + std::string(28, 'x')},
     };
     for (const Case& c : cases) {
         const file_name_setting f = set_file_name(c.name);
