@@ -8,6 +8,7 @@
 #include <ctime>
 #include <numbers>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/error.h"
@@ -269,6 +270,42 @@ TEST(OccupationPage, MoreThan27SatellitesShareTheFrameOf27Rows) {
         EXPECT_TRUE(has_text(r.document, std::to_string(c.sats))) << c.sats;
         EXPECT_TRUE(r.document.starts_with("%!PS-Adobe-3.0 EPSF-3.0\n")) << c.sats;
     }
+}
+
+TEST(OccupationPage, PagesOfASeriesEachShowTheirRowsAndTheWholeCountCurve) {
+    // 32 GPS and 28 GLONASS satellites: GLONASS does not fit beside GPS and
+    // begins the second page. The first GLONASS satellite loses lock on L1.
+    OccSetup setup;
+    setup.interval = 30;
+    for (int n = 1; n <= 32; ++n) setup.names.push_back((n < 10 ? "G0" : "G") + std::to_string(n));
+    for (int n = 1; n <= 28; ++n) setup.names.push_back((n < 10 ? "R0" : "R") + std::to_string(n));
+    setup.satellites = 60;
+    setup.obs = plottest::steady(60, 30, 60, '5');
+    setup.obs[32 + 60].l1_lli = '1';  // R01 in the second epoch
+    Rendered r = render({setup});
+    EXPECT_EQ(r.run.status, 0);
+    const std::size_t second = r.document.find("%%Page: 2 2\n");
+    ASSERT_NE(second, std::string::npos);
+    const std::string page1 = r.document.substr(0, second), page2 = r.document.substr(second);
+    ASSERT_NE(page1.find("%%Page: 1 1\n"), std::string::npos);
+    EXPECT_EQ(r.document.find("%%Page: 3 3"), std::string::npos);
+    // Both pages show the same count curve of all 60 satellites, first.
+    const Lines curve = after(page1, "%%EndPageSetup", 8);
+    EXPECT_EQ(curve, after(page2, "%%EndPageSetup", 8));
+    EXPECT_EQ(curve[0], count);
+    // Each page labels its own rows and says which page it is.
+    for (const auto& [page, own, other, number] :
+         {std::tuple{page1, "G32", "R01", "Page:  1 of 2"},
+          std::tuple{page2, "R28", "G01", "Page:  2 of 2"}}) {
+        EXPECT_TRUE(has_text(page, own)) << number;
+        EXPECT_FALSE(has_text(page, other)) << number;
+        EXPECT_TRUE(has_text(page, number));
+    }
+    // The mark of R01 at 30 s (x 2 + 30 x 26 / 90 cm) stands on the second
+    // page only, 0.06 cm x 27 / 28 below the top of its row, the frame's top
+    // at 0.7 + 17.55 cm: y 18.192 cm.
+    EXPECT_EQ(after(page2, "S 4 W", 1), (Lines{"3200 5458 M"}));
+    EXPECT_EQ(after(page1, "S 4 W", 1), Lines{});
 }
 
 TEST(OccupationPage, InformationBlockInCartesianCoordinates) {
