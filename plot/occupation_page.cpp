@@ -1,8 +1,11 @@
 #include "plot/occupation_page.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "plot/information_block.h"
@@ -49,6 +52,18 @@ void progress_mark() {
     if (progress_count % 100 == 0) std::putchar('.');
 }
 
+// A temporary file without a name: the system removes it when it is closed,
+// also when the run ends in between. Null when none can be made.
+std::FILE* open_part() {
+    char name[] = "/tmp/lumerak-page-XXXXXX";
+    const int fd = mkstemp(name);
+    if (fd < 0) return nullptr;
+    close(fd);
+    std::FILE* part = std::fopen(name, "w+b");
+    std::remove(name);
+    return part;
+}
+
 // Where the drawing of the epochs goes. A document of one page is drawn
 // straight into the document. A document of several pages is drawn in the
 // same one pass over the observations: the rows of each page into a
@@ -58,10 +73,16 @@ void progress_mark() {
 // and none of them is held in memory.
 class page_parts {
 public:
-    page_parts(int pages, const char* file_name) {
+    // Opens the parts of a document of `pages` pages (none for one page);
+    // ends the program when a part cannot be made.
+    void open(int pages, const char* file_name) {
+        // Parts of a page that an error report left were closed with the
+        // run's other files.
+        rows_.clear();
+        count_ = nullptr;
         if (pages <= 1) return;
         for (int p = 0; p <= pages; ++p) {
-            std::FILE* part = std::tmpfile();
+            std::FILE* part = open_part();
             if (part == nullptr) {
                 std::perror("");
                 fatal("Cannot create a temporary file for the pages of %s\n", file_name);
@@ -69,12 +90,12 @@ public:
             (p == pages ? count_ : rows_.emplace_back()) = part;
         }
     }
-    ~page_parts() {
+    void close() {
         for (std::FILE* part : rows_) std::fclose(part);
         if (count_ != nullptr) std::fclose(count_);
+        rows_.clear();
+        count_ = nullptr;
     }
-    page_parts(const page_parts&) = delete;
-    page_parts& operator=(const page_parts&) = delete;
 
     // The following element goes onto the rows of `page`, or the count curve.
     void rows_of(int page) {
@@ -109,6 +130,14 @@ struct occupation_pages {
         draw(pages[at.page], rows.slots[k], at.row);
     }
 };
+
+// The page being drawn, with its rows, layouts and parts. It lives here
+// rather than on the stack: an error report leaves a page from deep inside
+// its walks, which ends the program, except under the fuzzing harness, which
+// returns to its loop; what the page holds then stays reachable and is taken
+// over by the next page.
+occupation_pages drawing;
+page_parts parts;
 
 // Draws the rows and the count curve epoch by epoch in one forward pass over
 // zzOBS. Returns the largest count level reached.
@@ -204,7 +233,7 @@ void draw_row_labels(const occupation_pages& o, int p, int max_count) {
     for (int k = 1; k <= o.rows.count(); ++k) {
         const sv_row& at = o.rows.place[k];
         if (at.page == p && at.labelled)
-            put_text(1.2, row_line_y(page, SN_L1, at.row), label_size, 11, "%s", at.label.c_str());
+            put_text(1.2, row_line_y(page, SN_L1, at.row), label_size, 11, "%3s", at.id);
     }
     put_text(1.2, sn_frame_bottom + frame_height(page) + 0.45, label_size, 10, "SV #");
     ps_line_width(3);
@@ -268,7 +297,8 @@ void plot_occupation(Campaign& c, const char* file_name, long occupation, const 
     const double end = o.end == -1 ? c.occ.last_epoch : o.end;
     const int interval = c.occ.interval;
 
-    occupation_pages op;
+    occupation_pages& op = drawing;
+    op.pages.clear();
     collect_rows(c, occupation, begin, &op.rows);
     const int pages = op.rows.pages();
     sn_page base{};
@@ -300,20 +330,19 @@ void plot_occupation(Campaign& c, const char* file_name, long occupation, const 
     if (opened != 0) return;
 
     bool written = true;
-    {
-        page_parts parts(pages, file_name);
-        const int max_count = draw_epochs(c, op, parts);
-        if (pages == 1) {
-            draw_page_texts(c, op, 0, max_count, o.show_lat_lon);
-        } else {
-            for (int p = 0; p < pages; ++p) {
-                ps_begin_page(p + 1);
-                written = parts.insert(p) && written;
-                draw_page_texts(c, op, p, max_count, o.show_lat_lon);
-                ps_end_page();
-            }
+    parts.open(pages, file_name);
+    const int max_count = draw_epochs(c, op, parts);
+    if (pages == 1) {
+        draw_page_texts(c, op, 0, max_count, o.show_lat_lon);
+    } else {
+        for (int p = 0; p < pages; ++p) {
+            ps_begin_page(p + 1);
+            written = parts.insert(p) && written;
+            draw_page_texts(c, op, p, max_count, o.show_lat_lon);
+            ps_end_page();
         }
     }
+    parts.close();
     if (ps_end_document(1) != 0 || !written) {
         std::perror("");
         fatal("Write failure on file %s\n", file_name);

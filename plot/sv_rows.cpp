@@ -31,13 +31,6 @@ long next_satocc(Campaign& c, const satocc_walk& walk) {
     return r;
 }
 
-// One satellite occupation as the walk finds it.
-struct found_satellite {
-    std::int32_t satocc_no;
-    bool known;      // its satellite record could be read
-    std::string id;  // the satellite's identifier, cut at its field's width
-};
-
 }  // namespace
 
 int sv_rows::slot_of(std::int32_t satocc_no) const {
@@ -47,39 +40,42 @@ int sv_rows::slot_of(std::int32_t satocc_no) const {
 }
 
 void collect_rows(Campaign& c, long occupation, double begin, sv_rows* rows) {
-    std::vector<found_satellite> found;
+    rows->occupation = occupation;
+    rows->slots.assign(1, sv_slot{});
+    rows->place.assign(1, sv_row{});
+    rows->page_rows.clear();
+    rows->by_satocc.clear();
     satocc_walk walk;
     for (long r = first_satocc(c, &walk, occupation); r != 0; r = next_satocc(c, walk)) {
         c.read_checked(CampaignTable::satocc, r);
         if (c.satocc.occ_ref != occupation) continue;
-        found_satellite f{static_cast<std::int32_t>(r), false, ""};
+        sv_row& at = rows->place.emplace_back();
+        rows->slots.emplace_back().satocc_no = static_cast<std::int32_t>(r);
         if (c.read_linked(CampaignTable::sat, c.satocc.sat_ref)) {
-            f.known = true;
-            f.id.assign(c.sat.prn, strnlen(c.sat.prn, sizeof c.sat.prn));
+            at.labelled = true;
+            std::snprintf(at.id, sizeof at.id, "%.*s",
+                          static_cast<int>(strnlen(c.sat.prn, sizeof c.sat.prn)), c.sat.prn);
         }
-        found.push_back(std::move(f));
     }
 
+    // Rows and pages: no table is read from here on.
     std::vector<std::string> ids;
-    for (const found_satellite& f : found) ids.push_back(f.id);
+    for (int k = 1; k <= rows->count(); ++k) ids.emplace_back(rows->place[k].id);
     const row_plan plan = plan_rows(ids);
-
-    *rows = sv_rows{};
-    rows->occupation = occupation;
+    const std::vector<sv_slot> found_slots = rows->slots;
+    const std::vector<sv_row> found_places = rows->place;
     rows->page_rows = plan.page_rows;
-    rows->slots.assign(found.size() + 1, sv_slot{});
-    rows->place.assign(found.size() + 1, sv_row{});
-    std::size_t k = 1;
-    for (std::size_t page = 0; page < plan.page_rows.size(); ++page) {
+    int k = 1;
+    for (int page = 0; page < rows->pages(); ++page) {
         for (int row = 0; row < plan.page_rows[page]; ++row, ++k) {
-            const found_satellite& f = found[plan.order[k - 1]];
+            const int found = plan.order[k - 1] + 1;
             sv_slot& slot = rows->slots[k];
-            slot.satocc_no = f.satocc_no;
+            slot = found_slots[found];
             slot.l1_since = slot.l2_since = begin;
-            char label[32];
-            std::snprintf(label, sizeof label, "%3s", f.id.c_str());
-            rows->place[k] = {static_cast<int>(page), row, f.known, label};
-            rows->by_satocc.emplace_back(f.satocc_no, static_cast<int>(k));
+            rows->place[k] = found_places[found];
+            rows->place[k].page = page;
+            rows->place[k].row = row;
+            rows->by_satocc.emplace_back(slot.satocc_no, k);
         }
     }
     rows->slots[0].l1_since = rows->slots[0].l2_since = begin;

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -16,7 +15,7 @@ struct sv_row {
     int page = 0;           // page index, 0 for the first page
     int row = 0;            // row index on its page, 0 for the top row
     bool labelled = false;  // the satellite's record could be read
-    std::string label;      // the satellite's identifier, at least 3 characters wide
+    char id[20] = {};       // the satellite's identifier
 };
 
 struct sv_rows {
@@ -38,5 +37,7 @@ struct sv_rows {
 
 // Collects the satellite occupations of `occupation` from zzSATOCC (in key
 // order) with their satellites from zzSAT, orders them into rows and pages,
-// and opens every row's lines at `begin`.
+// and opens every row's lines at `begin`. Everything collected is held in
+// `rows` from the first read on, and nothing on the heap outside it, so that
+// an error report during the walk leaves no memory that cannot be reached.
 void collect_rows(Campaign& c, long occupation, double begin, sv_rows* rows);
