@@ -123,38 +123,3 @@ TEST(PsRender, OverlayPairAndStandardOutput) {
     testkit::write_file(dir.file("stdout.ps"), r.out);
     expect_renders(dir.file("stdout.ps"));
 }
-
-TEST(PsRender, EveryPageOfADocumentOfSeveralPagesIsShown) {
-    REQUIRE_GHOSTSCRIPT();
-    for (int mode : {0, ps_mode_portrait}) {
-        testkit::ScratchDir dir;
-        const std::string path = dir.file("pages.ps");
-        ASSERT_EQ(ps_begin_pages(path.c_str(), 3, mode, 0.0, 0.0, 1.0, 1.0, 1, 300, ps_unit_cm,
-                                 20.0, pstest::white, nullptr),
-                  0);
-        for (int page = 1; page <= 3; ++page) {
-            ps_begin_page(page);
-            ps_pen_to(1.0, 1.0, 3);
-            ps_pen_to(1.0 + page, 1.0 + page, 2);
-            std::string text = "page " + std::to_string(page);
-            ps_put_text(2.0, 5.0, 12, text.data(), 30.0, 6, 0);
-            ps_end_page();
-        }
-        ps_end_document(1);
-        expect_renders(path);
-        // The bounding-box device measures each page on its own.
-        const std::string command =
-            "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=bbox '" + path + "' 2>&1";
-        FILE* pipe = popen(command.c_str(), "r");
-        ASSERT_NE(pipe, nullptr);
-        std::string out;
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
-        pclose(pipe);
-        std::size_t boxes = 0;
-        for (std::size_t at = out.find("%%BoundingBox: "); at != std::string::npos;
-             at = out.find("%%BoundingBox: ", at + 1))
-            ++boxes;
-        EXPECT_EQ(boxes, 3u) << out;
-    }
-}
