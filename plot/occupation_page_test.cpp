@@ -255,7 +255,7 @@ TEST(OccupationPage, MoreThan27SatellitesShareTheFrameOf27Rows) {
         EXPECT_EQ(r.run.status, 0) << c.sats;
         EXPECT_EQ(r.run.out.find("SVs"), std::string::npos) << c.sats;  // none left out
         // A label for every satellite.
-        EXPECT_TRUE(has_text(r.document, "G" + std::to_string(c.sats))) << c.sats;
+        EXPECT_TRUE(has_text(r.document, plottest::satellite_id('G', c.sats))) << c.sats;
         // The frame is 27 rows high: 27 * 0.65 + 0.07 cm; the rows share it.
         EXPECT_NE(r.document.find("\n0 5286 D\n"), std::string::npos) << c.sats;
         EXPECT_EQ(after(r.document, c.width, 1), (Lines{c.top_l1})) << c.sats;
@@ -272,8 +272,7 @@ TEST(OccupationPage, PagesOfASeriesEachShowTheirRowsAndTheWholeCountCurve) {
     OccSetup setup;
     setup.interval = 30;
     for (int n = 1; n <= 60; ++n)
-        setup.names.push_back((n <= 32 ? "G" : "R") +
-                              std::to_string(100 + (n - 1) % 32 + 1).substr(1));
+        setup.names.push_back(plottest::satellite_id(n <= 32 ? 'G' : 'R', n <= 32 ? n : n - 32));
     setup.satellites = 60;
     setup.obs = plottest::steady(60, 30, 60, '5');
     setup.obs[32 + 60].l1_lli = '1';

@@ -2,6 +2,7 @@
 // geometry at every pitch, and the fitting of long file names.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -13,8 +14,11 @@ namespace {
 // Satellites "G01" ... of a system, numbered from `first`.
 std::vector<std::string> system_of(char letter, int count, int first = 1) {
     std::vector<std::string> ids;
-    for (int n = first; n < first + count; ++n)
-        ids.push_back(letter + std::to_string(100 + n).substr(1));
+    char id[16];
+    for (int n = first; n < first + count; ++n) {
+        std::snprintf(id, sizeof id, "%c%02d", letter, n);
+        ids.push_back(id);
+    }
     return ids;
 }
 

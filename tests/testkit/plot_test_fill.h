@@ -42,6 +42,13 @@ struct Made {
     std::vector<long> satocc;  // record numbers, by satellite index
 };
 
+// A satellite identifier: system letter and two digits, "G05".
+inline std::string satellite_id(char system, int number) {
+    char id[16];
+    std::snprintf(id, sizeof id, "%c%02d", system, number);
+    return id;
+}
+
 inline void append_observations(const OccSetup& setup, const Made& made) {
     Campaign c;
     c.open_fill({CampaignTable::obs});
@@ -96,11 +103,9 @@ inline std::vector<Made> add_occupations(const std::vector<OccSetup>& setups,
             std::snprintf(occ.rinex_file, sizeof occ.rinex_file, "%s0010.21o", setup.station);
             Made m{fill.occupation(sta, rcv, ant, setup.x, setup.y, setup.z), {}};
             for (int i = 0; i < setup.satellites; ++i) {
-                char prn[16];
-                std::snprintf(prn, sizeof prn, "G%02d", i + 1);
                 const std::string name = i < static_cast<int>(setup.names.size())
                                              ? setup.names[static_cast<std::size_t>(i)]
-                                             : prn;
+                                             : satellite_id('G', i + 1);
                 auto known = sats.find(name);
                 if (known == sats.end())
                     known = sats.emplace(name, fill.satellite(name.c_str())).first;

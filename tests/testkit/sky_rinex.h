@@ -43,9 +43,12 @@ inline bool write_sky_rinex(const std::string& path, const std::string& marker,
     header("", "END OF HEADER");
 
     std::vector<std::string> sky;  // "G01", ...
+    char id[16];
     for (const SkySystem& s : systems)
-        for (int n = 1; n <= s.satellites; ++n)
-            sky.push_back(s.letter + std::to_string(100 + n).substr(1));
+        for (int n = 1; n <= s.satellites; ++n) {
+            std::snprintf(id, sizeof id, "%c%02d", s.letter, n);
+            sky.push_back(id);
+        }
     for (int e = 0; e < epochs; ++e) {
         std::vector<int> in_view;
         for (int i = 0; i < static_cast<int>(sky.size()); ++i)
