@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The main job on the shipped sample files, in a fresh scratch folder:
 # read each observation file into a new campaign database, then list it,
-# export the GEONAP project files and draw one signal/noise page per
-# occupation. Usage: examples/demo.sh [path to lumerak] [scratch folder]
+# export the GEONAP project files and draw the signal/noise pages of each
+# occupation, rendered to PNG when Ghostscript is there. Usage: examples/demo.sh [path to lumerak] [scratch folder]
 #
 # Each step prints its heading first and runs with its standard error joined
 # to standard output, so the program's own lines always follow the heading
@@ -36,7 +36,13 @@ echo "  listing:   $scratch/campaign.lst"
 echo "  GEONAP:    $(ls -- CAMPAIGN.* | tr '\n' ' ')"
 echo "  plots:     $(ls -- *.ps | tr '\n' ' ')"
 if command -v gs >/dev/null; then
-  first=$(ls -- *.ps | head -n 1)
-  gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -r100 -sOutputFile="${first%.ps}.png" "$first"
-  echo "  rendered:  $scratch/${first%.ps}.png"
+  # Every page of every file, upright (the pages are landscape): one PNG per
+  # page, <file>-<page>.png.
+  for file in *.ps; do
+    gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -r100 -sOutputFile="${file%.ps}-%d.png" \
+      -c "<< /Orientation 3 >> setpagedevice" -f "$file"
+  done
+  echo "  rendered:  $(ls -- *.png | tr '\n' ' ')"
+  echo "  showcase:  $scratch/ACOR-1-1.png: the 38 satellites of GPS, GLONASS, Galileo"
+  echo "             and BeiDou of ACOR00ESP_R_20213550000_01D_30S_MO.crx, a row each"
 fi
