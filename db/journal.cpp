@@ -91,7 +91,7 @@ std::string header_image() {
 
 void open_journal() {
     if (journal_fd >= 0) return;
-    journal_fd = open(journal_name, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    journal_fd = io_open(journal_name, O_RDWR | O_CREAT | O_TRUNC, S_IRUSR | S_IWUSR);
     if (journal_fd < 0) {
         std::perror("");
         fatal("Cannot create journal %s\n", journal_name);
@@ -117,6 +117,12 @@ void add_entry(std::uint32_t kind, const std::string& name, long position, const
     crc = journal_crc32(entry.data() + entry_head_bytes, entry.size() - entry_head_bytes, crc);
     std::memcpy(entry.data() + 28, &crc, 4);
     write_all(entry);
+    if (kind == kind_created)
+        io_journal_protects_created(name.c_str());
+    else if (kind == kind_length)
+        io_journal_protects_length(name.c_str(), position);
+    else
+        io_journal_protects_bytes(name.c_str(), position, data_bytes);
     ++next_sequence;
     journal_dirty = true;
 }
@@ -280,7 +286,7 @@ bool restore(const std::vector<Entry>& entries, std::string& why) {
     auto file = [&](const std::string& name) {
         auto it = files.find(name);
         if (it != files.end()) return it->second;
-        const int fd = open(name.c_str(), O_WRONLY | O_CLOEXEC);
+        const int fd = io_open(name.c_str(), O_WRONLY, 0);
         files[name] = fd;
         return fd;
     };
@@ -291,7 +297,7 @@ bool restore(const std::vector<Entry>& entries, std::string& why) {
                 if (it->second >= 0) close(it->second);
                 files.erase(it);
             }
-            ok = unlink(e->name.c_str()) == 0 || errno == ENOENT;
+            ok = io_unlink(e->name.c_str()) == 0 || errno == ENOENT;
             removed = true;
         } else if (e->kind == kind_image) {
             const int fd = file(e->name);
@@ -316,7 +322,7 @@ bool restore(const std::vector<Entry>& entries, std::string& why) {
         close(fd);
     }
     if (ok && removed && io_sync_folder() != 0) ok = false, why = "folder";
-    if (ok && unlink(journal_name) != 0) ok = false, why = journal_name;
+    if (ok && io_unlink(journal_name) != 0) ok = false, why = journal_name;
     if (ok && io_sync_folder() != 0) ok = false, why = "folder";
     return ok;
 }
@@ -352,6 +358,7 @@ void end_changes() {
     journal_fd = -1;
     error_set_exit_hook(nullptr);
     restore_signals();
+    io_change_ended();
 }
 
 // Drops what the run holds without writing any of it, then restores the
@@ -497,6 +504,7 @@ void journal_forget() {
 void db_changes_begin(const char* note) {
     if (active) return;
     active = true;
+    io_change_begun(journal_name);
     rollback_note = note;
     pending_signal = 0;
     error_set_exit_hook(roll_back_after_error);
@@ -531,7 +539,7 @@ void db_changes_commit() {
         if (created && io_sync_folder() != 0) journal_write_failed();
         // Removing the journal is the commit; while it is there, the run
         // is rolled back.
-        if (unlink(journal_name) != 0) {
+        if (io_unlink(journal_name) != 0) {
             std::perror("");
             fatal("Cannot remove journal %s\n", journal_name);
         }

@@ -16,6 +16,7 @@
 #include <map>
 #include <string>
 
+#include "db/fault_seam.h"
 #include "db/journal.h"
 #include "db/table.h"
 #include "support/error.h"

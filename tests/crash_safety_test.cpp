@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "db/fault_seam.h"
 #include "db/table.h"
 #include "obsdb/rinex_reader.h"
 #include "support/error.h"
