@@ -79,10 +79,10 @@ void write_all(const std::string& bytes) {
         journal_write_failed();
 }
 
-std::string header_image() {
+std::string header_image(std::uint32_t synced) {
     std::string header(header_bytes, '\0');
     std::memcpy(header.data(), header_magic, sizeof header_magic);
-    const std::uint32_t words[2] = {journal_version, header_bytes};
+    const std::uint32_t words[3] = {journal_version, header_bytes, synced};
     std::memcpy(header.data() + 8, words, sizeof words);
     const std::uint32_t crc = journal_crc32(header.data(), 28);
     std::memcpy(header.data() + 28, &crc, 4);
@@ -96,7 +96,7 @@ void open_journal() {
         std::perror("");
         fatal("Cannot create journal %s\n", journal_name);
     }
-    write_all(header_image());
+    write_all(header_image(0));
     journal_dirty = true;
 }
 
@@ -127,6 +127,9 @@ void add_entry(std::uint32_t kind, const std::string& name, long position, const
     journal_dirty = true;
 }
 
+// Puts the entries on disk, then the count of them in the header: an entry
+// the header counts was complete on disk, so damage there is damage, while
+// an entry beyond the count may be the unfinished end of the journal.
 void sync_journal() {
     if (!journal_dirty) return;
     if (io_fsync(journal_fd) != 0) journal_write_failed();
@@ -134,6 +137,11 @@ void sync_journal() {
         if (io_sync_folder() != 0) journal_write_failed();
         folder_synced = true;
     }
+    const std::string header = header_image(next_sequence);
+    if (io_pwrite(journal_fd, header.data(), header.size(), 0) !=
+            static_cast<ssize_t>(header.size()) ||
+        io_fsync(journal_fd) != 0)
+        journal_write_failed();
     journal_dirty = false;
 }
 
@@ -223,58 +231,101 @@ bool read_whole(const char* name, std::string& bytes) {
     return got == 0;
 }
 
-// Parses and checks the whole journal; false with a short reason when it is
-// damaged. Nothing is restored from a journal until all of it is checked.
-bool parse_journal(const std::string& bytes, std::vector<Entry>& entries, std::string& why) {
-    if (bytes.size() < header_bytes) return true;  // never got past its creation
+// What a journal holds: the entries to restore from, and how it ends.
+struct Parsed {
+    enum class End {
+        complete,    // after its last entry
+        unfinished,  // in an entry beyond those the header counts as on disk
+        unstarted,   // before a complete header: the run changed nothing
+        damaged,     // in its header or an entry it counts as on disk
+    } end = End::complete;
+    std::vector<Entry> entries;
+    std::string why;  // the damaged part; the first entry left out when unfinished
+};
+
+// Reads the entry at `at` into `e`; its size, or 0 when it is not a sound
+// entry with sequence number `sequence` (cut short by the end of the file,
+// say). A run notes each file once, as created or with its length, before
+// any image of it; an image lies within the file's old length.
+std::size_t read_entry(const std::string& bytes, std::size_t at, std::uint32_t sequence,
+                       std::map<std::string, long>& lengths, std::set<std::string>& created,
+                       Entry& e) {
+    if (bytes.size() - at < entry_head_bytes) return 0;
+    EntryHead head;
+    std::memcpy(&head, bytes.data() + at, entry_head_bytes);
+    if (head.magic != entry_magic || head.name_bytes > max_name_bytes ||
+        head.data_bytes > max_data_bytes || head.sequence != sequence)
+        return 0;
+    const std::size_t size = entry_head_bytes + head.name_bytes + head.data_bytes;
+    if (bytes.size() - at < size) return 0;
+    std::uint32_t sum = journal_crc32(bytes.data() + at, 28);
+    sum = journal_crc32(bytes.data() + at + entry_head_bytes, size - entry_head_bytes, sum);
+    e = Entry{head.kind, bytes.substr(at + entry_head_bytes, head.name_bytes),
+              static_cast<long>(head.position),
+              bytes.substr(at + entry_head_bytes + head.name_bytes, head.data_bytes)};
+    const bool kind_sound =
+        (e.kind == kind_length && e.data.empty() && e.position >= 0) ||
+        (e.kind == kind_image && e.position >= 0 && head.position <= INT32_MAX) ||
+        (e.kind == kind_created && e.data.empty());
+    if (sum != head.crc || !kind_sound || !plain_name(e.name)) return 0;
+    const bool noted = lengths.contains(e.name) || created.contains(e.name);
+    if (e.kind == kind_length && !noted)
+        lengths[e.name] = e.position;
+    else if (e.kind == kind_created && !noted)
+        created.insert(e.name);
+    else if (e.kind != kind_image || !lengths.contains(e.name) ||
+             e.position + static_cast<long>(e.data.size()) > lengths[e.name])
+        return 0;
+    return size;
+}
+
+// Checks the journal entry by entry up to its end: the end of the file, or
+// the first entry that is not sound. No byte of the database is written
+// before the entries that protect it are on disk, so an entry beyond those
+// the header counts protects nothing that was written, and neither does any
+// entry after it: the journal ends there. Nothing is restored from a
+// journal until all of it is checked.
+Parsed parse_journal(const std::string& bytes) {
+    Parsed p;
+    // A header that never reached the disk is cut short, or all zero where
+    // the entries written after it did reach it: nothing was synced, so
+    // nothing of the database was changed.
+    if (bytes.size() < header_bytes || bytes.find_first_not_of('\0', 0) >= header_bytes) {
+        p.end = Parsed::End::unstarted;
+        return p;
+    }
+    std::uint32_t words[3];
+    std::memcpy(words, bytes.data() + 8, sizeof words);
     std::uint32_t crc;
     std::memcpy(&crc, bytes.data() + 28, 4);
-    std::uint32_t words[2];
-    std::memcpy(words, bytes.data() + 8, sizeof words);
     if (std::memcmp(bytes.data(), header_magic, sizeof header_magic) != 0 ||
         crc != journal_crc32(bytes.data(), 28) || words[0] != journal_version ||
         words[1] != header_bytes) {
-        why = "header";
-        return false;
+        p.end = Parsed::End::damaged;
+        p.why = "header";
+        return p;
     }
-    // A run notes each file once, as created or with its length, before any
-    // image of it; an image lies within the file's old length.
+    const std::uint32_t synced = words[2];
     std::map<std::string, long> lengths;
     std::set<std::string> created;
     std::size_t at = header_bytes;
-    for (std::uint32_t sequence = 0; at < bytes.size(); ++sequence) {
-        if (bytes.size() - at < entry_head_bytes) return true;  // cut short
-        EntryHead head;
-        std::memcpy(&head, bytes.data() + at, entry_head_bytes);
-        why = "entry " + std::to_string(sequence);
-        if (head.magic != entry_magic || head.name_bytes > max_name_bytes ||
-            head.data_bytes > max_data_bytes || head.sequence != sequence)
-            return false;
-        const std::size_t size = entry_head_bytes + head.name_bytes + head.data_bytes;
-        if (bytes.size() - at < size) return true;  // cut short
-        std::uint32_t sum = journal_crc32(bytes.data() + at, 28);
-        sum = journal_crc32(bytes.data() + at + entry_head_bytes, size - entry_head_bytes, sum);
-        Entry e{head.kind, bytes.substr(at + entry_head_bytes, head.name_bytes),
-                static_cast<long>(head.position),
-                bytes.substr(at + entry_head_bytes + head.name_bytes, head.data_bytes)};
-        const bool kind_sound =
-            (e.kind == kind_length && e.data.empty() && e.position >= 0) ||
-            (e.kind == kind_image && e.position >= 0 && head.position <= INT32_MAX) ||
-            (e.kind == kind_created && e.data.empty());
-        if (sum != head.crc || !kind_sound || !plain_name(e.name)) return false;
-        const bool noted = lengths.contains(e.name) || created.contains(e.name);
-        if (e.kind == kind_length && !noted)
-            lengths[e.name] = e.position;
-        else if (e.kind == kind_created && !noted)
-            created.insert(e.name);
-        else if (e.kind != kind_image || !lengths.contains(e.name) ||
-                 e.position + static_cast<long>(e.data.size()) > lengths[e.name])
-            return false;
-        entries.push_back(std::move(e));
+    for (std::uint32_t sequence = 0;; ++sequence) {
+        Entry e;
+        const std::size_t size =
+            at < bytes.size() ? read_entry(bytes, at, sequence, lengths, created, e) : 0;
+        if (size == 0) {
+            if (sequence < synced) {
+                p.end = Parsed::End::damaged;
+                p.why = "entry " + std::to_string(sequence);
+            } else if (at < bytes.size()) {
+                p.end = Parsed::End::unfinished;
+                p.why = std::to_string(sequence);
+            }
+            return p;
+        }
+        p.entries.push_back(std::move(e));
         at += size;
     }
-    why.clear();
-    return true;
 }
 
 // Puts back what the entries saved, newest first so that the first image of
@@ -331,15 +382,15 @@ enum class Replay { restored, damaged, failed };
 
 // Restores the database from the journal file; `why` names the damage or
 // the file that could not be restored.
-Replay replay(std::string& why) {
+Replay replay(Parsed& parsed) {
     std::string bytes;
     if (!read_whole(journal_name, bytes)) {
-        why = "unreadable";
+        parsed.why = "unreadable";
         return Replay::failed;
     }
-    std::vector<Entry> entries;
-    if (!parse_journal(bytes, entries, why)) return Replay::damaged;
-    return restore(entries, why) ? Replay::restored : Replay::failed;
+    parsed = parse_journal(bytes);
+    if (parsed.end == Parsed::End::damaged) return Replay::damaged;
+    return restore(parsed.entries, parsed.why) ? Replay::restored : Replay::failed;
 }
 
 void restore_signals() {
@@ -368,15 +419,15 @@ void roll_back(const char* cause) {
     ndx_discard_all();
     const bool journaled = journal_fd >= 0;
     end_changes();
-    std::string why;
-    const Replay result = journaled ? replay(why) : Replay::restored;
+    Parsed parsed;
+    const Replay result = journaled ? replay(parsed) : Replay::restored;
     if (result == Replay::restored)
         std::fprintf(stderr, "\n%s%s\n", cause, rollback_note.c_str());
     else
         std::fprintf(stderr,
                      "\n%sThe database could not be restored now (%s); the next lumerak "
                      "command restores it.\n",
-                     cause, why.c_str());
+                     cause, parsed.why.c_str());
     std::fflush(stderr);
 }
 
@@ -488,12 +539,29 @@ void journal_check_signal() {
 
 void journal_recover() {
     if (access(journal_name, F_OK) != 0) return;
-    std::string why;
-    const Replay result = replay(why);
-    if (result == Replay::damaged) fatal("Damaged journal %s (%.30s)\n", journal_name, why.c_str());
+    Parsed parsed;
+    const Replay result = replay(parsed);
+    if (result == Replay::damaged) {
+        message(
+            "The journal %s of an interrupted run is damaged in a part that was\n"
+            "complete on disk: the database cannot be restored from it and may hold part\n"
+            "of that run. Restore the folder from a backup made before that run, or start\n"
+            "the campaign again: remove %s and the zz* files, then read the\n"
+            "observation files again.\n",
+            journal_name, journal_name);
+        fatal("Damaged journal %s (%.30s)\n", journal_name, parsed.why.c_str());
+    }
     if (result == Replay::failed)
-        fatal("Cannot restore the database from %s (%.30s)\n", journal_name, why.c_str());
-    message("Restored the database as it was before an interrupted run.\n");
+        fatal("Cannot restore the database from %s (%.30s)\n", journal_name, parsed.why.c_str());
+    if (parsed.end == Parsed::End::unstarted)
+        message("Removed the journal of an interrupted run that had changed nothing.\n");
+    else if (parsed.end == Parsed::End::unfinished)
+        message(
+            "Restored the database as it was before an interrupted run (its journal ends "
+            "in the unfinished entry %s).\n",
+            parsed.why.c_str());
+    else
+        message("Restored the database as it was before an interrupted run.\n");
 }
 
 void journal_forget() {
