@@ -381,12 +381,15 @@ TEST(PowerLoss, NextCommandFindsTheCampaignBeforeOrAfterTheCommand) {
     int recovery_states = 0;
     const struct {
         const char* what;
-        bool campaign;  // aopr0010.17o read before
+        const char* campaign;  // the file read before, if any
         std::function<void()> command;
     } scenes[] = {
-        {"read into a campaign", true, [] { read_into_campaign("delf0010.21o"); }},
-        {"first read", false, [] { read_into_campaign("aopr0010.17o"); }},
-        {"export creating zzGN", true,
+        {"read into a campaign", "aopr0010.17o", [] { read_into_campaign("delf0010.21o"); }},
+        // zzOBS.ID0 of delf0010.21o is too long to be saved whole: its old
+        // pages go to the journal one by one as the read overwrites them.
+        {"read into a longer campaign", "delf0010.21o", [] { read_into_campaign("aopr0010.17o"); }},
+        {"first read", nullptr, [] { read_into_campaign("aopr0010.17o"); }},
+        {"export creating zzGN", "aopr0010.17o",
          [] {
              db_campaign_lock(true);
              db_changes_begin("The export added nothing to the database.");
@@ -401,7 +404,8 @@ TEST(PowerLoss, NextCommandFindsTheCampaignBeforeOrAfterTheCommand) {
         testkit::copy_test_data("aopr0010.17o", dir.path());
         testkit::copy_test_data("delf0010.21o", dir.path());
         if (scene.campaign) {
-            ASSERT_EQ(testkit::run_lumerak({"-raopr0010.17o"}, dir.path()).status, 0);
+            ASSERT_EQ(testkit::run_lumerak({std::string("-r") + scene.campaign}, dir.path()).status,
+                      0);
         }
         testkit::InDir in(dir.path());
         const Logged logged = record(scene.command);
