@@ -8,14 +8,9 @@
 #include "db/record_file.h"
 #include "support/error.h"
 #include "support/memory.h"
+#include "support/messages.h"
 
 namespace {
-
-constexpr int message_index_create = 5;
-constexpr int message_db_create = 6;
-constexpr int message_duplicate = 7;
-constexpr int message_db_open = 10;
-constexpr int message_index_open = 11;
 
 // File names are composed in 44 characters; a longer name is refused like a
 // file that cannot be opened rather than cut to some other file's name.
@@ -46,7 +41,7 @@ void open_table(DbHandle* db, int record_size, const char* base, bool create) {
     db->appended = 0;
     db->index_chain = nullptr;
     db->current_index = nullptr;
-    const int number = create ? message_db_create : message_db_open;
+    const int number = create ? msg_db_create : msg_db_open;
     if (!name.fits) {
         errno = ENAMETOOLONG;
         open_failed(number, name.text);
@@ -68,7 +63,7 @@ NdxFile* add_index(DbHandle* db, const char* base, bool create, int duplicate_mo
         last->next = link;
     else
         db->index_chain = link;
-    const int number = create ? message_index_create : message_index_open;
+    const int number = create ? msg_index_create : msg_index_open;
     if (!name.fits) {
         errno = ENAMETOOLONG;
         open_failed(number, name.text);
@@ -120,7 +115,7 @@ void db_key_insert(NdxFile* index, const char* key, long record_number) {
     journal_check_signal();
     if (record_number == 0) return;
     if (ndx_insert(index, key, record_number) == 0 && index->header.dup_mode == 0)
-        error_exit(message_duplicate, key, index->name);
+        error_exit(msg_duplicate_key, key, index->name);
 }
 
 long db_read(DbHandle* db, long record_number) {
