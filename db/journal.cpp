@@ -16,6 +16,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "db/campaign_lock.h"
 #include "db/file_io.h"
 #include "db/index_internal.h"
 #include "db/record_file.h"
@@ -566,7 +567,6 @@ void journal_recover() {
 
 void journal_forget() {
     if (active) end_changes();
-    campaign_lock_release();
 }
 
 void db_changes_begin(const char* note) {

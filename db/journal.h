@@ -39,7 +39,6 @@
 #include <cstdint>
 
 inline constexpr const char* journal_name = "lumerak.journal";
-inline constexpr const char* lock_name = "lumerak.lock";
 
 // True between db_changes_begin and db_changes_commit.
 bool journal_active();
@@ -74,11 +73,8 @@ bool journal_sync_at_commit(int id, int fd);
 void journal_check_signal();
 // Restores the database from a journal left by an interrupted run, if any.
 void journal_recover();
-// Forgets the run's journal state and releases the campaign lock; what the
-// end of the process does (db_close_all).
+// Forgets the run's journal state; what the end of the process does
+// (db_close_all).
 void journal_forget();
-void campaign_lock_release();
-// How long a run waits for another run's lock before it gives up.
-void campaign_set_lock_wait(int seconds);
 
 std::uint32_t journal_crc32(const void* data, std::size_t size, std::uint32_t crc = 0);

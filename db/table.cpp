@@ -154,6 +154,7 @@ void db_close_all() {
     rec_close_all();
     ndx_discard_all();
     journal_forget();
+    db_campaign_unlock();
 }
 
 const char* db_file_name(const DbHandle* db) { return rec_name(db->record_file); }

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "db/campaign_lock.h"
+
 struct NdxFile;  // one open index, owned by the engine
 
 struct IndexLink {
@@ -55,19 +57,8 @@ bool db_all_closed();
 // The record file name of an open table, for messages; "" when it is closed.
 const char* db_file_name(const DbHandle* db);
 
-// ---- Changing a campaign safely
-
-// How long a run waits for another run's lock on the folder, in seconds.
-inline constexpr int db_lock_wait_seconds = 60;
-
-// Takes the lock of the campaign in the current folder for the rest of the
-// process: exclusive for a run that changes the database, shared for one
-// that only reads it. A run that finds the lock taken says so in one line and
-// waits, at most db_lock_wait_seconds, then ends with an error. Then, if an
-// interrupted run left its journal, restores the database as it was before
-// that run and says so in one line; a damaged journal ends the run.
-void db_campaign_lock(bool writing);
-void db_campaign_unlock();
+// ---- Changing a campaign safely: one run at a time (the campaign lock), and
+// a change that is complete or undone.
 
 // Brackets a command that changes the database. Until the commit, every
 // change is journaled; when the run ends with an error report, or with
