@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,9 +17,6 @@
 
 #include "db/campaign_lock.h"
 #include "db/file_io.h"
-#include "db/index_internal.h"
-#include "db/record_file.h"
-#include "db/table.h"
 #include "support/error.h"
 
 namespace {
@@ -60,15 +56,11 @@ struct Tracked {
 };
 
 bool active = false;
-std::string rollback_note;
 std::vector<Tracked> tracked;
 int journal_fd = -1;
 std::uint32_t next_sequence = 0;
 bool journal_dirty = false;  // entries written since the last sync
 bool folder_synced = false;  // the journal's own name is on disk
-volatile std::sig_atomic_t pending_signal = 0;
-struct sigaction previous_actions[3];
-constexpr int caught_signals[3] = {SIGINT, SIGTERM, SIGHUP};
 
 [[noreturn]] void journal_write_failed() {
     std::perror("");
@@ -394,10 +386,6 @@ Replay replay(Parsed& parsed) {
     return restore(parsed.entries, parsed.why) ? Replay::restored : Replay::failed;
 }
 
-void restore_signals() {
-    for (int i = 0; i < 3; ++i) sigaction(caught_signals[i], &previous_actions[i], nullptr);
-}
-
 void end_changes() {
     active = false;
     for (const Tracked& t : tracked)
@@ -408,33 +396,8 @@ void end_changes() {
     folder_synced = false;
     if (journal_fd >= 0) close(journal_fd);
     journal_fd = -1;
-    error_set_exit_hook(nullptr);
-    restore_signals();
     io_change_ended();
 }
-
-// Drops what the run holds without writing any of it, then restores the
-// database from the journal; says what became of the run.
-void roll_back(const char* cause) {
-    rec_discard_all();
-    ndx_discard_all();
-    const bool journaled = journal_fd >= 0;
-    end_changes();
-    Parsed parsed;
-    const Replay result = journaled ? replay(parsed) : Replay::restored;
-    if (result == Replay::restored)
-        std::fprintf(stderr, "\n%s%s\n", cause, rollback_note.c_str());
-    else
-        std::fprintf(stderr,
-                     "\n%sThe database could not be restored now (%s); the next lumerak "
-                     "command restores it.\n",
-                     cause, parsed.why.c_str());
-    std::fflush(stderr);
-}
-
-void roll_back_after_error() { roll_back(""); }
-
-void catch_signal(int number) { pending_signal = number; }
 
 }  // namespace
 
@@ -529,15 +492,6 @@ bool journal_sync_at_commit(int id, int fd) {
     return t.sync_fd >= 0;
 }
 
-void journal_check_signal() {
-    const int number = pending_signal;
-    if (number == 0 || !active) return;
-    char cause[48];
-    std::snprintf(cause, sizeof cause, "Interrupted by signal %d. ", number);
-    roll_back(cause);
-    std::exit(128 + number);
-}
-
 void journal_recover() {
     if (access(journal_name, F_OK) != 0) return;
     Parsed parsed;
@@ -569,23 +523,12 @@ void journal_forget() {
     if (active) end_changes();
 }
 
-void db_changes_begin(const char* note) {
-    if (active) return;
+void journal_begin() {
     active = true;
     io_change_begun(journal_name);
-    rollback_note = note;
-    pending_signal = 0;
-    error_set_exit_hook(roll_back_after_error);
-    struct sigaction action {};
-    action.sa_handler = catch_signal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int i = 0; i < 3; ++i) sigaction(caught_signals[i], &action, &previous_actions[i]);
 }
 
-void db_changes_commit() {
-    if (!active) return;
-    journal_check_signal();
+bool journal_commit() {
     // Every table of the command is closed by now. The files it changed go
     // to the disk together: the writeback of all of them is started before
     // the first sync waits.
@@ -612,9 +555,21 @@ void db_changes_commit() {
             fatal("Cannot remove journal %s\n", journal_name);
         }
     }
-    const int number = pending_signal;
     end_changes();
-    if (journaled && io_sync_folder() != 0)
+    return journaled;
+}
+
+void journal_sync_removal() {
+    if (io_sync_folder() != 0)
         message("Warning: the removal of %s may not be on disk yet.\n", journal_name);
-    if (number != 0) std::raise(number);
+}
+
+bool journal_roll_back(std::string& why) {
+    const bool journaled = journal_fd >= 0;
+    end_changes();
+    if (!journaled) return true;
+    Parsed parsed;
+    const Replay result = replay(parsed);
+    why = parsed.why;
+    return result == Replay::restored;
 }

@@ -37,11 +37,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 inline constexpr const char* journal_name = "lumerak.journal";
 
-// True between db_changes_begin and db_changes_commit.
+// True between journal_begin and the end of the change (journal_commit,
+// journal_roll_back or journal_forget).
 bool journal_active();
+void journal_begin();
 // Before a file is created or emptied: an existing file is saved whole, a
 // new one noted as created. Returns the file's tracking number.
 int journal_before_create(const char* name);
@@ -69,8 +72,15 @@ bool journal_written(int id);
 // duplicate of `fd` and syncs the file at the commit, before the journal is
 // removed, together with the others. False when no duplicate can be made.
 bool journal_sync_at_commit(int id, int fd);
-// A pending SIGINT, SIGTERM or SIGHUP ends the run here with a rollback.
-void journal_check_signal();
+// Commits the change: syncs the files it changed, then removes the journal,
+// and ends the change. True when there was a journal to remove; that removal
+// is put on disk by journal_sync_removal.
+bool journal_commit();
+void journal_sync_removal();
+// Ends the change and restores the database from its journal; false, with
+// the file that could not be restored in `why`, when that failed, in which
+// case the journal stays for the next command.
+bool journal_roll_back(std::string& why);
 // Restores the database from a journal left by an interrupted run, if any.
 void journal_recover();
 // Forgets the run's journal state; what the end of the process does

@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "db/index_internal.h"
-#include "db/journal.h"
 #include "db/record_file.h"
+#include "db/table_changes.h"
 #include "support/error.h"
 #include "support/memory.h"
 #include "support/messages.h"
@@ -105,14 +105,14 @@ void db_close(DbHandle* db) {
 }
 
 long db_append(DbHandle* db, const void* record) {
-    journal_check_signal();
+    changes_check_signal();
     const long number = rec_append(record, db->record_file);
     if (number >= 0) ++db->appended;
     return number;
 }
 
 void db_key_insert(NdxFile* index, const char* key, long record_number) {
-    journal_check_signal();
+    changes_check_signal();
     if (record_number == 0) return;
     if (ndx_insert(index, key, record_number) == 0 && index->header.dup_mode == 0)
         error_exit(msg_duplicate_key, key, index->name);
@@ -123,7 +123,7 @@ long db_read(DbHandle* db, long record_number) {
 }
 
 void db_rewrite(DbHandle* db) {
-    journal_check_signal();
+    changes_check_signal();
     if (!db->current_index) return;
     rec_write(db->current_index->cur_record, db->buffer, db->record_file);
 }
@@ -153,7 +153,7 @@ long db_current_record(const DbHandle* db) {
 void db_close_all() {
     rec_close_all();
     ndx_discard_all();
-    journal_forget();
+    changes_forget();
     db_campaign_unlock();
 }
 
