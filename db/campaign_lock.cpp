@@ -1,7 +1,5 @@
-// One writer at a time in a campaign folder: a run that changes the database
-// holds an exclusive lock on the lock file, a run that only reads it a shared
-// one. A run that finds the lock taken waits for it, and gives up after a
-// while rather than wait for ever behind a run that hangs.
+#include "db/campaign_lock.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -12,7 +10,6 @@
 #include <ctime>
 
 #include "db/journal.h"
-#include "db/table.h"
 #include "support/error.h"
 
 namespace {
@@ -48,7 +45,7 @@ void take(int mode) {
 }  // namespace
 
 void db_campaign_lock(bool writing) {
-    if (lock_fd >= 0) campaign_lock_release();
+    if (lock_fd >= 0) db_campaign_unlock();
     lock_fd = open(lock_name, O_RDWR | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR | S_IRGRP | S_IROTH);
     if (lock_fd < 0) {
         // A folder the run may not write to cannot hold a run that writes
@@ -78,9 +75,7 @@ void db_campaign_lock(bool writing) {
     }
 }
 
-void db_campaign_unlock() { campaign_lock_release(); }
-
-void campaign_lock_release() {
+void db_campaign_unlock() {
     if (lock_fd >= 0) close(lock_fd);
     lock_fd = -1;
 }

@@ -59,7 +59,7 @@ bool header_sound(const NdxHeader& header, long file_bytes) {
 NdxFile* open_index_file(const char* name, int dup_mode, int flags) {
     NdxFile* index = make_control_block(name, dup_mode);
     if ((flags & O_TRUNC) && journal_active()) index->journal_id = journal_before_create(name);
-    index->fd = open(name, flags | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    index->fd = io_open(name, flags, S_IRUSR | S_IWUSR);
     if (index->fd < 0) {
         const int saved = errno;
         mem_free(index);

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,10 +15,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "db/campaign_lock.h"
 #include "db/file_io.h"
-#include "db/index_internal.h"
-#include "db/record_file.h"
-#include "db/table.h"
 #include "support/error.h"
 
 namespace {
@@ -59,15 +56,11 @@ struct Tracked {
 };
 
 bool active = false;
-std::string rollback_note;
 std::vector<Tracked> tracked;
 int journal_fd = -1;
 std::uint32_t next_sequence = 0;
 bool journal_dirty = false;  // entries written since the last sync
 bool folder_synced = false;  // the journal's own name is on disk
-volatile std::sig_atomic_t pending_signal = 0;
-struct sigaction previous_actions[3];
-constexpr int caught_signals[3] = {SIGINT, SIGTERM, SIGHUP};
 
 [[noreturn]] void journal_write_failed() {
     std::perror("");
@@ -79,10 +72,10 @@ void write_all(const std::string& bytes) {
         journal_write_failed();
 }
 
-std::string header_image() {
+std::string header_image(std::uint32_t synced) {
     std::string header(header_bytes, '\0');
     std::memcpy(header.data(), header_magic, sizeof header_magic);
-    const std::uint32_t words[2] = {journal_version, header_bytes};
+    const std::uint32_t words[3] = {journal_version, header_bytes, synced};
     std::memcpy(header.data() + 8, words, sizeof words);
     const std::uint32_t crc = journal_crc32(header.data(), 28);
     std::memcpy(header.data() + 28, &crc, 4);
@@ -91,12 +84,12 @@ std::string header_image() {
 
 void open_journal() {
     if (journal_fd >= 0) return;
-    journal_fd = open(journal_name, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    journal_fd = io_open(journal_name, O_RDWR | O_CREAT | O_TRUNC, S_IRUSR | S_IWUSR);
     if (journal_fd < 0) {
         std::perror("");
         fatal("Cannot create journal %s\n", journal_name);
     }
-    write_all(header_image());
+    write_all(header_image(0));
     journal_dirty = true;
 }
 
@@ -117,10 +110,19 @@ void add_entry(std::uint32_t kind, const std::string& name, long position, const
     crc = journal_crc32(entry.data() + entry_head_bytes, entry.size() - entry_head_bytes, crc);
     std::memcpy(entry.data() + 28, &crc, 4);
     write_all(entry);
+    if (kind == kind_created)
+        io_journal_protects_created(name.c_str());
+    else if (kind == kind_length)
+        io_journal_protects_length(name.c_str(), position);
+    else
+        io_journal_protects_bytes(name.c_str(), position, data_bytes);
     ++next_sequence;
     journal_dirty = true;
 }
 
+// Puts the entries on disk, then the count of them in the header: an entry
+// the header counts was complete on disk, so damage there is damage, while
+// an entry beyond the count may be the unfinished end of the journal.
 void sync_journal() {
     if (!journal_dirty) return;
     if (io_fsync(journal_fd) != 0) journal_write_failed();
@@ -128,6 +130,11 @@ void sync_journal() {
         if (io_sync_folder() != 0) journal_write_failed();
         folder_synced = true;
     }
+    const std::string header = header_image(next_sequence);
+    if (io_pwrite(journal_fd, header.data(), header.size(), 0) !=
+            static_cast<ssize_t>(header.size()) ||
+        io_fsync(journal_fd) != 0)
+        journal_write_failed();
     journal_dirty = false;
 }
 
@@ -217,58 +224,101 @@ bool read_whole(const char* name, std::string& bytes) {
     return got == 0;
 }
 
-// Parses and checks the whole journal; false with a short reason when it is
-// damaged. Nothing is restored from a journal until all of it is checked.
-bool parse_journal(const std::string& bytes, std::vector<Entry>& entries, std::string& why) {
-    if (bytes.size() < header_bytes) return true;  // never got past its creation
+// What a journal holds: the entries to restore from, and how it ends.
+struct Parsed {
+    enum class End {
+        complete,    // after its last entry
+        unfinished,  // in an entry beyond those the header counts as on disk
+        unstarted,   // before a complete header: the run changed nothing
+        damaged,     // in its header or an entry it counts as on disk
+    } end = End::complete;
+    std::vector<Entry> entries;
+    std::string why;  // the damaged part; the first entry left out when unfinished
+};
+
+// Reads the entry at `at` into `e`; its size, or 0 when it is not a sound
+// entry with sequence number `sequence` (cut short by the end of the file,
+// say). A run notes each file once, as created or with its length, before
+// any image of it; an image lies within the file's old length.
+std::size_t read_entry(const std::string& bytes, std::size_t at, std::uint32_t sequence,
+                       std::map<std::string, long>& lengths, std::set<std::string>& created,
+                       Entry& e) {
+    if (bytes.size() - at < entry_head_bytes) return 0;
+    EntryHead head;
+    std::memcpy(&head, bytes.data() + at, entry_head_bytes);
+    if (head.magic != entry_magic || head.name_bytes > max_name_bytes ||
+        head.data_bytes > max_data_bytes || head.sequence != sequence)
+        return 0;
+    const std::size_t size = entry_head_bytes + head.name_bytes + head.data_bytes;
+    if (bytes.size() - at < size) return 0;
+    std::uint32_t sum = journal_crc32(bytes.data() + at, 28);
+    sum = journal_crc32(bytes.data() + at + entry_head_bytes, size - entry_head_bytes, sum);
+    e = Entry{head.kind, bytes.substr(at + entry_head_bytes, head.name_bytes),
+              static_cast<long>(head.position),
+              bytes.substr(at + entry_head_bytes + head.name_bytes, head.data_bytes)};
+    const bool kind_sound =
+        (e.kind == kind_length && e.data.empty() && e.position >= 0) ||
+        (e.kind == kind_image && e.position >= 0 && head.position <= INT32_MAX) ||
+        (e.kind == kind_created && e.data.empty());
+    if (sum != head.crc || !kind_sound || !plain_name(e.name)) return 0;
+    const bool noted = lengths.contains(e.name) || created.contains(e.name);
+    if (e.kind == kind_length && !noted)
+        lengths[e.name] = e.position;
+    else if (e.kind == kind_created && !noted)
+        created.insert(e.name);
+    else if (e.kind != kind_image || !lengths.contains(e.name) ||
+             e.position + static_cast<long>(e.data.size()) > lengths[e.name])
+        return 0;
+    return size;
+}
+
+// Checks the journal entry by entry up to its end: the end of the file, or
+// the first entry that is not sound. No byte of the database is written
+// before the entries that protect it are on disk, so an entry beyond those
+// the header counts protects nothing that was written, and neither does any
+// entry after it: the journal ends there. Nothing is restored from a
+// journal until all of it is checked.
+Parsed parse_journal(const std::string& bytes) {
+    Parsed p;
+    // A header that never reached the disk is cut short, or all zero where
+    // the entries written after it did reach it: nothing was synced, so
+    // nothing of the database was changed.
+    if (bytes.size() < header_bytes || bytes.find_first_not_of('\0', 0) >= header_bytes) {
+        p.end = Parsed::End::unstarted;
+        return p;
+    }
+    std::uint32_t words[3];
+    std::memcpy(words, bytes.data() + 8, sizeof words);
     std::uint32_t crc;
     std::memcpy(&crc, bytes.data() + 28, 4);
-    std::uint32_t words[2];
-    std::memcpy(words, bytes.data() + 8, sizeof words);
     if (std::memcmp(bytes.data(), header_magic, sizeof header_magic) != 0 ||
         crc != journal_crc32(bytes.data(), 28) || words[0] != journal_version ||
         words[1] != header_bytes) {
-        why = "header";
-        return false;
+        p.end = Parsed::End::damaged;
+        p.why = "header";
+        return p;
     }
-    // A run notes each file once, as created or with its length, before any
-    // image of it; an image lies within the file's old length.
+    const std::uint32_t synced = words[2];
     std::map<std::string, long> lengths;
     std::set<std::string> created;
     std::size_t at = header_bytes;
-    for (std::uint32_t sequence = 0; at < bytes.size(); ++sequence) {
-        if (bytes.size() - at < entry_head_bytes) return true;  // cut short
-        EntryHead head;
-        std::memcpy(&head, bytes.data() + at, entry_head_bytes);
-        why = "entry " + std::to_string(sequence);
-        if (head.magic != entry_magic || head.name_bytes > max_name_bytes ||
-            head.data_bytes > max_data_bytes || head.sequence != sequence)
-            return false;
-        const std::size_t size = entry_head_bytes + head.name_bytes + head.data_bytes;
-        if (bytes.size() - at < size) return true;  // cut short
-        std::uint32_t sum = journal_crc32(bytes.data() + at, 28);
-        sum = journal_crc32(bytes.data() + at + entry_head_bytes, size - entry_head_bytes, sum);
-        Entry e{head.kind, bytes.substr(at + entry_head_bytes, head.name_bytes),
-                static_cast<long>(head.position),
-                bytes.substr(at + entry_head_bytes + head.name_bytes, head.data_bytes)};
-        const bool kind_sound =
-            (e.kind == kind_length && e.data.empty() && e.position >= 0) ||
-            (e.kind == kind_image && e.position >= 0 && head.position <= INT32_MAX) ||
-            (e.kind == kind_created && e.data.empty());
-        if (sum != head.crc || !kind_sound || !plain_name(e.name)) return false;
-        const bool noted = lengths.contains(e.name) || created.contains(e.name);
-        if (e.kind == kind_length && !noted)
-            lengths[e.name] = e.position;
-        else if (e.kind == kind_created && !noted)
-            created.insert(e.name);
-        else if (e.kind != kind_image || !lengths.contains(e.name) ||
-                 e.position + static_cast<long>(e.data.size()) > lengths[e.name])
-            return false;
-        entries.push_back(std::move(e));
+    for (std::uint32_t sequence = 0;; ++sequence) {
+        Entry e;
+        const std::size_t size =
+            at < bytes.size() ? read_entry(bytes, at, sequence, lengths, created, e) : 0;
+        if (size == 0) {
+            if (sequence < synced) {
+                p.end = Parsed::End::damaged;
+                p.why = "entry " + std::to_string(sequence);
+            } else if (at < bytes.size()) {
+                p.end = Parsed::End::unfinished;
+                p.why = std::to_string(sequence);
+            }
+            return p;
+        }
+        p.entries.push_back(std::move(e));
         at += size;
     }
-    why.clear();
-    return true;
 }
 
 // Puts back what the entries saved, newest first so that the first image of
@@ -280,7 +330,7 @@ bool restore(const std::vector<Entry>& entries, std::string& why) {
     auto file = [&](const std::string& name) {
         auto it = files.find(name);
         if (it != files.end()) return it->second;
-        const int fd = open(name.c_str(), O_WRONLY | O_CLOEXEC);
+        const int fd = io_open(name.c_str(), O_WRONLY, 0);
         files[name] = fd;
         return fd;
     };
@@ -291,7 +341,7 @@ bool restore(const std::vector<Entry>& entries, std::string& why) {
                 if (it->second >= 0) close(it->second);
                 files.erase(it);
             }
-            ok = unlink(e->name.c_str()) == 0 || errno == ENOENT;
+            ok = io_unlink(e->name.c_str()) == 0 || errno == ENOENT;
             removed = true;
         } else if (e->kind == kind_image) {
             const int fd = file(e->name);
@@ -316,7 +366,7 @@ bool restore(const std::vector<Entry>& entries, std::string& why) {
         close(fd);
     }
     if (ok && removed && io_sync_folder() != 0) ok = false, why = "folder";
-    if (ok && unlink(journal_name) != 0) ok = false, why = journal_name;
+    if (ok && io_unlink(journal_name) != 0) ok = false, why = journal_name;
     if (ok && io_sync_folder() != 0) ok = false, why = "folder";
     return ok;
 }
@@ -325,19 +375,15 @@ enum class Replay { restored, damaged, failed };
 
 // Restores the database from the journal file; `why` names the damage or
 // the file that could not be restored.
-Replay replay(std::string& why) {
+Replay replay(Parsed& parsed) {
     std::string bytes;
     if (!read_whole(journal_name, bytes)) {
-        why = "unreadable";
+        parsed.why = "unreadable";
         return Replay::failed;
     }
-    std::vector<Entry> entries;
-    if (!parse_journal(bytes, entries, why)) return Replay::damaged;
-    return restore(entries, why) ? Replay::restored : Replay::failed;
-}
-
-void restore_signals() {
-    for (int i = 0; i < 3; ++i) sigaction(caught_signals[i], &previous_actions[i], nullptr);
+    parsed = parse_journal(bytes);
+    if (parsed.end == Parsed::End::damaged) return Replay::damaged;
+    return restore(parsed.entries, parsed.why) ? Replay::restored : Replay::failed;
 }
 
 void end_changes() {
@@ -350,32 +396,8 @@ void end_changes() {
     folder_synced = false;
     if (journal_fd >= 0) close(journal_fd);
     journal_fd = -1;
-    error_set_exit_hook(nullptr);
-    restore_signals();
+    io_change_ended();
 }
-
-// Drops what the run holds without writing any of it, then restores the
-// database from the journal; says what became of the run.
-void roll_back(const char* cause) {
-    rec_discard_all();
-    ndx_discard_all();
-    const bool journaled = journal_fd >= 0;
-    end_changes();
-    std::string why;
-    const Replay result = journaled ? replay(why) : Replay::restored;
-    if (result == Replay::restored)
-        std::fprintf(stderr, "\n%s%s\n", cause, rollback_note.c_str());
-    else
-        std::fprintf(stderr,
-                     "\n%sThe database could not be restored now (%s); the next lumerak "
-                     "command restores it.\n",
-                     cause, why.c_str());
-    std::fflush(stderr);
-}
-
-void roll_back_after_error() { roll_back(""); }
-
-void catch_signal(int number) { pending_signal = number; }
 
 }  // namespace
 
@@ -470,46 +492,43 @@ bool journal_sync_at_commit(int id, int fd) {
     return t.sync_fd >= 0;
 }
 
-void journal_check_signal() {
-    const int number = pending_signal;
-    if (number == 0 || !active) return;
-    char cause[48];
-    std::snprintf(cause, sizeof cause, "Interrupted by signal %d. ", number);
-    roll_back(cause);
-    std::exit(128 + number);
-}
-
 void journal_recover() {
     if (access(journal_name, F_OK) != 0) return;
-    std::string why;
-    const Replay result = replay(why);
-    if (result == Replay::damaged) fatal("Damaged journal %s (%.30s)\n", journal_name, why.c_str());
+    Parsed parsed;
+    const Replay result = replay(parsed);
+    if (result == Replay::damaged) {
+        message(
+            "The journal %s of an interrupted run is damaged in a part that was\n"
+            "complete on disk: the database cannot be restored from it and may hold part\n"
+            "of that run. Restore the folder from a backup made before that run, or start\n"
+            "the campaign again: remove %s and the zz* files, then read the\n"
+            "observation files again.\n",
+            journal_name, journal_name);
+        fatal("Damaged journal %s (%.30s)\n", journal_name, parsed.why.c_str());
+    }
     if (result == Replay::failed)
-        fatal("Cannot restore the database from %s (%.30s)\n", journal_name, why.c_str());
-    message("Restored the database as it was before an interrupted run.\n");
+        fatal("Cannot restore the database from %s (%.30s)\n", journal_name, parsed.why.c_str());
+    if (parsed.end == Parsed::End::unstarted)
+        message("Removed the journal of an interrupted run that had changed nothing.\n");
+    else if (parsed.end == Parsed::End::unfinished)
+        message(
+            "Restored the database as it was before an interrupted run (its journal ends "
+            "in the unfinished entry %s).\n",
+            parsed.why.c_str());
+    else
+        message("Restored the database as it was before an interrupted run.\n");
 }
 
 void journal_forget() {
     if (active) end_changes();
-    campaign_lock_release();
 }
 
-void db_changes_begin(const char* note) {
-    if (active) return;
+void journal_begin() {
     active = true;
-    rollback_note = note;
-    pending_signal = 0;
-    error_set_exit_hook(roll_back_after_error);
-    struct sigaction action {};
-    action.sa_handler = catch_signal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int i = 0; i < 3; ++i) sigaction(caught_signals[i], &action, &previous_actions[i]);
+    io_change_begun(journal_name);
 }
 
-void db_changes_commit() {
-    if (!active) return;
-    journal_check_signal();
+bool journal_commit() {
     // Every table of the command is closed by now. The files it changed go
     // to the disk together: the writeback of all of them is started before
     // the first sync waits.
@@ -531,14 +550,26 @@ void db_changes_commit() {
         if (created && io_sync_folder() != 0) journal_write_failed();
         // Removing the journal is the commit; while it is there, the run
         // is rolled back.
-        if (unlink(journal_name) != 0) {
+        if (io_unlink(journal_name) != 0) {
             std::perror("");
             fatal("Cannot remove journal %s\n", journal_name);
         }
     }
-    const int number = pending_signal;
     end_changes();
-    if (journaled && io_sync_folder() != 0)
+    return journaled;
+}
+
+void journal_sync_removal() {
+    if (io_sync_folder() != 0)
         message("Warning: the removal of %s may not be on disk yet.\n", journal_name);
-    if (number != 0) std::raise(number);
+}
+
+bool journal_roll_back(std::string& why) {
+    const bool journaled = journal_fd >= 0;
+    end_changes();
+    if (!journaled) return true;
+    Parsed parsed;
+    const Replay result = replay(parsed);
+    why = parsed.why;
+    return result == Replay::restored;
 }

@@ -4,30 +4,47 @@
 // change of any byte that existed before the run, its original image goes to
 // the journal file in the campaign folder, and the journal is on disk before
 // that change is written. A run that fails or is interrupted is rolled back
-// from the journal; one that was killed is rolled back by the next command.
+// from the journal; one that was killed, or cut off by a power loss, is
+// rolled back by the next command.
 //
 // Journal file: a header, then entries appended in order.
 //   header (32 bytes): "LUMJRNL" and a zero byte, version (u32) 1, header
-//     size (u32) 32, 12 zero bytes, CRC-32 of the 28 bytes before it (u32)
+//     size (u32) 32, the number of entries on disk (u32), 8 zero bytes,
+//     CRC-32 of the 28 bytes before it (u32)
 //   entry: magic (u32) 0x59524e45, kind (u32), name size (u32), data size
 //     (u32), position (i64), sequence number from 0 (u32), CRC-32 (u32) of
 //     the 28 bytes before it, the name and the data; then the name, then the
 //     data.
 // Kinds: 1 the file's original length is `position`; 2 the `data` are the
 // original bytes at `position`; 3 the file did not exist before the run.
-// An entry cut short by the end of the file is the tail of a write that
-// never completed: nothing it protects was changed, and it is ignored. Any
-// other fault makes the journal damaged, and nothing is restored from it.
+//
+// Each sync of the journal puts its new entries on disk, then writes the
+// number of entries in the header and syncs again; no byte of the database
+// is written, appended or cut, and no file created, before the entries that
+// protect it are on disk that way. So the entries the header counts were
+// complete on disk, and an entry beyond them protects nothing that was
+// written. Recovery reads the entries up to the end of the file or the first
+// entry that is not sound, and restores from those before it:
+//  - an unsound entry beyond the counted ones is the journal's unfinished
+//    end, the last write before a power loss, and what follows is ignored;
+//  - a header shorter than 32 bytes or all zero never reached the disk, so
+//    nothing of the database was changed: the journal is removed;
+//  - any other fault of the header, and an unsound or missing entry among
+//    the counted ones, makes the journal damaged, and nothing is restored.
+// Journals of earlier versions kept the count at zero and are read the same
+// way: their entries were synced before the bytes they protect were written.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 inline constexpr const char* journal_name = "lumerak.journal";
-inline constexpr const char* lock_name = "lumerak.lock";
 
-// True between db_changes_begin and db_changes_commit.
+// True between journal_begin and the end of the change (journal_commit,
+// journal_roll_back or journal_forget).
 bool journal_active();
+void journal_begin();
 // Before a file is created or emptied: an existing file is saved whole, a
 // new one noted as created. Returns the file's tracking number.
 int journal_before_create(const char* name);
@@ -55,15 +72,19 @@ bool journal_written(int id);
 // duplicate of `fd` and syncs the file at the commit, before the journal is
 // removed, together with the others. False when no duplicate can be made.
 bool journal_sync_at_commit(int id, int fd);
-// A pending SIGINT, SIGTERM or SIGHUP ends the run here with a rollback.
-void journal_check_signal();
+// Commits the change: syncs the files it changed, then removes the journal,
+// and ends the change. True when there was a journal to remove; that removal
+// is put on disk by journal_sync_removal.
+bool journal_commit();
+void journal_sync_removal();
+// Ends the change and restores the database from its journal; false, with
+// the file that could not be restored in `why`, when that failed, in which
+// case the journal stays for the next command.
+bool journal_roll_back(std::string& why);
 // Restores the database from a journal left by an interrupted run, if any.
 void journal_recover();
-// Forgets the run's journal state and releases the campaign lock; what the
-// end of the process does (db_close_all).
+// Forgets the run's journal state; what the end of the process does
+// (db_close_all).
 void journal_forget();
-void campaign_lock_release();
-// How long a run waits for another run's lock before it gives up.
-void campaign_set_lock_wait(int seconds);
 
 std::uint32_t journal_crc32(const void* data, std::size_t size, std::uint32_t crc = 0);

@@ -16,6 +16,7 @@
 #include <map>
 #include <string>
 
+#include "db/fault_seam.h"
 #include "db/journal.h"
 #include "db/table.h"
 #include "support/error.h"
@@ -26,6 +27,13 @@ using testkit::RunResult;
 using testkit::ScratchDir;
 
 namespace {
+
+// Nothing here needs the disk to keep what it writes; the syncs still count
+// and fail when armed.
+const bool syncs_skipped = [] {
+    fault_skip_syncs(true);
+    return true;
+}();
 
 using Files = std::map<std::string, std::string>;
 
@@ -178,14 +186,20 @@ TEST(Journal, ProcessEndedAtAnyOperationIsUndoneByTheNextRun) {
             });
             ASSERT_EQ(run.status, fault_exit_status) << run.err;
             const bool journal_left = testkit::file_exists(journal_name);
+            // A journal ended before its header was written had changed nothing.
+            const bool journal_started =
+                journal_left && testkit::read_file(journal_name).size() >= 32;
             Files killed = snapshot();
             killed.erase(journal_name);
             if (killed != scene.before && killed != scene.after) ++changed_when_killed;
             const RunResult next = recover();
             ASSERT_EQ(next.status, 0) << next.err;
-            EXPECT_EQ(next.err, journal_left
-                                    ? "Restored the database as it was before an interrupted run.\n"
-                                    : "");
+            EXPECT_EQ(next.err,
+                      journal_started
+                          ? "Restored the database as it was before an interrupted run.\n"
+                      : journal_left
+                          ? "Removed the journal of an interrupted run that had changed nothing.\n"
+                          : "");
             const Files now = snapshot();
             // Only the syncs that follow the removal of the journal come
             // after the commit.
@@ -269,14 +283,15 @@ TEST(Journal, LongFilesSavedPieceByPieceRollBackAtAnyWriteOrSync) {
 // The old files of a small campaign go to the journal whole under its first
 // sync: the change syncs each file it wrote once, the folder three times
 // (the new journal, the new table, the removal of the journal), and the
-// journal once for the old files and once per file it creates.
+// journal once for the old files and once per file it creates, each time
+// twice: its entries, then their count in its header.
 TEST(Journal, SmallOldFilesTakeOneSyncOfTheJournal) {
     ScratchDir dir;
     InDir in(dir.path());
     const Scene scene = set_scene();
     const long files_written = 4;  // zzA.DAT, zzA.ID0, zzN.DAT, zzN.ID0
     const long folder_syncs = 3;
-    const long journal_syncs = 1 + 2;
+    const long journal_syncs = 2 * (1 + 2);
     EXPECT_EQ(scene.count[2], files_written + folder_syncs + journal_syncs);
 }
 
@@ -365,13 +380,57 @@ TEST(Journal, RestoreThatFailsKeepsTheJournalForTheNextRun) {
     EXPECT_NE(killed, scene.before);
 }
 
-TEST(Journal, DamagedJournalRestoresNothing) {
+namespace {
+
+const std::string damaged_advice =
+    "The journal lumerak.journal of an interrupted run is damaged in a part that was\n"
+    "complete on disk: the database cannot be restored from it and may hold part\n"
+    "of that run. Restore the folder from a backup made before that run, or start\n"
+    "the campaign again: remove lumerak.journal and the zz* files, then read the\n"
+    "observation files again.\n";
+
+// The journal with the count of entries its header gives as on disk set to
+// `synced`, as it was after an earlier sync (0: as earlier versions wrote it).
+std::string with_synced(std::string journal, std::uint32_t synced) {
+    std::memcpy(journal.data() + 16, &synced, 4);
+    const std::uint32_t crc = journal_crc32(journal.data(), 28);
+    std::memcpy(journal.data() + 28, &crc, 4);
+    return journal;
+}
+
+std::uint32_t synced_of(const std::string& journal) {
+    std::uint32_t synced;
+    std::memcpy(&synced, journal.data() + 16, 4);
+    return synced;
+}
+
+// Where entry `k` of the journal begins.
+std::size_t entry_at(const std::string& journal, int k) {
+    std::size_t at = 32;
+    for (int i = 0; i < k; ++i) {
+        std::uint32_t sizes[2];
+        std::memcpy(sizes, journal.data() + at + 8, sizeof sizes);
+        at += 32 + sizes[0] + sizes[1];
+    }
+    return at;
+}
+
+// A folder as a change leaves it when the process ends five record writes
+// before its end, in a scratch folder that is the current one.
+struct KilledChange {
     ScratchDir dir;
-    InDir in(dir.path());
-    const Scene scene = set_scene();
-    const Files killed = killed_during_change(scene);
-    ASSERT_FALSE(killed.empty());
-    const std::string journal = killed.at(journal_name);
+    InDir in{dir.path()};
+    Scene scene = set_scene();
+    Files killed = killed_during_change(scene);
+    std::string journal = killed.contains(journal_name) ? killed.at(journal_name) : "";
+};
+
+}  // namespace
+
+TEST(Journal, DamagedJournalRestoresNothing) {
+    const KilledChange k;
+    const Files& killed = k.killed;
+    const std::string& journal = k.journal;
     ASSERT_GT(journal.size(), 32u + 3 * 32);
 
     // The first entry notes the length of zzA.DAT; one with a name outside
@@ -428,28 +487,88 @@ TEST(Journal, DamagedJournalRestoresNothing) {
         const RunResult r = recover();
         EXPECT_EQ(r.status, 1);
         if (c.damage)
-            EXPECT_EQ(r.err,
-                      std::string("\nError in Zeile 0   : Damaged journal lumerak.journal (") +
-                          c.damage + ")\n");
+            EXPECT_EQ(r.err, damaged_advice +
+                                 "\nError in Zeile 0   : Damaged journal lumerak.journal (" +
+                                 c.damage + ")\n");
         else
             EXPECT_NE(r.err.find("Damaged journal lumerak.journal (entry "), std::string::npos);
         Files now = snapshot();
         now[journal_name] = journal;
         EXPECT_EQ(now, killed);
     }
-    // A journal cut inside an entry, or inside its header, is the tail of a
-    // write that never completed: what lies before it is restored.
+    // A synced entry cut short by the end of the file is damage too.
     put_back(killed);
     testkit::write_file(journal_name, journal.substr(0, journal.size() - 3));
-    EXPECT_EQ(recover().status, 0);
-    EXPECT_FALSE(testkit::file_exists(journal_name));
+    const RunResult cut = recover();
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_NE(cut.err.find(damaged_advice + "\nError in Zeile 0   : Damaged journal "),
+              std::string::npos)
+        << cut.err;
+}
+
+// Where a journal ends: its entries are used up to the end of the file, or
+// up to the first entry that is not sound beyond those its header counts as
+// synced; a header that never reached the disk means nothing was changed.
+TEST(Journal, JournalEndsAtItsFirstUnfinishedEntry) {
+    const KilledChange k;
+    const Scene& scene = k.scene;
+    const Files& killed = k.killed;
+    const std::string& journal = k.journal;
+    ASSERT_GT(journal.size(), 32u);
+    const std::uint32_t synced = synced_of(journal);
+    ASSERT_EQ(synced, 6u);  // zzA's two lengths and two images, zzN's two files
+    const std::string restored = "Restored the database as it was before an interrupted run";
+    const std::string nothing =
+        "Removed the journal of an interrupted run that had changed nothing.\n";
+    // A power loss while an entry after the last sync was being written:
+    // a part of it, or zeros where it did not reach the disk.
+    const std::string unfinished =
+        restored + " (its journal ends in the unfinished entry " + std::to_string(synced) + ").\n";
+    struct Case {
+        const char* what;
+        const Files& folder;
+        std::string journal;
+        std::string err;
+        const Files& result;
+    };
+    const Case cases[] = {
+        {"part of an entry after the synced ones", killed, journal + journal.substr(32, 40),
+         unfinished, scene.before},
+        {"zeros after the synced entries", killed, journal + std::string(5000, '\0'), unfinished,
+         scene.before},
+        {"an earlier version's journal, which counts no entry as synced", killed,
+         with_synced(journal, 0), restored + ".\n", scene.before},
+        {"a header that never reached the disk", scene.before,
+         std::string(32, '\0') + journal.substr(32), nothing, scene.before},
+        {"a journal shorter than its header", scene.before, journal.substr(0, 20), nothing,
+         scene.before},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        put_back(c.folder);
+        testkit::write_file(journal_name, c.journal);
+        const RunResult r = recover();
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(snapshot(), c.result);
+    }
+    // Entries from an unsound one on are left out: a synced count of 3 and
+    // a damaged fourth entry restore the first three (the lengths of zzA's
+    // files and the old bytes of zzA.DAT) and nothing after them (the old
+    // pages of zzA.ID0; the removal of zzN).
     put_back(killed);
-    testkit::write_file(journal_name, journal.substr(0, 20));
-    EXPECT_EQ(recover().status, 0);
+    std::string three = with_synced(journal, 3);
+    three[entry_at(journal, 3) + 40] ^= 0x10;
+    testkit::write_file(journal_name, three);
+    const RunResult r = recover();
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, restored + " (its journal ends in the unfinished entry 3).\n");
     Files now = snapshot();
     EXPECT_FALSE(now.contains(journal_name));
-    now[journal_name] = journal;
-    EXPECT_EQ(now, killed);
+    EXPECT_EQ(now.at("zzA.DAT"), scene.before.at("zzA.DAT"));
+    EXPECT_EQ(now.at("zzA.ID0").size(), scene.before.at("zzA.ID0").size());
+    EXPECT_NE(now.at("zzA.ID0"), scene.before.at("zzA.ID0"));
+    EXPECT_TRUE(now.contains("zzN.DAT"));
 }
 
 TEST(CampaignLock, OneWriterAtATimeReadersTogether) {

@@ -79,7 +79,7 @@ int rec_open(const char* name, int record_size, int create) {
     // A change of the database notes the file before it is touched.
     int journal_id = -1;
     if (create && journal_active()) journal_id = journal_before_create(name);
-    std::FILE* stream = std::fopen(name, create ? "w+b" : "r+b");
+    std::FILE* stream = io_fopen(name, create ? "w+b" : "r+b");
     if (!stream) return -1;
 
     RecFileSlot* s = &rec_slots[slot];

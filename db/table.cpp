@@ -4,18 +4,13 @@
 #include <cstdio>
 
 #include "db/index_internal.h"
-#include "db/journal.h"
 #include "db/record_file.h"
+#include "db/table_changes.h"
 #include "support/error.h"
 #include "support/memory.h"
+#include "support/messages.h"
 
 namespace {
-
-constexpr int message_index_create = 5;
-constexpr int message_db_create = 6;
-constexpr int message_duplicate = 7;
-constexpr int message_db_open = 10;
-constexpr int message_index_open = 11;
 
 // File names are composed in 44 characters; a longer name is refused like a
 // file that cannot be opened rather than cut to some other file's name.
@@ -46,7 +41,7 @@ void open_table(DbHandle* db, int record_size, const char* base, bool create) {
     db->appended = 0;
     db->index_chain = nullptr;
     db->current_index = nullptr;
-    const int number = create ? message_db_create : message_db_open;
+    const int number = create ? msg_db_create : msg_db_open;
     if (!name.fits) {
         errno = ENAMETOOLONG;
         open_failed(number, name.text);
@@ -68,7 +63,7 @@ NdxFile* add_index(DbHandle* db, const char* base, bool create, int duplicate_mo
         last->next = link;
     else
         db->index_chain = link;
-    const int number = create ? message_index_create : message_index_open;
+    const int number = create ? msg_index_create : msg_index_open;
     if (!name.fits) {
         errno = ENAMETOOLONG;
         open_failed(number, name.text);
@@ -110,17 +105,17 @@ void db_close(DbHandle* db) {
 }
 
 long db_append(DbHandle* db, const void* record) {
-    journal_check_signal();
+    changes_check_signal();
     const long number = rec_append(record, db->record_file);
     if (number >= 0) ++db->appended;
     return number;
 }
 
 void db_key_insert(NdxFile* index, const char* key, long record_number) {
-    journal_check_signal();
+    changes_check_signal();
     if (record_number == 0) return;
     if (ndx_insert(index, key, record_number) == 0 && index->header.dup_mode == 0)
-        error_exit(message_duplicate, key, index->name);
+        error_exit(msg_duplicate_key, key, index->name);
 }
 
 long db_read(DbHandle* db, long record_number) {
@@ -128,7 +123,7 @@ long db_read(DbHandle* db, long record_number) {
 }
 
 void db_rewrite(DbHandle* db) {
-    journal_check_signal();
+    changes_check_signal();
     if (!db->current_index) return;
     rec_write(db->current_index->cur_record, db->buffer, db->record_file);
 }
@@ -158,7 +153,8 @@ long db_current_record(const DbHandle* db) {
 void db_close_all() {
     rec_close_all();
     ndx_discard_all();
-    journal_forget();
+    changes_forget();
+    db_campaign_unlock();
 }
 
 const char* db_file_name(const DbHandle* db) { return rec_name(db->record_file); }

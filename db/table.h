@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "db/campaign_lock.h"
+
 struct NdxFile;  // one open index, owned by the engine
 
 struct IndexLink {
@@ -55,19 +57,8 @@ bool db_all_closed();
 // The record file name of an open table, for messages; "" when it is closed.
 const char* db_file_name(const DbHandle* db);
 
-// ---- Changing a campaign safely
-
-// How long a run waits for another run's lock on the folder, in seconds.
-inline constexpr int db_lock_wait_seconds = 60;
-
-// Takes the lock of the campaign in the current folder for the rest of the
-// process: exclusive for a run that changes the database, shared for one
-// that only reads it. A run that finds the lock taken says so in one line and
-// waits, at most db_lock_wait_seconds, then ends with an error. Then, if an
-// interrupted run left its journal, restores the database as it was before
-// that run and says so in one line; a damaged journal ends the run.
-void db_campaign_lock(bool writing);
-void db_campaign_unlock();
+// ---- Changing a campaign safely: one run at a time (the campaign lock), and
+// a change that is complete or undone.
 
 // Brackets a command that changes the database. Until the commit, every
 // change is journaled; when the run ends with an error report, or with
@@ -78,27 +69,3 @@ void db_campaign_unlock();
 // which was synced to disk as it closed.
 void db_changes_begin(const char* note);
 void db_changes_commit();
-
-#ifdef LUMERAK_FAULT_SEAM
-// Fault injection for tests: present only in the engine variant built with
-// LUMERAK_FAULT_SEAM (library lum_db_faults). One operation of a kind, counted
-// from the last arm, fails as a full disk or a failing device would, or ends
-// the process before it happens as a crash would.
-enum class FaultOp {
-    record_write,  // a write or flush of a record file's stream
-    write,         // a positioned or appending write (index pages, journal)
-    sync,          // fsync of a file or the folder
-    truncate,
-};
-enum class FaultAction {
-    fail,         // the call fails (ENOSPC for writes, EIO otherwise)
-    end_process,  // the process ends at once with fault_exit_status
-};
-inline constexpr int fault_exit_status = 99;
-
-// Makes the `nth` operation (counted from 1) of kind `op` take `action`;
-// resets all counts. nth 0 arms nothing, which only counts.
-void fault_arm(FaultOp op, long nth, FaultAction action);
-// Operations of kind `op` since the last arm.
-long fault_count(FaultOp op);
-#endif

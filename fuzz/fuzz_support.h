@@ -8,8 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 
-// Creates the private folder below the system's temporary folder; it is
-// removed when the process ends normally.
+// Creates the private folder, in memory (/dev/shm) where the system has it,
+// else below the temporary folder; it is removed when the process ends
+// normally.
 void fuzz_make_private_folder();
 
 // Makes the emptied private folder the current folder for one input, so that

@@ -7,6 +7,8 @@
 # FUZZ_HARNESSES="rinex_fuzz compact_fuzz" runs only the harnesses named.
 # FUZZ_SEED=N fixes the fuzzer's random seed, so that a run can be repeated
 # input for input; without it every run explores afresh.
+# FUZZ_RUNS=N runs each harness for N inputs instead, with the seconds as
+# its limit, and fails when a harness reaches the limit first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -28,10 +30,10 @@ for harness in ${FUZZ_HARNESSES:-rinex_fuzz compact_fuzz index_fuzz campaign_fuz
   corpus="$build/corpus-${harness%_fuzz}"
   mkdir -p "$corpus"
   cp fuzz/corpus/"${harness%_fuzz}"/* "$corpus"/
-  echo "fuzz: $harness for $seconds s"
+  echo "fuzz: $harness for ${FUZZ_RUNS:+$FUZZ_RUNS inputs or }$seconds s"
   # Standard output carries only the program's progress texts.
   "$build/$harness" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
-      ${FUZZ_SEED:+-seed="$FUZZ_SEED"} \
+      ${FUZZ_SEED:+-seed="$FUZZ_SEED"} ${FUZZ_RUNS:+-runs="$FUZZ_RUNS"} \
       -max_len=16384 -close_fd_mask=1 -print_final_stats=1 \
       -artifact_prefix="$artifacts/" "$corpus" 2>"$build/$harness.log" || {
     grep -v '^No such file or directory$' "$build/$harness.log" | tail -60
@@ -39,6 +41,13 @@ for harness in ${FUZZ_HARNESSES:-rinex_fuzz compact_fuzz index_fuzz campaign_fuz
     exit 1
   }
   grep -E '^(stat::|#[0-9]+[[:space:]]+DONE)' "$build/$harness.log" || true
+  if [ -n "${FUZZ_RUNS:-}" ]; then
+    runs=$(awk '/^stat::number_of_executed_units:/ { print $2 }' "$build/$harness.log")
+    if [ "${runs:-0}" -lt "$FUZZ_RUNS" ]; then
+      echo "fuzz: $harness ran ${runs:-0} of $FUZZ_RUNS inputs in $seconds s"
+      exit 1
+    fi
+  fi
   passed=$((passed + 1))
 done
 echo "fuzz: all $passed harnesses ran clean"
