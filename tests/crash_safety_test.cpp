@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "db/table.h"
-#include "obsdb/rinex_reader.h"
+#include "rinex/rinex_reader.h"
 #include "support/error.h"
 #include "tests/testkit/testkit.h"
 

@@ -1,4 +1,4 @@
-#include "obsdb/rinex_reader.h"
+#include "rinex/rinex_reader.h"
 
 #include <sys/stat.h>
 
@@ -15,8 +15,8 @@
 
 #include "db/table.h"
 #include "obsdb/campaign.h"
-#include "obsdb/observation_source.h"
-#include "obsdb/rinex3_format.h"
+#include "input/observation_source.h"
+#include "rinex/rinex3_format.h"
 #include "support/checked_file.h"
 #include "support/error.h"
 #include "support/text.h"
@@ -96,7 +96,7 @@ NdxFile* obs_index;
 // The observation file as RINEX lines, whatever its wrapping (plain, gzip,
 // Unix compress, compact RINEX). It lives as long as the program, so that an
 // error that ends a read leaves nothing behind that cannot be released.
-obsdb::ObservationSource source;
+input::ObservationSource source;
 std::string source_path;
 
 // Satellite occupations of the current file already linked, by satellite

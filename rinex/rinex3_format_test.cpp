@@ -1,4 +1,4 @@
-#include "obsdb/rinex3_format.h"
+#include "rinex/rinex3_format.h"
 
 #include <gtest/gtest.h>
 
