@@ -3,24 +3,31 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 void record_number_key(char* key, long number) {
-    // Written by hand: one key is made for every observation read.
+    // Written by hand: one key is made for every observation read. The
+    // digits are put in place from the last one, then copied at once.
     int width = 8;
     if (number > record_key_short_limit) {
         *key++ = ':';
         width = 10;
     }
     char digits[24];
-    int count = 0;
+    char* const end = digits + sizeof digits - 1;
+    char* first = end;
+    *end = '\0';
     do {
-        digits[count++] = static_cast<char>('0' + number % 10);
+        *--first = static_cast<char>('0' + number % 10);
         number /= 10;
     } while (number > 0);
-    while (count < width) digits[count++] = '0';
-    for (int i = 0; i < count; ++i) key[i] = digits[count - 1 - i];
-    key[count] = '\0';
+    while (end - first < width) *--first = '0';
+    std::memcpy(key, first, static_cast<std::size_t>(end - first) + 1);
+}
+
+void satocc_key(char* key, long occupation, long satellite) {
+    std::snprintf(key, satocc_key_size, "%07ld%07ld", occupation, satellite);
 }
 
 double time_value(int year, int month, int day, int hour, int minute, double seconds) {

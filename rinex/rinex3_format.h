@@ -39,6 +39,7 @@
 #include <string_view>
 
 #include "obsdb/schema.h"
+#include "rinex/rinex_header.h"
 
 // ---------------------------------------------------------------------------
 // Which reader a file goes to, from its first line.
@@ -89,15 +90,6 @@ enum rinex3_label {
 // The label in columns 61-80 (trailing blanks ignored).
 rinex3_label rinex3_header_label(std::string_view line);
 
-// The records the header fills (the reader's record buffers).
-struct rinex3_header_records {
-    sta_record* sta;
-    cor_record* cor;
-    rcv_record* rcv;
-    ant_record* ant;
-    occ_record* occ;
-};
-
 // Stores what one header line gives; columns count from 1:
 //   MARKER NAME           marker_name = first word of columns 1-60; sta_flags = 0
 //   MARKER NUMBER         marker_number = first word of columns 1-20
@@ -113,7 +105,7 @@ struct rinex3_header_records {
 // first word of their own columns, so a blank name stays empty instead of
 // taking a word of the label. Other labels store nothing.
 void rinex3_store_header_line(rinex3_label label, std::string_view line,
-                              const rinex3_header_records& records);
+                              const HeaderRecords& records);
 
 // ---------------------------------------------------------------------------
 // Epoch records.
