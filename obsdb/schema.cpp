@@ -7,8 +7,21 @@
 #include <ctime>
 
 void record_number_key(char* key, long number) {
-    // Written by hand: one key is made for every observation read. The
-    // digits are put in place from the last one, then copied at once.
+    // Written by hand: one key is made for every observation read, so the
+    // usual eight digits are put in place two at a time.
+    static constexpr char pairs[] =
+        "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243"
+        "4445464748495051525354555657585960616263646566676869707172737475767778798081828384858687"
+        "888990919293949596979899";
+    if (number >= 0 && number <= record_key_short_limit) {
+        unsigned long rest = static_cast<unsigned long>(number);
+        for (int at = 6; at >= 0; at -= 2) {
+            std::memcpy(key + at, pairs + 2 * (rest % 100), 2);
+            rest /= 100;
+        }
+        key[8] = '\0';
+        return;
+    }
     int width = 8;
     if (number > record_key_short_limit) {
         *key++ = ':';

@@ -35,20 +35,22 @@ void copy_trimmed(char* field, std::size_t size, std::string_view text) {
 
 // True when the line holds two upper-case letters side by side, as every
 // header label does and data lines (numbers, satellite identifiers such as
-// G05) do not. Eight bytes at a time are passed over while none of them can
+// G05) do not. Bytes are passed over eight at a time while none of them can
 // be a letter (all below 'A'), which settles observation lines at once.
 bool has_upper_pair(std::string_view line) {
     const char* text = line.data();
     const std::size_t length = line.size();
-    constexpr std::uint64_t low7 = 0x7f7f7f7f7f7f7f7fULL;
-    constexpr std::uint64_t to_high_bit = 0x3f3f3f3f3f3f3f3fULL;  // 'A' + 0x3f = 0x80
-    constexpr std::uint64_t high = 0x8080808080808080ULL;
-    std::size_t i = 0;
-    for (; i + 8 <= length; i += 8) {
+    const auto may_hold_letter = [text](std::size_t at) {
+        constexpr std::uint64_t low7 = 0x7f7f7f7f7f7f7f7fULL;
+        constexpr std::uint64_t to_high_bit = 0x3f3f3f3f3f3f3f3fULL;  // 'A' + 0x3f = 0x80
+        constexpr std::uint64_t high = 0x8080808080808080ULL;
         std::uint64_t word;
-        std::memcpy(&word, text + i, sizeof word);
-        if ((((word & low7) + to_high_bit) | word) & high) break;
-    }
+        std::memcpy(&word, text + at, sizeof word);
+        return (((word & low7) + to_high_bit) | word) & high;
+    };
+    std::size_t i = 0;
+    while (i + 16 <= length && !(may_hold_letter(i) | may_hold_letter(i + 8))) i += 16;
+    if (i + 8 <= length && !may_hold_letter(i)) i += 8;
     bool upper_before = false;  // the bytes passed over are no letters
     for (; i < length; ++i) {
         const bool upper = text[i] >= 'A' && text[i] <= 'Z';
@@ -170,25 +172,11 @@ long record_count(const char* text) {
     return count > 0 ? count : 0;
 }
 
-// A value field as a decimal number; all blanks give 0. Fixed-point text
-// (F14.3 and the like) is converted directly, anything else by strtod.
+// A value field as a decimal number; all blanks give 0. Fixed-point text is
+// converted directly, anything else by strtod.
 double field_value(const char* text, std::size_t length) {
-    // F14.3: the integer part in columns 1-10, the point, three decimals.
-    if (length == value_width && text[10] == '.' && is_digit(text[11]) && is_digit(text[12]) &&
-        is_digit(text[13])) {
-        std::size_t i = 0;
-        while (i < 10 && text[i] == ' ') ++i;
-        bool negative = false;
-        if (i < 10 && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-        std::uint64_t mantissa = 0;
-        for (; i < 10 && is_digit(text[i]); ++i) mantissa = mantissa * 10 + (text[i] - '0');
-        if (i == 10) {
-            for (std::size_t k = 11; k < 14; ++k) mantissa = mantissa * 10 + (text[k] - '0');
-            const double value = static_cast<double>(mantissa) / 1e3;
-            return negative ? -value : value;
-        }
-    }
     double value = 0;
+    if (length == value_width && f14_3_value(text, &value)) return value;
     if (plain_decimal({text, length}, &value)) return value;
     char copy[value_width + 1];
     std::memcpy(copy, text, length);

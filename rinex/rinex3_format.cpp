@@ -463,7 +463,10 @@ obs_value read_field(std::string_view line, int index) {
     const std::size_t start = sat_width + field_width * static_cast<std::size_t>(index);
     if (start >= line.size()) return out;
     double value = 0;
-    if (parse_real(columns(line, start, value_width), &value)) out.value = value;
+    const std::string_view text = columns(line, start, value_width);
+    if ((text.size() == value_width && f14_3_value(text.data(), &value)) ||
+        parse_real(text, &value))
+        out.value = value;
     if (start + value_width < line.size()) out.lli = line[start + value_width];
     if (start + value_width + 1 < line.size()) out.snr = line[start + value_width + 1];
     return out;

@@ -1,5 +1,6 @@
 #include "rinex/rinex_header.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -76,6 +77,52 @@ void store_text(char* field, std::size_t size, std::string_view text) {
     const std::size_t n = text.size() < size - 1 ? text.size() : size - 1;
     if (n > 0) std::memcpy(field, text.data(), n);
     std::memset(field + n, 0, size - n);
+}
+
+namespace {
+
+constexpr std::uint64_t bytes_of(unsigned char c) { return 0x0101010101010101ULL * c; }
+
+// True when all eight bytes of `word` are decimal digits.
+bool all_digits(std::uint64_t word) {
+    constexpr std::uint64_t high_nibbles = bytes_of(0xf0);
+    return (word & high_nibbles) == bytes_of('0') &&
+           ((word + bytes_of(6)) & high_nibbles) == bytes_of('0');
+}
+
+// The number of eight digits in memory order (the first is the most
+// significant), combined pairwise: 2 digits per byte pair, 4 per 16 bits,
+// 8 per 32 bits.
+std::uint64_t eight_digits(std::uint64_t word) {
+    word -= bytes_of('0');
+    word = (word * 10 + (word >> 8)) & 0x00ff00ff00ff00ffULL;
+    word = (word * 100 + (word >> 16)) & 0x0000ffff0000ffffULL;
+    return (word * 10000 + (word >> 32)) & 0xffffffffULL;
+}
+
+}  // namespace
+
+bool f14_3_value(const char* text, double* value) {
+    static_assert(std::endian::native == std::endian::little);
+    if (text[10] != '.') return false;
+    std::uint64_t head;  // columns 1-8
+    std::memcpy(&head, text, sizeof head);
+    // Leading blanks and the sign become zeros; the digits begin at `first`.
+    const std::uint64_t not_blank = head ^ bytes_of(' ');
+    std::size_t first = not_blank == 0 ? 8 : std::countr_zero(not_blank) / 8u;
+    bool negative = false;
+    if (first < 8 && (text[first] == '-' || text[first] == '+')) negative = text[first++] == '-';
+    const std::uint64_t filled =
+        first == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * first)) - 1;
+    head = (head & ~filled) | (bytes_of('0') & filled);
+    // Columns 9, 10 and 12-14: the last five digits.
+    const auto digit = [&](int at) { return static_cast<unsigned>(text[at] - '0'); };
+    const unsigned d9 = digit(8), d10 = digit(9), d12 = digit(11), d13 = digit(12), d14 = digit(13);
+    if (!all_digits(head) || (d9 > 9) | (d10 > 9) | (d12 > 9) | (d13 > 9) | (d14 > 9)) return false;
+    const std::uint64_t last = d9 * 10000 + d10 * 1000 + d12 * 100 + d13 * 10 + d14;
+    const double magnitude = static_cast<double>(eight_digits(head) * 100000 + last) / 1e3;
+    *value = negative ? -magnitude : magnitude;
+    return true;
 }
 
 bool plain_decimal(std::string_view text, double* value) {

@@ -37,6 +37,12 @@ void copy_text(char* field, std::size_t size, std::string_view text);
 // As copy_text, with the bytes after the terminator set to zero.
 void store_text(char* field, std::size_t size, std::string_view text);
 
+// An observation value in F14.3 layout: up to ten columns of integer part
+// (leading blanks, an optional sign, digits), the point, three decimals. Its
+// value is that of plain_decimal for the same text; false for any other
+// layout, which plain_decimal or the caller's own rules then take.
+bool f14_3_value(const char* text, double* value);
+
 // A plain decimal number filling `text`: leading blanks, an optional sign,
 // 1 to 15 digits with at most one decimal point, then only blanks. Its value
 // is correctly rounded (digits and power of ten are exact doubles, so one
