@@ -9,6 +9,7 @@
 
 struct RecFileSlot {
     std::FILE* stream;  // null while the slot is free
+    char* io_buffer;    // the stream's buffer, rec_stream_buffer_bytes long
     char* name;         // copy of the file name
     std::int32_t record_size;
     // Bookkeeping that lets a transfer skip a seek that would not move the
@@ -20,6 +21,10 @@ struct RecFileSlot {
 };
 
 inline constexpr int rec_table_slots = 100;
+// Records are read and written through a stream buffer of this size: a day
+// of observations is appended in writes of this size rather than of the
+// system's block size.
+inline constexpr std::size_t rec_stream_buffer_bytes = 32768;
 
 extern RecFileSlot* rec_slots;
 extern int rec_capacity;
