@@ -17,6 +17,13 @@ int rec_capacity = 0;
 
 namespace {
 
+// Stream buffers of the first slots, which hold every file a command has
+// open at once (the slots beyond keep the system's buffer). They are static
+// so that a file takes only the pages it fills: a small table one page, the
+// observations all of them.
+constexpr int buffered_slots = 16;
+char stream_buffers[buffered_slots][rec_stream_buffer_bytes];
+
 constexpr int transfer_read = 1;
 constexpr int transfer_write = 2;
 
@@ -80,8 +87,8 @@ int rec_open(const char* name, int record_size, int create) {
     if (create && journal_active()) journal_id = journal_before_create(name);
     std::FILE* stream = std::fopen(name, create ? "w+b" : "r+b");
     if (!stream) return -1;
-    char* io_buffer = static_cast<char*>(mem_calloc(1, rec_stream_buffer_bytes));
-    std::setvbuf(stream, io_buffer, _IOFBF, rec_stream_buffer_bytes);
+    if (slot < buffered_slots)
+        std::setvbuf(stream, stream_buffers[slot], _IOFBF, rec_stream_buffer_bytes);
 
     RecFileSlot* s = &rec_slots[slot];
     mem_free(s->name);
@@ -89,7 +96,6 @@ int rec_open(const char* name, int record_size, int create) {
     s->name = static_cast<char*>(mem_calloc(length + 1, 1));
     std::memcpy(s->name, name, length);
     s->stream = stream;
-    s->io_buffer = io_buffer;
     s->record_size = record_size;
     s->journal_id = journal_id;
     forget_position(s);
@@ -123,8 +129,6 @@ void rec_close(int slot) {
             io_fflush(s->stream) == 0 && journal_sync_at_commit(s->journal_id, fileno(s->stream));
     flushed = std::fclose(s->stream) == 0 && flushed;
     s->stream = nullptr;
-    mem_free(s->io_buffer);
-    s->io_buffer = nullptr;
     if (!flushed) {
         std::perror("");
         fatal("Write failure on file %s\n", s->name);
@@ -140,8 +144,6 @@ void rec_discard_all() {
         __fpurge(rec_slots[slot].stream);
         std::fclose(rec_slots[slot].stream);
         rec_slots[slot].stream = nullptr;
-        mem_free(rec_slots[slot].io_buffer);
-        rec_slots[slot].io_buffer = nullptr;
     }
     if (rec_slots) release_table();
 }

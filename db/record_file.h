@@ -9,7 +9,6 @@
 
 struct RecFileSlot {
     std::FILE* stream;  // null while the slot is free
-    char* io_buffer;    // the stream's buffer, rec_stream_buffer_bytes long
     char* name;         // copy of the file name
     std::int32_t record_size;
     // Bookkeeping that lets a transfer skip a seek that would not move the
