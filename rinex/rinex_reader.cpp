@@ -16,7 +16,6 @@ namespace {
 // ends a read without returning, and what the source holds (the file, a
 // decompressing thread) must stay reachable for read_rinex_release.
 input::ObservationSource source;
-std::string source_path;
 
 // A damaged compressed or compact stream, a cut file or a failed read ends
 // the read: what the file still holds is unknown, so it must not pass for
@@ -54,10 +53,10 @@ rinex_format open_and_classify(ReadState& st) {
     // program opens.
     std::FILE* probe = checked_open(st.file_name, "rb");
     std::fclose(probe);
-    // The path is kept with the source rather than in a temporary, which an
-    // error would leave behind.
-    source_path = st.file_name;
-    if (!st.source.open(source_path)) source_failed(st);
+    // The path's copy is gone before an error report, which would leave a
+    // temporary behind.
+    const bool opened = st.source.open(st.file_name);
+    if (!opened) source_failed(st);
     if (!read_line(st)) refuse_file(st, "the file is empty");
 
     const rinex_first_line first = rinex_classify_first_line(st.line);
