@@ -4,6 +4,7 @@
 // rinex/.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <string_view>
 
@@ -36,6 +37,9 @@ struct ReadState {
     // no type for keep value 0 and zero flags for the whole file.
     obs_value obs[OBS_SLOTS] = {};
 
+    // When the progress dots were last put out.
+    std::chrono::steady_clock::time_point dots_shown{};
+
     // Local time of the last epoch minute converted.
     int minute_fields[5] = {};
     double minute_time = 0;
@@ -47,7 +51,7 @@ struct ReadState {
 bool read_line(ReadState& st);
 
 // A full stop on standard output every 100 lines.
-void show_progress(const ReadState& st);
+void show_progress(ReadState& st);
 
 // Writes "RINEX-file (Version %s, Type %s) found." with the first two words
 // of the line.
