@@ -58,6 +58,11 @@ void OccupationWriter::close_header_tables() {
     tables_.close({CampaignTable::cor, CampaignTable::rec, CampaignTable::ant, CampaignTable::sta});
 }
 
+void OccupationWriter::close_unlinked() {
+    close_header_tables();
+    tables_.close({CampaignTable::occ});
+}
+
 void OccupationWriter::link_occupation() {
     occ_record& occ = tables_.occ;
     occ.sta_ref =

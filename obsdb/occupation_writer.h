@@ -33,7 +33,7 @@ public:
 
     // Closes what open_header_tables opened, for a file refused before its
     // occupation was stored.
-    void close_header_tables();
+    void close_unlinked();
 
     // Makes `time` the current epoch; the first two distinct epoch times
     // give the interval of a file without one.
@@ -53,6 +53,7 @@ public:
 
 private:
     long find_or_add(DbHandle* db, const char* text, const char* table);
+    void close_header_tables();
     void open_epoch_tables();
     [[noreturn]] void observation_not_stored();
     std::int32_t derived_interval() const;

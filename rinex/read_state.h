@@ -20,7 +20,6 @@ struct ReadState {
     input::ObservationSource& source;
     const char* file_name;  // as given to the read
     const char* base_name;  // the file name without its folder
-    bool no_obs_data;
 
     // The current line without its line end, cut at its first NUL byte and
     // at line_size - 1 characters, and terminated in `text`.

@@ -82,8 +82,7 @@ ReadState::ReadState(Campaign& tables, input::ObservationSource& source, const c
     : writer(tables, no_obs_data),
       source(source),
       file_name(file_name),
-      base_name(base_name_of(file_name)),
-      no_obs_data(no_obs_data) {}
+      base_name(base_name_of(file_name)) {}
 
 bool read_line(ReadState& st) {
     std::string_view text;
@@ -144,8 +143,7 @@ void refuse_file(ReadState& st, std::string_view reason) {
 }
 
 void reject_headerless(ReadState& st) {
-    st.writer.close_header_tables();
-    db_close(&st.writer.tables().occ_db);
+    st.writer.close_unlinked();
     st.source.close();
     fatal("'%.60s': no END OF HEADER line\n", st.base_name);
 }
