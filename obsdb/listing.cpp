@@ -31,7 +31,7 @@ char* put_long(char* out, long number, int width) {
 // seconds but for fractions of a second: those are written here directly,
 // anything else by printf.
 void write_observation(std::FILE* out, long count, long number, const obs_record& obs) {
-    char line[96];
+    char line[128];  // three numbers of at most 20 characters, an epoch of at most 24
     char* p = put_long(line, count, 6);
     *p++ = ' ';
     p = put_long(p, number, 6);
@@ -44,10 +44,12 @@ void write_observation(std::FILE* out, long count, long number, const obs_record
         p = put_long(p, static_cast<long>(std::fabs(epoch)), 1);
         std::memcpy(p, ".000000\n", 8);
         p += 8;
+        std::fwrite(line, 1, static_cast<std::size_t>(p - line), out);
     } else {
-        p += std::snprintf(p, line + sizeof line - p, "%8lf\n", epoch);
+        // Up to some 300 digits for the largest doubles.
+        std::fwrite(line, 1, static_cast<std::size_t>(p - line), out);
+        std::fprintf(out, "%8lf\n", epoch);
     }
-    std::fwrite(line, 1, static_cast<std::size_t>(p - line), out);
 }
 
 // Writes the title, then one line per record of the table in key order

@@ -130,9 +130,9 @@ TEST(Listing, TextFieldsWithoutTerminatorStayInTheirField) {
 TEST(Listing, ObservationLinesAsPrintfWritesThem) {
     ScratchDir dir;
     InDir in(dir.path());
-    const double epochs[] = {0.0, -0.0,     1.0,       -1.0,           917780400.0, 917780430.5,
-                             0.1, 1e-7,     1e15,      1e15 - 1,       1e20,        -1e15 - 2,
-                             NAN, INFINITY, -INFINITY, 9999999.9999995};
+    const double epochs[] = {
+        0.0,  -0.0,      1.0, -1.0,     917780400.0, 917780430.5,     0.1,   1e-7, 1e15, 1e15 - 1,
+        1e20, -1e15 - 2, NAN, INFINITY, -INFINITY,   9999999.9999995, -1e300};
     const long satoccs[] = {8, -5, 0, 1234567, INT32_MIN};
     std::string expected = "Observations:\n";
     {
@@ -141,7 +141,7 @@ TEST(Listing, ObservationLinesAsPrintfWritesThem) {
         for (double epoch : epochs) {
             const long satocc = satoccs[count % std::size(satoccs)];
             const long number = fill.observation(satocc, epoch);
-            char line[128];
+            char line[512];  // the largest doubles have some 300 digits
             std::snprintf(line, sizeof line, "%6ld %6ld %6ld %8lf\n", ++count, number, satocc,
                           epoch);
             expected += line;
