@@ -4,7 +4,6 @@
 // rinex/.
 #pragma once
 
-#include <chrono>
 #include <cstddef>
 #include <string_view>
 
@@ -36,8 +35,8 @@ struct ReadState {
     // no type for keep value 0 and zero flags for the whole file.
     obs_value obs[OBS_SLOTS] = {};
 
-    // When the progress dots were last put out.
-    std::chrono::steady_clock::time_point dots_shown{};
+    // When the progress dots were last put out (monotonic clock, ms).
+    long dots_shown = -1;
 
     // Local time of the last epoch minute converted.
     int minute_fields[5] = {};

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "rinex/read_state.h"
@@ -110,8 +111,10 @@ void show_progress(ReadState& st) {
     // The dots are shown as they come, but put out at most every 50 ms: a
     // day of 1-second data makes 9,500 of them, and a write for each costs
     // a terminal tens of milliseconds.
-    const auto now = std::chrono::steady_clock::now();
-    if (now - st.dots_shown < std::chrono::milliseconds(50)) return;
+    timespec clock{};
+    clock_gettime(CLOCK_MONOTONIC, &clock);
+    const long now = static_cast<long>(clock.tv_sec) * 1000 + clock.tv_nsec / 1000000;
+    if (st.dots_shown >= 0 && now - st.dots_shown < 50) return;
     std::fflush(stdout);
     st.dots_shown = now;
 }
