@@ -54,3 +54,10 @@ median() {
 
 # cpu_median: median processor time in seconds of the runs of the last median.
 cpu_median() { median_of "$work/c.txt"; }
+
+# ratio A B KIND: median of the per-round ratios of A's to B's KIND figures,
+# from the files $work/A.KIND and $work/B.KIND (one figure per line and round).
+ratio() {
+    paste "$work/$1.$3" "$work/$2.$3" | awk '{ print $1 / $2 }' > "$work/q.txt"
+    median_of "$work/q.txt"
+}

@@ -112,12 +112,6 @@ while [ $round -lt "$runs" ]; do
 done
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
 
-# ratio A B KIND: median of the per-round ratios of A's to B's KIND figures.
-ratio() {
-    paste "$1.$3" "$2.$3" | awk '{ print $1 / $2 }' > q.txt
-    median_of q.txt
-}
-
 row='%-12s %6s %-7s %7s %7s %8s %-22s %9s\n'
 printf "\n$row" case MB program wall_s cpu_s peak_KB "wall ratio (of)" "cpu ratio"
 while read -r name file ref; do

@@ -22,7 +22,7 @@
 
 #include "bench/bench_scratch.h"
 #include "db/table.h"
-#include "obsdb/rinex_reader.h"
+#include "rinex/rinex_reader.h"
 
 extern "C" int __real_fsync(int fd);
 

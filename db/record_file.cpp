@@ -17,7 +17,13 @@ int rec_capacity = 0;
 
 namespace {
 
-constexpr std::size_t stream_buffer_bytes = 16384;
+// Stream buffers of the first slots, which hold every file a command has
+// open at once (the slots beyond keep the system's buffer). They are static
+// so that a file takes only the pages it fills: a small table one page, the
+// observations all of them.
+constexpr int buffered_slots = 16;
+char stream_buffers[buffered_slots][rec_stream_buffer_bytes];
+
 constexpr int transfer_read = 1;
 constexpr int transfer_write = 2;
 
@@ -81,6 +87,8 @@ int rec_open(const char* name, int record_size, int create) {
     if (create && journal_active()) journal_id = journal_before_create(name);
     std::FILE* stream = io_fopen(name, create ? "w+b" : "r+b");
     if (!stream) return -1;
+    if (slot < buffered_slots)
+        std::setvbuf(stream, stream_buffers[slot], _IOFBF, rec_stream_buffer_bytes);
 
     RecFileSlot* s = &rec_slots[slot];
     mem_free(s->name);

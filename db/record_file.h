@@ -20,6 +20,10 @@ struct RecFileSlot {
 };
 
 inline constexpr int rec_table_slots = 100;
+// Records are read and written through a stream buffer of this size: a day
+// of observations is appended in writes of this size rather than of the
+// system's block size.
+inline constexpr std::size_t rec_stream_buffer_bytes = 32768;
 
 extern RecFileSlot* rec_slots;
 extern int rec_capacity;

@@ -18,7 +18,6 @@
 
 namespace {
 
-Campaign tables;
 // The export's own table of GEONAP receiver codes.
 gn_record gn;
 DbHandle gn_db{.buffer = &gn};
@@ -127,15 +126,15 @@ void write_angle(std::FILE* file, double packed) {
 
 // Station, day of year and session from the occupation's file name, short
 // or long; a name that fills its field without a terminator is taken whole.
-rinex_name_parts file_name_parts() {
+rinex_name_parts file_name_parts(const Campaign& tables) {
     char name[sizeof tables.occ.rinex_file + 1];
     std::memcpy(name, tables.occ.rinex_file, sizeof tables.occ.rinex_file);
     name[sizeof tables.occ.rinex_file] = '\0';
     return rinex_name_split(name);
 }
 
-void write_station(std::FILE* file, const char* base) {
-    std::fprintf(file, "%4.4s 1 ", file_name_parts().station);
+void write_station(const Campaign& tables, std::FILE* file, const char* base) {
+    std::fprintf(file, "%4.4s 1 ", file_name_parts(tables).station);
 
     char name[sizeof tables.sta.marker_name + 1];
     std::memcpy(name, tables.sta.marker_name, sizeof tables.sta.marker_name);
@@ -158,7 +157,7 @@ void write_station(std::FILE* file, const char* base) {
     std::fprintf(file, "    %11.4lf\n", p.height);
 }
 
-void write_observation(std::FILE* file, long receiver, long antenna) {
+void write_observation(const Campaign& tables, std::FILE* file, long receiver, long antenna) {
     // A time the local-time conversion cannot take (none, or a damaged
     // record) gives year 0.
     int year = 0;
@@ -166,7 +165,7 @@ void write_observation(std::FILE* file, long receiver, long antenna) {
         const std::time_t seconds = static_cast<std::time_t>(tables.occ.first_epoch);
         if (const std::tm* fields = std::localtime(&seconds)) year = fields->tm_year + 1900;
     }
-    const rinex_name_parts name = file_name_parts();
+    const rinex_name_parts name = file_name_parts(tables);
     std::fprintf(file, "%d %3.3s %c %4.4s %6.4lf rc%02ld an%02ld \" \"\n", year, name.day,
                  name.session, name.station, tables.occ.delta_h, receiver, antenna);
 }
@@ -180,6 +179,7 @@ void export_geonap(const char* base_name) {
     std::FILE* rcv_file = open_output(base, ".RCV");
     std::FILE* ant_file = open_output(base, ".ANT");
 
+    Campaign tables;
     tables.open_read({CampaignTable::occ, CampaignTable::cor, CampaignTable::rec,
                       CampaignTable::ant, CampaignTable::sta});
     open_code_table();
@@ -213,8 +213,8 @@ void export_geonap(const char* base_name) {
             std::printf("Das klappt noch...(3)\n");
         }
         seen_number(seen_stations, tables.occ.sta_ref, &added);
-        if (added) write_station(sta_file, base_name);
-        write_observation(obs_file, receiver, antenna);
+        if (added) write_station(tables, sta_file, base_name);
+        write_observation(tables, obs_file, receiver, antenna);
     }
 
     checked_close(sta_file, (base + ".STA").c_str());

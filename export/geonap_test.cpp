@@ -13,6 +13,7 @@
 #include "geodesy/geodesy.h"
 #include "obsdb/schema.h"
 #include "support/error.h"
+#include "support/version.h"
 #include "tests/testkit/campaign_fill.h"
 #include "tests/testkit/testkit.h"
 
@@ -26,24 +27,24 @@ using testkit::ScratchDir;
 
 namespace {
 
+const std::string created = std::string("# created: ") + program_name + " " + version_text;
 const std::string sta_header =
-    "# camp.sta - coordinate station file for campaign:\n"
-    "# created: Lumerakon 2.0.2, 11.9.2000\n#\n"
+    "# camp.sta - coordinate station file for campaign:\n" + created +
+    "\n#\n"
     "#sta n gps site name    latitude         longitude           ell.height\n"
     "#--- - --------------- ---- -- -------- ---- -- --------    -----------\n";
 const std::string ant_header =
-    "# camp.ant - geonap project antenna file\n# used by trtori and gnsngl\n"
-    "# created: Lumerakon 2.0.2, 11.9.2000 (c) Lumerakon developers\n"
-    "#ant type s.no. own\n#--- ---- ----- ---\n";
+    "# camp.ant - geonap project antenna file\n# used by trtori and gnsngl\n" + created + " " +
+    credits_text + "\n#ant type s.no. own\n#--- ---- ----- ---\n";
 const std::string rcv_header =
-    "# camp.rcv - geonap project receiver file\n# used by trtori and gnsngl\n"
-    "# created: Lumerakon 2.0.2, 11.9.2000 (c) Lumerakon developers\n"
-    "#rcv type s.no  \"                \" own  ant\n"
+    "# camp.rcv - geonap project receiver file\n# used by trtori and gnsngl\n" + created + " " +
+    credits_text +
+    "\n#rcv type s.no  \"                \" own  ant\n"
     "#--- ---- ----  ------------------ ---  ----\n";
-const std::string obs_header =
-    "# camp.obs - geonap project observation file\n"
-    "# created: Lumerakon 2.0.2, 11.9.2000 (c) Lumerakon developers\n"
-    "#yyy ddd s sta  ant.h. rcv  ant  \" \"\n#--- --- - ---- ------ ---- ---- ---\n";
+const std::string obs_header = "# camp.obs - geonap project observation file\n" + created + " " +
+                               credits_text +
+                               "\n#yyy ddd s sta  ant.h. rcv  ant  \" \"\n"
+                               "#--- --- - ---- ------ ---- ---- ---\n";
 
 // Adds one occupation read from `file` with the given first epoch and
 // antenna height.

@@ -7,7 +7,7 @@
 #include "export/geonap.h"
 #include "front/run_settings.h"
 #include "obsdb/listing.h"
-#include "obsdb/rinex_reader.h"
+#include "rinex/rinex_reader.h"
 #include "obsdb/schema.h"
 #include "plot/plot_command.h"
 #include "support/error.h"

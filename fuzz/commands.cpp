@@ -5,7 +5,7 @@
 #include "front/run_settings.h"
 #include "fuzz/fuzz_support.h"
 #include "obsdb/listing.h"
-#include "obsdb/rinex_reader.h"
+#include "rinex/rinex_reader.h"
 #include "plot/plot_command.h"
 
 namespace {

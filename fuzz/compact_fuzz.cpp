@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <string_view>
 
-#include "obsdb/compact_rinex.h"
+#include "input/compact_rinex.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    obsdb::CompactRinexDecoder decoder;
+    input::CompactRinexDecoder decoder;
     std::string_view rest(reinterpret_cast<const char*>(data), size);
     bool ok = true;
     while (ok && !rest.empty()) {
@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // types (five to a line), none longer than a compact line.
         if (decoder.output_lines() > 100) __builtin_trap();
         for (std::size_t i = 0; i < decoder.output_lines(); ++i) {
-            if (decoder.output_line(i).size() > obsdb::CompactRinexDecoder::max_line + 64)
+            if (decoder.output_line(i).size() > input::CompactRinexDecoder::max_line + 64)
                 __builtin_trap();
         }
         if (!ok && decoder.error().empty()) __builtin_trap();

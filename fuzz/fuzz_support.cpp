@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "db/table.h"
-#include "obsdb/rinex_reader.h"
+#include "rinex/rinex_reader.h"
 #include "pslib/pslib.h"
 #include "support/error.h"
 

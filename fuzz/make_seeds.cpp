@@ -15,7 +15,7 @@
 #include "db/table.h"
 #include "export/geonap.h"
 #include "fuzz/campaign_files.h"
-#include "obsdb/rinex_reader.h"
+#include "rinex/rinex_reader.h"
 #include "obsdb/schema.h"
 
 namespace {

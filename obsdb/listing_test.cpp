@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <string>
 
 #include "obsdb/schema.h"
@@ -122,4 +125,30 @@ TEST(Listing, TextFieldsWithoutTerminatorStayInTheirField) {
                             std::string(21, 'o') + " " + std::string(41, 'a') + " " +
                             std::string(81, 'r') + "       0.00       0.00");
     EXPECT_EQ(lines[3], " 1   88    0 " + std::string(61, 'M') + " " + std::string(23, 'N'));
+}
+
+TEST(Listing, ObservationLinesAsPrintfWritesThem) {
+    ScratchDir dir;
+    InDir in(dir.path());
+    const double epochs[] = {
+        0.0,  -0.0,      1.0, -1.0,     917780400.0, 917780430.5,     0.1,   1e-7, 1e15, 1e15 - 1,
+        1e20, -1e15 - 2, NAN, INFINITY, -INFINITY,   9999999.9999995, -1e300};
+    const long satoccs[] = {8, -5, 0, 1234567, INT32_MIN};
+    std::string expected = "Observations:\n";
+    {
+        CampaignFill fill;
+        long count = 0;
+        for (double epoch : epochs) {
+            const long satocc = satoccs[count % std::size(satoccs)];
+            const long number = fill.observation(satocc, epoch);
+            char line[512];  // the largest doubles have some 300 digits
+            std::snprintf(line, sizeof line, "%6ld %6ld %6ld %8lf\n", ++count, number, satocc,
+                          epoch);
+            expected += line;
+        }
+    }
+    auto r = list_in_child("list.txt");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string listing = read_file("list.txt");
+    EXPECT_EQ(listing.substr(listing.find("Observations:\n")), expected);
 }

@@ -3,24 +3,44 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 void record_number_key(char* key, long number) {
-    // Written by hand: one key is made for every observation read.
+    // Written by hand: one key is made for every observation read, so the
+    // usual eight digits are put in place two at a time.
+    static constexpr char pairs[] =
+        "0001020304050607080910111213141516171819202122232425262728293031323334353637383940414243"
+        "4445464748495051525354555657585960616263646566676869707172737475767778798081828384858687"
+        "888990919293949596979899";
+    if (number >= 0 && number <= record_key_short_limit) {
+        unsigned long rest = static_cast<unsigned long>(number);
+        for (int at = 6; at >= 0; at -= 2) {
+            std::memcpy(key + at, pairs + 2 * (rest % 100), 2);
+            rest /= 100;
+        }
+        key[8] = '\0';
+        return;
+    }
     int width = 8;
     if (number > record_key_short_limit) {
         *key++ = ':';
         width = 10;
     }
     char digits[24];
-    int count = 0;
+    char* const end = digits + sizeof digits - 1;
+    char* first = end;
+    *end = '\0';
     do {
-        digits[count++] = static_cast<char>('0' + number % 10);
+        *--first = static_cast<char>('0' + number % 10);
         number /= 10;
     } while (number > 0);
-    while (count < width) digits[count++] = '0';
-    for (int i = 0; i < count; ++i) key[i] = digits[count - 1 - i];
-    key[count] = '\0';
+    while (end - first < width) *--first = '0';
+    std::memcpy(key, first, static_cast<std::size_t>(end - first) + 1);
+}
+
+void satocc_key(char* key, long occupation, long satellite) {
+    std::snprintf(key, satocc_key_size, "%07ld%07ld", occupation, satellite);
 }
 
 double time_value(int year, int month, int day, int hour, int minute, double seconds) {

@@ -136,6 +136,13 @@ inline constexpr long record_key_short_limit = 99999999;
 inline constexpr int record_key_size = 12;
 void record_number_key(char* key, long number);
 
+// Key of a satellite occupation in zzSATOCC: the occupation's record number,
+// then the satellite's, each as "%07ld", so that the index groups the
+// satellites of an occupation. `key` holds satocc_key_size characters, room
+// for any two record numbers a 32-bit link can hold.
+inline constexpr int satocc_key_size = 24;
+void satocc_key(char* key, long occupation, long satellite);
+
 // Time value of a calendar date and time read as local time (the platform
 // decides on daylight saving): whole minutes go through mktime, the seconds
 // with their fraction are added afterwards. Dates before 1970 or that cannot

@@ -1,4 +1,5 @@
-// Keys built from record numbers keep the numeric order past eight digits.
+// Keys built from record numbers keep the numeric order past eight digits;
+// satellite occupations are keyed by occupation, then satellite.
 #include "obsdb/schema.h"
 
 #include <gtest/gtest.h>
@@ -28,6 +29,14 @@ TEST(RecordNumberKey, TextOrderIsNumericOrderAcrossTheLimit) {
                                        999999936, 1000000008, 2147483592, INT32_MAX};
     for (std::size_t i = 1; i < numbers.size(); ++i)
         EXPECT_LT(key_of(numbers[i - 1]), key_of(numbers[i])) << numbers[i];
+}
+
+TEST(SatoccKey, OccupationThenSatelliteSevenDigitsEach) {
+    char key[satocc_key_size];
+    satocc_key(key, 216, 97);
+    EXPECT_STREQ(key, "00002160000097");
+    satocc_key(key, INT32_MAX, INT32_MAX);
+    EXPECT_STREQ(key, "21474836472147483647");
 }
 
 }  // namespace

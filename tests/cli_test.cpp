@@ -13,8 +13,8 @@ using testkit::ScratchDir;
 
 namespace {
 
-const std::string banner =
-    std::string("Lumerakon 2.0.2, 11.9.2000 ") + credits_text + " " + build_tool_text + "\n";
+const std::string banner = std::string(program_name) + " " + version_text + " " + credits_text +
+                           " " + build_tool_text + "\n";
 
 const char usage[] =
     "\nUsage:\n"
@@ -178,7 +178,7 @@ TEST(Cli, JoinedStreamsKeepTheOrderOfWriting) {
     testkit::copy_test_data("KOSG0010.95O", dir.path());
     auto r = testkit::run_lumerak_joined({"-rKOSG0010.95O", "-sL", "-aB"}, dir.path());
     ASSERT_EQ(r.status, 0) << r.out;
-    const std::vector<std::string> in_order = {"Lumerakon 2.0.2",
+    const std::vector<std::string> in_order = {std::string(program_name) + " " + version_text,
                                                "'KOSG0010.95O' read into database",
                                                "Zeilen gelesen.",
                                                "Eintraege in der Obs-Datei erzeugt.",

@@ -23,7 +23,7 @@
 #include "db/journal.h"
 #include "db/table.h"
 #include "export/geonap.h"
-#include "obsdb/rinex_reader.h"
+#include "rinex/rinex_reader.h"
 #include "support/error.h"
 #include "tests/testkit/testkit.h"
 

@@ -69,7 +69,7 @@ std::vector<Observation> parse3(const std::string& path, const SlotTypes& slots)
             i += static_cast<std::size_t>(count);
             continue;
         }
-        const double epoch = tables::local_epoch(
+        const double epoch = time_value(
             std::atoi(columns(line, 2, 4).c_str()), std::atoi(columns(line, 7, 2).c_str()),
             std::atoi(columns(line, 10, 2).c_str()), std::atoi(columns(line, 13, 2).c_str()),
             std::atoi(columns(line, 16, 2).c_str()), std::atof(columns(line, 18, 11).c_str()));

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "support/version.h"
 #include "tests/testkit/plot_test_fill.h"
 #include "tests/testkit/sky_rinex.h"
 #include "tests/testkit/testkit.h"
@@ -23,8 +24,8 @@ namespace {
 using testkit::RunResult;
 namespace fs = std::filesystem;
 
-const std::string banner =
-    "Lumerakon 2.0.2, 11.9.2000 (c) Lumerakon developers [C++20, GNU/CMake]\n";
+const std::string banner = std::string(program_name) + " " + version_text + " " + credits_text +
+                           " " + build_tool_text + "\n";
 
 // The PostScript files in a folder, sorted by name.
 std::vector<std::string> ps_files(const std::string& dir) {

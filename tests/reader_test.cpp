@@ -53,7 +53,7 @@ std::vector<Observation> parse(const std::string& path) {
             sats.push_back(lines.at(i).substr(32 + 3 * (s % 12), 3));
         }
         const int year = std::atoi(columns(line, 1, 2).c_str());
-        const double epoch = tables::local_epoch(
+        const double epoch = time_value(
             year < 70 ? 2000 + year : 1900 + year, std::atoi(columns(line, 4, 2).c_str()),
             std::atoi(columns(line, 7, 2).c_str()), std::atoi(columns(line, 10, 2).c_str()),
             std::atoi(columns(line, 13, 2).c_str()), std::atof(columns(line, 15, 11).c_str()));

@@ -90,8 +90,8 @@ public:
     long satellite_occupation(long sat, long occ) {
         c_.satocc.sat_ref = static_cast<std::int32_t>(sat);
         c_.satocc.occ_ref = static_cast<std::int32_t>(occ);
-        char key[40];
-        std::snprintf(key, sizeof key, "%07ld%07ld", occ, sat);
+        char key[satocc_key_size];
+        satocc_key(key, occ, sat);
         return keyed(&c_.satocc_db, &c_.satocc, key);
     }
     long observation(long satocc, double epoch) {

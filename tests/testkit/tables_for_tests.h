@@ -111,17 +111,4 @@ inline testing::AssertionResult same_observations(const std::vector<Observation>
     return testing::AssertionSuccess();
 }
 
-// Time value of a local calendar date and time, as the reader computes it:
-// the whole minutes through mktime, the seconds added afterwards.
-inline double local_epoch(int year, int month, int day, int hour, int minute, double seconds) {
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_isdst = -1;
-    return static_cast<double>(std::mktime(&t)) + seconds;
-}
-
 }  // namespace tables

@@ -1,4 +1,4 @@
-#include "obsdb/rinex3_format.h"
+#include "rinex/rinex3_format.h"
 
 #include <charconv>
 #include <cmath>
@@ -8,79 +8,21 @@
 
 namespace {
 
-constexpr int label_column = 60;  // labels stand in columns 61-80
-constexpr int label_width = 20;
 constexpr std::size_t sat_width = 3;
 constexpr std::size_t field_width = 16;
 constexpr std::size_t value_width = 14;
 constexpr int types_per_line = 13;
 
-// Without a trailing carriage return or line feed.
-std::string_view without_line_end(std::string_view line) {
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
-    return line;
-}
-
-// Columns [first, first + count) as far as the line reaches (0-based).
-std::string_view columns(std::string_view line, std::size_t first, std::size_t count) {
-    if (first >= line.size()) return {};
-    return line.substr(first, count);
-}
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-    return text;
-}
-
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
-// Copies `text` into a field of `size` bytes, terminated, cut to fit.
-void store_text(char* field, std::size_t size, std::string_view text) {
-    const std::size_t n = text.size() < size - 1 ? text.size() : size - 1;
-    if (n > 0) std::memcpy(field, text.data(), n);  // an empty view may have no data
-    std::memset(field + n, 0, size - n);
-}
-
-std::string_view first_word(std::string_view text) {
-    text = trimmed(text);
-    const std::size_t end = text.find(' ');
-    return end == std::string_view::npos ? text : text.substr(0, end);
-}
-
 // A decimal number filling `text` apart from leading and trailing blanks.
-// Plain fixed-point text of up to 15 digits (every RINEX value) is converted
-// exactly here: the digits and the power of ten are both exact doubles, so
-// their quotient is the correctly rounded value. Anything else goes through
-// from_chars, which rounds correctly too. False for blank or unreadable text
-// and for infinities and NaN.
+// Plain fixed-point text (every RINEX value) is converted by plain_decimal;
+// anything else goes through from_chars, which rounds correctly too. False
+// for blank or unreadable text and for infinities and NaN.
 bool parse_real(std::string_view text, double* out) {
-    static const double powers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                    1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     text = trimmed(text);
     if (text.empty()) return false;
-    std::size_t i = 0;
-    const bool negative = text[0] == '-';
-    if (text[0] == '-' || text[0] == '+') ++i;
-    std::uint64_t mantissa = 0;
-    int digits = 0;
-    int decimals = -1;
-    for (; i < text.size(); ++i) {
-        if (text[i] == '.' && decimals < 0) {
-            decimals = 0;
-        } else if (is_digit(text[i])) {
-            mantissa = mantissa * 10 + static_cast<unsigned>(text[i] - '0');
-            ++digits;
-            if (decimals >= 0) ++decimals;
-        } else {
-            break;
-        }
-    }
-    if (i == text.size() && digits > 0 && digits <= 15) {
-        const double value = static_cast<double>(mantissa) / powers[decimals > 0 ? decimals : 0];
-        *out = negative ? -value : value;
-        return true;
-    }
+    if (plain_decimal(text, out)) return true;
     // from_chars takes no leading '+'.
     std::string_view rest = text;
     if (rest[0] == '+') rest.remove_prefix(1);
@@ -142,7 +84,7 @@ rinex_first_line rinex_classify_first_line(std::string_view line) {
     rinex_first_line result;
     // The label in its columns 61-80 tells that the version and type columns
     // before it are where they should be.
-    const std::string_view label = columns(line, label_column, label_width);
+    const std::string_view label = label_columns(line);
     const bool compact = label == "CRINEX VERS   / TYPE";
     if (!compact && label != "RINEX VERSION / TYPE") {
         refuse(&result, "the first line is not a RINEX VERSION / TYPE line");
@@ -196,26 +138,6 @@ rinex_first_line rinex_classify_first_line(std::string_view line) {
 
 namespace {
 
-struct LabelName {
-    const char* text;
-    rinex3_label label;
-};
-
-const LabelName label_names[] = {
-    {"RINEX VERSION / TYPE", R3_VERSION},
-    {"MARKER NAME", R3_MARKER_NAME},
-    {"MARKER NUMBER", R3_MARKER_NUMBER},
-    {"OBSERVER / AGENCY", R3_OBSERVER},
-    {"REC # / TYPE / VERS", R3_RECEIVER},
-    {"ANT # / TYPE", R3_ANTENNA_TYPE},
-    {"APPROX POSITION XYZ", R3_POSITION},
-    {"ANTENNA: DELTA H/E/N", R3_ANTENNA_DELTA},
-    {"INTERVAL", R3_INTERVAL},
-    {"TIME OF FIRST OBS", R3_FIRST_OBS},
-    {"SYS / # / OBS TYPES", R3_OBS_TYPES},
-    {"END OF HEADER", R3_END_OF_HEADER},
-};
-
 // Reads three F14.4 fields from columns 1-42 into consecutive doubles of a
 // packed record; a field that cannot be read keeps its value.
 void read_three_fields(std::string_view line, double* a, double* b, double* c) {
@@ -228,17 +150,26 @@ void read_three_fields(std::string_view line, double* a, double* b, double* c) {
 }  // namespace
 
 rinex3_label rinex3_header_label(std::string_view line) {
-    line = without_line_end(line);
-    std::string_view label = columns(line, label_column, label_width);
-    while (!label.empty() && label.back() == ' ') label.remove_suffix(1);
-    if (trimmed(label).empty()) return R3_NO_LABEL;
-    for (const LabelName& name : label_names)
-        if (label == name.text) return name.label;
-    return R3_OTHER_LABEL;
+    switch (header_label_in_columns(line)) {
+    case HeaderLabel::version: return R3_VERSION;
+    case HeaderLabel::marker_name: return R3_MARKER_NAME;
+    case HeaderLabel::marker_number: return R3_MARKER_NUMBER;
+    case HeaderLabel::observer: return R3_OBSERVER;
+    case HeaderLabel::receiver: return R3_RECEIVER;
+    case HeaderLabel::antenna_type: return R3_ANTENNA_TYPE;
+    case HeaderLabel::position: return R3_POSITION;
+    case HeaderLabel::antenna_delta: return R3_ANTENNA_DELTA;
+    case HeaderLabel::interval: return R3_INTERVAL;
+    case HeaderLabel::first_obs: return R3_FIRST_OBS;
+    case HeaderLabel::types3: return R3_OBS_TYPES;
+    case HeaderLabel::end_of_header: return R3_END_OF_HEADER;
+    case HeaderLabel::none: return R3_NO_LABEL;
+    default: return R3_OTHER_LABEL;
+    }
 }
 
 void rinex3_store_header_line(rinex3_label label, std::string_view line,
-                              const rinex3_header_records& records) {
+                              const HeaderRecords& records) {
     line = without_line_end(line);
     switch (label) {
     case R3_MARKER_NAME:
@@ -532,7 +463,10 @@ obs_value read_field(std::string_view line, int index) {
     const std::size_t start = sat_width + field_width * static_cast<std::size_t>(index);
     if (start >= line.size()) return out;
     double value = 0;
-    if (parse_real(columns(line, start, value_width), &value)) out.value = value;
+    const std::string_view text = columns(line, start, value_width);
+    if ((text.size() == value_width && f14_3_value(text.data(), &value)) ||
+        parse_real(text, &value))
+        out.value = value;
     if (start + value_width < line.size()) out.lli = line[start + value_width];
     if (start + value_width + 1 < line.size()) out.snr = line[start + value_width + 1];
     return out;

@@ -1,4 +1,4 @@
-#include "obsdb/rinex_reader.h"
+#include "rinex/rinex_reader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "obsdb/compact_rinex.h"
+#include "input/compact_rinex.h"
 
 #include <gtest/gtest.h>
 
@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "obsdb/observation_source.h"
+#include "input/observation_source.h"
 #include "tests/testkit/testkit.h"
 
-using obsdb::CompactRinexDecoder;
-using obsdb::ObservationSource;
+using input::CompactRinexDecoder;
+using input::ObservationSource;
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "obsdb/observation_source.h"
+#include "input/observation_source.h"
 
-namespace obsdb {
+namespace input {
 
 ObservationSource::ObservationSource() = default;
 ObservationSource::~ObservationSource() = default;
@@ -78,4 +78,4 @@ bool ObservationSource::next(std::string_view& line) {
     return true;
 }
 
-}  // namespace obsdb
+}  // namespace input

@@ -1,4 +1,4 @@
-#include "obsdb/input_stream.h"
+#include "input/input_stream.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -17,7 +17,7 @@
 #include <system_error>
 #include <thread>
 
-namespace obsdb {
+namespace input {
 
 namespace {
 
@@ -450,4 +450,4 @@ bool LineReader::next(std::string_view& line) {
     }
 }
 
-}  // namespace obsdb
+}  // namespace input

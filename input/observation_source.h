@@ -7,10 +7,10 @@
 #include <string>
 #include <string_view>
 
-#include "obsdb/compact_rinex.h"
-#include "obsdb/input_stream.h"
+#include "input/compact_rinex.h"
+#include "input/input_stream.h"
 
-namespace obsdb {
+namespace input {
 
 class ObservationSource {
 public:
@@ -55,4 +55,4 @@ private:
     std::string error_;
 };
 
-}  // namespace obsdb
+}  // namespace input

@@ -1,9 +1,9 @@
-#include "obsdb/compact_rinex.h"
+#include "input/compact_rinex.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace obsdb {
+namespace input {
 
 namespace {
 
@@ -489,4 +489,4 @@ bool CompactRinexDecoder::finish() {
     return true;
 }
 
-}  // namespace obsdb
+}  // namespace input

@@ -1,6 +1,9 @@
-// The RINEX 2 observation reader: adds one observation file to the campaign
-// database as one occupation (station, position, receiver, antenna,
-// occupation, and per epoch the satellites and their observations).
+// The observation reader: adds one observation file (RINEX 2, 3 or 4, plain,
+// compact or compressed) to the campaign database as one occupation
+// (station, position, receiver, antenna, occupation, and per epoch the
+// satellites and their observations). The first line decides the format;
+// the line loop of that format parses each line, and the occupation writer
+// stores what it gives.
 #pragma once
 
 // Reads `file_name` into the database in the current folder. With
@@ -16,7 +19,3 @@ void read_rinex(const char* file_name, bool no_obs_data);
 // the read left open, so that the next read does not close a file by a
 // number that is no longer its own.
 void read_rinex_release();
-
-// Opens or creates the epoch tables zzSATOCC and zzSAT and, unless
-// `no_obs_data`, zzOBS, each with its index.
-void open_epoch_tables(bool no_obs_data);

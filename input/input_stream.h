@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-namespace obsdb {
+namespace input {
 
 enum class Compression { none, gzip, compress };
 
@@ -108,4 +108,4 @@ private:
     std::string error_;
 };
 
-}  // namespace obsdb
+}  // namespace input

@@ -1,4 +1,4 @@
-#include "obsdb/input_stream.h"
+#include "input/input_stream.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -8,9 +8,9 @@
 
 #include "tests/testkit/testkit.h"
 
-using obsdb::Compression;
-using obsdb::InputStream;
-using obsdb::LineReader;
+using input::Compression;
+using input::InputStream;
+using input::LineReader;
 
 namespace {
 

@@ -2,34 +2,33 @@
 // reader a file goes to. Pure functions over one line each: no file, no
 // table, no global state.
 //
-// How the RINEX 3 reader uses them, with the linking code the RINEX 2
-// reader already has:
+// How the RINEX 3 line loop (rinex3_reader.cpp) uses them, storing through
+// the occupation writer as the RINEX 2 loop does:
 //
 //  1. The first line of the file goes to rinex_classify_first_line. A refused
 //     file ends the read with its reason before any table is opened; version
-//     2 goes to the RINEX 2 reader unchanged; compact RINEX goes to the
-//     compact decoder, whose first decoded line is classified again (compact
-//     1.0 must hold RINEX 2, compact 3.0 RINEX 3 or 4).
+//     2 goes to the RINEX 2 loop; compact RINEX goes to the compact decoder,
+//     whose first decoded line is classified again (compact 1.0 must hold
+//     RINEX 2, compact 3.0 RINEX 3 or 4).
 //  2. Header lines up to "END OF HEADER": rinex3_header_label names the label
 //     in columns 61-80. SYS / # / OBS TYPES lines (with their continuation
 //     lines) go to rinex3_add_types_line; the other labels go to
 //     rinex3_store_header_line, which fills the same sta, cor, rcv, ant and
-//     occ records the RINEX 2 reader fills. On "ANTENNA: DELTA H/E/N" the
-//     reader itself also sets rinex_file and occ_ordinal, as for RINEX 2. At
-//     "END OF HEADER" (wavelength factors set to 1 and 1 here) the reader
-//     builds the plan with rinex3_make_plan and then links station, position,
-//     receiver, antenna and occupation exactly as the RINEX 2 reader does.
+//     occ records the RINEX 2 formats fill. On "ANTENNA: DELTA H/E/N" the
+//     loop also has the writer set rinex_file and occ_ordinal, as for RINEX
+//     2. At "END OF HEADER" (wavelength factors set to 1 and 1 here) the loop
+//     builds the plan with rinex3_make_plan and the writer links station,
+//     position, receiver, antenna and occupation.
 //  3. Data lines: rinex3_read_epoch_line. An epoch (flags 0 and 1) sets the
 //     current time (time_value of its date fields) and the number of
 //     satellite lines that follow; special records (flags 2-5, header lines)
 //     and cycle-slip records (flag 6, satellite lines) are passed over, that
 //     many lines, storing nothing.
 //  4. Each satellite line of an epoch: rinex3_read_sat_line gives the
-//     satellite identifier and the five observation slots. The satellite is
-//     linked to the occupation with the RINEX 2 reader's satellite linking
-//     (zzSAT found or added, zzSATOCC found or added), and the line becomes
-//     one obs_record with the epoch's time value, appended and keyed as for
-//     RINEX 2. A RINEX 3 epoch line carries no satellite list: the satellites
+//     satellite identifier and the five observation slots. The writer links
+//     the satellite to the occupation (zzSAT found or added, zzSATOCC found
+//     or added) and stores the line as one obs_record with the epoch's time
+//     value. A RINEX 3 epoch line carries no satellite list: the satellites
 //     of an epoch are those of its satellite lines.
 //
 // Lines are passed without their line end; a trailing carriage return is
@@ -39,6 +38,7 @@
 #include <string_view>
 
 #include "obsdb/schema.h"
+#include "rinex/rinex_header.h"
 
 // ---------------------------------------------------------------------------
 // Which reader a file goes to, from its first line.
@@ -89,15 +89,6 @@ enum rinex3_label {
 // The label in columns 61-80 (trailing blanks ignored).
 rinex3_label rinex3_header_label(std::string_view line);
 
-// The records the header fills (the reader's record buffers).
-struct rinex3_header_records {
-    sta_record* sta;
-    cor_record* cor;
-    rcv_record* rcv;
-    ant_record* ant;
-    occ_record* occ;
-};
-
 // Stores what one header line gives; columns count from 1:
 //   MARKER NAME           marker_name = first word of columns 1-60; sta_flags = 0
 //   MARKER NUMBER         marker_number = first word of columns 1-20
@@ -113,7 +104,7 @@ struct rinex3_header_records {
 // first word of their own columns, so a blank name stays empty instead of
 // taking a word of the label. Other labels store nothing.
 void rinex3_store_header_line(rinex3_label label, std::string_view line,
-                              const rinex3_header_records& records);
+                              const HeaderRecords& records);
 
 // ---------------------------------------------------------------------------
 // Epoch records.

@@ -1,4 +1,4 @@
-#include "obsdb/rinex3_format.h"
+#include "rinex/rinex3_format.h"
 
 #include <gtest/gtest.h>
 
@@ -201,7 +201,7 @@ TEST(RinexHeader, FieldsFillTheRecords) {
     rcv_record rcv{};
     ant_record ant{};
     occ_record occ{};
-    const rinex3_header_records to{&sta, &cor, &rcv, &ant, &occ};
+    const HeaderRecords to{&sta, &cor, &rcv, &ant, &occ};
     const char* const lines[] = {
         "ACOR                                                        MARKER NAME",
         "13434M001                                                   MARKER NUMBER",

@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-namespace obsdb {
+namespace input {
 
 class CompactRinexDecoder {
 public:
@@ -119,4 +119,4 @@ private:
     std::vector<std::size_t> ends_;
 };
 
-}  // namespace obsdb
+}  // namespace input
