@@ -39,8 +39,14 @@ void record_number_key(char* key, long number) {
     std::memcpy(key, first, static_cast<std::size_t>(end - first) + 1);
 }
 
+void satocc_key_prefix(char* key, long occupation) {
+    std::snprintf(key, satocc_key_size, "%07ld", occupation);
+}
+
 void satocc_key(char* key, long occupation, long satellite) {
-    std::snprintf(key, satocc_key_size, "%07ld%07ld", occupation, satellite);
+    satocc_key_prefix(key, occupation);
+    const std::size_t length = std::strlen(key);
+    std::snprintf(key + length, satocc_key_size - length, "%07ld", satellite);
 }
 
 double time_value(int year, int month, int day, int hour, int minute, double seconds) {

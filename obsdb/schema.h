@@ -142,6 +142,9 @@ void record_number_key(char* key, long number);
 // for any two record numbers a 32-bit link can hold.
 inline constexpr int satocc_key_size = 24;
 void satocc_key(char* key, long occupation, long satellite);
+// The beginning that the keys of all satellite occupations of one occupation
+// share; a prefix search with it finds the first of them.
+void satocc_key_prefix(char* key, long occupation);
 
 // Time value of a calendar date and time read as local time (the platform
 // decides on daylight saving): whole minutes go through mktime, the seconds

@@ -37,6 +37,10 @@ TEST(SatoccKey, OccupationThenSatelliteSevenDigitsEach) {
     EXPECT_STREQ(key, "00002160000097");
     satocc_key(key, INT32_MAX, INT32_MAX);
     EXPECT_STREQ(key, "21474836472147483647");
+    // The prefix the plot searches with is the beginning of every key of
+    // the occupation.
+    satocc_key_prefix(key, 216);
+    EXPECT_STREQ(key, "0000216");
 }
 
 }  // namespace

@@ -8,18 +8,18 @@
 
 namespace {
 
-// The satellite occupations of one occupation in key order. Their keys begin
-// with the occupation's record number ("%07ld", then the satellite's), so the
-// walk starts at the first key with that beginning and ends with the last,
-// instead of reading every satellite occupation of the campaign; the caller
-// still compares each record's occupation.
+// The satellite occupations of one occupation in key order. Their keys all
+// begin with the occupation's part (satocc_key_prefix), so the walk starts at
+// the first key with that beginning and ends with the last, instead of
+// reading every satellite occupation of the campaign; the caller still
+// compares each record's occupation.
 struct satocc_walk {
-    char prefix[24];
+    char prefix[satocc_key_size];
     std::size_t length;
 };
 
 long first_satocc(Campaign& c, satocc_walk* walk, long occupation) {
-    std::snprintf(walk->prefix, sizeof walk->prefix, "%07ld", occupation);
+    satocc_key_prefix(walk->prefix, occupation);
     walk->length = std::strlen(walk->prefix);
     return db_find(&c.satocc_db, walk->prefix) ? db_current_record(&c.satocc_db) : 0;
 }
