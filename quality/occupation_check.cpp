@@ -371,7 +371,7 @@ OccupationQuality Check::run() {
         }
         release_slips(HUGE_VAL);
     }
-    if (q_.epochs == 0) {  // nothing stored (read with -0): the occupation's own span
+    if (q_.epochs == 0 && stored_first > 0) {  // nothing stored (read with -0): its own span
         q_.first_epoch = stored_first;
         q_.last_epoch = stored_last;
     }
@@ -393,9 +393,11 @@ OccupationQuality Check::run() {
     return q_;
 }
 
-struct SlipList final : SlipSink {
+struct PhaseSlips final : SlipSink {
     std::vector<QualitySlip> slips;
-    void found(const QualitySlip& slip) override { slips.push_back(slip); }
+    void found(const QualitySlip& slip) override {
+        if (slip.test == SlipTest::gf || slip.test == SlipTest::mw) slips.push_back(slip);
+    }
 };
 
 }  // namespace
@@ -405,10 +407,12 @@ OccupationQuality check_occupation(Campaign& c, long occupation, SlipSink& slips
     return check.run();
 }
 
-std::vector<QualitySlip> occupation_slips(Campaign& c, long occupation) {
-    SlipList list;
-    check_occupation(c, occupation, list);
-    return std::move(list.slips);
+PageQuality check_for_page(Campaign& c, long occupation) {
+    PhaseSlips list;
+    PageQuality page;
+    page.quality = check_occupation(c, occupation, list);
+    page.slips = std::move(list.slips);
+    return page;
 }
 
 double observations_per_slip(const SystemQuality& s) {

@@ -59,8 +59,14 @@ protected:
 // the order they are found (by satellite, within a few epochs of time order).
 OccupationQuality check_occupation(Campaign& c, long occupation, SlipSink& slips);
 
-// The slips the GF and MW tests find in an occupation, for the pages.
-std::vector<QualitySlip> occupation_slips(Campaign& c, long occupation);
+// What a page shows of an occupation's check: its figures, and the slips the
+// GF and MW tests found (the loss-of-lock flags are on the page already), in
+// time order.
+struct PageQuality {
+    OccupationQuality quality;
+    std::vector<QualitySlip> slips;
+};
+PageQuality check_for_page(Campaign& c, long occupation);
 
 // The observations per slip of a system (slips by all three tests), 0 when
 // nothing slipped; the RMS of MP1 (which 0) or MP2, or NaN when not computed.

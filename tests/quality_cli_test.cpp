@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "obsdb/campaign.h"
+#include "quality/quality_report.h"
 #include "tests/obsgen/obs_generator.h"
 #include "tests/testkit/testkit.h"
 
@@ -136,7 +138,25 @@ TEST(QualityCheck, GeneratedFilesAgainstTheirTruth) {
         const std::vector<Row> qc = read_csv(dir.file("zzQC.csv"));
         ASSERT_EQ(qc.size(), c.systems.size());
         for (std::size_t i = 0; i < qc.size(); ++i) EXPECT_EQ(qc[i].at("system"), c.systems[i]);
-        check_against_truth(dir.path(), read_csv(dir.file("zzSLIPS.csv")), qc);
+        const std::vector<Row> slips = read_csv(dir.file("zzSLIPS.csv"));
+        check_against_truth(dir.path(), slips, qc);
+
+        // What the pages ask for: the GF and MW slips of the report.
+        testkit::InDir in(dir.path());
+        Campaign campaign;
+        campaign.open_read(
+            {CampaignTable::occ, CampaignTable::satocc, CampaignTable::sat, CampaignTable::obs});
+        const long occupation = db_first(&campaign.occ_db);
+        const PageQuality page = check_for_page(campaign, occupation);
+        campaign.close(
+            {CampaignTable::occ, CampaignTable::satocc, CampaignTable::sat, CampaignTable::obs});
+        std::vector<std::string> expected, got;
+        for (const Row& r : slips)
+            if (r.at("test") == "gf" || r.at("test") == "mw")
+                expected.push_back(r.at("satellite") + " " + r.at("epoch"));
+        for (const QualitySlip& s : page.slips) got.push_back(s.prn + (" " + iso_epoch(s.epoch)));
+        EXPECT_EQ(got, expected);
+        EXPECT_EQ(page.quality.systems.size(), qc.size());
     }
 }
 
