@@ -63,6 +63,7 @@ Found halve(Campaign& c, long occupation, long* first) {
 }  // namespace
 
 bool seek_occupation_observations(Campaign& c, long occupation) {
+    if (!c.obs_db.current_index) return false;  // the campaign has no observation table
     long first = 0;
     switch (halve(c, occupation, &first)) {
     case Found::no: return false;

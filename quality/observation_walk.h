@@ -6,7 +6,7 @@
 
 // Positions the zzOBS walk (index and record variable) on the first
 // observation of `occupation`; false when the occupation has none. The
-// tables zzSATOCC and zzOBS must be open.
+// table zzSATOCC must be open, zzOBS too unless the campaign has none.
 //
 // The reader stores the observations of one file together and in reading
 // order, and numbers occupations in reading order too, so the occupation of

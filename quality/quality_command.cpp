@@ -54,8 +54,12 @@ struct SlipWriter final : SlipSink {
 
 void check_campaign(const char* station) {
     Campaign c;
-    c.open_read({CampaignTable::occ, CampaignTable::sta, CampaignTable::satocc, CampaignTable::sat,
-                 CampaignTable::obs});
+    c.open_read(
+        {CampaignTable::occ, CampaignTable::sta, CampaignTable::satocc, CampaignTable::sat});
+    // A campaign read only with -0 has no observation table: its occupations
+    // are reported without observations.
+    const bool observations = table_exists(table_obs);
+    if (observations) c.open_read({CampaignTable::obs});
     const std::vector<Selected> selected = select_occupations(c, station);
     if (selected.empty() && station && station[0] != '\0')
         std::printf("no occupation of station '%s' in the database\n", station);
@@ -72,8 +76,8 @@ void check_campaign(const char* station) {
         std::fputs(qc_console_lines(s.label, q).c_str(), stdout);
         std::fputs(qc_csv_rows(s.label, q).c_str(), qc);
     }
-    c.close({CampaignTable::occ, CampaignTable::sta, CampaignTable::satocc, CampaignTable::sat,
-             CampaignTable::obs});
+    c.close({CampaignTable::occ, CampaignTable::sta, CampaignTable::satocc, CampaignTable::sat});
+    if (observations) c.close({CampaignTable::obs});
     checked_close(slips, "zzSLIPS.csv");
     checked_close(qc, "zzQC.csv");
 }

@@ -7,5 +7,6 @@
 // occupation. Prints one line per occupation and system on standard output
 // and rewrites zzQC.csv (one row per occupation and system) and zzSLIPS.csv
 // (one row per slip and clock jump). A missing table ends the run as for the
-// listing.
+// listing, except the observation table, which a campaign read only with -0
+// lacks: its occupations are reported without observations.
 void check_campaign(const char* station);

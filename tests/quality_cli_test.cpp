@@ -236,6 +236,22 @@ TEST(QualityCheck, PartialDataGivesEmptyValues) {
         << r.out;
 }
 
+// A campaign read only with -0 has no observation table at all.
+TEST(QualityCheck, CampaignWithoutObservationTable) {
+    ScratchDir dir;
+    testkit::copy_test_data("KOSG0010.95O", dir.path());
+    ASSERT_EQ(run_lumerak({"-0", "-rKOSG0010.95O"}, dir.path()).status, 0);
+    const auto r = run_lumerak({"-i"}, dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> lines =
+        testkit::lines_of(testkit::read_file(dir.file("zzQC.csv")));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(
+        lines[1],
+        "KOSG,1,KOSG0010.95O,,1995-01-01T00:00:00.000,1995-01-01T20:44:30.000,30,,2490,,,,,,,,,"
+        ",,,");
+}
+
 // -t checks the occupation the plot draws: the station's first.
 TEST(QualityCheck, StationOptionChecksItsFirstOccupationOnly) {
     ScratchDir dir;
