@@ -57,11 +57,23 @@ void split_page(NdxFile* index, unsigned char* g) {
     mark_modified(left);
 }
 
+// Offset of the first entry of `page` whose key is not less than `key`, or
+// the end entry. Keys mostly come in ascending order (observations are keyed
+// by their record numbers), so a key above the page's last one goes to the
+// end entry after a single comparison.
+int insert_position(const unsigned char* page, const char* key) {
+    const PageDirectory* entries = page_entries(page);
+    if (entries->count > 0 &&
+        std::strcmp(entry_key(page, entries->offset[entries->count - 1]), key) < 0)
+        return page_end(page);
+    return first_entry_not(page, [&](const char* entry) { return std::strcmp(entry, key) < 0; });
+}
+
 int insert_into(NdxFile* index, NdxEntry& e, std::uint32_t position) {
     if (position == 0) return refused;
     unsigned char* page = get_page(index, position);
     const int end = page_end(page);
-    int at = first_entry_not(page, [&](const char* key) { return std::strcmp(key, e.key) < 0; });
+    int at = insert_position(page, e.key);
 
     if (at < end && std::strcmp(entry_key(page, at), e.key) == 0) {
         if (index->header.dup_mode == 0) {

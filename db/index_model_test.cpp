@@ -1,7 +1,9 @@
-// Random keys against an ordered in-memory model, in each duplicate mode,
-// with the index closed and reopened between batches.
+// Random keys, and ascending keys as the observation table gets them,
+// against an ordered in-memory model, in each duplicate mode, with the index
+// closed and reopened between batches.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 #include <random>
 #include <string>
@@ -70,7 +72,15 @@ void expect_finds_match(NdxFile* index, const Model& model, const std::vector<st
     }
 }
 
-void run_model(int dup_mode, unsigned seed) {
+// Ascending keys of eight digits; every fifth repeats the one before, so
+// that a key equal to the last one of a page comes up in every mode.
+std::string ascending_key(long n) {
+    char key[24];
+    std::snprintf(key, sizeof key, "%08ld", n % 5 == 0 ? n - 1 : n);
+    return key;
+}
+
+void run_model(int dup_mode, unsigned seed, bool ascending = false) {
     testkit::ScratchDir dir;
     const std::string path = dir.file("zzM.ID0");
     std::mt19937 rng(seed);
@@ -83,7 +93,8 @@ void run_model(int dup_mode, unsigned seed) {
     long record = 0;
     for (int batch = 0; batch < 8; ++batch) {
         for (int i = 0; i < 4000; ++i) {
-            const std::string key = random_key(rng);
+            const std::string key =
+                ascending ? ascending_key(batch * 4000L + i + 1) : random_key(rng);
             keys.push_back(key);
             record += 72;
             const long result = ndx_insert(index, key.c_str(), record);
@@ -117,6 +128,9 @@ void run_model(int dup_mode, unsigned seed) {
 TEST(IndexModel, UniqueKeys) { run_model(0, 11); }
 TEST(IndexModel, DuplicatesAfterEqualKeys) { run_model(1, 12); }
 TEST(IndexModel, DuplicatesBeforeEqualKeys) { run_model(2, 13); }
+TEST(IndexModel, AscendingKeysInEveryMode) {
+    for (int mode : {0, 1, 2}) run_model(mode, 14, true);
+}
 
 TEST(IndexModel, SameKeyAndRecordStoredOnceInDuplicateModes) {
     testkit::ScratchDir dir;

@@ -116,6 +116,42 @@ void journal_cached_pages(NdxFile* index) {
     journal_sync();
 }
 
+namespace {
+
+// Loads page `position` (0: a fresh zeroed page) into a free slot, or into
+// the least recently used one after writing its page back; returns the slot.
+// Kept out of get_page, whose common case is a page already cached.
+[[gnu::noinline]] int load_page(NdxFile* index, std::uint32_t position) {
+    int found = -1;
+    for (int i = 0; i < ndx_cache_slots && found < 0; ++i)
+        if (page_position(page_cache[i].page) == 0) found = i;
+    if (found < 0) {
+        // The least recently used page goes back to its own file.
+        found = ndx_cache_slots - 1;
+        CacheSlot& victim = page_cache[found];
+        write_at(index_of_fd(victim.owner_fd, index), page_position(victim.page), victim.page,
+                 ndx_page_bytes);
+    }
+    CacheSlot& slot = page_cache[found];
+    slot.modified = 0;
+    forget_directory(slot.page);
+    if (position == 0) {
+        std::memset(slot.page, 0, ndx_page_bytes);
+    } else {
+        slot.owner_fd = index->fd;
+        read_block(index, position, slot.page, ndx_page_bytes);
+        if (!page_sound(slot.page, position, index->header.file_end)) {
+            // A damaged page never counts as cached.
+            ndx_set_word(slot.page, 0);
+            forget_directory(slot.page);
+            ndx_damaged(index->name, position);
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
 unsigned char* get_page(NdxFile* index, std::uint32_t position) {
     int found = -1;
     if (position != 0) {
@@ -127,37 +163,16 @@ unsigned char* get_page(NdxFile* index, std::uint32_t position) {
             }
         }
     }
-    if (found < 0) {
-        for (int i = 0; i < ndx_cache_slots && found < 0; ++i)
-            if (page_position(page_cache[i].page) == 0) found = i;
-        if (found < 0) {
-            // The least recently used page goes back to its own file.
-            found = ndx_cache_slots - 1;
-            CacheSlot& victim = page_cache[found];
-            write_at(index_of_fd(victim.owner_fd, index), page_position(victim.page), victim.page,
-                     ndx_page_bytes);
-        }
-        CacheSlot& slot = page_cache[found];
-        slot.modified = 0;
-        forget_directory(slot.page);
-        if (position == 0) {
-            std::memset(slot.page, 0, ndx_page_bytes);
-        } else {
-            slot.owner_fd = index->fd;
-            read_block(index, position, slot.page, ndx_page_bytes);
-            if (!page_sound(slot.page, position, index->header.file_end)) {
-                // A damaged page never counts as cached.
-                ndx_set_word(slot.page, 0);
-                forget_directory(slot.page);
-                ndx_damaged(index->name, position);
-            }
-        }
+    if (found < 0) found = load_page(index, position);
+    // The page becomes the most recently used; the slots before it move back.
+    if (found > 0) {
+        const CacheSlot chosen = page_cache[found];
+        std::memmove(page_cache + 1, page_cache,
+                     static_cast<std::size_t>(found) * sizeof *page_cache);
+        page_cache[0] = chosen;
     }
-    CacheSlot chosen = page_cache[found];
-    for (int i = found; i > 0; --i) page_cache[i] = page_cache[i - 1];
-    chosen.owner_fd = index->fd;
-    page_cache[0] = chosen;
-    return chosen.page;
+    page_cache[0].owner_fd = index->fd;
+    return page_cache[0].page;
 }
 
 unsigned char* new_page(NdxFile* index) {

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The main job on the shipped sample files, in a fresh scratch folder:
 # read each observation file into a new campaign database, then list it,
-# export the GEONAP project files, draw one signal/noise page per
-# occupation and check the quality of every occupation.
+# export the GEONAP project files, draw the signal/noise pages of each
+# occupation, rendered to PNG when Ghostscript is there, and check the
+# quality of every occupation.
 # Usage: examples/demo.sh [path to lumerak] [scratch folder]
 #
 # Each step prints its heading first and runs with its standard error joined
@@ -38,7 +39,13 @@ echo "  GEONAP:    $(ls -- CAMPAIGN.* | tr '\n' ' ')"
 echo "  plots:     $(ls -- *.ps | tr '\n' ' ')"
 echo "  quality:   $scratch/zzQC.csv $scratch/zzSLIPS.csv"
 if command -v gs >/dev/null; then
-  first=$(ls -- *.ps | head -n 1)
-  gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -r100 -sOutputFile="${first%.ps}.png" "$first"
-  echo "  rendered:  $scratch/${first%.ps}.png"
+  # Every page of every file, upright (the pages are landscape): one PNG per
+  # page, <file>-<page>.png.
+  for file in *.ps; do
+    gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -r100 -sOutputFile="${file%.ps}-%d.png" \
+      -c "<< /Orientation 3 >> setpagedevice" -f "$file"
+  done
+  echo "  rendered:  $(ls -- *.png | tr '\n' ' ')"
+  echo "  showcase:  $scratch/ACOR-1-1.png: the 38 satellites of GPS, GLONASS, Galileo"
+  echo "             and BeiDou of ACOR00ESP_R_20213550000_01D_30S_MO.crx, a row each"
 fi

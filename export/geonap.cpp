@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "export/geodesy.h"
+#include "geodesy/geodesy.h"
 #include "export/rinex_name.h"
 #include "obsdb/campaign.h"
 #include "support/checked_file.h"

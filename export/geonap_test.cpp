@@ -10,7 +10,7 @@
 #include <numbers>
 #include <string>
 
-#include "export/geodesy.h"
+#include "geodesy/geodesy.h"
 #include "obsdb/schema.h"
 #include "support/error.h"
 #include "tests/testkit/campaign_fill.h"

@@ -2,15 +2,22 @@
 #pragma once
 
 #include "obsdb/campaign.h"
+#include "plot/line_styles.h"
 
 // Opens the eight tables the pages read, index 0 current on all but zzCOR;
 // the observation table is named by `obs_table`.
 void plot_tables_open(Campaign& c, const char* obs_table);
 void plot_tables_close(Campaign& c);
 
+// How the pages of a run are drawn.
+struct plot_options {
+    bool show_lat_lon;            // latitude, longitude and height instead of X, Y and Z
+    bool landscape;               // else portrait
+    double begin;                 // plotted span; -1 stands for the occupation's first
+    double end;                   //   or last epoch
+    const LineStyle* line_types;  // style of each S/N digit 0 to 9
+};
+
 // Writes the page of the occupation with record number `occupation` into a
-// new PostScript document `file_name`. `begin` and `end` limit the plotted
-// span; -1 stands for the occupation's first or last epoch. The tables must
-// be open.
-void plot_occupation(Campaign& c, const char* file_name, long occupation, bool show_lat_lon,
-                     bool landscape, double begin, double end);
+// new PostScript document `file_name`. The tables must be open.
+void plot_occupation(Campaign& c, const char* file_name, long occupation, const plot_options& o);

@@ -40,7 +40,7 @@ Rendered render(std::vector<OccSetup> setups, bool show_lat_lon = false, double 
     r.run = testkit::run_in_child([&] {
         Campaign c;
         plot_tables_open(c, "zzOBS");
-        plot_occupation(c, "page.ps", occ, show_lat_lon, true, begin, end);
+        plot_occupation(c, "page.ps", occ, {show_lat_lon, true, begin, end, default_sn_line_types});
         plot_tables_close(c);
     });
     r.document = testkit::read_file(dir.file("page.ps"));
@@ -237,25 +237,60 @@ TEST(OccupationPage, ProgressDotEveryHundredObservations) {
     EXPECT_EQ(render({setup}).run.out, "...");
 }
 
-TEST(OccupationPage, MoreThan27SatellitesKeepTheFrameOf27Rows) {
-    for (int sats : {28, 30, 32}) {
+TEST(OccupationPage, MoreThan27SatellitesShareTheFrameOf27Rows) {
+    struct Case {
+        int sats;
+        const char* top_l1;  // the move to the L1 line of the top row, closing the page
+        const char* width;   // the width of digit 5 at the row pitch
+    };
+    // The pitch is 0.65 cm x 27 / rows; the top row's L1 line stands 0.2 cm
+    // x pitch / 0.65 below the frame's top at 18.25 cm (5475).
+    for (const Case& c : {Case{28, "600 5417 M", "S 23 W"}, Case{30, "600 5421 M", "S 22 W"},
+                          Case{54, "600 5445 M", "S 12 W"}}) {
         OccSetup setup;
         setup.interval = 30;
-        setup.satellites = sats;
-        setup.obs = plottest::steady(sats, 30, 60, '5');
+        setup.satellites = c.sats;
+        setup.obs = plottest::steady(c.sats, 30, 60, '5');
         Rendered r = render({setup});
-        EXPECT_EQ(r.run.status, 0) << sats;
-        EXPECT_EQ(r.run.out, "more than 27 SVs\n") << sats;
-        // Labels for the rows only: at most 30; the satellites beyond have none.
-        int labels = 0;
-        for (const std::string& t : texts(r.document)) labels += t.starts_with("G");
-        EXPECT_EQ(labels, std::min(sats, 30)) << sats;
-        EXPECT_FALSE(has_text(r.document, "G31")) << sats;
-        // The frame is 27 rows high: 27 * 0.65 + 0.07 cm.
-        EXPECT_NE(r.document.find("\n0 5286 D\n"), std::string::npos) << sats;
-        // All observations count, so the curve reaches the satellite count.
-        EXPECT_TRUE(has_text(r.document, std::to_string(sats))) << sats;
+        EXPECT_EQ(r.run.status, 0) << c.sats;
+        EXPECT_EQ(r.run.out.find("SVs"), std::string::npos) << c.sats;  // none left out
+        // A label for every satellite.
+        EXPECT_TRUE(has_text(r.document, plottest::satellite_id('G', c.sats))) << c.sats;
+        // The frame is 27 rows high: 27 * 0.65 + 0.07 cm; the rows share it.
+        EXPECT_NE(r.document.find("\n0 5286 D\n"), std::string::npos) << c.sats;
+        EXPECT_EQ(after(r.document, c.width, 1), (Lines{c.top_l1})) << c.sats;
+        // All observations count, so the curve reaches the satellite count,
+        // which stands at the frame's top.
+        EXPECT_TRUE(has_text(r.document, std::to_string(c.sats))) << c.sats;
+        EXPECT_TRUE(r.document.starts_with("%!PS-Adobe-3.0 EPSF-3.0\n")) << c.sats;
     }
+}
+
+TEST(OccupationPage, PagesOfASeriesEachShowTheirRowsAndTheWholeCountCurve) {
+    // 32 GPS and 28 GLONASS satellites: GLONASS begins the second page. R01,
+    // its top row, loses lock on L1 at 30 s.
+    OccSetup setup;
+    setup.interval = 30;
+    for (int n = 1; n <= 60; ++n)
+        setup.names.push_back(plottest::satellite_id(n <= 32 ? 'G' : 'R', n <= 32 ? n : n - 32));
+    setup.satellites = 60;
+    setup.obs = plottest::steady(60, 30, 60, '5');
+    setup.obs[32 + 60].l1_lli = '1';
+    const std::string doc = render({setup}).document;
+    const std::size_t second = doc.find("%%Page: 2 2\n");
+    ASSERT_TRUE(second != std::string::npos && doc.find("%%Page: 3 3") == std::string::npos);
+    const std::string page1 = doc.substr(0, second), page2 = doc.substr(second);
+    // Both pages begin with the same count curve of all 60 satellites.
+    EXPECT_EQ(after(page1, "%%EndPageSetup", 8), after(page2, "%%EndPageSetup", 8));
+    EXPECT_EQ(after(page1, "%%EndPageSetup", 1), Lines{count});
+    EXPECT_TRUE(has_text(page1, "G32") && !has_text(page1, "R01") &&
+                has_text(page1, "Page:  1 of 2"));
+    EXPECT_TRUE(has_text(page2, "R28") && !has_text(page2, "G01") &&
+                has_text(page2, "Page:  2 of 2"));
+    // The mark at x 2 + 30 x 26 / 90 cm, 0.06 cm x 27 / 28 below the top of
+    // the frame (0.7 + 17.55 cm), on the second page only.
+    EXPECT_EQ(after(page2, "S 4 W", 1), (Lines{"3200 5458 M"}));
+    EXPECT_EQ(after(page1, "S 4 W", 1), Lines{});
 }
 
 TEST(OccupationPage, InformationBlockInCartesianCoordinates) {

@@ -1,10 +1,8 @@
 #include "plot/plot_command.h"
 
-#include <algorithm>
 #include <cstdio>
 
 #include "plot/occupation_page.h"
-#include "plot/sn_elements.h"
 #include "support/checked_file.h"
 #include "support/error.h"
 #include "support/memory.h"
@@ -33,25 +31,18 @@ int* station_counter(long sta_ref) {
 // created) so that the page can write it.
 void create_plot_file(const char* name) { std::fclose(checked_open(name, "wt")); }
 
-struct page_options {
-    bool show_lat_lon;
-    bool landscape;
-    double begin;
-    double end;
-};
-
 // Counts the page for the station in the record buffer, names the file with
 // `name_format` (station name, count), creates it and draws the page.
 void plot_page(Campaign& c, int* counter, const char* name_format, const char* notice,
-               long occupation, const page_options& o) {
+               long occupation, const plot_options& o) {
     char name[1024];
     std::snprintf(name, sizeof name, name_format, c.sta.marker_name, ++*counter);
     create_plot_file(name);
     message(notice, name);
-    plot_occupation(c, name, occupation, o.show_lat_lon, o.landscape, o.begin, o.end);
+    plot_occupation(c, name, occupation, o);
 }
 
-void plot_all(Campaign& c, const page_options& o) {
+void plot_all(Campaign& c, const plot_options& o) {
     for (long r = db_first(&c.occ_db); r != 0; r = db_next(&c.occ_db)) {
         c.read_checked(CampaignTable::occ, r);
         int* counter = station_counter(c.occ.sta_ref);
@@ -64,7 +55,7 @@ void plot_all(Campaign& c, const page_options& o) {
     }
 }
 
-void plot_station_only(Campaign& c, const char* station, const page_options& o) {
+void plot_station_only(Campaign& c, const char* station, const plot_options& o) {
     if (!db_find(&c.sta_db, station)) return;
     long sta_no = db_current_record(&c.sta_db);
     long occ = 0;
@@ -85,13 +76,12 @@ void plot_station_only(Campaign& c, const char* station, const page_options& o) 
 
 void plot_occupations(const char* obs_table, bool show_lat_lon, bool landscape, double plot_begin,
                       double plot_end, const char* plot_station, const LineStyle* line_types) {
-    std::copy_n(line_types, 10, sn_line_types);
     Campaign c;
     plot_tables_open(c, obs_table);
     station_entries = count_stations(c);
     station_plot_count =
         static_cast<int*>(mem_calloc(static_cast<std::size_t>(station_entries + 1), sizeof(int)));
-    const page_options options = {show_lat_lon, landscape, plot_begin, plot_end};
+    const plot_options options = {show_lat_lon, landscape, plot_begin, plot_end, line_types};
     if (plot_station == nullptr || plot_station[0] == '\0')
         plot_all(c, options);
     else

@@ -1,27 +1,18 @@
 #include "plot/sn_elements.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
 
 #include "pslib/pslib.h"
 
-int sn_interval = 0;
-LineStyle sn_line_types[10] = {
-    default_sn_line_types[0], default_sn_line_types[1], default_sn_line_types[2],
-    default_sn_line_types[3], default_sn_line_types[4], default_sn_line_types[5],
-    default_sn_line_types[6], default_sn_line_types[7], default_sn_line_types[8],
-    default_sn_line_types[9],
-};
-
 namespace {
 
-// Row and count-level pitch, and the heights the rows hang from.
-constexpr double row_pitch = 0.65;
-constexpr double frame_bottom = 0.7;
-
-// Count curve: light red, width 10. Loss-of-lock marks: black, width 4.
+// Count curve: light red, width 10 at full pitch and never below 4.
+// Loss-of-lock marks: black, width 4 at full pitch.
 constexpr int count_red = 255, count_green = 100, count_blue = 100, count_width = 10;
+constexpr int count_min_width = 4;
 constexpr int mark_width = 4;
 
 constexpr double tick_units[12] = {1,     10,    60,    600,    1800,   3600,
@@ -46,9 +37,10 @@ void line(double x0, double y0, double x1, double y1) {
     ps_pen_to(x1, y1, ps_pen_draw);
 }
 
-void count_curve_style() {
+void count_curve_style(const sn_page& page) {
     ps_paint(count_red, count_green, count_blue);
-    ps_line_width(count_width);
+    const long width = std::lround(count_width * page.count_pitch / sn_full_pitch);
+    ps_line_width(static_cast<int>(std::max<long>(width, count_min_width)));
 }
 
 // The since/class/next fields of one frequency of a slot.
@@ -65,126 +57,104 @@ freq_fields fields_of(sv_slot* slot, sn_frequency freq) {
 
 // Draws the open segment of one frequency from its start to `to`, if the
 // row has one. Returns true when it drew.
-bool draw_open_segment(const sv_slot* slot, sn_frequency freq, double cm_per_second, double begin,
-                       double to, int row, int sv_rows) {
+bool draw_open_segment(const sn_page& page, const sv_slot* slot, sn_frequency freq, double to,
+                       int row) {
     double since = freq == SN_L1 ? slot->l1_since : slot->l2_since;
     char sn_class = freq == SN_L1 ? slot->l1_class : slot->l2_class;
     if (sn_class == 0) return false;
-    double y = row_line_y(freq, row, sv_rows);
-    sn_class_style(sn_class);
-    line(plot_x(since, cm_per_second, begin), y, plot_x(to, cm_per_second, begin), y);
+    double y = row_line_y(page, freq, row);
+    sn_class_style(page, sn_class);
+    line(plot_x(page, since), y, plot_x(page, to), y);
     return true;
 }
 
 }  // namespace
 
-double plot_x(double t, double cm_per_second, double begin) {
-    return 2.0 + (t - begin) * cm_per_second;
-}
-
-double row_line_y(sn_frequency freq, int row, int sv_rows) {
-    double top = freq == SN_L1 ? 0.5 : 0.3;
-    return sv_rows * row_pitch + top - row * row_pitch;
-}
-
-double count_level_y(int m) { return m * row_pitch + 0.75; }
-
-void sn_class_style(char sn_class) {
+void sn_class_style(const sn_page& page, char sn_class) {
     int digit = sn_class >= '0' && sn_class <= '9' ? sn_class - '0' : 0;
-    const LineStyle& style = sn_line_types[digit];
+    const LineStyle& style = page.line_types[digit];
     ps_paint(style.grey, style.grey, style.grey);
-    ps_line_width(style.width);
+    ps_line_width(row_line_width(page, style.width));
 }
 
-int find_sv_slot(const sv_slot* slots, std::int32_t satocc_no) {
-    if (satocc_no <= 0) return 0;  // "no record" never matches an empty slot
-    for (int k = 1; k < sv_slot_count; ++k)
-        if (slots[k].satocc_no == satocc_no) return k;
-    return 0;
-}
-
-void segment_change(sv_slot* slot, sn_frequency freq, double cm_per_second, double begin, double t,
-                    int row, int sv_rows) {
-    draw_open_segment(slot, freq, cm_per_second, begin, t, row, sv_rows);
+void segment_change(const sn_page& page, sv_slot* slot, sn_frequency freq, double t, int row) {
+    draw_open_segment(page, slot, freq, t, row);
     freq_fields f = fields_of(slot, freq);
     *f.sn_class = *f.next;
     *f.since = t;
 }
 
-void segment_gap(sv_slot* slot, sn_frequency freq, double cm_per_second, double begin, double t,
-                 int row, int sv_rows) {
+void segment_gap(const sn_page& page, sv_slot* slot, sn_frequency freq, double t, int row) {
+    const int interval = page.interval;
     freq_fields f = fields_of(slot, freq);
-    bool drew = draw_open_segment(slot, freq, cm_per_second, begin, t - sn_interval, row, sv_rows);
-    if (!drew && *f.next != 0 && sn_interval > 0) {
+    bool drew = draw_open_segment(page, slot, freq, t - interval, row);
+    if (!drew && *f.next != 0 && interval > 0) {
         // First seen in the epoch before the gap: its line covers that
         // epoch's interval and ends there, instead of opening after the gap
         // and running over it to the next epoch.
-        double y = row_line_y(freq, row, sv_rows);
-        sn_class_style(*f.next);
-        line(plot_x(t - 2.0 * sn_interval, cm_per_second, begin), y,
-             plot_x(t - sn_interval, cm_per_second, begin), y);
+        double y = row_line_y(page, freq, row);
+        sn_class_style(page, *f.next);
+        line(plot_x(page, t - 2.0 * interval), y, plot_x(page, t - interval), y);
         drew = true;
     }
     if (drew) {
         *f.sn_class = 0;
         *f.next = 0;
     }
-    *f.since = t - sn_interval;
+    *f.since = t - interval;
 }
 
-void segment_close(const sv_slot* slot, sn_frequency freq, double cm_per_second, double begin,
-                   double t, int row, int sv_rows) {
-    draw_open_segment(slot, freq, cm_per_second, begin, t + sn_interval, row, sv_rows);
+void segment_close(const sn_page& page, const sv_slot* slot, sn_frequency freq, double t, int row) {
+    draw_open_segment(page, slot, freq, t + page.interval, row);
 }
 
-void count_curve_step(sv_slot* slot0, double cm_per_second, double begin, double t, int n) {
-    double s = plot_x(slot0->l1_since, cm_per_second, begin);
-    double x = plot_x(t, cm_per_second, begin);
-    count_curve_style();
-    ps_pen_to(s, count_level_y(slot0->l1_class), ps_pen_move);
-    ps_pen_to(x, count_level_y(slot0->l1_class), ps_pen_draw);
-    ps_pen_to(x, count_level_y(n), ps_pen_draw);
+void count_curve_step(const sn_page& page, sv_slot* slot0, double t, int n) {
+    double s = plot_x(page, slot0->l1_since);
+    double x = plot_x(page, t);
+    count_curve_style(page);
+    ps_pen_to(s, count_level_y(page, slot0->l1_class), ps_pen_move);
+    ps_pen_to(x, count_level_y(page, slot0->l1_class), ps_pen_draw);
+    ps_pen_to(x, count_level_y(page, n), ps_pen_draw);
     slot0->l1_class = static_cast<char>(n);
     slot0->l1_since = t;
 }
 
-void count_curve_gap(sv_slot* slot0, double cm_per_second, double begin, double t, int* n) {
-    double s = plot_x(slot0->l1_since, cm_per_second, begin);
-    double x = plot_x(t, cm_per_second, begin);
-    double x1 = plot_x(t + sn_interval, cm_per_second, begin);
-    double x2 = plot_x(t + 2.0 * sn_interval, cm_per_second, begin);
-    count_curve_style();
-    ps_pen_to(s, count_level_y(slot0->l1_class), ps_pen_move);
-    ps_pen_to(x, count_level_y(slot0->l1_class), ps_pen_draw);
-    ps_pen_to(x, count_level_y(*n), ps_pen_draw);
-    ps_pen_to(x1, count_level_y(*n), ps_pen_draw);
-    ps_pen_to(x1, count_level_y(0), ps_pen_draw);
-    ps_pen_to(x2, count_level_y(0), ps_pen_draw);
+void count_curve_gap(const sn_page& page, sv_slot* slot0, double t, int* n) {
+    double s = plot_x(page, slot0->l1_since);
+    double x = plot_x(page, t);
+    double x1 = plot_x(page, t + page.interval);
+    double x2 = plot_x(page, t + 2.0 * page.interval);
+    count_curve_style(page);
+    ps_pen_to(s, count_level_y(page, slot0->l1_class), ps_pen_move);
+    ps_pen_to(x, count_level_y(page, slot0->l1_class), ps_pen_draw);
+    ps_pen_to(x, count_level_y(page, *n), ps_pen_draw);
+    ps_pen_to(x1, count_level_y(page, *n), ps_pen_draw);
+    ps_pen_to(x1, count_level_y(page, 0), ps_pen_draw);
+    ps_pen_to(x2, count_level_y(page, 0), ps_pen_draw);
     slot0->l1_class = 0;
     *n = 0;
-    slot0->l1_since = t + 2.0 * sn_interval;
+    slot0->l1_since = t + 2.0 * page.interval;
 }
 
-void count_curve_close(const sv_slot* slot0, double cm_per_second, double begin, double t) {
-    double s = plot_x(slot0->l1_since, cm_per_second, begin);
-    double x1 = plot_x(t + sn_interval, cm_per_second, begin);
-    count_curve_style();
-    ps_pen_to(s, count_level_y(slot0->l1_class), ps_pen_move);
-    ps_pen_to(x1, count_level_y(slot0->l1_class), ps_pen_draw);
-    ps_pen_to(x1, count_level_y(0), ps_pen_draw);
+void count_curve_close(const sn_page& page, const sv_slot* slot0, double t) {
+    double s = plot_x(page, slot0->l1_since);
+    double x1 = plot_x(page, t + page.interval);
+    count_curve_style(page);
+    ps_pen_to(s, count_level_y(page, slot0->l1_class), ps_pen_move);
+    ps_pen_to(x1, count_level_y(page, slot0->l1_class), ps_pen_draw);
+    ps_pen_to(x1, count_level_y(page, 0), ps_pen_draw);
 }
 
-void lock_loss_mark(sn_frequency freq, double cm_per_second, double begin, double t, int k,
-                    int sv_rows) {
-    double x = plot_x(t, cm_per_second, begin);
+void lock_loss_mark(const sn_page& page, sn_frequency freq, double t, int row) {
+    const double x = plot_x(page, t), s = row_scale(page);
     ps_paint(0, 0, 0);
-    ps_line_width(mark_width);
+    ps_line_width(row_line_width(page, mark_width));
     if (freq == SN_L1) {
-        double f = (sv_rows - k + 1) * row_pitch + frame_bottom;
-        line(x, f - 0.06, x, f - 0.18);
+        const double top = row_top(page, row);
+        line(x, top - 0.06 * s, x, top - 0.18 * s);
     } else {
-        double f = (sv_rows - k) * row_pitch + frame_bottom;
-        line(x, f + 0.06, x, f + 0.18);
+        const double bottom = row_bottom(page, row);
+        line(x, bottom + 0.06 * s, x, bottom + 0.18 * s);
     }
 }
 
@@ -235,38 +205,39 @@ void tick_text(double t, tick_label* previous, char* text) {
     std::snprintf(text, tick_text_size, "%s%s%s%s", date, hour, minute, second);
 }
 
-void time_tick(double t, tick_label* previous, double cm_per_second, double begin, int sv_rows) {
+void time_tick(const sn_page& page, double t, tick_label* previous) {
     char label[tick_text_size];
     tick_text(t, previous, label);
-    double x = plot_x(t, cm_per_second, begin);
+    double x = plot_x(page, t);
     ps_paint(0, 0, 0);
-    ps_put_text(x, sv_rows * row_pitch + 1.0, 6, label, 30.0, 5, 0);
+    ps_put_text(x, frame_height(page) + 1.0, 6, label, 30.0, 5, 0);
     ps_line_width(0);
-    line(x, frame_bottom, x, sv_rows * row_pitch + 0.95);
+    line(x, sn_frame_bottom, x, frame_height(page) + 0.95);
 }
 
-void time_axis(double cm_per_second, double begin, double end, int sv_rows) {
+void time_axis(const sn_page& page) {
+    const double begin = page.begin, end = page.end;
     // More labels than this cannot be read on a 26 cm axis; the bound only
     // guards against a step too small for the magnitude of the time values.
     constexpr int max_ticks = 2000;
     ps_select_font(0);
     double step = tick_step(begin, end);
     tick_label previous = no_tick_label;
-    time_tick(begin, &previous, cm_per_second, begin, sv_rows);
+    time_tick(page, begin, &previous);
     double tick = first_tick(begin, step);
     for (int i = 0; tick < end && i < max_ticks; ++i) {
-        time_tick(tick, &previous, cm_per_second, begin, sv_rows);
+        time_tick(page, tick, &previous);
         tick += step;
     }
-    time_tick(end, &previous, cm_per_second, begin, sv_rows);
+    time_tick(page, end, &previous);
 }
 
-void sn_legend() {
+void sn_legend(const sn_page& page) {
     ps_select_font(0);
     char title[] = "signal/noise";
     ps_put_text(21.5, 0.0, 8, title, 0.0, 2, 0);
     for (int v = 0; v <= 9; ++v) {
-        const LineStyle& style = sn_line_types[v];
+        const LineStyle& style = page.line_types[v];
         ps_line_width(style.width);
         ps_paint(style.grey, style.grey, style.grey);
         line(18.0 + v * 0.7, 0.3, 18.0 + (v + 1) * 0.7, 0.3);

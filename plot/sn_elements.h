@@ -1,25 +1,19 @@
-// Drawing elements of the signal/noise page: page geometry, the satellite
-// slot table, the L1/L2 line segments, the satellite-count curve, loss-of-lock
-// marks, the time axis, the legend and the text form of a time value.
+// Drawing elements of the signal/noise page: the line state of a row, the
+// L1/L2 line segments, the satellite-count curve, loss-of-lock marks, the
+// time axis, the legend and the text form of a time value.
 //
-// All coordinates are centimetres of the page. A time value t lies at
-// x(t) = 2.0 + (t - begin) * cm_per_second. The elements write into the
-// PostScript document the page has opened.
+// All coordinates are centimetres of the page (plot/page_geometry.h). The
+// elements write into the PostScript document the page has opened.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-#include "plot/line_styles.h"
+#include "plot/page_geometry.h"
 
-// Number of slots: slot 0 is the satellite-count curve, 1 to 30 are rows.
-inline constexpr int sv_slot_count = 31;
-inline constexpr int sv_row_slots = sv_slot_count - 1;
-// Rows the frame is laid out for at most.
-inline constexpr int sv_frame_rows = 27;
-
-// Line state of one row. In slot 0 only l1_since (start of the current count
-// level) and l1_class (the count level as a small number) are used.
+// Line state of one row. The slot of the satellite-count curve uses only
+// l1_since (start of the current count level) and l1_class (the count level
+// as a small number).
 struct sv_slot {
     std::int32_t satocc_no;  // satellite occupation of the row; 0 when empty
     double l1_since;         // start of the open L1 segment
@@ -30,49 +24,29 @@ struct sv_slot {
     char l2_next;
 };
 
-enum sn_frequency { SN_L1, SN_L2 };
-
-// Interval of the occupation on the page in whole seconds; the segment and
-// count-curve elements end lines one interval after the last epoch.
-extern int sn_interval;
-// Line style of each S/N digit 0 to 9; the plot command sets them for its run.
-extern LineStyle sn_line_types[10];
-
-double plot_x(double t, double cm_per_second, double begin);
-// Height of the L1 or L2 line of the row with index `row` (0 = top row).
-double row_line_y(sn_frequency freq, int row, int sv_rows);
-// Height of count level m.
-double count_level_y(int m);
-
 // Sets paint and line width for an S/N class ("0" to "9"; anything else is
-// drawn like "0").
-void sn_class_style(char sn_class);
+// drawn like "0") from the page's line styles, the width scaled to the rows.
+void sn_class_style(const sn_page& page, char sn_class);
 
-// The slot 1 to 30 whose satocc_no equals `satocc_no`, or 0 (also for 0,
-// which names no record).
-int find_sv_slot(const sv_slot* slots, std::int32_t satocc_no);
-
-// Segment of one row and frequency. `row` is the row index (slot number - 1).
+// Segment of one row and frequency; `row` is the row's index on the page.
 // change: ends the open segment at t and opens one of the next class at t.
-void segment_change(sv_slot* slot, sn_frequency freq, double cm_per_second, double begin, double t,
-                    int row, int sv_rows);
+void segment_change(const sn_page& page, sv_slot* slot, sn_frequency freq, double t, int row);
 // gap: t is already two intervals past the last epoch; the open segment ends
 // one interval after that epoch (t - interval) and the row has no segment. A
 // row first seen in that epoch gets a line over its one interval.
-void segment_gap(sv_slot* slot, sn_frequency freq, double cm_per_second, double begin, double t,
-                 int row, int sv_rows);
+void segment_gap(const sn_page& page, sv_slot* slot, sn_frequency freq, double t, int row);
 // close: draws the open segment up to t + interval; the slot is unchanged.
-void segment_close(const sv_slot* slot, sn_frequency freq, double cm_per_second, double begin,
-                   double t, int row, int sv_rows);
+void segment_close(const sn_page& page, const sv_slot* slot, sn_frequency freq, double t, int row);
 
-// Satellite-count step curve on slot 0.
-void count_curve_step(sv_slot* slot0, double cm_per_second, double begin, double t, int n);
-void count_curve_gap(sv_slot* slot0, double cm_per_second, double begin, double t, int* n);
-void count_curve_close(const sv_slot* slot0, double cm_per_second, double begin, double t);
+// Satellite-count step curve on its slot.
+void count_curve_step(const sn_page& page, sv_slot* slot0, double t, int n);
+void count_curve_gap(const sn_page& page, sv_slot* slot0, double t, int* n);
+void count_curve_close(const sn_page& page, const sv_slot* slot0, double t);
 
-// Short vertical mark at t for a loss of lock on row k (1 = top row).
-void lock_loss_mark(sn_frequency freq, double cm_per_second, double begin, double t, int k,
-                    int sv_rows);
+// Short vertical mark at t for a loss of lock on a row: for L1 from 0.06 to
+// 0.18 cm below the row's top, for L2 as far above its bottom, scaled with
+// the pitch.
+void lock_loss_mark(const sn_page& page, sn_frequency freq, double t, int row);
 
 // Spacing of the time-axis ticks in seconds for the span begin to end;
 // always finite and positive.
@@ -98,12 +72,12 @@ inline constexpr std::size_t tick_text_size = 96;
 // Label text of a tick at t given the previous label; updates `previous`.
 void tick_text(double t, tick_label* previous, char* text);
 // Label and grid line of one tick.
-void time_tick(double t, tick_label* previous, double cm_per_second, double begin, int sv_rows);
+void time_tick(const sn_page& page, double t, tick_label* previous);
 // The time axis: labels at begin, at every tick strictly before end, and at end.
-void time_axis(double cm_per_second, double begin, double end, int sv_rows);
+void time_axis(const sn_page& page);
 
-// Legend of the ten S/N line styles below the plot.
-void sn_legend();
+// Legend of the page's ten S/N line styles below the plot.
+void sn_legend(const sn_page& page);
 
 // "dd.mm.yy hh:mm:ss" of a time value in local time (the year as years since
 // 1900, so 2000 prints as 100). `buffer` holds at least time_text_size bytes.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "obsdb/schema.h"
+#include "plot/sv_rows.h"
 #include "pslib/pslib.h"
 #include "tests/testkit/testkit.h"
 
@@ -44,10 +45,8 @@ private:
 
 // With begin 1000 and one centimetre per second, time 1000 + s lies at
 // 600 + 300 * s PostScript units. Three rows: L1 of row 0 at 2.45 cm (735),
-// L1 and L2 of row 1 at 1.8 cm (540) and 1.6 cm (480).
+// L1 and L2 of row 1 at 1.8 cm (540) and 1.6 cm (480). Interval 10 s.
 constexpr double begin = 1000.0;
-constexpr double cps = 1.0;
-constexpr int rows = 3;
 
 sv_slot slot_with(char l1, char l2, double since) {
     sv_slot slot{};
@@ -58,14 +57,18 @@ sv_slot slot_with(char l1, char l2, double since) {
     return slot;
 }
 
+// A page of `rows` rows of full pitch from `begin` to `end`, interval 10 s.
+sn_page page_of(int rows, double end, double cm_per_second, const LineStyle* styles) {
+    sn_page page = {begin, end, cm_per_second, 10, 0, 0, 0, 0, 0, styles};
+    set_page_rows(&page, rows, rows, 0);
+    return page;
+}
+
 class SnElements : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::copy_n(sn_line_types, 10, saved_);
-        sn_interval = 10;
-    }
-    void TearDown() override { std::copy_n(saved_, 10, sn_line_types); }
-    LineStyle saved_[10];
+    void SetUp() override { std::copy_n(default_sn_line_types, 10, styles_); }
+    LineStyle styles_[10];
+    const sn_page sn_ = page_of(3, begin + 20, 1.0, styles_);
     Page page_;
 };
 
@@ -73,14 +76,14 @@ TEST_F(SnElements, SegmentCloseLeavesTheSlotSoASecondCallDrawsTheSameLine) {
     sv_slot slot = slot_with('0', '8', 1002.0);
     const sv_slot before = slot;
     Lines first = page_.lines([&] {
-        segment_close(&slot, SN_L1, cps, begin, 1010.0, 1, rows);
-        segment_close(&slot, SN_L2, cps, begin, 1010.0, 1, rows);
+        segment_close(sn_, &slot, SN_L1, 1010.0, 1);
+        segment_close(sn_, &slot, SN_L2, 1010.0, 1);
     });
     EXPECT_EQ(first, (Lines{"S 0.471 A", "S 12 W", "1200 540 M", "5400 0 D", "S 0 A", "S 40 W",
                             "1200 480 M", "5400 0 D"}));
     EXPECT_EQ(page_.lines([&] {
-        segment_close(&slot, SN_L1, cps, begin, 1010.0, 1, rows);
-        segment_close(&slot, SN_L2, cps, begin, 1010.0, 1, rows);
+        segment_close(sn_, &slot, SN_L1, 1010.0, 1);
+        segment_close(sn_, &slot, SN_L2, 1010.0, 1);
     }),
               first);
     EXPECT_EQ(std::memcmp(&slot, &before, sizeof slot), 0);
@@ -89,15 +92,15 @@ TEST_F(SnElements, SegmentCloseLeavesTheSlotSoASecondCallDrawsTheSameLine) {
 TEST_F(SnElements, ClassStylesComeFromTheLineTypesOfTheRun) {
     // A character that is no digit draws like "0" (grey 120, width 12).
     sv_slot odd = slot_with('x', 0, 1000.0);
-    EXPECT_EQ(page_.lines([&] { segment_close(&odd, SN_L1, cps, begin, 1000.0, 0, rows); }),
+    EXPECT_EQ(page_.lines([&] { segment_close(sn_, &odd, SN_L1, 1000.0, 0); }),
               (Lines{"S 0.471 A", "S 12 W", "600 735 M", "3000 0 D"}));
 
     // Line type -1 is white with width 0: invisible on the page and in the legend.
-    sn_line_types[6] = line_style(-1);
+    styles_[6] = line_style(-1);
     sv_slot slot = slot_with('6', 0, 1000.0);
-    EXPECT_EQ(page_.lines([&] { segment_close(&slot, SN_L1, cps, begin, 1000.0, 0, rows); }),
+    EXPECT_EQ(page_.lines([&] { segment_close(sn_, &slot, SN_L1, 1000.0, 0); }),
               (Lines{"S 1 A", "S 0 W", "600 735 M", "3000 0 D"}));
-    Lines legend = page_.lines([] { sn_legend(); });
+    Lines legend = page_.lines([&] { sn_legend(sn_); });
     // The sample of digit 6 is drawn white with width 0.
     auto sample = std::find(legend.begin(), legend.end(), "6660 90 M");
     ASSERT_NE(sample, legend.end());
@@ -105,16 +108,16 @@ TEST_F(SnElements, ClassStylesComeFromTheLineTypesOfTheRun) {
     EXPECT_EQ(*(sample - 1), "S 1 A");
 }
 
-TEST(FindSvSlot, MatchesRowSlotsOnly) {
-    sv_slot slots[sv_slot_count]{};
-    slots[0].satocc_no = 8;  // slot 0 is the count curve, never a row
-    slots[1].satocc_no = 16;
-    slots[30].satocc_no = 24;
-    EXPECT_EQ(find_sv_slot(slots, 16), 1);
-    EXPECT_EQ(find_sv_slot(slots, 24), 30);
-    EXPECT_EQ(find_sv_slot(slots, 8), 0);
-    EXPECT_EQ(find_sv_slot(slots, 32), 0);
-    EXPECT_EQ(find_sv_slot(slots, 0), 0);  // empty slots hold 0, which names no record
+TEST(SlotOf, MatchesRowSlotsOnly) {
+    sv_rows rows;
+    rows.slots.resize(31);
+    rows.slots[0].satocc_no = 8;  // slot 0 is the count curve, never a row
+    rows.by_satocc = {{16, 1}, {24, 30}};
+    EXPECT_EQ(rows.slot_of(16), 1);
+    EXPECT_EQ(rows.slot_of(24), 30);
+    EXPECT_EQ(rows.slot_of(8), 0);
+    EXPECT_EQ(rows.slot_of(32), 0);
+    EXPECT_EQ(rows.slot_of(0), 0);  // 0 names no record
 }
 
 TEST(TickStep, FollowsTheUnitTable) {
@@ -186,7 +189,12 @@ std::vector<std::string> axis_labels(const Lines& lines) {
 
 TEST_F(SnElements, TimeAxisLabelsBeginTicksAndEnd) {
     double from = time_value(1999, 10, 3, 5, 0, 30);
-    Lines lines = page_.lines([&] { time_axis(26.0 / 30, from, from + 20, 2); });
+    auto axis = [&](double cm_per_second, double to) {
+        sn_page p = page_of(2, to, cm_per_second, styles_);
+        p.begin = from;
+        return page_.lines([&] { time_axis(p); });
+    };
+    Lines lines = axis(26.0 / 30, from + 20);
     EXPECT_EQ(axis_labels(lines),
               (std::vector<std::string>{"3.10.99 5:00:30", "35", "40", "45", "50"}));
     // Each label has its grid line from the frame bottom to above the frame.
@@ -197,14 +205,14 @@ TEST_F(SnElements, TimeAxisLabelsBeginTicksAndEnd) {
     EXPECT_EQ(lines[4], "0 465 D");
 
     // An empty or inverted span shows only the labels at begin and end.
-    EXPECT_EQ(axis_labels(page_.lines([&] { time_axis(1.0, from, from, 2); })).size(), 2u);
-    EXPECT_EQ(axis_labels(page_.lines([&] { time_axis(1.0, from, from - 60, 2); })).size(), 2u);
+    EXPECT_EQ(axis_labels(axis(1.0, from)).size(), 2u);
+    EXPECT_EQ(axis_labels(axis(1.0, from - 60)).size(), 2u);
     // Years of span end after a handful of ticks.
-    EXPECT_LE(axis_labels(page_.lines([&] { time_axis(1e-9, from, from + 1e9, 2); })).size(), 10u);
+    EXPECT_LE(axis_labels(axis(1e-9, from + 1e9)).size(), 10u);
 }
 
 TEST_F(SnElements, LegendShowsTheTenStyles) {
-    Lines lines = page_.lines([] { sn_legend(); });
+    Lines lines = page_.lines([&] { sn_legend(sn_); });
     ASSERT_EQ(lines.size(), 1u + 10 * 6);
     EXPECT_EQ(lines[0], "6450 0 M 85 F0 (signal/noise) E -2 div 0 G Z");
     EXPECT_EQ((Lines(lines.begin() + 1, lines.begin() + 7)),

@@ -67,7 +67,10 @@ void put_date(OutputBuffer& line, std::time_t now) {
     line.put(text);
 }
 
-void write_header(OutputBuffer& line, int portrait, const PsDocInfo* info, std::time_t now) {
+// The header comments; `pages` is 0 for a one-page document, whose header
+// names no page count.
+void write_header(OutputBuffer& line, int portrait, const PsDocInfo* info, std::time_t now,
+                  int pages) {
     if (info != nullptr) {
         line.put("%%BoundingBox: ").num(info->x0).put(' ').num(info->y0).put(' ');
         if (portrait)
@@ -87,6 +90,7 @@ void write_header(OutputBuffer& line, int portrait, const PsDocInfo* info, std::
     line.put("%%CreationDate: ");
     put_date(line, now);
     line.put("\n%%Orientation: Portrait\n");
+    if (pages > 0) line.put("%%Pages: ").num(pages).put('\n');
     line.put("%%EndComments\n\n");
     line.put("%%BeginProlog\n\n");
     line.put("% Begin pslib header\n\n");
@@ -265,7 +269,8 @@ void write_prologue(OutputBuffer& line, int european, int copies, const PsDocInf
     line.put("%%EndProlog\n\n");
 }
 
-void write_setup(OutputBuffer& line, int measure_unit) {
+// The set-up's comments on the measure unit; an invalid unit ends the program.
+void write_setup_comments(OutputBuffer& line, int measure_unit) {
     const PsState& st = ps_state;
     line.put("%%BeginSetup\n\n");
     line.put("% Init coordinate system and scales\n");
@@ -280,9 +285,63 @@ void write_setup(OutputBuffer& line, int measure_unit) {
     }
     line.put("% 1 ").put(unit_names[measure_unit]).put(" on the paper equals ");
     line.num(static_cast<long long>(st.units)).put(" Postscript units\n");
+}
+
+// The coordinate system: the landscape rotation and the scale to PostScript
+// units; `with_origin` adds the origin shift.
+void write_coordinates(OutputBuffer& line, bool with_origin) {
+    const PsState& st = ps_state;
     if (st.landscape) line.num(ps_round(st.page_width * st.points_per_unit)).put(" 0 T 90 R\n");
     line.real(st.x_scale * st.points_per_unit / st.units, 6).put(' ');
     line.real(st.y_scale * st.points_per_unit / st.units, 6).put(" scale\n");
+    if (with_origin && (st.x_origin != 0 || st.y_origin != 0)) {
+        line.num(ps_round(st.x_origin * st.units)).put(' ');
+        line.num(ps_round(st.y_origin * st.units)).put(" T\n");
+    }
+}
+
+// Paints the whole page in the background colour unless it is white.
+void paint_background(OutputBuffer& line) {
+    const int r = ps_state.background[0], g = ps_state.background[1], b = ps_state.background[2];
+    if (r != 255 || g != 255 || b != 255) {
+        line.put("clippath ");
+        put_colour(line, r, g, b);
+        line.put(" F N\n");
+    }
+}
+
+// The state every new document starts from, and its output opened. False
+// (with the message) when the output cannot be opened.
+bool open_output(const char* file_name, int overlay, double x_origin, double y_origin,
+                 double x_scale, double y_scale, int units, int measure_unit, double page_width,
+                 const int (&background)[3]) {
+    PsState& st = ps_state;
+    st.path_limit = ps_path_limit;
+    st.page_width = page_width;
+    st.font = 0;
+    st.units = units;
+    st.points_per_unit = 72.0;
+    if (measure_unit == ps_unit_cm) st.points_per_unit *= 1.0 / 2.54;
+    if (measure_unit == ps_unit_m) st.points_per_unit *= 100.0 / 2.54;
+    st.x_scale = x_scale;
+    st.y_scale = y_scale;
+    st.x_origin = x_origin;
+    st.y_origin = y_origin;
+    for (int i = 0; i < 3; ++i) st.background[i] = background[i];
+    st.pages = 0;
+    st.page = 0;
+
+    st.out = stdout;
+    if (file_name != nullptr && file_name[0] != '\0') {
+        st.out = std::fopen(file_name, overlay ? "at" : "wt");
+        if (st.out == nullptr) {
+            std::fprintf(stderr, "pslib: Cannot create/open file : %s\n", file_name);
+            st.document = nullptr;
+            return false;
+        }
+    }
+    st.document = st.out;
+    return true;
 }
 
 }  // namespace
@@ -292,39 +351,22 @@ int ps_begin_document(const char* file_name, int overlay, int mode, double x_ori
                       int measure_unit, double page_width, const int (&background)[3],
                       const PsDocInfo* info) {
     PsState& st = ps_state;
-    st.path_limit = ps_path_limit;
-    st.page_width = page_width;
-    st.font = 0;
-    st.units = units;
-    st.points_per_unit = 72.0;
-    if (measure_unit == ps_unit_cm) st.points_per_unit *= 1.0 / 2.54;
-    if (measure_unit == ps_unit_m) st.points_per_unit *= 100.0 / 2.54;
-
     const int portrait = mode & ps_mode_portrait;
     const int european = mode & ps_mode_european;
-
-    st.out = stdout;
-    if (file_name != nullptr && file_name[0] != '\0') {
-        st.out = std::fopen(file_name, overlay ? "at" : "wt");
-        if (st.out == nullptr) {
-            std::fprintf(stderr, "pslib: Cannot create/open file : %s\n", file_name);
-            return -1;
-        }
-    }
+    if (!open_output(file_name, overlay, x_origin, y_origin, x_scale, y_scale, units, measure_unit,
+                     page_width, background))
+        return -1;
     const std::time_t now = std::time(nullptr);
 
     {
         OutputBuffer line(st.out);
         line.put("%!PS-Adobe-3.0 EPSF-3.0\n");
         st.landscape = overlay == 0 && !portrait ? 1 : 0;
-        st.x_scale = x_scale;
-        st.y_scale = y_scale;
-        st.x_origin = x_origin;
-        st.y_origin = y_origin;
         if (overlay == 0) {
-            write_header(line, portrait, info, now);
+            write_header(line, portrait, info, now, 0);
             write_prologue(line, european, copies, info);
-            write_setup(line, measure_unit);
+            write_setup_comments(line, measure_unit);
+            write_coordinates(line, false);
         }
         if (x_origin != 0 || y_origin != 0) {
             line.num(ps_round(x_origin * st.units)).put(' ');
@@ -337,24 +379,91 @@ int ps_begin_document(const char* file_name, int overlay, int mode, double x_ori
         line.put("% End of pslib header\n");
         if (overlay == 0) {
             line.put("%%EndSetup\n");
-            const int r = background[0], g = background[1], b = background[2];
-            if (r != 255 || g != 255 || b != 255) {
-                line.put("clippath ");
-                put_colour(line, r, g, b);
-                line.put(" F N\n");
-            }
+            paint_background(line);
         }
     }
     st.path_len = 0;
     return 0;
 }
 
-int ps_end_document(int last_page) {
+int ps_begin_pages(const char* file_name, int pages, int mode, double x_origin, double y_origin,
+                   double x_scale, double y_scale, int copies, int units, int measure_unit,
+                   double page_width, const int (&background)[3], const PsDocInfo* info) {
     PsState& st = ps_state;
-    if (st.out == nullptr) return 0;
+    const int portrait = mode & ps_mode_portrait;
+    if (!open_output(file_name, 0, x_origin, y_origin, x_scale, y_scale, units, measure_unit,
+                     page_width, background))
+        return -1;
+    st.pages = pages;
+    st.landscape = portrait ? 0 : 1;
+    OutputBuffer line(st.out);
+    line.put("%!PS-Adobe-3.0\n");
+    write_header(line, portrait, info, std::time(nullptr), pages);
+    write_prologue(line, mode & ps_mode_european, copies, info);
+    write_setup_comments(line, measure_unit);
+    line.put("%%EndSetup\n");
+    st.path_len = 0;
+    return 0;
+}
+
+void ps_begin_page(int number) {
+    PsState& st = ps_state;
+    if (st.document == nullptr || st.pages == 0) return;
+    if (st.page != 0) ps_end_page();
+    st.out = st.document;
+    st.page = number;
     {
         OutputBuffer line(st.out);
-        if (last_page) {
+        line.put("%%Page: ").num(number).put(' ').num(number).put('\n');
+        line.put("%%BeginPageSetup\n");
+        write_coordinates(line, true);
+    }
+    ps_paint(0, 0, 0);
+    OutputBuffer line(st.out);
+    line.put("%%EndPageSetup\n");
+    paint_background(line);
+    st.path_len = 0;
+}
+
+void ps_end_page() {
+    PsState& st = ps_state;
+    if (st.document == nullptr || st.page == 0) return;
+    st.out = st.document;
+    OutputBuffer(st.out).put("S showpage\n");
+    st.page = 0;
+}
+
+std::FILE* ps_redirect(std::FILE* part) {
+    PsState& st = ps_state;
+    std::FILE* before = st.out;
+    st.out = part != nullptr ? part : st.document;
+    return before;
+}
+
+int ps_insert_part(std::FILE* part) {
+    PsState& st = ps_state;
+    if (st.out == nullptr || part == nullptr) return -1;
+    if (std::fflush(part) != 0 || std::ferror(part) || std::fseek(part, 0, SEEK_SET) != 0)
+        return -1;
+    char buffer[1 << 14];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, part)) > 0) std::fwrite(buffer, 1, n, st.out);
+    const bool read_all = !std::ferror(part);
+    std::fseek(part, 0, SEEK_END);
+    return read_all ? 0 : -1;
+}
+
+int ps_end_document(int last_page) {
+    PsState& st = ps_state;
+    if (st.document == nullptr) return 0;
+    st.out = st.document;
+    {
+        OutputBuffer line(st.out);
+        if (st.pages > 0) {
+            // Every page has shown itself; only the dictionary is closed.
+            if (st.page != 0) line.put("S showpage\n");
+            line.put("%%Trailer\nend\n%%EOF\n");
+        } else if (last_page) {
             line.put("%%Trailer\n");
             line.put("% Reset translations and scale and call showpage\n");
             line.put("S ").num(-static_cast<long long>(ps_round(st.x_origin * st.units)));
@@ -377,5 +486,8 @@ int ps_end_document(int last_page) {
     else
         written = std::fflush(st.out) == 0 && written;
     st.out = nullptr;
+    st.document = nullptr;
+    st.pages = 0;
+    st.page = 0;
     return written ? 0 : -1;
 }

@@ -5,7 +5,9 @@
 // zero.
 //
 // Calling order: ps_begin_document, any number of drawing and text calls,
-// ps_end_document. Misuse (bad font number, negative line width, colour out of
+// ps_end_document. A document of several pages is opened with ps_begin_pages
+// instead, and each page is drawn between ps_begin_page and ps_end_page.
+// Misuse (bad font number, negative line width, colour out of
 // range, text too long, output that cannot be opened) is reported on standard
 // error with a "pslib: " message and the call is ignored.
 #pragma once
@@ -55,6 +57,10 @@ struct PsState {
     double page_width;          // paper width in measure units
     double points_per_unit;     // points (1/72 inch) per measure unit
     int path_limit;             // ps_path_limit
+    std::FILE* document;        // the document's own output; `out` differs while redirected
+    int pages;                  // pages of a document of several pages; 0 for one page
+    int page;                   // number of the page being drawn, 0 between pages
+    int background[3];          // paper colour, red, green, blue
 };
 
 extern PsState ps_state;
@@ -92,9 +98,40 @@ int ps_begin_document(const char* file_name, int overlay, int mode, double x_ori
 
 // Ends the document: with `last_page` non-zero writes the trailer and shows
 // the page, otherwise only strokes the path so that another document can be
-// appended with `overlay` set. Closes the output unless it is standard output.
-// Returns 0, or -1 when the document could not be written completely.
+// appended with `overlay` set. A document of several pages ends its open page
+// and writes its trailer, whatever `last_page` says. Closes the output unless
+// it is standard output. Returns 0, or -1 when the document could not be
+// written completely.
 int ps_end_document(int last_page);
+
+// Opens a new document of `pages` pages with the arguments of
+// ps_begin_document (there is no overlay). It carries the page count in its
+// header and no EPSF line, since an encapsulated file holds one page; its
+// set-up holds no drawing state, which every page sets up for itself. Returns
+// 0, or -1 when the output cannot be opened.
+int ps_begin_pages(const char* file_name, int pages, int mode, double x_origin, double y_origin,
+                   double x_scale, double y_scale, int copies, int units, int measure_unit,
+                   double page_width, const int (&background)[3], const PsDocInfo* info);
+
+// Starts page `number` (1 to the page count) of a document of several pages:
+// its page comment and the coordinate system, paint and paper colour of the
+// document. An open page is ended first.
+void ps_begin_page(int number);
+
+// Ends the page being drawn and shows it.
+void ps_end_page();
+
+// Sends the following drawing calls to `part`, a stream of the caller, or
+// back to the document when `part` is null; returns the stream drawn into
+// before. The drawing collected in a part goes into the document with
+// ps_insert_part. Every element drawn into a part must begin with a move or a
+// style change, as the pen calls require after any switch.
+std::FILE* ps_redirect(std::FILE* part);
+
+// Copies everything written into `part` so far into the current output and
+// leaves `part` positioned at its end. Returns 0, or -1 when the part has
+// failed a write or cannot be read back.
+int ps_insert_part(std::FILE* part);
 
 // Pen to the point (x, y) in measure units: code 2 draws, -2 draws and
 // strokes, any other code strokes the pending path and moves.

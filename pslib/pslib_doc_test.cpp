@@ -342,3 +342,48 @@ TEST(PsDocument, InvalidMeasureUnitEndsTheProgram) {
     EXPECT_EQ(appended.status, 0);
     EXPECT_EQ(appended.err, "");
 }
+
+TEST(PsDocument, SeveralPagesEachWithItsOwnSetUp) {
+    testkit::ScratchDir dir;
+    const std::string path = dir.file("pages.ps");
+    const int grey[3] = {128, 128, 128};
+    ASSERT_EQ(ps_begin_pages(path.c_str(), 2, 0, 0.0, 0.0, 1.0, 1.0, 1, 300, ps_unit_cm, 20.0, grey,
+                             nullptr),
+              0);
+    // Drawing collected in a part while the first page is drawn goes onto the
+    // second; a stream that cannot be read back is refused.
+    std::FILE* part = std::tmpfile();
+    std::FILE* write_only = std::fopen(dir.file("part").c_str(), "w");
+    ASSERT_TRUE(part != nullptr && write_only != nullptr);
+    ps_begin_page(1);
+    ps_pen_to(1.0, 1.0, 3);
+    std::FILE* document = ps_redirect(part);
+    ps_pen_to(2.0, 2.0, 3);
+    ps_pen_to(3.0, 2.0, 2);
+    EXPECT_EQ(ps_redirect(nullptr), part);
+    EXPECT_EQ(ps_state.out, document);
+    ps_end_page();
+    ps_begin_page(2);
+    EXPECT_EQ(ps_insert_part(part), 0);
+    std::fputs("1 1 M\n", write_only);
+    EXPECT_EQ(ps_insert_part(write_only), -1);
+    EXPECT_EQ(ps_end_document(1), 0);  // ends the open page too
+    std::fclose(part);
+    std::fclose(write_only);
+    const std::string text = testkit::read_file(path);
+
+    EXPECT_EQ(text.substr(0, 15), "%!PS-Adobe-3.0\n");  // no EPSF: that is one page
+    EXPECT_EQ(section(text, "%%Orientation", "\n\n"),
+              "%%Orientation: Portrait\n%%Pages: 2\n%%EndComments");
+    // The document's set-up leaves the coordinate system to the pages.
+    EXPECT_EQ(section(text, "% 1 cm", "%%Page: 1 1"),
+              "% 1 cm on the paper equals 300 Postscript units\n%%EndSetup\n");
+    const std::string setup =
+        "%%BeginPageSetup\n567 0 T 90 R\n0.0944882 0.0944882 scale\nS 0 A\n%%EndPageSetup\n"
+        "clippath 0.502 A F N\n";
+    EXPECT_EQ(section(text, "%%Page: 1 1", "%%Page: 2 2"),
+              "%%Page: 1 1\n" + setup + "300 300 M\nS showpage\n");
+    EXPECT_EQ(section(text, "%%Page: 2 2", "%%Trailer"),
+              "%%Page: 2 2\n" + setup + "600 600 M\n300 0 D\nS showpage\n");
+    EXPECT_TRUE(ends_with(text, "showpage\n%%Trailer\nend\n%%EOF\n"));
+}

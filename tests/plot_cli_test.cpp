@@ -4,14 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "tests/testkit/plot_test_fill.h"
+#include "tests/testkit/sky_rinex.h"
 #include "tests/testkit/testkit.h"
 
 namespace {
@@ -144,32 +148,38 @@ std::string ghostscript_errors(const std::string& dir, const std::string& name) 
     return out;
 }
 
-// Bounding box of what a document draws, as Ghostscript's bbox device
-// measures it: x0, y0, x1, y1 in points. The device cuts the box off at 0,
-// so a drawing that runs off the lower or left edge of the paper shows as 0.
-// Empty when Ghostscript gives no box.
-std::vector<int> drawn_box(const std::string& dir, const std::string& name) {
+// Bounding boxes of what a document draws on each of its pages, as
+// Ghostscript's bbox device measures them: x0, y0, x1, y1 in points. The
+// device cuts a box off at 0, so a drawing that runs off the lower or left
+// edge of the paper shows as 0. Empty when Ghostscript gives no box.
+std::vector<std::vector<int>> drawn_boxes(const std::string& dir, const std::string& name) {
     std::string log = dir + "/bbox.log";
     std::string command = "cd '" + dir + "' && gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=bbox '" +
                           name + "' >'" + log + "' 2>&1";
     if (std::system(command.c_str()) != 0) return {};
+    std::vector<std::vector<int>> boxes;
     for (const std::string& line : testkit::lines_of(testkit::read_file(log))) {
         int x0, y0, x1, y1;
         if (std::sscanf(line.c_str(), "%%%%BoundingBox: %d %d %d %d", &x0, &y0, &x1, &y1) == 4)
-            return {x0, y0, x1, y1};
+            boxes.push_back({x0, y0, x1, y1});
     }
-    return {};
+    return boxes;
 }
 
-// A portrait page lies wholly on A4 paper (595 x 842 points), clear of the
-// left and lower edges, and fills at least 80 % of the paper's width.
-void expect_on_a4(const std::vector<int>& box, const std::string& what) {
-    ASSERT_EQ(box.size(), 4u) << what;
-    EXPECT_GT(box[0], 0) << what;
-    EXPECT_GT(box[1], 0) << what;
-    EXPECT_LE(box[2], 595) << what;
-    EXPECT_LE(box[3], 842) << what;
-    EXPECT_GE(box[2] - box[0], 476) << what;
+// Every page of a document (`pages` of them) lies wholly on A4 paper (595 x
+// 842 points), clear of the left and lower edges, and fills at least 80 % of
+// the paper's width.
+void expect_on_a4(const std::string& dir, const std::string& name, std::size_t pages,
+                  const std::string& what) {
+    const std::vector<std::vector<int>> boxes = drawn_boxes(dir, name);
+    ASSERT_EQ(boxes.size(), pages) << what;
+    for (const std::vector<int>& box : boxes) {
+        EXPECT_GT(box[0], 0) << what;
+        EXPECT_GT(box[1], 0) << what;
+        EXPECT_LE(box[2], 595) << what;
+        EXPECT_LE(box[3], 842) << what;
+        EXPECT_GE(box[2] - box[0], 476) << what;
+    }
 }
 
 TEST(PlotRealFiles, EveryFilePlotsAndRendersInBothOrientationsAndCoordinateForms) {
@@ -195,7 +205,7 @@ TEST(PlotRealFiles, EveryFilePlotsAndRendersInBothOrientationsAndCoordinateForms
             if (gs) {
                 EXPECT_EQ(ghostscript_errors(dir.path(), files[0]), "")
                     << name << " " << args.back();
-                if (args.back() == "-p") expect_on_a4(drawn_box(dir.path(), files[0]), name);
+                if (args.back() == "-p") expect_on_a4(dir.path(), files[0], 1, name);
             }
         }
     }
@@ -203,9 +213,9 @@ TEST(PlotRealFiles, EveryFilePlotsAndRendersInBothOrientationsAndCoordinateForms
         GTEST_SKIP() << "Ghostscript (gs) is not installed: pages were written but not rendered";
 }
 
-// The largest portrait page: 30 satellites (27 rows in the frame, the labels
-// of three more below it) and a time label with a date near the right end of
-// the axis, where a new day begins just before the last epoch.
+// A portrait page of 30 satellites, sharing the frame of 27 rows, with a time
+// label with a date near the right end of the axis, where a new day begins
+// just before the last epoch.
 TEST_F(PlotCommand, LargestPortraitPageLiesOnA4Paper) {
     if (!have_ghostscript()) GTEST_SKIP() << "Ghostscript (gs) is not installed";
     setenv("TZ", "Europe/Berlin", 1);  // the start below is a Berlin time, as the run's
@@ -218,11 +228,225 @@ TEST_F(PlotCommand, LargestPortraitPageLiesOnA4Paper) {
     fill({setup});
     RunResult r = run({"-g", "-p"});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("more than 27 SVs\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("SVs"), std::string::npos) << r.out;
     const std::string doc = testkit::read_file(dir_.file("TP27-1.ps"));
     ASSERT_NE(doc.find("(31.12.121 0:00:00)"), std::string::npos);
     ASSERT_NE(doc.find("(G30)"), std::string::npos);
-    expect_on_a4(drawn_box(dir_.path(), "TP27-1.ps"), "30 satellites");
+    expect_on_a4(dir_.path(), "TP27-1.ps", 1, "30 satellites");
+}
+
+// One text of a page as Ghostscript's text extraction gives it: the text, its
+// font and size, and the two ends of its baseline in points on the A4 sheet,
+// x from the left edge and y from the top edge.
+struct SheetText {
+    std::string text;
+    std::string font;
+    double size = 0;
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+};
+using SheetPage = std::vector<SheetText>;
+
+std::string xml_attribute(const std::string& line, const std::string& name) {
+    const std::string start = " " + name + "=\"";
+    const std::size_t a = line.find(start);
+    if (a == std::string::npos) return "";
+    const std::size_t b = line.find('"', a + start.size());
+    return line.substr(a + start.size(), b - a - start.size());
+}
+
+// Every text of every page of a document on an A4 sheet
+// (gs -sDEVICE=txtwrite -dTextFormat=0).
+std::vector<SheetPage> sheet_texts(const std::string& dir, const std::string& name) {
+    const std::string out = dir + "/text.xml";
+    const std::string command = "cd '" + dir +
+                                "' && gs -q -dSAFER -dBATCH -dNOPAUSE -sPAPERSIZE=a4 "
+                                "-sDEVICE=txtwrite -dTextFormat=0 -sOutputFile='" +
+                                out + "' '" + name + "' >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0) return {};
+    std::vector<SheetPage> pages;
+    for (const std::string& line : testkit::lines_of(testkit::read_file(out))) {
+        if (line.starts_with("<page")) pages.emplace_back();
+        if (pages.empty()) continue;
+        if (line.starts_with("<span ")) {
+            SheetText t;
+            std::sscanf(xml_attribute(line, "bbox").c_str(), "%d %d %d %d", &t.x0, &t.y0, &t.x1,
+                        &t.y1);
+            t.font = xml_attribute(line, "font");
+            t.size = std::atof(xml_attribute(line, "size").c_str());
+            pages.back().push_back(t);
+        } else if (line.starts_with("<char ") && !pages.back().empty()) {
+            pages.back().back().text += xml_attribute(line, "c");  // no text here needs escapes
+        }
+    }
+    return pages;
+}
+
+constexpr int sheet_width = 595, sheet_height = 842;  // A4 in points
+
+// A row label: Helvetica at 8 pt of the drawing (scaled by `scale` on the
+// sheet) naming a satellite, "G05" or "G 5".
+bool is_row_label(const SheetText& t, double scale) {
+    return t.font == "Helvetica" && std::fabs(t.size - 8.03 * scale) < 0.1 && t.text.size() == 3 &&
+           t.text[0] >= 'A' && t.text[0] <= 'Z' &&
+           std::isdigit(static_cast<unsigned char>(t.text[2]));
+}
+
+// Place of a text upright on the drawing: `along` is where it runs on the
+// sheet, `level` its baseline across, growing downwards on the drawing. A
+// landscape drawing is turned on the sheet, so its texts run along y there.
+struct Upright {
+    double along_from, along_to, level;
+};
+bool upright(const SheetText& t, bool landscape, Upright* u) {
+    if (landscape && t.x0 == t.x1 && t.y0 >= t.y1) {
+        *u = {static_cast<double>(t.y1), static_cast<double>(t.y0), static_cast<double>(t.x0)};
+        return true;
+    }
+    if (!landscape && t.y0 == t.y1 && t.x0 <= t.x1) {
+        *u = {static_cast<double>(t.x0), static_cast<double>(t.x1), static_cast<double>(t.y0)};
+        return true;
+    }
+    return false;
+}
+
+// Height of the capitals of a text: the size times its font's factor.
+double cap_height(const SheetText& t) {
+    const double factor = t.font == "Courier" ? 0.612 : t.font == "Times-Roman" ? 0.678 : 0.732;
+    return factor * t.size;
+}
+
+// Checks every page of a document as a surveyor reads it and returns the row
+// labels of each page from the top down:
+// - every text lies on the sheet, at least its capital height from the edge;
+// - no two texts that stand upright on the drawing overlap (each takes its
+//   length and its capital height above the baseline; the coordinates are
+//   whole points, so texts may share one point);
+// - row labels stand at least 8 pt of the drawing apart, and all of them
+//   above the information block (the texts in Courier).
+// A landscape drawing is turned on the sheet; a portrait one is scaled by
+// 0.68.
+std::vector<std::vector<std::string>> check_pages(const std::vector<SheetPage>& pages,
+                                                  bool landscape, const std::string& what) {
+    const double scale = landscape ? 1.0 : 0.68;
+    std::vector<std::vector<std::string>> labels;
+    for (std::size_t p = 0; p < pages.size(); ++p) {
+        SCOPED_TRACE(what + " page " + std::to_string(p + 1));
+        struct Placed {
+            const SheetText* text;
+            Upright u;
+        };
+        std::vector<Placed> placed, rows;
+        double info_top = 1e9;
+        for (const SheetText& t : pages[p]) {
+            const double cap = cap_height(t);
+            EXPECT_TRUE(std::min(t.x0, t.x1) >= cap && std::max(t.x0, t.x1) <= sheet_width - cap &&
+                        std::min(t.y0, t.y1) >= cap && std::max(t.y0, t.y1) <= sheet_height - cap)
+                << "off the sheet: " << t.text << " at " << t.x0 << " " << t.y0 << " " << t.x1
+                << " " << t.y1;
+            Upright u;
+            if (!upright(t, landscape, &u)) continue;
+            placed.push_back({&t, u});
+            if (is_row_label(t, scale)) rows.push_back({&t, u});
+            if (t.font == "Courier") info_top = std::min(info_top, u.level - cap);
+        }
+        for (std::size_t i = 0; i < placed.size(); ++i)
+            for (std::size_t j = i + 1; j < placed.size(); ++j) {
+                const Upright& a = placed[i].u;
+                const Upright& b = placed[j].u;
+                const double cap_a = cap_height(*placed[i].text) - 1;
+                const double cap_b = cap_height(*placed[j].text) - 1;
+                const bool apart = a.along_to <= b.along_from + 1 ||
+                                   b.along_to <= a.along_from + 1 || a.level <= b.level - cap_b ||
+                                   b.level <= a.level - cap_a;
+                EXPECT_TRUE(apart)
+                    << "'" << placed[i].text->text << "' on '" << placed[j].text->text << "'";
+            }
+        std::sort(rows.begin(), rows.end(),
+                  [](const Placed& a, const Placed& b) { return a.u.level < b.u.level; });
+        labels.emplace_back();
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            labels.back().push_back(rows[i].text->text);
+            if (i > 0) {
+                EXPECT_GE(rows[i].u.level - rows[i - 1].u.level, 8.0 * scale) << rows[i].text->text;
+            }
+            EXPECT_LT(rows[i].u.level, info_top)
+                << rows[i].text->text << " on the information block";
+        }
+    }
+    return labels;
+}
+
+// Pages of a PDF that ps2pdf makes of a document, counted by Ghostscript.
+int pdf_pages(const std::string& dir, const std::string& name) {
+    const std::string command =
+        "cd '" + dir + "' && ps2pdf '" + name + "' pages.pdf >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0) return -1;
+    return static_cast<int>(drawn_boxes(dir, "pages.pdf").size());
+}
+
+TEST(PlotPages, RealFilesOfMoreThan27SatellitesGiveEverySatelliteItsRowOnOnePage) {
+    if (!have_ghostscript()) GTEST_SKIP() << "Ghostscript (gs) is not installed";
+    for (const auto& [file, satellites] :
+         {std::pair{"ccj22100.21o.gz", 31u},
+          std::pair{"ACOR00ESP_R_20213550000_01D_30S_MO.crx", 38u}}) {
+        SCOPED_TRACE(file);
+        testkit::ScratchDir dir;
+        testkit::copy_test_data(file, dir.path());
+        ASSERT_EQ(testkit::run_lumerak({std::string("-r") + file}, dir.path()).status, 0);
+        const RunResult plot = testkit::run_lumerak({"-g"}, dir.path());
+        ASSERT_EQ(plot.status, 0) << plot.err;
+        EXPECT_EQ(plot.out.find("SVs"), std::string::npos) << plot.out;
+        const std::vector<std::string> files = ps_files(dir.path());
+        ASSERT_EQ(files.size(), 1u);
+        const auto pages = sheet_texts(dir.path(), files[0]);
+        ASSERT_EQ(pages.size(), 1u);
+        // Each satellite has its label, once.
+        std::vector<std::string> labels = check_pages(pages, true, file)[0];
+        EXPECT_EQ(labels.size(), satellites);
+        std::sort(labels.begin(), labels.end());
+        EXPECT_EQ(std::adjacent_find(labels.begin(), labels.end()), labels.end());
+        expect_on_a4(dir.path(), files[0], 1, file);
+        EXPECT_EQ(pdf_pages(dir.path(), files[0]), 1);
+    }
+}
+
+// A sky of 107 satellites of every system: GPS fills the first page, GLONASS
+// and Galileo the second, the rest the third; no system is split, since each
+// fits whole on the page after.
+TEST(PlotPages, SatellitesOfADayOfEverySystemFillPagesBrokenBetweenSystems) {
+    if (!have_ghostscript()) GTEST_SKIP() << "Ghostscript (gs) is not installed";
+    const std::vector<testkit::SkySystem> sky = {{'G', 32}, {'R', 24}, {'E', 26}, {'C', 18},
+                                                 {'J', 3},  {'I', 2},  {'S', 2}};
+    std::vector<std::vector<std::string>> expected(3);
+    for (const testkit::SkySystem& s : sky)
+        for (int n = 1; n <= s.satellites; ++n) {
+            char id[16];
+            std::snprintf(id, sizeof id, "%c%02d", s.letter, n);
+            expected[s.letter == 'G'                      ? 0
+                     : s.letter == 'R' || s.letter == 'E' ? 1
+                                                          : 2]
+                .push_back(id);
+        }
+    for (bool landscape : {true, false}) {
+        SCOPED_TRACE(landscape ? "landscape" : "portrait");
+        testkit::ScratchDir dir;
+        ASSERT_TRUE(testkit::write_sky_rinex(dir.file("SKY10610.24o"), "SKY1", sky, 120));
+        ASSERT_EQ(testkit::run_lumerak({"-rSKY10610.24o"}, dir.path()).status, 0);
+        RunResult r = testkit::run_lumerak(
+            landscape ? std::vector<std::string>{"-g"} : std::vector<std::string>{"-g", "-p"},
+            dir.path());
+        ASSERT_EQ(r.status, 0) << r.err;
+        // One file for the occupation, of three pages.
+        ASSERT_EQ(ps_files(dir.path()), std::vector<std::string>{"SKY1-1.ps"});
+        const std::string doc = testkit::read_file(dir.file("SKY1-1.ps"));
+        EXPECT_TRUE(doc.starts_with("%!PS-Adobe-3.0\n"));
+        EXPECT_NE(doc.find("\n%%Pages: 3\n"), std::string::npos);
+        const auto pages = sheet_texts(dir.path(), "SKY1-1.ps");
+        ASSERT_EQ(pages.size(), 3u);
+        EXPECT_EQ(check_pages(pages, landscape, "sky"), expected);
+        expect_on_a4(dir.path(), "SKY1-1.ps", 3, "sky");
+        EXPECT_EQ(pdf_pages(dir.path(), "SKY1-1.ps"), 3);
+    }
 }
 
 }  // namespace

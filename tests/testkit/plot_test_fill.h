@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,7 @@ struct OccSetup {
     int interval = 0;
     int satellites = 1;
     double x = 4449541.1, y = 723423.5, z = 4497127.0;
+    std::vector<std::string> names;  // of the satellites; "G01", "G02", ... when empty
     std::vector<Obs> obs;
 };
 
@@ -39,6 +41,13 @@ struct Made {
     long occupation;
     std::vector<long> satocc;  // record numbers, by satellite index
 };
+
+// A satellite identifier: system letter and two digits, "G05".
+inline std::string satellite_id(char system, int number) {
+    char id[16];
+    std::snprintf(id, sizeof id, "%c%02d", system, number);
+    return id;
+}
 
 inline void append_observations(const OccSetup& setup, const Made& made) {
     Campaign c;
@@ -74,7 +83,7 @@ inline std::vector<Made> add_occupations(const std::vector<OccSetup>& setups,
         long rcv = fill.receiver("R100", "TRIMBLE 4000SST");
         long ant = fill.antenna("A200", "TRM22020.00+GP");
         std::vector<std::pair<std::string, long>> stations;
-        std::vector<long> sats;
+        std::map<std::string, long> sats;  // satellite records by name
         for (const OccSetup& setup : setups) {
             long sta = 0;
             for (const auto& [name, number] : stations)
@@ -94,13 +103,13 @@ inline std::vector<Made> add_occupations(const std::vector<OccSetup>& setups,
             std::snprintf(occ.rinex_file, sizeof occ.rinex_file, "%s0010.21o", setup.station);
             Made m{fill.occupation(sta, rcv, ant, setup.x, setup.y, setup.z), {}};
             for (int i = 0; i < setup.satellites; ++i) {
-                if (static_cast<int>(sats.size()) <= i) {
-                    char prn[16];
-                    std::snprintf(prn, sizeof prn, "G%02d", i + 1);
-                    sats.push_back(fill.satellite(prn));
-                }
-                m.satocc.push_back(
-                    fill.satellite_occupation(sats[static_cast<std::size_t>(i)], m.occupation));
+                const std::string name = i < static_cast<int>(setup.names.size())
+                                             ? setup.names[static_cast<std::size_t>(i)]
+                                             : satellite_id('G', i + 1);
+                auto known = sats.find(name);
+                if (known == sats.end())
+                    known = sats.emplace(name, fill.satellite(name.c_str())).first;
+                m.satocc.push_back(fill.satellite_occupation(known->second, m.occupation));
             }
             made.push_back(m);
         }

@@ -1,4 +1,4 @@
-#include "export/geodesy.h"
+#include "geodesy/geodesy.h"
 
 #include <gtest/gtest.h>
 

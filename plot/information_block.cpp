@@ -1,0 +1,119 @@
+#include "plot/information_block.h"
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "geodesy/geodesy.h"
+#include "plot/page_geometry.h"
+#include "plot/page_text.h"
+#include "plot/sn_elements.h"
+#include "pslib/pslib.h"
+#include "support/version.h"
+
+namespace {
+
+// A text field of a record, cut at its width even when it lacks its
+// terminator.
+struct field_text {
+    char text[96];
+};
+template <std::size_t N>
+field_text text_of(const char (&field)[N]) {
+    static_assert(N < sizeof(field_text::text));
+    field_text out{};
+    std::memcpy(out.text, field, N);
+    return out;
+}
+
+// The file name on the bottom line, fitted beside the legend.
+void put_file_name(const char* name) {
+    const file_name_setting f = set_file_name(name);
+    put_text(f.x, info_line_y(2), f.size, f.centred ? 2 : 3, "%s", f.text.c_str());
+}
+
+// "Rec:" or "Ant:" with number and type in the first column, in a smaller
+// size when the file's texts are too long for the column at 8 pt.
+template <std::size_t N, std::size_t M>
+void put_fitted(double y, const char* title, const char (&number)[N], const char (&type)[M]) {
+    constexpr double column = 7.8 - 2.0 - 0.15;  // up to the position column, and a gap
+    char text[256];
+    std::snprintf(text, sizeof text, "%s%s,%s", title, text_of(number).text, text_of(type).text);
+    const int size = courier_size_to_fit(std::strlen(text), column);
+    put_text(2.0, y, size > 0 ? size : 5, 9, "%s", text);
+}
+
+// One packed angle with its hemisphere letter.
+void put_angle(double y, double packed, char positive, char negative, int positive_decimals) {
+    bool south_west = packed < 0;
+    dms_parts p = dms_split(packed, south_west ? 3 : positive_decimals);
+    if (south_west)
+        put_text(7.8, y, 8, 9, "%c %2.0lf %2.0lf %6.3lf", negative, p.degrees, p.minutes,
+                 p.seconds);
+    else if (positive_decimals == 6)
+        put_text(7.8, y, 8, 9, "%c %2.0lf %2.0lf %6.6lf", positive, p.degrees, p.minutes,
+                 p.seconds);
+    else
+        put_text(7.8, y, 8, 9, "%c %2.0lf %2.0lf %6.3lf", positive, p.degrees, p.minutes,
+                 p.seconds);
+}
+
+void draw_position(const Campaign& c, bool show_lat_lon) {
+    ell_params ell;
+    ell_setup(grs80_a, grs80_b, &ell);
+    const geodetic_position p = station_position(c.cor.pos_x, c.cor.pos_y, c.cor.pos_z, ell);
+    if (!p.known) {
+        // The file gave no position (or one that is no place on Earth).
+        put_text(7.8, info_line_y(0), 8, 9, "Position unknown");
+        return;
+    }
+    if (!show_lat_lon) {
+        put_text(7.8, info_line_y(0), 8, 9, "X: %13.4lfm", c.cor.pos_x);
+        put_text(7.8, info_line_y(1), 8, 9, "Y: %13.4lfm", c.cor.pos_y);
+        put_text(7.8, info_line_y(2), 8, 9, "Z: %13.4lfm", c.cor.pos_z);
+        return;
+    }
+    put_angle(info_line_y(0), rad_to_dms(p.latitude), 'N', 'S', 3);
+    put_angle(info_line_y(1), rad_to_dms(p.longitude), 'E', 'W', 6);
+    put_text(7.8, info_line_y(2), 8, 9, "ALT %10.3lf", p.height);
+}
+
+}  // namespace
+
+void draw_information(Campaign& c, bool show_lat_lon, int page, int pages) {
+    c.read_linked(CampaignTable::cor, c.occ.cor_ref);
+    c.read_linked(CampaignTable::sta, c.occ.sta_ref);
+    c.read_linked(CampaignTable::rec, c.occ.rcv_ref);
+    c.read_linked(CampaignTable::ant, c.occ.ant_ref);
+
+    ps_select_font(4);
+    ps_paint(0, 0, 0);
+    put_text(27.0, info_line_y(0), 15, 10, "%.8s", text_of(c.sta.marker_name).text);
+    ps_select_font(8);
+    draw_position(c, show_lat_lon);
+    put_file_name(text_of(c.occ.rinex_file).text);
+    put_text(2.0, info_line_y(2), 8, 9, "Int: %is", c.occ.interval);
+    put_fitted(info_line_y(0), "Rec: ", c.rcv.rcv_number, c.rcv.rcv_type);
+    put_fitted(info_line_y(1), "Ant: ", c.ant.ant_number, c.ant.ant_type);
+    put_text(11.0, info_line_y(0), 8, 9, "H: %7.4lfm", c.occ.delta_h);
+    put_text(11.0, info_line_y(1), 8, 9, "E: %7.4lfm", c.occ.delta_e);
+    put_text(11.0, info_line_y(2), 8, 9, "N: %7.4lfm", c.occ.delta_n);
+    char when[time_text_size];
+    put_text(13.4, info_line_y(0), 8, 9, "Begin: %s", format_time_value(c.occ.first_epoch, when));
+    put_text(13.4, info_line_y(1), 8, 9, "End:   %s", format_time_value(c.occ.last_epoch, when));
+    if (pages > 1) put_text(13.4, info_line_y(2), 8, 9, "Page:  %d of %d", page, pages);
+}
+
+void draw_footer() {
+    ps_select_font(0);
+    std::time_t now = std::time(nullptr);
+    std::tm today{};
+    localtime_r(&now, &today);
+    char text[256];
+    std::snprintf(text, sizeof text, "%s %s %s %02u.%02u.%4u QOR-VELD", program_name, version_text,
+                  credits_text, static_cast<unsigned>(today.tm_mday),
+                  static_cast<unsigned>(today.tm_mon + 1),
+                  static_cast<unsigned>(today.tm_year + 1900));
+    ps_put_text(28.2, 0.65, 8, text, -90.0, 3, 0);
+}

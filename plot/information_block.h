@@ -1,0 +1,14 @@
+// The information block below the frame and the footer along the right edge
+// of a signal/noise page.
+#pragma once
+
+#include "obsdb/campaign.h"
+
+// Station, position, receiver, antenna, offsets, interval, the occupation's
+// first and last epoch and its file name, read through the occupation in the
+// record buffer; with `pages` above 1 also "Page:  k of n". The fourth line
+// of the block (info_line_y(3)) is left free.
+void draw_information(Campaign& c, bool show_lat_lon, int page, int pages);
+
+// Program, version, credits and today's date, reading down the right edge.
+void draw_footer();
