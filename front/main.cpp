@@ -66,8 +66,9 @@ void run_commands() {
     }
     if (s.do_plot) {
         message("create plots for all occupations\n");
+        // With the quality check in the same run, the pages show its slips.
         plot_occupations("zzOBS", s.show_lat_lon, s.landscape, s.plot_begin, s.plot_end,
-                         s.plot_station, s.sn_line_types);
+                         s.plot_station, s.sn_line_types, s.do_cycle_slips);
         message("done.\n");
     }
     if (s.do_cycle_slips) {

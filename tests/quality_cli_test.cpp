@@ -236,6 +236,45 @@ TEST(QualityCheck, PartialDataGivesEmptyValues) {
         << r.out;
 }
 
+// With -g, the check marks every GF and MW slip on its satellite's row and
+// adds its figures to the information block; without the check the page
+// has neither.
+TEST(QualityCheck, PagesShowTheSlipsOfTheCheck) {
+    ScratchDir dir;
+    obsgen::Options o;
+    o.hours = 3;
+    ASSERT_TRUE(obsgen::generate(o, dir.file("F.obs"), dir.file("F.truth")));
+    ASSERT_EQ(run_lumerak({"-rF.obs", "-g", "-i"}, dir.path()).status, 0);
+    const std::string page = testkit::read_file(dir.file("GENA-1.ps"));
+    const std::string slip_colour = "\nS 0 0 0.784 C\n";
+    long marks = 0;
+    for (std::size_t at = page.find(slip_colour); at != std::string::npos;
+         at = page.find(slip_colour, at + 1))
+        ++marks;
+    long slips = 0;
+    for (const Row& r : read_csv(dir.file("zzSLIPS.csv")))
+        slips += r.at("test") == "gf" || r.at("test") == "mw";
+    EXPECT_GT(slips, 10);
+    EXPECT_EQ(marks, slips);
+    const Row& qc = read_csv(dir.file("zzQC.csv")).at(0);
+    auto two = [](const std::string& v) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%.2f", std::stod(v));
+        return std::string(text);
+    };
+    const std::string line = "(Slips: lli " + qc.at("slips_lli") + " gf " + qc.at("slips_gf") +
+                             " mw " + qc.at("slips_mw") + " \\(" + qc.at("obs_per_slip") +
+                             " obs/slip\\)  MP1/MP2: G " + two(qc.at("mp1_rms_m")) + "/" +
+                             two(qc.at("mp2_rms_m")) + " m) Z\n";
+    EXPECT_NE(page.find(line), std::string::npos) << line;
+
+    ASSERT_EQ(run_lumerak({"-g"}, dir.path()).status, 0);
+    const std::string plain = testkit::read_file(dir.file("GENA-1.ps"));
+    EXPECT_NE(plain.find("(GENA) E"), std::string::npos);  // the station title
+    EXPECT_EQ(plain.find(slip_colour), std::string::npos);
+    EXPECT_EQ(plain.find("(Slips:"), std::string::npos);
+}
+
 // A campaign read only with -0 has no observation table at all.
 TEST(QualityCheck, CampaignWithoutObservationTable) {
     ScratchDir dir;
