@@ -237,12 +237,12 @@ TEST(QualityCheck, PartialDataGivesEmptyValues) {
 }
 
 // With -g, the check marks every GF and MW slip on its satellite's row and
-// adds its figures to the information block; without the check the page
-// has neither.
+// adds its figures to the information block of each page (the day's 55
+// satellites take two pages); without the check the pages have neither.
 TEST(QualityCheck, PagesShowTheSlipsOfTheCheck) {
     ScratchDir dir;
     obsgen::Options o;
-    o.hours = 3;
+    o.rinex_version = 3;
     ASSERT_TRUE(obsgen::generate(o, dir.file("F.obs"), dir.file("F.truth")));
     ASSERT_EQ(run_lumerak({"-rF.obs", "-g", "-i"}, dir.path()).status, 0);
     const std::string page = testkit::read_file(dir.file("GENA-1.ps"));
@@ -256,17 +256,32 @@ TEST(QualityCheck, PagesShowTheSlipsOfTheCheck) {
         slips += r.at("test") == "gf" || r.at("test") == "mw";
     EXPECT_GT(slips, 10);
     EXPECT_EQ(marks, slips);
-    const Row& qc = read_csv(dir.file("zzQC.csv")).at(0);
     auto two = [](const std::string& v) {
         char text[16];
         std::snprintf(text, sizeof text, "%.2f", std::stod(v));
         return std::string(text);
     };
-    const std::string line = "(Slips: lli " + qc.at("slips_lli") + " gf " + qc.at("slips_gf") +
-                             " mw " + qc.at("slips_mw") + " \\(" + qc.at("obs_per_slip") +
-                             " obs/slip\\)  MP1/MP2: G " + two(qc.at("mp1_rms_m")) + "/" +
-                             two(qc.at("mp2_rms_m")) + " m) Z\n";
-    EXPECT_NE(page.find(line), std::string::npos) << line;
+    const std::vector<Row> rows = read_csv(dir.file("zzQC.csv"));
+    ASSERT_EQ(rows.size(), 2u);
+    long counts[3] = {}, observations = 0;
+    std::string mp;
+    const char* const tests[3] = {"lli", "gf", "mw"};
+    for (const Row& r : rows) {
+        for (int i = 0; i < 3; ++i) counts[i] += std::stol(r.at(std::string("slips_") + tests[i]));
+        observations += std::stol(r.at("observations"));
+        mp += " " + r.at("system") + " " + two(r.at("mp1_rms_m")) + "/" + two(r.at("mp2_rms_m"));
+    }
+    char per_slip[32];
+    std::snprintf(per_slip, sizeof per_slip, "%.1f",
+                  static_cast<double>(observations) / (counts[0] + counts[1] + counts[2]));
+    std::string line = "(Slips:";
+    for (int i = 0; i < 3; ++i)
+        line += std::string(" ") + tests[i] + " " + std::to_string(counts[i]);
+    line += std::string(" \\(") + per_slip + " obs/slip\\)  MP1/MP2:" + mp + " m) Z\n";
+    const std::size_t first = page.find(line);
+    EXPECT_NE(first, std::string::npos) << line;
+    EXPECT_NE(page.find(line, first + 1), std::string::npos) << "the second page";
+    EXPECT_NE(page.find("(Page:  2 of 2)"), std::string::npos);
 
     ASSERT_EQ(run_lumerak({"-g"}, dir.path()).status, 0);
     const std::string plain = testkit::read_file(dir.file("GENA-1.ps"));
