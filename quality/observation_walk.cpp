@@ -38,8 +38,9 @@ Found halve(Campaign& c, long occupation, long* first) {
         if (n < 128) probes[n++] = {k, at};
         return at;
     };
-    long low = 1,
-         high = count + 1;  // the first record at or after `occupation` lies in [low, high]
+    if (look(1) < 0 || look(count) < 0) return Found::unsure;
+    // The first record at or after `occupation` lies in [low, high].
+    long low = 1, high = count + 1;
     while (low < high) {
         const long mid = low + (high - low) / 2;
         const long at = look(mid);
@@ -79,7 +80,7 @@ bool seek_occupation_observations(Campaign& c, long occupation) {
     case Found::unsure: break;
     }
     for (long r = db_first(&c.obs_db); r != 0; r = db_next(&c.obs_db)) {
-        if (db_read(&c.obs_db, r) != r) continue;
+        c.read_checked(CampaignTable::obs, r);
         const long satocc = c.obs.satocc_ref;
         if (satocc > 0 && db_read(&c.satocc_db, satocc) == satocc && c.satocc.occ_ref == occupation)
             return true;
