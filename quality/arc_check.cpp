@@ -402,18 +402,21 @@ void ArcCheck::decide(ArcListener& out) {
     // of cycles on each carrier; a step that GF does not see must hold in
     // MW over the second after window too (multipath at low elevation moves
     // MW for a few minutes, then back).
+    // Without an MW step measured (too few epochs of MW on either side),
+    // GF decides alone, once its line rests on gf_line_epochs epochs: a
+    // rising satellite's GF bends too fast for fewer.
     const GfStep gf = have_gf ? gf_step_at(line, gf_departure, gf_stays) : GfStep{none, false};
+    const bool mw_measured = have_mw && std::isfinite(window.step);
     bool slip = false;
     if (gf_candidate && gf_stays && std::fabs(gf_departure) > gf_certain * gf_threshold) {
         slip = true;  // far beyond anything noise or the ionosphere does
-    } else if (have_gf && have_mw && std::isfinite(window.step) &&
-               (gf_candidate || window_candidate)) {
+    } else if (have_gf && mw_measured && (gf_candidate || window_candidate)) {
         const SlipFit fit =
             fit_slip(*carriers_, gf.jump, window.step, gf_jump_sigma, std::max(window.sigma, 0.1));
         const bool gf_supports = std::fabs(gf.jump) > gf_support;
         slip = fit.fits && (fit.n1 != 0 || fit.n2 != 0) && gf.fits &&
                (gf_candidate || (window.holds && (window.strong || gf_supports)));
-    } else if (have_gf && !have_mw) {
+    } else if (have_gf && !mw_measured && before_count_ >= gf_line_epochs) {
         slip = gf_candidate && gf_stays && gf.fits;
     }
     if (!slip) {
@@ -421,8 +424,7 @@ void ArcCheck::decide(ArcListener& out) {
         drop_first();
         return;
     }
-    out.slip(
-        {e.t, gf_candidate ? SlipTest::gf : SlipTest::mw, gf.jump, have_mw ? window.step : none});
+    out.slip({e.t, gf_candidate ? SlipTest::gf : SlipTest::mw, gf.jump, window.step});
     restart_at(e, out);
     drop_first();
 }

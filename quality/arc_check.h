@@ -10,11 +10,11 @@
 // at a loss-of-lock flag (bit 0 of the L1 or L2 indicator) on any epoch but
 // the arc's first (a slip, unless the flagged phase was missing the epoch
 // before: then it was acquired again, which ends the arc without a slip), and
-// at every slip. A slip is a step in the geometry-free
-// combination (GF) or the Melbourne-Wuebbena combination (MW) that the
-// following epochs keep and that fits a whole number of cycles on each
-// carrier; an epoch that jumps while the following ones stay where the
-// earlier ones were is an outlier, left out of the arc and its multipath.
+// at every slip. A slip is a step in the geometry-free combination (GF) or
+// the Melbourne-Wuebbena combination (MW) that the following epochs keep and
+// that fits a whole number of cycles on each carrier; an epoch that jumps
+// while the following ones stay where the earlier ones were is an outlier,
+// left out of the arc and its multipath.
 #pragma once
 
 #include "quality/combinations.h"
