@@ -134,13 +134,21 @@ void draw_quality_line(const OccupationQuality& q) {
         tested[2] = tested[2] || (s.frequencies_known && s.mw_checked);
         const double mp1 = multipath_rms(s, 0), mp2 = multipath_rms(s, 1);
         if (std::isnan(mp1) && std::isnan(mp2)) continue;
-        mp += std::string(" ") + s.system + " " + metres(mp1) + "/" + metres(mp2);
+        char part[48];
+        std::snprintf(part, sizeof part, " %c %s/%s", s.system, metres(mp1).c_str(),
+                      metres(mp2).c_str());
+        mp += part;
     }
     std::string text = "Slips:";
     const char* names[3] = {"lli", "gf", "mw"};
-    for (int test = 0; test < 3; ++test)
-        text += " " + std::string(names[test]) + " " +
-                (tested[test] ? std::to_string(slips[test]) : std::string("-"));
+    for (int test = 0; test < 3; ++test) {
+        char part[32];
+        if (tested[test])
+            std::snprintf(part, sizeof part, " %s %ld", names[test], slips[test]);
+        else
+            std::snprintf(part, sizeof part, " %s -", names[test]);
+        text += part;
+    }
     const long all = slips[0] + slips[1] + slips[2];
     char figures[64];
     if (all > 0)
@@ -149,7 +157,8 @@ void draw_quality_line(const OccupationQuality& q) {
     else
         std::snprintf(figures, sizeof figures, " (no slip)");
     text += figures;
-    text += "  MP1/MP2:" + (mp.empty() ? std::string(" -") : mp + " m");
+    text += "  MP1/MP2:";
+    text += mp.empty() ? " -" : mp.append(" m");
     put_text(2.0, info_line_y(3), 8, 9, "%s", text.c_str());
 }
 

@@ -154,7 +154,8 @@ TEST(QualityCheck, GeneratedFilesAgainstTheirTruth) {
         for (const Row& r : slips)
             if (r.at("test") == "gf" || r.at("test") == "mw")
                 expected.push_back(r.at("satellite") + " " + r.at("epoch"));
-        for (const QualitySlip& s : page.slips) got.push_back(s.prn + (" " + iso_epoch(s.epoch)));
+        for (const QualitySlip& s : page.slips)
+            got.push_back(std::string(s.prn) + " " + iso_epoch(s.epoch));
         EXPECT_EQ(got, expected);
         EXPECT_EQ(page.quality.systems.size(), qc.size());
     }
