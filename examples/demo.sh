@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The main job on the shipped sample files, in a fresh scratch folder:
 # read each observation file into a new campaign database, then list it,
-# export the GEONAP project files and draw the signal/noise pages of each
-# occupation, rendered to PNG when Ghostscript is there. Usage: examples/demo.sh [path to lumerak] [scratch folder]
+# export the GEONAP project files, draw the signal/noise pages of each
+# occupation, rendered to PNG when Ghostscript is there, and check the
+# quality of every occupation.
+# Usage: examples/demo.sh [path to lumerak] [scratch folder]
 #
 # Each step prints its heading first and runs with its standard error joined
 # to standard output, so the program's own lines always follow the heading
@@ -27,7 +29,7 @@ step() {
 for file in *.??[oO] *.crx *.Z; do
   step "read $file" "$lumerak" -r"$file"
 done
-step "list, export and plot the campaign" "$lumerak" -scampaign.lst -aCAMPAIGN -g
+step "list, export, plot and check the campaign" "$lumerak" -scampaign.lst -aCAMPAIGN -g -i
 
 echo
 echo "Outputs in $scratch:"
@@ -35,6 +37,7 @@ echo "  database:  $(ls -- zz*.DAT | tr '\n' ' ')"
 echo "  listing:   $scratch/campaign.lst"
 echo "  GEONAP:    $(ls -- CAMPAIGN.* | tr '\n' ' ')"
 echo "  plots:     $(ls -- *.ps | tr '\n' ' ')"
+echo "  quality:   $scratch/zzQC.csv $scratch/zzSLIPS.csv"
 if command -v gs >/dev/null; then
   # Every page of every file, upright (the pages are landscape): one PNG per
   # page, <file>-<page>.png.

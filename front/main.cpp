@@ -1,5 +1,5 @@
 // The lumerak program: banner, option scan, then the requested commands in
-// the fixed order read, list, export, plot, cycle slips.
+// the fixed order read, list, export, plot, cycle slips (the quality check).
 #include <cstdio>
 
 #include "db/table.h"
@@ -10,6 +10,7 @@
 #include "rinex/rinex_reader.h"
 #include "obsdb/schema.h"
 #include "plot/plot_command.h"
+#include "quality/quality_command.h"
 #include "support/error.h"
 #include "support/version.h"
 
@@ -65,13 +66,15 @@ void run_commands() {
     }
     if (s.do_plot) {
         message("create plots for all occupations\n");
+        // With the quality check in the same run, the pages show its slips.
         plot_occupations("zzOBS", s.show_lat_lon, s.landscape, s.plot_begin, s.plot_end,
-                         s.plot_station, s.sn_line_types);
+                         s.plot_station, s.sn_line_types, s.do_cycle_slips);
         message("done.\n");
     }
     if (s.do_cycle_slips) {
-        // The cycle-slip step does no work of its own.
+        // The quality check: every occupation, or with -t the plotted one.
         message("cycles slips\n");
+        check_campaign(s.plot_station);
         message("done.\n");
     }
 }
@@ -88,8 +91,7 @@ int main(int argc, char* argv[]) {
     const RunSettings& s = run_settings;
     if (s.do_read || s.do_plot || s.do_list || s.do_cycle_slips || s.do_export) {
         // One writer at a time; a journal left by an interrupted run is restored first.
-        if (s.do_read || s.do_list || s.do_export || s.do_plot)
-            db_campaign_lock(s.do_read || (s.do_export && !table_exists(table_gn)));
+        db_campaign_lock(s.do_read || (s.do_export && !table_exists(table_gn)));
         run_commands();
     } else if (argc <= 1) {
         print_usage();

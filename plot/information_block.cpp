@@ -1,5 +1,6 @@
 #include "plot/information_block.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -103,6 +104,62 @@ void draw_information(Campaign& c, bool show_lat_lon, int page, int pages) {
     put_text(13.4, info_line_y(0), 8, 9, "Begin: %s", format_time_value(c.occ.first_epoch, when));
     put_text(13.4, info_line_y(1), 8, 9, "End:   %s", format_time_value(c.occ.last_epoch, when));
     if (pages > 1) put_text(13.4, info_line_y(2), 8, 9, "Page:  %d of %d", page, pages);
+}
+
+namespace {
+
+std::string metres(double v) {
+    if (std::isnan(v)) return "-";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", v);
+    return text;
+}
+
+}  // namespace
+
+void draw_quality_line(const OccupationQuality& q) {
+    ps_select_font(8);
+    ps_paint(0, 0, 0);
+    if (q.systems.empty()) {
+        put_text(2.0, info_line_y(3), 8, 9, "Slips: no observations stored");
+        return;
+    }
+    long observations = 0, slips[3] = {};
+    bool tested[3] = {true, false, false};
+    std::string mp;
+    for (const SystemQuality& s : q.systems) {
+        observations += s.observations;
+        for (int test = 0; test < 3; ++test) slips[test] += s.slips[test];
+        tested[1] = tested[1] || (s.frequencies_known && s.gf_checked);
+        tested[2] = tested[2] || (s.frequencies_known && s.mw_checked);
+        const double mp1 = multipath_rms(s, 0), mp2 = multipath_rms(s, 1);
+        if (std::isnan(mp1) && std::isnan(mp2)) continue;
+        char part[48];
+        std::snprintf(part, sizeof part, " %c %s/%s", s.system, metres(mp1).c_str(),
+                      metres(mp2).c_str());
+        mp += part;
+    }
+    std::string text = "Slips:";
+    const char* names[3] = {"lli", "gf", "mw"};
+    for (int test = 0; test < 3; ++test) {
+        char part[32];
+        if (tested[test])
+            std::snprintf(part, sizeof part, " %s %ld", names[test], slips[test]);
+        else
+            std::snprintf(part, sizeof part, " %s -", names[test]);
+        text += part;
+    }
+    const long all = slips[0] + slips[1] + slips[2];
+    char figures[64];
+    if (all > 0)
+        std::snprintf(figures, sizeof figures, " (%.1f obs/slip)",
+                      static_cast<double>(observations) / static_cast<double>(all));
+    else
+        std::snprintf(figures, sizeof figures, " (no slip)");
+    text += figures;
+    text += "  MP1/MP2:";
+    text += mp.empty() ? " -" : mp.append(" m");
+    put_text(2.0, info_line_y(3), 8, 9, "%s", text.c_str());
 }
 
 void draw_footer() {

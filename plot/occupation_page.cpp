@@ -256,13 +256,28 @@ void draw_frame(const sn_page& page) {
     ps_pen_by(0.0, -height, ps_pen_draw);
 }
 
-// Everything of page `p` that follows the epochs: labels, information block,
-// footer, frame, time axis and legend.
+// A cross on its satellite's row at each slip the quality check found in GF
+// or MW within the plotted span.
+void draw_slip_marks(occupation_pages& o, page_parts& parts,
+                     const std::vector<QualitySlip>& slips) {
+    const sn_page& span = o.pages.front();
+    for (const QualitySlip& slip : slips) {
+        const int k = o.rows.slot_of(static_cast<std::int32_t>(slip.satocc));
+        if (k == 0 || slip.epoch < span.begin || slip.epoch > span.end) continue;
+        o.on_row(k, parts,
+                 [&](const sn_page& page, sv_slot&, int row) { slip_mark(page, slip.epoch, row); });
+    }
+}
+
+// Everything of page `p` that follows the epochs: labels, information block
+// (with the quality check's line when it ran), footer, frame, time axis and
+// legend.
 void draw_page_texts(Campaign& c, const occupation_pages& o, int p, int max_count,
-                     bool show_lat_lon) {
+                     bool show_lat_lon, const OccupationQuality* quality) {
     const sn_page& page = o.pages[p];
     draw_row_labels(o, p, max_count);
     draw_information(c, show_lat_lon, p + 1, static_cast<int>(o.pages.size()));
+    if (quality) draw_quality_line(*quality);
     draw_footer();
     draw_frame(page);
     time_axis(page);
@@ -292,6 +307,9 @@ constexpr double portrait_y_origin = 2.0;
 }  // namespace
 
 void plot_occupation(Campaign& c, const char* file_name, long occupation, const plot_options& o) {
+    // The check makes its own pass over the observations before the page's.
+    PageQuality quality;
+    if (o.quality) quality = check_for_page(c, occupation);
     c.read_linked(CampaignTable::occ, occupation);
     const double begin = o.begin == -1 ? c.occ.first_epoch : o.begin;
     const double end = o.end == -1 ? c.occ.last_epoch : o.end;
@@ -332,13 +350,15 @@ void plot_occupation(Campaign& c, const char* file_name, long occupation, const 
     bool written = true;
     parts.open(pages, file_name);
     const int max_count = draw_epochs(c, op, parts);
+    if (o.quality) draw_slip_marks(op, parts, quality.slips);
+    const OccupationQuality* figures = o.quality ? &quality.quality : nullptr;
     if (pages == 1) {
-        draw_page_texts(c, op, 0, max_count, o.show_lat_lon);
+        draw_page_texts(c, op, 0, max_count, o.show_lat_lon, figures);
     } else {
         for (int p = 0; p < pages; ++p) {
             ps_begin_page(p + 1);
             written = parts.insert(p) && written;
-            draw_page_texts(c, op, p, max_count, o.show_lat_lon);
+            draw_page_texts(c, op, p, max_count, o.show_lat_lon, figures);
             ps_end_page();
         }
     }

@@ -16,6 +16,7 @@ struct plot_options {
     double begin;                 // plotted span; -1 stands for the occupation's first
     double end;                   //   or last epoch
     const LineStyle* line_types;  // style of each S/N digit 0 to 9
+    bool quality = false;         // the quality check's slip marks and figures (-g -i)
 };
 
 // Writes the page of the occupation with record number `occupation` into a

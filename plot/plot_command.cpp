@@ -75,13 +75,15 @@ void plot_station_only(Campaign& c, const char* station, const plot_options& o) 
 }  // namespace
 
 void plot_occupations(const char* obs_table, bool show_lat_lon, bool landscape, double plot_begin,
-                      double plot_end, const char* plot_station, const LineStyle* line_types) {
+                      double plot_end, const char* plot_station, const LineStyle* line_types,
+                      bool quality) {
     Campaign c;
     plot_tables_open(c, obs_table);
     station_entries = count_stations(c);
     station_plot_count =
         static_cast<int*>(mem_calloc(static_cast<std::size_t>(station_entries + 1), sizeof(int)));
-    const plot_options options = {show_lat_lon, landscape, plot_begin, plot_end, line_types};
+    const plot_options options = {show_lat_lon, landscape,  plot_begin,
+                                  plot_end,     line_types, quality};
     if (plot_station == nullptr || plot_station[0] == '\0')
         plot_all(c, options);
     else

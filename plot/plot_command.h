@@ -8,7 +8,9 @@
 // (a prefix of the marker name) only that station's first occupation is
 // drawn, into "<station><n>.ps". `obs_table` names the observation table;
 // begin and end limit the plotted span (-1 for none); `line_types` gives the
-// style of each S/N digit 0 to 9.
+// style of each S/N digit 0 to 9. With `quality` (the quality check runs in
+// the same run) every page marks the check's GF and MW slips and shows its
+// figures.
 void plot_occupations(const char* obs_table, bool show_lat_lon, bool landscape, double plot_begin,
                       double plot_end, const char* plot_station,
-                      const LineStyle* line_types = default_sn_line_types);
+                      const LineStyle* line_types = default_sn_line_types, bool quality = false);

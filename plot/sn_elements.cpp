@@ -14,6 +14,8 @@ namespace {
 constexpr int count_red = 255, count_green = 100, count_blue = 100, count_width = 10;
 constexpr int count_min_width = 4;
 constexpr int mark_width = 4;
+// Slip marks: dark blue crosses, width 6 at full pitch.
+constexpr int slip_red = 0, slip_green = 0, slip_blue = 200, slip_width = 6;
 
 constexpr double tick_units[12] = {1,     10,    60,    600,    1800,   3600,
                                    21600, 43200, 86400, 172800, 345600, 604800};
@@ -156,6 +158,16 @@ void lock_loss_mark(const sn_page& page, sn_frequency freq, double t, int row) {
         const double bottom = row_bottom(page, row);
         line(x, bottom + 0.06 * s, x, bottom + 0.18 * s);
     }
+}
+
+void slip_mark(const sn_page& page, double t, int row) {
+    const double x = plot_x(page, t), s = row_scale(page);
+    const double middle = (row_line_y(page, SN_L1, row) + row_line_y(page, SN_L2, row)) / 2;
+    const double arm = 0.1 * s;
+    ps_paint(slip_red, slip_green, slip_blue);
+    ps_line_width(row_line_width(page, slip_width));
+    line(x - arm, middle - arm, x + arm, middle + arm);
+    line(x - arm, middle + arm, x + arm, middle - arm);
 }
 
 double tick_step(double begin, double end) {

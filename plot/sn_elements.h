@@ -48,6 +48,11 @@ void count_curve_close(const sn_page& page, const sv_slot* slot0, double t);
 // the pitch.
 void lock_loss_mark(const sn_page& page, sn_frequency freq, double t, int row);
 
+// Mark at t of a slip that the quality check found in GF or MW on a row: a
+// dark blue cross between the row's L1 and L2 lines, 0.2 cm wide and high at
+// full pitch, scaled with it.
+void slip_mark(const sn_page& page, double t, int row);
+
 // Spacing of the time-axis ticks in seconds for the span begin to end;
 // always finite and positive.
 double tick_step(double begin, double end);

@@ -68,13 +68,24 @@ TEST(Cli, OptionsWithoutCommandPrintOnlyTheBanner) {
     EXPECT_TRUE(folder_is_empty(dir.path()));
 }
 
+// -t turns on the cycle-slip step (the quality check) and draws nothing. The
+// check reads the database like the listing: in an empty folder its first
+// table is missing.
 TEST(Cli, StationOptionRunsOnlyTheCycleSlipStep) {
     ScratchDir dir;
     auto r = run_lumerak({"-t0815"}, dir.path());
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 10);
     EXPECT_EQ(r.out, banner);
+    EXPECT_TRUE(starts_with(r.err, "cycles slips\n")) << r.err;
+    EXPECT_NE(r.err.find("E0010: database zzOCC.DAT cannot be opened"), std::string::npos) << r.err;
+
+    testkit::copy_test_data("KOSG0010.95O", dir.path());
+    ASSERT_EQ(run_lumerak({"-rKOSG0010.95O"}, dir.path()).status, 0);
+    r = run_lumerak({"-t0815"}, dir.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, banner + "no occupation of station '0815' in the database\n");
     EXPECT_EQ(r.err, "cycles slips\ndone.\n");
-    EXPECT_TRUE(folder_is_empty(dir.path()));
+    EXPECT_FALSE(testkit::file_exists(dir.file("08151.ps")));
 }
 
 TEST(Cli, MissingValuesEndTheRunBeforeAnyCommand) {

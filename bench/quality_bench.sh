@@ -1,0 +1,91 @@
+#!/bin/sh
+# Cost of the quality check (-i) against the listing (-s) of the same
+# campaign, on realistic days of 1-second dual-frequency data.
+#
+#   bench/quality_bench.sh [BUILD_DIR] [RUNS] [CAMPAIGNS]
+#
+# BUILD_DIR holds the built program and tests/obsgen/gen_observations
+# (default: build); RUNS the number of timed runs of each command (default
+# 5); CAMPAIGNS a list of day counts (default "1 3"): campaign N holds N
+# stations with one 24-hour day of 1-second RINEX 3 data each (GPS and
+# Galileo, about 1.6 million observations a day), written by
+# gen_observations with its injected slips, gaps and clock jump.
+#
+# Per campaign, after reading the files: RUNS rounds of one listing and one
+# check, interleaved, so that the load of the shared machine falls on both
+# alike. Prints the median wall and processor times, their ratio check/list,
+# the microseconds per stored observation (level when the cost is linear in
+# the campaign) and the peak resident set size of one run of each. The
+# scratch folder (about 250 MB per day) is removed at the end.
+set -eu
+
+repo=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$repo/build}
+runs=${2:-5}
+campaigns=${3:-1 3}
+case $build in /*) ;; *) build=$(pwd)/$build ;; esac
+lumerak=${LUMERAK:-$build/front/lumerak}
+gen=$build/tests/obsgen/gen_observations
+for tool in "$lumerak" "$gen" /usr/bin/time; do
+    [ -x "$tool" ] || { echo "quality_bench: $tool not found (build lumerak and gen_observations)" >&2; exit 1; }
+done
+work=$(mktemp -d /tmp/lumerak-quality-bench-XXXXXX)
+trap 'rm -rf "$work"' EXIT INT TERM
+export TZ=Europe/Berlin
+
+# median FILE COLUMN: median of a column of numbers, three decimals.
+median() {
+    awk -v c="$2" '{ print $c }' "$1" | sort -n | awk '{ v[NR] = $1 } END {
+        m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.3f", m }'
+}
+
+# timed OUT COMMAND...: appends "wall cpu peak_kb" of one run to OUT.
+timed() {
+    out=$1
+    shift
+    /usr/bin/time -f '%e %U %S %M' -o "$work/t" "$@" >/dev/null 2>&1
+    awk '{ printf "%s %.2f %s\n", $1, $2 + $3, $4 }' "$work/t" >> "$out"
+}
+
+echo "lumerak quality check against the listing: $runs interleaved runs each, $(date -u '+%Y-%m-%d %H:%M UTC')"
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+row='%5s %9s | %7s %7s %6s | %7s %7s %6s | %7s %7s | %8s %8s\n'
+printf "\n$row" days obs list_s check_s ratio list_cpu chk_cpu ratio list_us check_us list_KB check_KB
+for days in $campaigns; do
+    dir=$work/c$days
+    mkdir -p "$dir"
+    cd "$dir"
+    d=1
+    while [ $d -le "$days" ]; do
+        file=$(printf 'QB%02d0600.21o' $d)
+        "$gen" "$file" "$file.truth" --rinex=3 --interval=1 --hours=24 --seed=$d \
+            --marker=$(printf 'QB%02d' $d)
+        "$lumerak" -r"$file" >/dev/null 2>&1
+        rm -f "$file"
+        d=$((d + 1))
+    done
+    obs=$(( $(stat -c %s zzOBS.DAT) / 72 - 1 ))
+    "$lumerak" -i >/dev/null 2>&1  # warm the page cache once
+    : > list.txt
+    : > check.txt
+    i=0
+    while [ $i -lt "$runs" ]; do
+        timed list.txt "$lumerak" -sBENCH.LST
+        timed check.txt "$lumerak" -i
+        i=$((i + 1))
+    done
+    list_s=$(median list.txt 1)
+    check_s=$(median check.txt 1)
+    list_c=$(median list.txt 2)
+    check_c=$(median check.txt 2)
+    printf "$row" "$days" "$obs" "$list_s" "$check_s" \
+        "$(awk -v a="$check_s" -v b="$list_s" 'BEGIN { printf "%.2f", a / b }')" \
+        "$list_c" "$check_c" \
+        "$(awk -v a="$check_c" -v b="$list_c" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')" \
+        "$(awk -v t="$list_s" -v n="$obs" 'BEGIN { printf "%.3f", t * 1e6 / n }')" \
+        "$(awk -v t="$check_s" -v n="$obs" 'BEGIN { printf "%.3f", t * 1e6 / n }')" \
+        "$(median list.txt 3 | cut -d. -f1)" "$(median check.txt 3 | cut -d. -f1)"
+    cd "$work"
+    rm -rf "$dir"
+done
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

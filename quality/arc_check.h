@@ -1,0 +1,149 @@
+// The arcs of one satellite in one occupation: where its phase lost lock or
+// slipped, which single epochs are outliers, and the multipath of every arc.
+//
+// Epochs come in one at a time in time order. The check holds the last few
+// accepted epochs of the current arc (the "before" window) and the next few
+// epochs still to be decided (the "after" window), never more: an epoch is
+// decided once the epochs after it that confirm or refute a jump are there.
+//
+// An arc ends at a gap (the satellite missing for longer than the gap limit),
+// at a loss-of-lock flag (bit 0 of the L1 or L2 indicator) on any epoch but
+// the arc's first (a slip, unless the flagged phase was missing the epoch
+// before: then it was acquired again, which ends the arc without a slip), and
+// at every slip. A slip is a step in the geometry-free combination (GF) or
+// the Melbourne-Wuebbena combination (MW) that the following epochs keep and
+// that fits a whole number of cycles on each carrier; an epoch that jumps
+// while the following ones stay where the earlier ones were is an outlier,
+// left out of the arc and its multipath.
+#pragma once
+
+#include "quality/combinations.h"
+
+enum class SlipTest { lli, gf, mw, clock };
+
+// One satellite's values at one epoch; NaN where the observations for a
+// combination are missing.
+struct EpochValues {
+    double t = 0;    // time value
+    double gf = 0;   // m
+    double mw = 0;   // wide-lane cycles
+    double mp1 = 0;  // m, plus the arc's constant
+    double mp2 = 0;
+    // Bit 0 of the loss-of-lock indicator of L1 or L2, on a phase that the
+    // satellite's previous epoch had (a slip), or on one it lacked (the
+    // phase acquired again: a new arc, but no slip).
+    bool lli = false;
+    bool reacquired = false;
+    // The code of the L1 slot in MW is P1 here and C1 before, or the other
+    // way round.
+    bool code_changed = false;
+};
+
+struct SlipFound {
+    double t;
+    SlipTest test;
+    double gf_jump;  // m; NaN when not measured
+    double mw_jump;  // wide-lane cycles; NaN when not measured
+};
+
+// Receives what the check finds.
+class ArcListener {
+public:
+    virtual void slip(const SlipFound& slip) = 0;
+    // An arc of at least min_multipath_epochs values of MP1 (which 0) or MP2
+    // (which 1): their number and the sum of their squared deviations from
+    // the arc's mean.
+    virtual void arc_multipath(int which, long count, double squares) = 0;
+
+protected:
+    ~ArcListener() = default;
+};
+
+inline constexpr long min_multipath_epochs = 10;
+
+class ArcCheck {
+public:
+    static constexpr int before_size = 10;  // accepted epochs the tests compare with
+    // Epochs, the decided one included, that confirm a jump: two MW windows.
+    static constexpr int mw_window = 10;
+    static constexpr int after_size = 2 * mw_window;
+
+    // Starts the check of a satellite: `carriers` null when the slot
+    // frequencies are unknown (only loss of lock and gaps are checked);
+    // `interval` the occupation's interval in seconds (0 when unknown); an
+    // arc ends where the satellite was missing for longer than `gap_limit`
+    // seconds.
+    void begin(const Carriers* carriers, double interval, double gap_limit);
+    void add(const EpochValues& epoch, ArcListener& out);
+    // Decides the epochs still waiting and ends the arc.
+    void finish(ArcListener& out);
+
+    long outliers() const { return outliers_; }
+    // The time of the earliest epoch still to be decided: no slip found
+    // later lies before it. Infinite when none waits.
+    double earliest_pending() const;
+    // The time of the last epoch added, and whether an arc is open.
+    double last_epoch() const { return last_t_; }
+    bool open() const { return active_; }
+
+private:
+    struct Point {
+        double t, gf, mw;  // t and gf relative to the arc's first accepted epoch
+    };
+    struct GfStep {
+        double jump;
+        bool fits;
+    };
+    struct MwWindow {
+        double step = __builtin_nan("");  // after level less before level
+        double sigma = 0;                 // deviation of the step statistic
+        bool candidate = false;           // beyond the threshold for a step GF supports
+        bool strong = false;              // beyond the threshold for a step MW alone shows
+        bool holds = false;               // the second after window agrees
+    };
+    struct Line {  // gf = a + b (t - tm), relative to the arc's first epoch
+        double a, b, tm;
+        double at(double t) const { return a + b * (t - tm); }
+    };
+
+    void decide(ArcListener& out);
+    void accept(const EpochValues& e);
+    void drop_first();
+    void end_arc(ArcListener& out);
+    void clear_before();
+    void restart_at(const EpochValues& e, ArcListener& out);
+    void close_multipath(ArcListener& out);
+    bool first_is_outlier() const;
+    GfStep gf_step_at(const Line& line, double departure, bool stays) const;
+    MwWindow mw_window_test(double before_mw, int nb_mw, double before_sum);
+    Line before_line() const;
+    double mw_sigma() const;
+    void note_window_step(double step);
+    void forget_mw();
+
+    const Carriers* carriers_ = nullptr;
+    double interval_ = 0, gap_limit_ = 0;
+    bool active_ = false;
+    double last_t_ = 0;
+    double t0_ = 0, gf0_ = 0;  // the arc's first accepted epoch
+
+    Point before_[before_size] = {};
+    int before_count_ = 0, before_next_ = 0;
+    EpochValues pending_[after_size] = {};  // a ring: the epochs still to decide
+    int pending_first_ = 0, pending_count_ = 0;
+    EpochValues& pending(int i) { return pending_[(pending_first_ + i) % after_size]; }
+    const EpochValues& pending(int i) const { return pending_[(pending_first_ + i) % after_size]; }
+
+    double window_variance_ = 0;  // of the MW step statistic, running
+    int window_updates_ = 0;
+    double held_step_[after_size] = {};  // statistics not yet in the variance
+    int held_first_ = 0, held_steps_ = 0;
+    long mw_n_ = 0;  // accepted MW values of the arc: count, mean, squared deviations
+    double mw_mean_ = 0, mw_m2_ = 0;
+
+    struct Sums {
+        long n = 0;
+        double shift = 0, sum = 0, squares = 0;
+    } mp_[2];
+    long outliers_ = 0;
+};

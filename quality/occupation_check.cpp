@@ -1,0 +1,426 @@
+#include "quality/occupation_check.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <unordered_map>
+
+#include "quality/observation_walk.h"
+
+namespace {
+
+constexpr double millisecond_m = speed_of_light * 1e-3;
+// A code or phase within a tenth of a millisecond of a whole number of
+// milliseconds off its prediction has taken part in a clock jump.
+constexpr double clock_tolerance_m = 0.1 * millisecond_m;
+// Predictions for the clock-jump test reach this far (s).
+constexpr double clock_prediction_limit = 300;
+constexpr double nan_value = __builtin_nan("");
+
+// The carriers of the systems with fixed slot frequencies, made once.
+const Carriers* carriers_for(char system) {
+    static const struct Table {
+        char letter[8];
+        Carriers carriers[8];
+        int count = 0;
+        Table() {
+            for (char s : {'G', 'E', 'J', 'S', 'I'}) {
+                SlotFrequencies f;
+                if (!slot_frequencies(s, &f)) continue;
+                letter[count] = s;
+                carriers[count++] = carriers_of(f);
+            }
+        }
+    } table;
+    for (int i = 0; i < table.count; ++i)
+        if (table.letter[i] == system) return &table.carriers[i];
+    return nullptr;
+}
+
+int system_rank(char system) {
+    const char* order = "GRECJSI";
+    const char* at = std::strchr(order, system);
+    return at && system ? static_cast<int>(at - order) : 7 + static_cast<unsigned char>(system);
+}
+
+bool lock_lost(char lli) { return lli >= '0' && lli <= '9' && ((lli - '0') & 1) != 0; }
+
+struct Satellite {
+    long satocc;
+    char prn[4];
+    int system;  // index into the result's systems
+    const Carriers* carriers;
+    ArcCheck arc;
+    // The last two clock-corrected codes and phases (m) with their times,
+    // latest first, for the clock-jump test.
+    double t[2];
+    double code[2];
+    double phase[2];
+    int history;
+    bool had_l1, had_l2;  // the phases of its previous epoch
+    int code_kind;        // the code of its last MW: 1 P1, 2 C1, 0 none yet
+};
+
+struct EpochObservation {
+    int sat;
+    double code1, l1, p2, l2;  // code1: P1 where stored, else C1; 0 = absent
+    int code_kind;             // 1 P1, 2 C1, 0 none
+    bool lli1, lli2;           // bit 0 of the loss-of-lock indicators
+};
+
+// Predicts a satellite's next code or phase from its last two and returns
+// how many whole milliseconds the value is off, 0 when none or when it is
+// off by something else. `usable` counts the predictions made.
+long milliseconds_off(const Satellite& s, const double* history, double value, double t,
+                      int* usable) {
+    if (value == 0 || s.history < 2 || t - s.t[0] > clock_prediction_limit || !(s.t[0] > s.t[1]))
+        return 0;
+    if (history[0] == 0 || history[1] == 0) return 0;
+    ++*usable;
+    const double predicted =
+        history[0] + (history[0] - history[1]) / (s.t[0] - s.t[1]) * (t - s.t[0]);
+    const double off = value - predicted;
+    const double k = std::round(off / millisecond_m);
+    if (k == 0 || std::fabs(off - k * millisecond_m) > clock_tolerance_m || std::fabs(k) > 1e6)
+        return 0;
+    return static_cast<long>(k);
+}
+
+// A vote among the satellites of an epoch for a jump of k milliseconds.
+struct JumpVote {
+    long k = 0;
+    int votes = 0;
+    int usable = 0;
+    void add(long off) {
+        if (off == 0) return;
+        if (k == 0) k = off;
+        if (off == k) ++votes;
+    }
+    // Three quarters of the satellites with a prediction agree.
+    long jump() const { return usable > 0 && votes * 4 >= usable * 3 ? k : 0; }
+};
+
+class Check final {
+public:
+    Check(Campaign& c, long occupation, SlipSink& sink) : c_(c), sink_(sink) {
+        q_.occupation = occupation;
+    }
+    OccupationQuality run();
+
+    void on_slip(int sat, const SlipFound& found);
+    void on_multipath(int sat, int which, long count, double squares);
+
+private:
+    int satellite_of(std::int32_t satocc_ref);
+    int system_of(char system);
+    void take_observation(int sat);
+    void process_epoch(double t);
+    void count_spacing(double t);
+    void end_lost_arcs(double t);
+    void release_slips(double before);
+
+    Campaign& c_;
+    SlipSink& sink_;
+    OccupationQuality q_;
+    double stored_interval_ = 0;
+    double gap_limit_ = 60;
+    std::vector<Satellite> sats_;
+    std::unordered_map<std::int32_t, int> by_ref_;
+    int last_found_ = -1;
+    std::vector<EpochObservation> epoch_;
+    double code_offset_ = 0, phase_offset_ = 0;  // m, the clock jumps so far
+    double previous_t_ = 0;
+    // Slips found but not yet passed on: the arcs decide an epoch a few
+    // epochs late, so slips are held until no arc can find an earlier one,
+    // and then passed on in time order.
+    std::vector<QualitySlip> held_;
+    // Spacings between epochs when the occupation has no interval: the
+    // most frequent one becomes the interval.
+    struct Spacing {
+        double seconds;
+        long count;
+    };
+    std::vector<Spacing> spacings_;
+};
+
+struct SatelliteListener final : ArcListener {
+    Check* check;
+    int sat;
+    SatelliteListener(Check* c, int s) : check(c), sat(s) {}
+    void slip(const SlipFound& found) override { check->on_slip(sat, found); }
+    void arc_multipath(int which, long count, double squares) override {
+        check->on_multipath(sat, which, count, squares);
+    }
+};
+
+int Check::system_of(char system) {
+    for (std::size_t i = 0; i < q_.systems.size(); ++i)
+        if (q_.systems[i].system == system) return static_cast<int>(i);
+    SystemQuality s;
+    s.system = system;
+    s.frequencies_known = carriers_for(system) != nullptr;
+    q_.systems.push_back(s);
+    return static_cast<int>(q_.systems.size()) - 1;
+}
+
+// The satellite of a satellite occupation of this occupation, added on first
+// sight; -1 for one of another occupation (the end of the block).
+int Check::satellite_of(std::int32_t satocc_ref) {
+    if (last_found_ + 1 < static_cast<int>(sats_.size()) &&
+        sats_[static_cast<std::size_t>(last_found_ + 1)].satocc == satocc_ref)
+        return ++last_found_;
+    const auto found = by_ref_.find(satocc_ref);
+    if (found != by_ref_.end()) return last_found_ = found->second;
+    if (satocc_ref <= 0 || db_read(&c_.satocc_db, satocc_ref) != satocc_ref ||
+        c_.satocc.occ_ref != q_.occupation)
+        return -1;
+    Satellite s{};
+    s.satocc = satocc_ref;
+    if (c_.read_linked(CampaignTable::sat, c_.satocc.sat_ref)) std::memcpy(s.prn, c_.sat.prn, 3);
+    const char system = satellite_system(s.prn);
+    s.system = system_of(system);
+    s.carriers = carriers_for(system);
+    s.arc.begin(s.carriers, stored_interval_, gap_limit_);
+    ++q_.systems[static_cast<std::size_t>(s.system)].satellites;
+    sats_.push_back(s);
+    const int index = static_cast<int>(sats_.size()) - 1;
+    by_ref_[satocc_ref] = index;
+    return last_found_ = index;
+}
+
+void Check::take_observation(int sat) {
+    const obs_value* o = c_.obs.obs;
+    EpochObservation e;
+    e.sat = sat;
+    e.code1 = o[OBS_P1].value != 0 ? o[OBS_P1].value : o[OBS_C1].value;
+    e.code_kind = o[OBS_P1].value != 0 ? 1 : o[OBS_C1].value != 0 ? 2 : 0;
+    e.l1 = o[OBS_L1].value;
+    e.p2 = o[OBS_P2].value;
+    e.l2 = o[OBS_L2].value;
+    e.lli1 = lock_lost(o[OBS_L1].lli);
+    e.lli2 = lock_lost(o[OBS_L2].lli);
+    epoch_.push_back(e);
+    SystemQuality& s =
+        q_.systems[static_cast<std::size_t>(sats_[static_cast<std::size_t>(sat)].system)];
+    ++s.observations;
+    if (e.l1 != 0) {
+        ++s.with_l1;
+        if (e.l2 != 0) ++s.with_l1_l2;
+    }
+}
+
+void Check::count_spacing(double t) {
+    ++q_.epochs;
+    if (q_.epochs == 1) {
+        q_.first_epoch = t;
+    } else {
+        const double spacing = t - previous_t_;
+        if (stored_interval_ > 0) {
+            if (spacing > 1.5 * stored_interval_) {
+                ++q_.gaps;
+                q_.longest_gap = std::max(q_.longest_gap, spacing - stored_interval_);
+            }
+        } else if (spacing > 0) {
+            const double rounded = std::round(spacing * 1000) / 1000;
+            bool counted = false;
+            for (Spacing& s : spacings_)
+                if (s.seconds == rounded) {
+                    ++s.count;
+                    counted = true;
+                }
+            if (!counted && spacings_.size() < 32) spacings_.push_back({rounded, 1});
+        }
+    }
+    q_.last_epoch = std::max(q_.last_epoch, t);
+    previous_t_ = t;
+}
+
+void Check::process_epoch(double t) {
+    count_spacing(t);
+
+    // A receiver clock jump moves the code (or code and phase) of every
+    // satellite by the same whole number of milliseconds.
+    JumpVote code_vote, phase_vote;
+    for (const EpochObservation& e : epoch_) {
+        const Satellite& s = sats_[static_cast<std::size_t>(e.sat)];
+        code_vote.add(milliseconds_off(s, s.code, e.code1 != 0 ? e.code1 - code_offset_ : 0, t,
+                                       &code_vote.usable));
+        if (s.carriers && e.l1 != 0)
+            phase_vote.add(milliseconds_off(s, s.phase, s.carriers->lambda1 * e.l1 - phase_offset_,
+                                            t, &phase_vote.usable));
+    }
+    const long code_jump = code_vote.jump(), phase_jump = phase_vote.jump();
+    if (code_jump != 0 || phase_jump != 0) {
+        code_offset_ += static_cast<double>(code_jump) * millisecond_m;
+        phase_offset_ += static_cast<double>(phase_jump) * millisecond_m;
+        ++q_.clock_jumps;
+        held_.push_back({0, "", t, SlipTest::clock, nan_value, nan_value});
+    }
+
+    for (const EpochObservation& e : epoch_) {
+        Satellite& s = sats_[static_cast<std::size_t>(e.sat)];
+        const double code1 = e.code1 != 0 ? e.code1 - code_offset_ : 0;
+        const double p2 = e.p2 != 0 ? e.p2 - code_offset_ : 0;
+        double l1 = e.l1, l2 = e.l2;
+        EpochValues v;
+        v.t = t;
+        v.lli = (e.lli1 && s.had_l1) || (e.lli2 && s.had_l2);
+        v.reacquired = (e.lli1 && !s.had_l1) || (e.lli2 && !s.had_l2);
+        s.had_l1 = e.l1 != 0;
+        s.had_l2 = e.l2 != 0;
+        v.gf = v.mw = v.mp1 = v.mp2 = nan_value;
+        const Carriers* k = s.carriers;
+        if (k && l1 != 0) l1 -= phase_offset_ / k->lambda1;
+        if (k && l2 != 0) l2 -= phase_offset_ / k->lambda2;
+        if (k && l1 != 0 && l2 != 0) {
+            SystemQuality& q = q_.systems[static_cast<std::size_t>(s.system)];
+            v.gf = geometry_free(*k, l1, l2);
+            q.gf_checked = true;
+            if (code1 != 0 && p2 != 0) {
+                v.mw = melbourne_wuebbena(*k, l1, l2, code1, p2);
+                v.code_changed = s.code_kind != 0 && s.code_kind != e.code_kind;
+                s.code_kind = e.code_kind;
+                q.mw_checked = true;
+            }
+            if (code1 != 0) v.mp1 = multipath1(*k, code1, l1, l2);
+            if (p2 != 0) v.mp2 = multipath2(*k, p2, l1, l2);
+        }
+        // The clock-jump test's history.
+        if (s.history > 0 && t - s.t[0] > clock_prediction_limit) s.history = 0;
+        if (t > s.t[0] || s.history == 0) {
+            s.t[1] = s.t[0];
+            s.code[1] = s.code[0];
+            s.phase[1] = s.phase[0];
+            s.t[0] = t;
+            s.code[0] = code1;
+            s.phase[0] = k && l1 != 0 ? k->lambda1 * l1 : 0;
+            if (s.history < 2) ++s.history;
+        }
+        SatelliteListener listener(this, e.sat);
+        s.arc.add(v, listener);
+    }
+    epoch_.clear();
+    end_lost_arcs(t);
+    release_slips(t);
+}
+
+void Check::on_slip(int sat, const SlipFound& found) {
+    const Satellite& s = sats_[static_cast<std::size_t>(sat)];
+    ++q_.systems[static_cast<std::size_t>(s.system)].slips[static_cast<int>(found.test)];
+    QualitySlip slip{s.satocc, {}, found.t, found.test, found.gf_jump, found.mw_jump};
+    std::memcpy(slip.prn, s.prn, sizeof slip.prn);
+    held_.push_back(slip);
+}
+
+// Ends the arcs of satellites missing for longer than the gap limit, so that
+// their last epochs are decided now and not when they rise again.
+void Check::end_lost_arcs(double t) {
+    for (std::size_t i = 0; i < sats_.size(); ++i) {
+        ArcCheck& arc = sats_[i].arc;
+        if (arc.open() && (t - arc.last_epoch()) - stored_interval_ > gap_limit_) {
+            SatelliteListener listener(this, static_cast<int>(i));
+            arc.finish(listener);
+        }
+    }
+}
+
+void Check::release_slips(double before) {
+    if (held_.empty()) return;
+    for (const Satellite& s : sats_) before = std::min(before, s.arc.earliest_pending());
+    std::sort(held_.begin(), held_.end(), [](const QualitySlip& a, const QualitySlip& b) {
+        return a.epoch != b.epoch ? a.epoch < b.epoch : std::strcmp(a.prn, b.prn) < 0;
+    });
+    std::size_t n = 0;
+    while (n < held_.size() && held_[n].epoch < before) sink_.found(held_[n++]);
+    held_.erase(held_.begin(), held_.begin() + static_cast<long>(n));
+}
+
+void Check::on_multipath(int sat, int which, long count, double squares) {
+    SystemQuality& q =
+        q_.systems[static_cast<std::size_t>(sats_[static_cast<std::size_t>(sat)].system)];
+    q.mp_count[which] += count;
+    q.mp_squares[which] += squares;
+}
+
+OccupationQuality Check::run() {
+    c_.read_linked(CampaignTable::occ, q_.occupation);
+    stored_interval_ = c_.occ.interval > 0 ? c_.occ.interval : 0;
+    gap_limit_ = std::max(3 * stored_interval_, 60.0);
+    q_.interval = stored_interval_;
+    const double stored_first = c_.occ.first_epoch, stored_last = c_.occ.last_epoch;
+
+    if (seek_occupation_observations(c_, q_.occupation)) {
+        bool have = true;
+        double t = c_.obs.epoch;
+        while (have) {
+            const int sat = satellite_of(c_.obs.satocc_ref);
+            if (sat < 0) break;
+            if (c_.obs.epoch != t) {
+                process_epoch(t);
+                t = c_.obs.epoch;
+            }
+            take_observation(sat);
+            const long r = db_next(&c_.obs_db);
+            have = r != 0;
+            if (have) c_.read_checked(CampaignTable::obs, r);
+        }
+        if (!epoch_.empty()) process_epoch(t);
+        for (std::size_t i = 0; i < sats_.size(); ++i) {
+            SatelliteListener listener(this, static_cast<int>(i));
+            sats_[i].arc.finish(listener);
+        }
+        release_slips(HUGE_VAL);
+    }
+    if (q_.epochs == 0 && stored_first > 0) {  // nothing stored (read with -0): its own span
+        q_.first_epoch = stored_first;
+        q_.last_epoch = stored_last;
+    }
+    if (stored_interval_ == 0 && !spacings_.empty()) {
+        const Spacing* mode = &spacings_[0];
+        for (const Spacing& s : spacings_)
+            if (s.count > mode->count) mode = &s;
+        q_.interval = mode->seconds;
+        for (const Spacing& s : spacings_)
+            if (s.seconds > 1.5 * q_.interval) {
+                q_.gaps += s.count;
+                q_.longest_gap = std::max(q_.longest_gap, s.seconds - q_.interval);
+            }
+    }
+    std::sort(q_.systems.begin(), q_.systems.end(),
+              [](const SystemQuality& a, const SystemQuality& b) {
+                  return system_rank(a.system) < system_rank(b.system);
+              });
+    return q_;
+}
+
+struct PhaseSlips final : SlipSink {
+    std::vector<QualitySlip> slips;
+    void found(const QualitySlip& slip) override {
+        if (slip.test == SlipTest::gf || slip.test == SlipTest::mw) slips.push_back(slip);
+    }
+};
+
+}  // namespace
+
+OccupationQuality check_occupation(Campaign& c, long occupation, SlipSink& slips) {
+    Check check(c, occupation, slips);
+    return check.run();
+}
+
+PageQuality check_for_page(Campaign& c, long occupation) {
+    PhaseSlips list;
+    PageQuality page;
+    page.quality = check_occupation(c, occupation, list);
+    page.slips = std::move(list.slips);
+    return page;
+}
+
+double observations_per_slip(const SystemQuality& s) {
+    const long slips = s.slips[0] + s.slips[1] + s.slips[2];
+    return slips > 0 ? static_cast<double>(s.observations) / static_cast<double>(slips) : 0;
+}
+
+double multipath_rms(const SystemQuality& s, int which) {
+    if (s.mp_count[which] == 0) return nan_value;
+    return std::sqrt(std::max(s.mp_squares[which], 0.0) / static_cast<double>(s.mp_count[which]));
+}

@@ -1,0 +1,74 @@
+// The quality check of one occupation: one forward pass over its stored
+// observations, epoch by epoch, holding per satellite only its arc's running
+// values (arc_check.h) and per epoch only that epoch's observations.
+#pragma once
+
+#include <vector>
+
+#include "obsdb/campaign.h"
+#include "quality/arc_check.h"
+
+// What one system's observations of an occupation gave.
+struct SystemQuality {
+    char system = ' ';               // G, R, E, C, J, S, I, ...
+    bool frequencies_known = false;  // the dual-frequency tests apply
+    long satellites = 0;
+    long observations = 0;
+    long with_l1 = 0;         // observations with an L1 phase
+    long with_l1_l2 = 0;      // ... that also have an L2 phase
+    long slips[3] = {};       // found by the loss-of-lock, GF and MW tests
+    bool gf_checked = false;  // some epoch had both phases
+    bool mw_checked = false;  // some epoch had both phases and both codes
+    long mp_count[2] = {};    // MP1, MP2 values in arcs long enough
+    double mp_squares[2] = {};
+};
+
+struct OccupationQuality {
+    long occupation = 0;      // record number in zzOCC
+    double first_epoch = -1;  // time values; -1 without observations
+    double last_epoch = -1;
+    double interval = 0;  // s; 0 when unknown
+    long epochs = 0;
+    long gaps = 0;           // spacings longer than 1.5 intervals
+    double longest_gap = 0;  // s without epochs in the longest gap
+    long clock_jumps = 0;
+    std::vector<SystemQuality> systems;  // in the order G R E C J S I, then others
+};
+
+// One slip or clock jump as the report and the plot see it.
+struct QualitySlip {
+    long satocc;   // satellite occupation; 0 for a clock jump
+    char prn[4];   // "" for a clock jump
+    double epoch;  // time value
+    SlipTest test;
+    double gf_jump;  // m; NaN when not measured
+    double mw_jump;  // wide-lane cycles; NaN when not measured
+};
+
+class SlipSink {
+public:
+    virtual void found(const QualitySlip& slip) = 0;
+
+protected:
+    ~SlipSink() = default;
+};
+
+// Checks the occupation with record number `occupation`. The tables zzOCC,
+// zzSAT, zzSATOCC and zzOBS must be open for reading; their record variables
+// and the zzOBS walk are left changed. Slips and clock jumps go to `slips` in
+// the order they are found (by satellite, within a few epochs of time order).
+OccupationQuality check_occupation(Campaign& c, long occupation, SlipSink& slips);
+
+// What a page shows of an occupation's check: its figures, and the slips the
+// GF and MW tests found (the loss-of-lock flags are on the page already), in
+// time order.
+struct PageQuality {
+    OccupationQuality quality;
+    std::vector<QualitySlip> slips;
+};
+PageQuality check_for_page(Campaign& c, long occupation);
+
+// The observations per slip of a system (slips by all three tests), 0 when
+// nothing slipped; the RMS of MP1 (which 0) or MP2, or NaN when not computed.
+double observations_per_slip(const SystemQuality& s);
+double multipath_rms(const SystemQuality& s, int which);

@@ -1,0 +1,35 @@
+// The texts of the quality report: the console line per occupation and
+// system, and the rows of zzQC.csv and zzSLIPS.csv.
+#pragma once
+
+#include <string>
+
+#include "quality/occupation_check.h"
+
+// Where a report row belongs: the station's marker name, the occupation's
+// number among the station's occupations (from 1, as in the page names) and
+// the observation file.
+struct OccupationLabel {
+    std::string station;
+    int number;
+    std::string file;
+};
+
+extern const char qc_csv_header[];
+extern const char slips_csv_header[];
+
+// The console lines of one occupation, one per system (one line saying that
+// nothing was stored when the occupation has no observations), each ending in
+// a newline.
+std::string qc_console_lines(const OccupationLabel& label, const OccupationQuality& q);
+
+// The zzQC.csv rows of one occupation, one per system (one row of empty
+// values when the occupation has no observations), each ending in a newline.
+std::string qc_csv_rows(const OccupationLabel& label, const OccupationQuality& q);
+
+// The zzSLIPS.csv row of one slip or clock jump, ending in a newline.
+std::string slip_csv_row(const OccupationLabel& label, const QualitySlip& slip);
+
+// A time value as "YYYY-MM-DDThh:mm:ss.sss" in the calendar of the
+// observation file (local time, as the time values are made).
+std::string iso_epoch(double t);

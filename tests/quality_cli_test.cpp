@@ -1,0 +1,331 @@
+// The quality check (-i, -t) run by the real program: on generated files
+// against their truth, on real observation files, and on partial data.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <ctime>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "obsdb/campaign.h"
+#include "quality/quality_report.h"
+#include "tests/obsgen/obs_generator.h"
+#include "tests/testkit/testkit.h"
+
+using testkit::run_lumerak;
+using testkit::ScratchDir;
+
+namespace {
+
+using Row = std::map<std::string, std::string>;
+
+std::vector<std::string> split(const std::string& line, char by) {
+    std::vector<std::string> parts;
+    std::string part;
+    std::istringstream in(line);
+    while (std::getline(in, part, by)) parts.push_back(part);
+    if (!line.empty() && line.back() == by) parts.emplace_back();
+    return parts;
+}
+
+std::vector<Row> read_csv(const std::string& path) {
+    const std::vector<std::string> lines = testkit::lines_of(testkit::read_file(path));
+    std::vector<Row> rows;
+    if (lines.empty()) return rows;
+    const std::vector<std::string> names = split(lines[0], ',');
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const std::vector<std::string> values = split(lines[i], ',');
+        EXPECT_EQ(values.size(), names.size()) << lines[i];
+        Row row;
+        for (std::size_t k = 0; k < names.size() && k < values.size(); ++k)
+            row[names[k]] = values[k];
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// "YYYY-MM-DDThh:mm:ss.sss" as seconds, for differences.
+double seconds_of(const std::string& text) {
+    std::tm f{};
+    double seconds = 0;
+    std::sscanf(text.c_str(), "%d-%d-%dT%d:%d:%lf", &f.tm_year, &f.tm_mon, &f.tm_mday, &f.tm_hour,
+                &f.tm_min, &seconds);
+    f.tm_year -= 1900;
+    f.tm_mon -= 1;
+    return static_cast<double>(timegm(&f)) + seconds;
+}
+
+const Row* system_row(const std::vector<Row>& rows, const std::string& system) {
+    for (const Row& r : rows)
+        if (r.at("system") == system) return &r;
+    return nullptr;
+}
+
+// Every injected slip found within one epoch (flagged ones by the flag,
+// those GF cannot see by MW), the clock jump once and as no slip, at most one
+// other slip per 10,000 satellite-epochs, completeness and MP as put in.
+void check_against_truth(const std::string& dir, const std::vector<Row>& slips,
+                         const std::vector<Row>& qc) {
+    std::map<std::string, std::vector<std::string>> truth;
+    std::vector<std::vector<std::string>> injected;
+    double satellite_epochs = 0;
+    for (const std::string& line : testkit::lines_of(testkit::read_file(dir + "/F.truth"))) {
+        std::vector<std::string> t = split(line, ' ');
+        if (t[0] == "slip" || t[0] == "lli") injected.push_back(t);
+        if (t[0] == "satellite_epochs") satellite_epochs += std::stod(t[2]);
+        truth[t[0] + (t[0] == "mp" ? t[1] : "")] = t;
+    }
+    const double interval = std::stod(truth["interval"][1]);
+    std::vector<bool> matched(slips.size(), false);
+    for (const auto& t : injected) {
+        bool found = false;
+        for (std::size_t i = 0; i < slips.size() && !found; ++i) {
+            if (matched[i] || slips[i].at("satellite") != t[1]) continue;
+            if (std::fabs(seconds_of(slips[i].at("epoch")) - seconds_of(t[2])) > interval) continue;
+            matched[i] = found = true;
+            const bool gf_blind =
+                (t[1][0] == 'G' && t[3] == "9") || (t[1][0] == 'E' && t[3] == "4");
+            if (t[0] == "lli" || gf_blind) {
+                EXPECT_EQ(slips[i].at("test"), t[0] == "lli" ? "lli" : "mw") << t[1] << " " << t[2];
+            }
+        }
+        EXPECT_TRUE(found) << t[0] << " " << t[1] << " " << t[2] << " " << t[3] << "/" << t[4];
+    }
+    int clocks = 0, others = 0;
+    for (std::size_t i = 0; i < slips.size(); ++i) {
+        if (slips[i].at("test") == "clock") {
+            ++clocks;
+            EXPECT_EQ(slips[i].at("epoch"), truth["clock"][1]);
+        } else if (!matched[i]) {
+            ++others;
+            EXPECT_NE(slips[i].at("epoch"), truth["clock"][1]) << "a slip at the clock jump";
+        }
+    }
+    EXPECT_EQ(clocks, 1);
+    EXPECT_LE(others * 10000.0, satellite_epochs) << others << " false slips";
+    for (const Row& r : qc) {
+        EXPECT_EQ(r.at("clock_jumps"), "1");
+        EXPECT_EQ(r.at("epochs"), truth["epochs"][1]);
+        EXPECT_EQ(r.at("epochs_expected"), truth["epochs_expected"][1]);
+        EXPECT_EQ(r.at("gaps"), truth["gaps"][1]);
+        EXPECT_EQ(r.at("longest_gap_s"), truth["gaps"][2]);
+        const auto& mp = truth["mp" + r.at("system")];
+        ASSERT_EQ(mp.size(), 4u) << r.at("system");
+        EXPECT_NEAR(std::stod(r.at("mp1_rms_m")), std::stod(mp[2]), 0.05 * std::stod(mp[2]));
+        EXPECT_NEAR(std::stod(r.at("mp2_rms_m")), std::stod(mp[3]), 0.05 * std::stod(mp[3]));
+    }
+}
+
+TEST(QualityCheck, GeneratedFilesAgainstTheirTruth) {
+    struct Case {
+        int rinex;
+        double interval, hours;
+        std::vector<std::string> systems;
+    };
+    for (const Case& c : {Case{2, 30, 24, {"G"}}, Case{3, 30, 24, {"G", "E"}}, Case{2, 1, 1, {"G"}},
+                          Case{3, 1, 1, {"G", "E"}}}) {
+        SCOPED_TRACE(testing::Message() << "RINEX " << c.rinex << ", " << c.interval << " s");
+        ScratchDir dir;
+        obsgen::Options o;
+        o.rinex_version = c.rinex;
+        o.interval_s = c.interval;
+        o.hours = c.hours;
+        ASSERT_TRUE(obsgen::generate(o, dir.file("F.obs"), dir.file("F.truth")));
+        const auto r = run_lumerak({"-rF.obs", "-i"}, dir.path());
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::vector<Row> qc = read_csv(dir.file("zzQC.csv"));
+        ASSERT_EQ(qc.size(), c.systems.size());
+        for (std::size_t i = 0; i < qc.size(); ++i) EXPECT_EQ(qc[i].at("system"), c.systems[i]);
+        const std::vector<Row> slips = read_csv(dir.file("zzSLIPS.csv"));
+        check_against_truth(dir.path(), slips, qc);
+
+        // What the pages ask for: the GF and MW slips of the report.
+        testkit::InDir in(dir.path());
+        Campaign campaign;
+        campaign.open_read(
+            {CampaignTable::occ, CampaignTable::satocc, CampaignTable::sat, CampaignTable::obs});
+        const long occupation = db_first(&campaign.occ_db);
+        const PageQuality page = check_for_page(campaign, occupation);
+        campaign.close(
+            {CampaignTable::occ, CampaignTable::satocc, CampaignTable::sat, CampaignTable::obs});
+        std::vector<std::string> expected, got;
+        for (const Row& r : slips)
+            if (r.at("test") == "gf" || r.at("test") == "mw")
+                expected.push_back(r.at("satellite") + " " + r.at("epoch"));
+        for (const QualitySlip& s : page.slips)
+            got.push_back(std::string(s.prn) + " " + iso_epoch(s.epoch));
+        EXPECT_EQ(got, expected);
+        EXPECT_EQ(page.quality.systems.size(), qc.size());
+    }
+}
+
+// A day of a well-kept station (GPS and Galileo, 30 s): many hundreds of
+// observations per slip. The other real files, read into one campaign, are
+// checked too: GLONASS and BeiDou without the dual-frequency tests.
+TEST(QualityCheck, RealFiles) {
+    ScratchDir dir;
+    for (const char* file : {"OB712480.23O.gz", "delf0010.21o", "npaz3550.21o", "bogi1210.09o",
+                             "ACOR00ESP_R_20213550000_01D_30S_MO.rnx", "nrmg0150.16o",
+                             "TWTF00TWN_R_20232490000_01D_30S_MO.rnx", "sample.rnx"}) {
+        testkit::copy_test_data(file, dir.path());
+        ASSERT_EQ(run_lumerak({std::string("-r") + file}, dir.path()).status, 0) << file;
+    }
+    const auto r = run_lumerak({"-i"}, dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<Row> qc = read_csv(dir.file("zzQC.csv"));
+    EXPECT_EQ(testkit::lines_of(r.out).size(), qc.size() + 1);  // the banner, a line per row
+    int day_rows = 0;
+    for (const Row& row : qc) {
+        if (row.at("file") == "OB712480.23O.gz") {
+            ++day_rows;
+            EXPECT_GE(std::stod(row.at("obs_per_slip")), 500) << row.at("system");
+            EXPECT_EQ(row.at("epochs"), "2880");
+        }
+        if (row.at("system") == "R" || row.at("system") == "C") {
+            for (const char* empty : {"slips_gf", "slips_mw", "mp1_rms_m", "mp2_rms_m"})
+                EXPECT_EQ(row.at(empty), "") << row.at("file") << " " << empty;
+        }
+    }
+    EXPECT_EQ(day_rows, 2);
+    EXPECT_NE(r.out.find("GLONASS"), std::string::npos);
+    EXPECT_NE(r.out.find("(no dual-frequency tests: carrier frequencies not stored)"),
+              std::string::npos);
+}
+
+TEST(QualityCheck, PartialDataGivesEmptyValues) {
+    ScratchDir dir;
+    // Without L2: no dual-frequency test, no multipath.
+    obsgen::Options o;
+    o.hours = 2;
+    o.second_carrier = false;
+    o.marker = "SING";
+    ASSERT_TRUE(obsgen::generate(o, dir.file("S.obs"), dir.file("S.truth")));
+    // A satellite (G09) seen in one epoch only.
+    testkit::copy_test_data("KOSG0010.95O", dir.path());
+    for (const auto& args :
+         {std::vector<std::string>{"-rS.obs"}, {"-rKOSG0010.95O"}, {"-0", "-rKOSG0010.95O"}})
+        ASSERT_EQ(run_lumerak(args, dir.path()).status, 0) << args.back();
+    const auto r = run_lumerak({"-i"}, dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<Row> qc = read_csv(dir.file("zzQC.csv"));
+    ASSERT_EQ(qc.size(), 3u);
+    const Row& single = *system_row(qc, "G");
+    EXPECT_EQ(single.at("station"), "SING");
+    EXPECT_EQ(single.at("l2_share"), "0.000");
+    for (const char* empty : {"slips_gf", "slips_mw", "mp1_rms_m", "mp2_rms_m"})
+        EXPECT_EQ(single.at(empty), "") << empty;
+
+    // KOSG: three epochs hours apart; its second occupation was read with -0.
+    const std::string text = testkit::read_file(dir.file("zzQC.csv"));
+    EXPECT_NE(text.find("KOSG,1,KOSG0010.95O,G,1995-01-01T00:00:00.000,1995-01-01T20:44:30.000,"
+                        "30,3,2490,2,39570,18,23,1.000,0,0,0,0,,,\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("KOSG,2,KOSG0010.95O,,1995-01-01T00:00:00.000,1995-01-01T20:44:30.000,"
+                        "30,,2490,,,,,,,,,,,,\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(r.out.find("\nKOSG        1 1995-01-01 00:00:00 +20:44:30    30s       3/2490   "
+                         "gaps   2 longest 39570s  GPS      18 sv       23 obs  L2 100.0%  "
+                         "slips lli    0 gf    0 mw    0 clock  0          - obs/slip  "
+                         "MP1       -  MP2       -\n"
+                         "KOSG        2 1995-01-01 00:00:00 +20:44:30    30s  "
+                         "no observations stored\n"),
+              std::string::npos)
+        << r.out;
+}
+
+// With -g, the check marks every GF and MW slip on its satellite's row and
+// adds its figures to the information block of each page (the day's 55
+// satellites take two pages); without the check the pages have neither.
+TEST(QualityCheck, PagesShowTheSlipsOfTheCheck) {
+    ScratchDir dir;
+    obsgen::Options o;
+    o.rinex_version = 3;
+    ASSERT_TRUE(obsgen::generate(o, dir.file("F.obs"), dir.file("F.truth")));
+    ASSERT_EQ(run_lumerak({"-rF.obs", "-g", "-i"}, dir.path()).status, 0);
+    const std::string page = testkit::read_file(dir.file("GENA-1.ps"));
+    const std::string slip_colour = "\nS 0 0 0.784 C\n";
+    long marks = 0;
+    for (std::size_t at = page.find(slip_colour); at != std::string::npos;
+         at = page.find(slip_colour, at + 1))
+        ++marks;
+    long slips = 0;
+    for (const Row& r : read_csv(dir.file("zzSLIPS.csv")))
+        slips += r.at("test") == "gf" || r.at("test") == "mw";
+    EXPECT_GT(slips, 10);
+    EXPECT_EQ(marks, slips);
+    auto two = [](const std::string& v) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%.2f", std::stod(v));
+        return std::string(text);
+    };
+    const std::vector<Row> rows = read_csv(dir.file("zzQC.csv"));
+    ASSERT_EQ(rows.size(), 2u);
+    long counts[3] = {}, observations = 0;
+    std::string mp;
+    const char* const tests[3] = {"lli", "gf", "mw"};
+    for (const Row& r : rows) {
+        for (int i = 0; i < 3; ++i) counts[i] += std::stol(r.at(std::string("slips_") + tests[i]));
+        observations += std::stol(r.at("observations"));
+        mp += " " + r.at("system") + " " + two(r.at("mp1_rms_m")) + "/" + two(r.at("mp2_rms_m"));
+    }
+    char per_slip[32];
+    std::snprintf(per_slip, sizeof per_slip, "%.1f",
+                  static_cast<double>(observations) / (counts[0] + counts[1] + counts[2]));
+    std::string line = "(Slips:";
+    for (int i = 0; i < 3; ++i)
+        line += std::string(" ") + tests[i] + " " + std::to_string(counts[i]);
+    line += std::string(" \\(") + per_slip + " obs/slip\\)  MP1/MP2:" + mp + " m) Z\n";
+    const std::size_t first = page.find(line);
+    EXPECT_NE(first, std::string::npos) << line;
+    EXPECT_NE(page.find(line, first + 1), std::string::npos) << "the second page";
+    EXPECT_NE(page.find("(Page:  2 of 2)"), std::string::npos);
+
+    ASSERT_EQ(run_lumerak({"-g"}, dir.path()).status, 0);
+    const std::string plain = testkit::read_file(dir.file("GENA-1.ps"));
+    EXPECT_NE(plain.find("(GENA) E"), std::string::npos);  // the station title
+    EXPECT_EQ(plain.find(slip_colour), std::string::npos);
+    EXPECT_EQ(plain.find("(Slips:"), std::string::npos);
+}
+
+// A campaign read only with -0 has no observation table at all.
+TEST(QualityCheck, CampaignWithoutObservationTable) {
+    ScratchDir dir;
+    testkit::copy_test_data("KOSG0010.95O", dir.path());
+    ASSERT_EQ(run_lumerak({"-0", "-rKOSG0010.95O"}, dir.path()).status, 0);
+    const auto r = run_lumerak({"-i"}, dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> lines =
+        testkit::lines_of(testkit::read_file(dir.file("zzQC.csv")));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(
+        lines[1],
+        "KOSG,1,KOSG0010.95O,,1995-01-01T00:00:00.000,1995-01-01T20:44:30.000,30,,2490,,,,,,,,,"
+        ",,,");
+}
+
+// -t checks the occupation the plot draws: the station's first.
+TEST(QualityCheck, StationOptionChecksItsFirstOccupationOnly) {
+    ScratchDir dir;
+    for (const char* file : {"07590920.05o", "07590930.05o"}) {
+        testkit::copy_test_data(file, dir.path());
+        ASSERT_EQ(run_lumerak({std::string("-r") + file}, dir.path()).status, 0);
+    }
+    ASSERT_EQ(run_lumerak({"-i"}, dir.path()).status, 0);
+    std::vector<Row> qc = read_csv(dir.file("zzQC.csv"));
+    ASSERT_EQ(qc.size(), 2u);
+    EXPECT_EQ(qc[0].at("occupation") + qc[1].at("occupation"), "12");
+    EXPECT_EQ(qc[1].at("gaps"), "1");  // the four epochs left out of the second file
+    EXPECT_EQ(qc[1].at("longest_gap_s"), "120");
+
+    ASSERT_EQ(run_lumerak({"-t0759"}, dir.path()).status, 0);
+    qc = read_csv(dir.file("zzQC.csv"));
+    ASSERT_EQ(qc.size(), 1u);
+    EXPECT_EQ(qc[0].at("file"), "07590920.05o");
+    for (const Row& slip : read_csv(dir.file("zzSLIPS.csv"))) EXPECT_EQ(slip.at("occupation"), "1");
+}
+
+}  // namespace
