@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz_write_file("input.o", reinterpret_cast<const std::uint8_t*>(observation_file),
                     std::strlen(observation_file));
     // An odd length also reads the observation file first.
-    fuzz_run_program({static_cast<int>(size % 2), false, true, true});
+    fuzz_run_program({static_cast<int>(size % 2), false, true, true, true});
     fuzz_end_input();
     return 0;
 }

@@ -5,8 +5,9 @@
 #include "front/run_settings.h"
 #include "fuzz/fuzz_support.h"
 #include "obsdb/listing.h"
-#include "rinex/rinex_reader.h"
 #include "plot/plot_command.h"
+#include "quality/quality_command.h"
+#include "rinex/rinex_reader.h"
 
 namespace {
 
@@ -31,8 +32,9 @@ void do_export(void*) { export_geonap("CAMP"); }
 void plot(void* argument) {
     const auto* run = static_cast<const FuzzRun*>(argument);
     plot_occupations("zzOBS", run->show_lat_lon, run->landscape, -1, -1, "",
-                     run_settings.sn_line_types);
+                     run_settings.sn_line_types, run->check);
 }
+void check(void*) { check_campaign(""); }
 
 }  // namespace
 
@@ -51,4 +53,5 @@ void fuzz_run_program(const FuzzRun& run) {
     fuzz_run_command("export", do_export, nullptr);
     FuzzRun choice = run;
     fuzz_run_command("plot", plot, &choice);
+    if (run.check) fuzz_run_command("check", check, nullptr);
 }

@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -33,7 +32,13 @@ namespace {
 std::string folder;
 int home = -1;  // the fuzzer's working folder
 exit_hook engine_hook = nullptr;
-std::jmp_buf* escape = nullptr;
+// Where an error report leaves to: a command (or the release after one) is
+// under way. The report ends it with an exception rather than a longjmp, so
+// that the objects of the frames it leaves are destroyed as they would be
+// released by the end of the process, and no heap block they hold counts as
+// leaked.
+bool escape = false;
+struct ErrorEnd {};
 bool tracking = false;
 std::unordered_set<void*> blocks;
 std::unordered_set<std::FILE*> streams;
@@ -41,10 +46,9 @@ std::unordered_set<int> descriptors;  // open before the command began
 std::vector<int> placeholders;        // numbers of files released after an error
 
 [[noreturn]] void return_to_harness() {
-    std::jmp_buf* target = escape;
-    escape = nullptr;
-    if (!target) std::abort();  // an error outside a command
-    std::longjmp(*target, 1);
+    if (!escape) std::abort();  // an error outside a command
+    escape = false;
+    throw ErrorEnd{};
 }
 
 // Runs where the process would end: the engine's write-back first, as in the
@@ -93,12 +97,16 @@ void release_after_error() {
     // A record file whose buffered records cannot be written is reported
     // while it is closed; the rest is closed on the next round, as the end
     // of the process closes every file whatever fails.
-    std::jmp_buf again;
-    setjmp(again);
-    escape = &again;
-    __real__Z19error_set_exit_hookPFvvE(return_to_harness);
-    db_close_all();
-    escape = nullptr;
+    for (bool closed = false; !closed;) {
+        escape = true;
+        __real__Z19error_set_exit_hookPFvvE(return_to_harness);
+        try {
+            db_close_all();
+            closed = true;
+        } catch (const ErrorEnd&) {
+        }
+    }
+    escape = false;
     for (std::FILE* stream : streams) __real_fclose(stream);
     streams.clear();
     for (void* block : blocks) __real__Z8mem_freePv(block);
@@ -213,19 +221,19 @@ void fuzz_write_file(const char* name, const std::uint8_t* data, std::size_t siz
 }
 
 bool fuzz_run_command(const char* what, void (*command)(void*), void* argument) {
-    std::jmp_buf here;
     descriptors = open_descriptors();
     __real__Z19error_set_exit_hookPFvvE(harness_hook);
     engine_hook = nullptr;
     tracking = true;
-    if (setjmp(here) != 0) {
+    escape = true;
+    try {
+        command(argument);
+    } catch (const ErrorEnd&) {
         tracking = false;
         release_after_error();
         return false;
     }
-    escape = &here;
-    command(argument);
-    escape = nullptr;
+    escape = false;
     tracking = false;
     if (!db_all_closed()) left_behind(what, "open tables", 1);
     if (!streams.empty()) left_behind(what, "open streams", streams.size());
