@@ -41,13 +41,20 @@ std::string csv_field(const std::string& text) {
     return quoted + '"';
 }
 
-// Calendar fields of a time value rounded to milliseconds.
+// Calendar fields of a time value rounded to milliseconds. A time no
+// calendar holds (from a damaged record) gives 1 January 1900, 00:00:00.000,
+// as the pages show it.
 struct Calendar {
     std::tm fields;
     int milliseconds;
 };
 
 Calendar calendar_of(double t) {
+    if (!(std::fabs(t) < 1e15)) {
+        Calendar none{};
+        none.fields.tm_mday = 1;
+        return none;
+    }
     const long long ms = std::llround(t * 1000);
     const long long whole = ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
     Calendar c{};
@@ -59,7 +66,9 @@ Calendar calendar_of(double t) {
 
 long expected_epochs(const OccupationQuality& q) {
     if (!(q.interval > 0) || q.first_epoch < 0 || q.last_epoch < q.first_epoch) return -1;
-    return std::lround((q.last_epoch - q.first_epoch) / q.interval) + 1;
+    const double intervals = (q.last_epoch - q.first_epoch) / q.interval;
+    if (!(intervals < 1e15)) return -1;  // no count a file could hold
+    return std::lround(intervals) + 1;
 }
 
 const char* single_frequency_note(const SystemQuality& s) {

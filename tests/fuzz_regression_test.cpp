@@ -34,3 +34,28 @@ TEST(FuzzRegression, ExportOfAnImpossibleFirstEpoch) {
         EXPECT_EQ(lines.back().substr(0, 12), "0 001 0 aopr");
     }
 }
+
+// Observations whose epoch is no time a calendar holds are checked without
+// overflowing the conversion to calendar fields (the report shows them on
+// 1 January 1900, as the pages do).
+TEST(FuzzRegression, QualityCheckOfImpossibleEpochs) {
+    ScratchDir dir;
+    testkit::copy_test_data("aopr0010.17o", dir.path());
+    ASSERT_EQ(testkit::run_lumerak({"-raopr0010.17o"}, dir.path()).status, 0);
+    const std::string observations = dir.file("zzOBS.DAT");
+    const std::string intact = testkit::read_file(observations);
+    ASSERT_GT(intact.size(), 2 * sizeof(obs_record));
+
+    for (const double epoch : {-1e300, 1e300, std::nan("")}) {
+        std::string damaged = intact;
+        for (std::size_t at = sizeof(obs_record); at + sizeof(obs_record) <= damaged.size();
+             at += sizeof(obs_record))
+            std::memcpy(damaged.data() + at + offsetof(obs_record, epoch), &epoch, sizeof epoch);
+        testkit::write_file(observations, damaged);
+        const testkit::RunResult r = testkit::run_lumerak({"-i"}, dir.path());
+        SCOPED_TRACE(epoch);
+        EXPECT_EQ(r.status, 0) << r.err;
+        const std::string report = testkit::read_file(dir.file("zzQC.csv"));
+        EXPECT_EQ(testkit::lines_of(report).size(), 2u) << report;
+    }
+}
