@@ -4,7 +4,7 @@
 #
 #   bench/quality_bench.sh [BUILD_DIR] [RUNS] [CAMPAIGNS]
 #
-# BUILD_DIR holds the built program and tests/obsgen/gen_observations
+# BUILD_DIR holds the built program and tools/obsgen/gen_observations
 # (default: build); RUNS the number of timed runs of each command (default
 # 5); CAMPAIGNS a list of day counts (default "1 3"): campaign N holds N
 # stations with one 24-hour day of 1-second RINEX 3 data each (GPS and
@@ -25,7 +25,7 @@ runs=${2:-5}
 campaigns=${3:-1 3}
 case $build in /*) ;; *) build=$(pwd)/$build ;; esac
 lumerak=${LUMERAK:-$build/front/lumerak}
-gen=$build/tests/obsgen/gen_observations
+gen=$build/tools/obsgen/gen_observations
 for tool in "$lumerak" "$gen" /usr/bin/time; do
     [ -x "$tool" ] || { echo "quality_bench: $tool not found (build lumerak and gen_observations)" >&2; exit 1; }
 done

@@ -1,5 +1,5 @@
 #!/bin/sh
-# How well the quality check finds what tests/obsgen/gen_observations put in,
+# How well the quality check finds what tools/obsgen/gen_observations put in,
 # over several seeds of each kind of file.
 #
 #   bench/quality_detection.sh [BUILD_DIR] [SEEDS]
@@ -23,7 +23,7 @@ build=${1:-$repo/build}
 seeds=${2:-10}
 case $build in /*) ;; *) build=$(pwd)/$build ;; esac
 lumerak=${LUMERAK:-$build/front/lumerak}
-gen=$build/tests/obsgen/gen_observations
+gen=$build/tools/obsgen/gen_observations
 for tool in "$lumerak" "$gen"; do
     [ -x "$tool" ] || { echo "quality_detection: $tool not found" >&2; exit 1; }
 done

@@ -11,8 +11,8 @@
 
 #include "obsdb/campaign.h"
 #include "quality/quality_report.h"
-#include "tests/obsgen/obs_generator.h"
 #include "tests/testkit/testkit.h"
+#include "tools/obsgen/obs_generator.h"
 
 using testkit::run_lumerak;
 using testkit::ScratchDir;

@@ -1,4 +1,4 @@
-#include "tests/obsgen/obs_generator.h"
+#include "tools/obsgen/obs_generator.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,7 +4,7 @@
 // (see obs_generator.h).
 #include <cstdio>
 
-#include "tests/obsgen/obs_generator.h"
+#include "tools/obsgen/obs_generator.h"
 
 int main(int argc, char** argv) {
     obsgen::Options options;
