@@ -80,6 +80,7 @@ long milliseconds_off(const Satellite& s, const double* history, double value, d
     const double predicted =
         history[0] + (history[0] - history[1]) / (s.t[0] - s.t[1]) * (t - s.t[0]);
     const double off = value - predicted;
+    if (std::fabs(off) < 0.4 * millisecond_m) return 0;  // rounds to no millisecond
     const double k = std::round(off / millisecond_m);
     if (k == 0 || std::fabs(off - k * millisecond_m) > clock_tolerance_m || std::fabs(k) > 1e6)
         return 0;
@@ -270,8 +271,10 @@ void Check::process_epoch(double t) {
         s.had_l2 = e.l2 != 0;
         v.gf = v.mw = v.mp1 = v.mp2 = nan_value;
         const Carriers* k = s.carriers;
-        if (k && l1 != 0) l1 -= phase_offset_ / k->lambda1;
-        if (k && l2 != 0) l2 -= phase_offset_ / k->lambda2;
+        if (k && phase_offset_ != 0) {
+            if (l1 != 0) l1 -= phase_offset_ / k->lambda1;
+            if (l2 != 0) l2 -= phase_offset_ / k->lambda2;
+        }
         if (k && l1 != 0 && l2 != 0) {
             SystemQuality& q = q_.systems[static_cast<std::size_t>(s.system)];
             v.gf = geometry_free(*k, l1, l2);
