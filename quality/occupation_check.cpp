@@ -352,10 +352,10 @@ OccupationQuality Check::run() {
     q_.interval = stored_interval_;
     const double stored_first = c_.occ.first_epoch, stored_last = c_.occ.last_epoch;
 
-    if (seek_occupation_observations(c_, q_.occupation)) {
-        bool have = true;
+    ObservationWalk walk(c_);
+    if (walk.start(q_.occupation)) {
         double t = c_.obs.epoch;
-        while (have) {
+        do {
             const int sat = satellite_of(c_.obs.satocc_ref);
             if (sat < 0) break;
             if (c_.obs.epoch != t) {
@@ -363,10 +363,7 @@ OccupationQuality Check::run() {
                 t = c_.obs.epoch;
             }
             take_observation(sat);
-            const long r = db_next(&c_.obs_db);
-            have = r != 0;
-            if (have) c_.read_checked(CampaignTable::obs, r);
-        }
+        } while (walk.next());
         if (!epoch_.empty()) process_epoch(t);
         for (std::size_t i = 0; i < sats_.size(); ++i) {
             SatelliteListener listener(this, static_cast<int>(i));
