@@ -59,6 +59,7 @@ struct Satellite {
     int history;
     bool had_l1, had_l2;  // the phases of its previous epoch
     int code_kind;        // the code of its last MW: 1 P1, 2 C1, 0 none yet
+    int read_after;       // the satellite read after it last time; -1 none yet
 };
 
 struct EpochObservation {
@@ -113,6 +114,7 @@ public:
 
 private:
     int satellite_of(std::int32_t satocc_ref);
+    int add_satellite(std::int32_t satocc_ref);
     int system_of(char system);
     void take_observation(int sat);
     void process_epoch(double t);
@@ -165,18 +167,29 @@ int Check::system_of(char system) {
 }
 
 // The satellite of a satellite occupation of this occupation, added on first
-// sight; -1 for one of another occupation (the end of the block).
+// sight; -1 for one of another occupation (the end of the block). The
+// satellites of an epoch come in the same order epoch after epoch, so the
+// one that followed the previous satellite last time is tried first.
 int Check::satellite_of(std::int32_t satocc_ref) {
-    if (last_found_ + 1 < static_cast<int>(sats_.size()) &&
-        sats_[static_cast<std::size_t>(last_found_ + 1)].satocc == satocc_ref)
-        return ++last_found_;
+    if (last_found_ >= 0) {
+        const int guess = sats_[static_cast<std::size_t>(last_found_)].read_after;
+        if (guess >= 0 && sats_[static_cast<std::size_t>(guess)].satocc == satocc_ref)
+            return last_found_ = guess;
+    }
     const auto found = by_ref_.find(satocc_ref);
-    if (found != by_ref_.end()) return last_found_ = found->second;
+    const int index = found != by_ref_.end() ? found->second : add_satellite(satocc_ref);
+    if (index < 0) return -1;
+    if (last_found_ >= 0) sats_[static_cast<std::size_t>(last_found_)].read_after = index;
+    return last_found_ = index;
+}
+
+int Check::add_satellite(std::int32_t satocc_ref) {
     if (satocc_ref <= 0 || db_read(&c_.satocc_db, satocc_ref) != satocc_ref ||
         c_.satocc.occ_ref != q_.occupation)
         return -1;
     Satellite s{};
     s.satocc = satocc_ref;
+    s.read_after = -1;
     if (c_.read_linked(CampaignTable::sat, c_.satocc.sat_ref)) std::memcpy(s.prn, c_.sat.prn, 3);
     const char system = satellite_system(s.prn);
     s.system = system_of(system);
@@ -186,7 +199,7 @@ int Check::satellite_of(std::int32_t satocc_ref) {
     sats_.push_back(s);
     const int index = static_cast<int>(sats_.size()) - 1;
     by_ref_[satocc_ref] = index;
-    return last_found_ = index;
+    return index;
 }
 
 void Check::take_observation(int sat) {
