@@ -211,6 +211,10 @@ void ArcCheck::forget_mw() {
     held_steps_ = 0;
 }
 
+double ArcCheck::window_sigma() const {
+    return std::max(std::sqrt(window_variance_), mw_arc_share * mw_sigma());
+}
+
 double ArcCheck::mw_sigma() const {
     const double n = static_cast<double>(mw_n_);
     const double m2 = (mw_n_ > 1 ? mw_m2_ : 0) + mw_prior_weight * mw_prior_sigma * mw_prior_sigma;
@@ -360,11 +364,9 @@ void ArcCheck::decide(ArcListener& out) {
     const bool have_mw = carriers_ && std::isfinite(e.mw) && nb_mw > 0;
     const double before_mw = nb_mw > 0 ? before_sum / nb_mw : none;
     const double mw_departure = have_mw ? e.mw - before_mw : none;
-    const double arc_sigma = have_mw ? mw_sigma() : 0;
-    const bool mw_candidate =
-        have_mw && std::fabs(mw_departure) > std::max(mw_sigmas * arc_sigma, mw_floor);
-    const MwWindow window =
-        have_mw ? mw_window_test(before_mw, nb_mw, before_sum, arc_sigma) : MwWindow{};
+    const bool mw_candidate = have_mw && std::fabs(mw_departure) > mw_floor &&
+                              std::fabs(mw_departure) > mw_sigmas * mw_sigma();
+    const MwWindow window = have_mw ? mw_window_test(before_mw, nb_mw, before_sum) : MwWindow{};
     const bool window_candidate = window.candidate;
 
     if (!gf_candidate && !mw_candidate && !window_candidate) {
@@ -421,8 +423,9 @@ void ArcCheck::decide(ArcListener& out) {
     if (gf_candidate && gf_stays && std::fabs(gf_departure) > gf_certain * gf_threshold) {
         slip = true;  // far beyond anything noise or the ionosphere does
     } else if (have_gf && mw_measured && (gf_candidate || window_candidate)) {
+        const double sigma = std::isnan(window.sigma) ? window_sigma() : window.sigma;
         const SlipFit fit =
-            fit_slip(*carriers_, gf.jump, window.step, gf_jump_sigma, std::max(window.sigma, 0.1));
+            fit_slip(*carriers_, gf.jump, window.step, gf_jump_sigma, std::max(sigma, 0.1));
         const bool gf_supports = std::fabs(gf.jump) > gf_support;
         slip = fit.fits && (fit.n1 != 0 || fit.n2 != 0) && gf.fits &&
                (gf_candidate || (window.holds && (window.strong || gf_supports)));
@@ -447,8 +450,7 @@ void ArcCheck::decide(ArcListener& out) {
 // the floor; the epoch nearer the after level than the before level; and the
 // step not larger one epoch later. `holds` when the second after window is
 // beyond the threshold on the same side too.
-ArcCheck::MwWindow ArcCheck::mw_window_test(double before_mw, int nb_mw, double before_sum,
-                                            double arc_sigma) {
+ArcCheck::MwWindow ArcCheck::mw_window_test(double before_mw, int nb_mw, double before_sum) {
     MwWindow w;
     double first[mw_window];
     int n1 = 0;
@@ -459,8 +461,12 @@ ArcCheck::MwWindow ArcCheck::mw_window_test(double before_mw, int nb_mw, double 
     const double after_mw = trimmed_mean(first, n1);
     w.step = after_mw - before_mw;
     note_window_step(w.step);
-    w.sigma = std::max(std::sqrt(window_variance_), mw_arc_share * arc_sigma);
-    if (std::fabs(w.step) <= std::max(mw_supported_sigmas * w.sigma, mw_window_floor)) return w;
+    // A step within the floor is no candidate whatever the deviation, which
+    // is then left for the slip test to work out if it needs it.
+    w.sigma = none;
+    if (std::fabs(w.step) <= mw_window_floor) return w;
+    w.sigma = window_sigma();
+    if (std::fabs(w.step) <= mw_supported_sigmas * w.sigma) return w;
 
     double before_values[before_size];
     int nb = 0;

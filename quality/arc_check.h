@@ -96,7 +96,7 @@ private:
     };
     struct MwWindow {
         double step = __builtin_nan("");  // after level less before level
-        double sigma = 0;                 // deviation of the step statistic
+        double sigma = 0;                 // deviation of the step statistic; NaN: not worked out
         bool candidate = false;           // beyond the threshold for a step GF supports
         bool strong = false;              // beyond the threshold for a step MW alone shows
         bool holds = false;               // the second after window agrees
@@ -115,9 +115,10 @@ private:
     void close_multipath(ArcListener& out);
     bool first_is_outlier() const;
     GfStep gf_step_at(const Line& line, double departure, bool stays) const;
-    MwWindow mw_window_test(double before_mw, int nb_mw, double before_sum, double arc_sigma);
+    MwWindow mw_window_test(double before_mw, int nb_mw, double before_sum);
     Line before_line() const;
     double mw_sigma() const;
+    double window_sigma() const;
     void note_window_step(double step);
     void forget_mw();
 
