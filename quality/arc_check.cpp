@@ -77,15 +77,24 @@ double spread(const double* v, int n) {
 }
 
 // The mean without the smallest and the largest value (of five or more), so
-// that one outlier among them does not move it.
-double trimmed_mean(const double* v, int n) {
-    double sum = 0, low = v[0], high = v[0];
-    for (int i = 0; i < n; ++i) {
-        sum += v[i];
-        low = std::min(low, v[i]);
-        high = std::max(high, v[i]);
+// that one outlier among them does not move it; the values come one at a
+// time.
+struct TrimmedMean {
+    double sum = 0, low = HUGE_VAL, high = -HUGE_VAL;
+    int n = 0;
+    void add(double v) {
+        sum += v;
+        low = std::min(low, v);
+        high = std::max(high, v);
+        ++n;
     }
-    return n >= 5 ? (sum - low - high) / (n - 2) : sum / n;
+    double value() const { return n >= 5 ? (sum - low - high) / (n - 2) : sum / n; }
+};
+
+double trimmed_mean(const double* v, int n) {
+    TrimmedMean mean;
+    for (int i = 0; i < n; ++i) mean.add(v[i]);
+    return mean.value();
 }
 
 }  // namespace
@@ -450,15 +459,21 @@ void ArcCheck::decide(ArcListener& out) {
 // the floor; the epoch nearer the after level than the before level; and the
 // step not larger one epoch later. `holds` when the second after window is
 // beyond the threshold on the same side too.
+int ArcCheck::pending_mw(int from, int to, double* values) const {
+    int n = 0;
+    for (int i = from; i < to; ++i)
+        if (std::isfinite(pending(i).mw)) values[n++] = pending(i).mw;
+    return n;
+}
+
 ArcCheck::MwWindow ArcCheck::mw_window_test(double before_mw, int nb_mw, double before_sum) {
     MwWindow w;
-    double first[mw_window];
-    int n1 = 0;
+    TrimmedMean after;  // of the first after window
     const int first_end = std::min(pending_count_, mw_window);
     for (int i = 0; i < first_end; ++i)
-        if (std::isfinite(pending(i).mw)) first[n1++] = pending(i).mw;
-    if (n1 < window_min || nb_mw < window_min) return w;
-    const double after_mw = trimmed_mean(first, n1);
+        if (std::isfinite(pending(i).mw)) after.add(pending(i).mw);
+    if (after.n < window_min || nb_mw < window_min) return w;
+    const double after_mw = after.value();
     w.step = after_mw - before_mw;
     note_window_step(w.step);
     // A step within the floor is no candidate whatever the deviation, which
@@ -468,6 +483,8 @@ ArcCheck::MwWindow ArcCheck::mw_window_test(double before_mw, int nb_mw, double 
     w.sigma = window_sigma();
     if (std::fabs(w.step) <= mw_supported_sigmas * w.sigma) return w;
 
+    double first[mw_window];
+    const int n1 = pending_mw(0, first_end, first);
     double before_values[before_size];
     int nb = 0;
     for (int i = 0; i < before_count_; ++i)
@@ -481,9 +498,7 @@ ArcCheck::MwWindow ArcCheck::mw_window_test(double before_mw, int nb_mw, double 
         std::fabs(w.step) > threshold && std::fabs(e_mw - after_mw) < std::fabs(e_mw - before_mw);
     if (!w.candidate) return w;
     double second[mw_window];
-    int n2 = 0;
-    for (int i = mw_window; i < pending_count_; ++i)
-        if (std::isfinite(pending(i).mw)) second[n2++] = pending(i).mw;
+    const int n2 = pending_mw(mw_window, pending_count_, second);
     if (n2 > 0) {
         // The next split: the epoch joins the before window.
         double next[mw_window];

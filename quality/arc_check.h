@@ -116,6 +116,9 @@ private:
     bool first_is_outlier() const;
     GfStep gf_step_at(const Line& line, double departure, bool stays) const;
     MwWindow mw_window_test(double before_mw, int nb_mw, double before_sum);
+    // Puts the MW values of the epochs pending(from) to pending(to - 1) that
+    // have one into `values`; returns their number.
+    int pending_mw(int from, int to, double* values) const;
     Line before_line() const;
     double mw_sigma() const;
     double window_sigma() const;
