@@ -167,7 +167,7 @@ void ArcCheck::accept(const EpochValues& e) {
     if (before_count_ == 0) t0_ = e.t;
     if (!std::isfinite(gf0_)) gf0_ = e.gf;
     before_[before_next_] = {e.t - t0_, e.gf - gf0_, e.mw};
-    before_next_ = (before_next_ + 1) % before_size;
+    if (++before_next_ == before_size) before_next_ = 0;
     if (before_count_ < before_size) ++before_count_;
     if (std::isfinite(e.mw)) {
         ++mw_n_;
