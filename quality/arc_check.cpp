@@ -373,6 +373,7 @@ void ArcCheck::decide(ArcListener& out) {
     const bool have_mw = carriers_ && std::isfinite(e.mw) && nb_mw > 0;
     const double before_mw = nb_mw > 0 ? before_sum / nb_mw : none;
     const double mw_departure = have_mw ? e.mw - before_mw : none;
+    // The floor first: the running deviation is needed only beyond it.
     const bool mw_candidate = have_mw && std::fabs(mw_departure) > mw_floor &&
                               std::fabs(mw_departure) > mw_sigmas * mw_sigma();
     const MwWindow window = have_mw ? mw_window_test(before_mw, nb_mw, before_sum) : MwWindow{};
@@ -451,6 +452,13 @@ void ArcCheck::decide(ArcListener& out) {
     drop_first();
 }
 
+int ArcCheck::pending_mw(int from, int to, double* values) const {
+    int n = 0;
+    for (int i = from; i < to; ++i)
+        if (std::isfinite(pending(i).mw)) values[n++] = pending(i).mw;
+    return n;
+}
+
 // The MW step test of the epoch being decided: the trimmed mean of the first
 // after window against the before mean, beyond a multiple of the deviation
 // of that difference (the largest of its running value, a share of the
@@ -459,13 +467,6 @@ void ArcCheck::decide(ArcListener& out) {
 // the floor; the epoch nearer the after level than the before level; and the
 // step not larger one epoch later. `holds` when the second after window is
 // beyond the threshold on the same side too.
-int ArcCheck::pending_mw(int from, int to, double* values) const {
-    int n = 0;
-    for (int i = from; i < to; ++i)
-        if (std::isfinite(pending(i).mw)) values[n++] = pending(i).mw;
-    return n;
-}
-
 ArcCheck::MwWindow ArcCheck::mw_window_test(double before_mw, int nb_mw, double before_sum) {
     MwWindow w;
     TrimmedMean after;  // of the first after window

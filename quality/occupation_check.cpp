@@ -284,7 +284,7 @@ void Check::process_epoch(double t) {
         s.had_l2 = e.l2 != 0;
         v.gf = v.mw = v.mp1 = v.mp2 = nan_value;
         const Carriers* k = s.carriers;
-        if (k && phase_offset_ != 0) {
+        if (k && phase_offset_ != 0) {  // the phase has jumped with the clock
             if (l1 != 0) l1 -= phase_offset_ / k->lambda1;
             if (l2 != 0) l2 -= phase_offset_ / k->lambda2;
         }
