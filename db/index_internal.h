@@ -91,6 +91,10 @@ struct NdxFile {
     char name[80];
     NdxFile* next_open;  // chain of all open indexes
     int journal_id;      // tracking number in the journal, -1 outside a change
+    // The rightmost leaf, which the last insertion reached through the last
+    // entry of every page above it and where the path still leads; 0 when
+    // that is not so.
+    std::uint32_t right_leaf;
 };
 
 struct CacheSlot {
