@@ -145,6 +145,9 @@ void write_block(NdxFile* index, long position, const void* buffer, unsigned cou
 // Writes the pages of `index` held in the cache when modified; `release`
 // also frees their slots.
 void write_cached_pages(NdxFile* index, bool release);
+// Writes the pages of `index` evicted from the cache that still wait to go
+// to its file together.
+void write_held_pages(NdxFile* index);
 // Notes in the journal, under one sync, the original bytes of the cached
 // pages of `index` that write_cached_pages will write and of the header.
 void journal_cached_pages(NdxFile* index);
