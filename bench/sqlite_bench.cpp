@@ -17,8 +17,8 @@
 // database with its data on disk. Run with repetitions interleaved:
 //   sqlite_bench --benchmark_repetitions=7 --benchmark_enable_random_interleaving=true
 // At the end the program prints the medians of each engine, in wall time and
-// in processor time (user and system), and how many times this engine's
-// median each of them is.
+// in processor time (user and system, and each of them), and how many times
+// this engine's median each of them is.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
@@ -54,6 +54,8 @@ constexpr const char* sqlite_file = "campaign.sqlite";
 struct Times {
     double wall;
     double cpu;
+    double user;
+    double system;
 };
 std::map<std::pair<int, int>, std::vector<Times>> runs;
 
@@ -66,7 +68,8 @@ Times now() {
         return static_cast<double>(v.tv_sec) + static_cast<double>(v.tv_usec) / 1e6;
     };
     return {static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9,
-            seconds(usage.ru_utime) + seconds(usage.ru_stime)};
+            seconds(usage.ru_utime) + seconds(usage.ru_stime), seconds(usage.ru_utime),
+            seconds(usage.ru_stime)};
 }
 
 // The records and their keys, made before any clock starts so that both
@@ -242,7 +245,8 @@ void BM_KeyedAppend(benchmark::State& state) {
                               ? ours(existing)
                               : sqlite(engine == 2, existing + 1, record_count, existing == 0);
         const Times end = now();
-        const Times took{end.wall - begin.wall, end.cpu - begin.cpu};
+        const Times took{end.wall - begin.wall, end.cpu - begin.cpu, end.user - begin.user,
+                         end.system - begin.system};
         state.SetIterationTime(took.wall);
         state.counters["cpu_ms"] = took.cpu * 1e3;
         const long total = existing + record_count;
@@ -275,15 +279,18 @@ void print_summary() {
         if (ours_runs == runs.end()) continue;
         const double ours_wall = median(ours_runs->second, &Times::wall);
         const double ours_cpu = median(ours_runs->second, &Times::cpu);
-        std::printf("\n%s, medians of %zu runs:\n%34s %9s %7s %14s %7s\n", start_names[start],
-                    ours_runs->second.size(), "", "wall ms", "ratio", "processor ms", "ratio");
+        std::printf("\n%s, medians of %zu runs:\n%34s %9s %7s %14s %7s %8s %10s\n",
+                    start_names[start], ours_runs->second.size(), "", "wall ms", "ratio",
+                    "processor ms", "ratio", "user ms", "system ms");
         for (int engine = 0; engine < engines; ++engine) {
             const auto found = runs.find({engine, start});
             if (found == runs.end()) continue;
             const double wall = median(found->second, &Times::wall);
             const double cpu = median(found->second, &Times::cpu);
-            std::printf("  %-32s %9.1f %7.2f %14.1f %7.2f\n", engine_names[engine], wall * 1e3,
-                        wall / ours_wall, cpu * 1e3, cpu / ours_cpu);
+            std::printf("  %-32s %9.1f %7.2f %14.1f %7.2f %8.1f %10.1f\n", engine_names[engine],
+                        wall * 1e3, wall / ours_wall, cpu * 1e3, cpu / ours_cpu,
+                        median(found->second, &Times::user) * 1e3,
+                        median(found->second, &Times::system) * 1e3);
         }
     }
 }

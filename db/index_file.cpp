@@ -110,6 +110,7 @@ NdxFile* ndx_open(const char* name) {
 }
 
 void ndx_close(NdxFile* index) {
+    write_held_pages(index);
     // One sync of the journal for all the pages written back here.
     journal_cached_pages(index);
     write_cached_pages(index, true);

@@ -33,6 +33,8 @@ long search(NdxFile* index, const char* text, std::size_t length, std::uint32_t 
 }  // namespace
 
 long ndx_find(NdxFile* index, const char* text) {
+    // The path no longer leads to the rightmost leaf.
+    index->right_leaf = 0;
     index->depth = 0;
     return search(index, text, std::strlen(text), index->header.root);
 }

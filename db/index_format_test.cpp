@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "db/fault_seam.h"
 #include "db/index_internal.h"
 #include "db/table.h"
 #include "support/error.h"
@@ -257,6 +258,16 @@ TEST(PageCache, LeastRecentlyUsedPageIsEvictedAndWrittenEvenUnchanged) {
     // Closing writes only the modified pages.
     ndx_close(index);
     EXPECT_FALSE(written(pages[0]));
+}
+
+// An index growing at its end writes the pages it evicts for new pages
+// together, not one by one.
+TEST(PageCache, PagesEvictedForNewPagesAreWrittenTogether) {
+    ScratchDir dir;
+    fault_arm(FaultOp::write, 0, FaultAction::fail);
+    EXPECT_EQ(index_with_pages(dir.file("zzG.ID0"), 300).size(), 300u);
+    // A write per page would be 300; the close writes the cached ones singly.
+    EXPECT_LT(fault_count(FaultOp::write), 30);
 }
 
 TEST(PageCache, SharedByIndexesButNeverTheirPages) {

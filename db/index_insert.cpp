@@ -69,7 +69,8 @@ int insert_position(const unsigned char* page, const char* key) {
     return first_entry_not(page, [&](const char* entry) { return std::strcmp(entry, key) < 0; });
 }
 
-int insert_into(NdxFile* index, NdxEntry& e, std::uint32_t position) {
+// `rightmost`: every page above `position` was left through its end entry.
+int insert_into(NdxFile* index, NdxEntry& e, std::uint32_t position, bool rightmost) {
     if (position == 0) return refused;
     unsigned char* page = get_page(index, position);
     const int end = page_end(page);
@@ -89,7 +90,7 @@ int insert_into(NdxFile* index, NdxEntry& e, std::uint32_t position) {
 
     if (const std::uint32_t child = entry_child(page, at)) {
         path_push(index, page, at);
-        return insert_into(index, e, child);
+        return insert_into(index, e, child, rightmost && at == end);
     }
     const int size = ndx_entry_head + 1 + static_cast<int>(std::strlen(e.key));
     if (page_used(page) + size > ndx_max_used) {
@@ -98,21 +99,45 @@ int insert_into(NdxFile* index, NdxEntry& e, std::uint32_t position) {
     }
     make_room(page, at, size);
     std::memcpy(page + at, &e, static_cast<std::size_t>(size));
+    if (rightmost) index->right_leaf = position;
     return placed;
+}
+
+// Keys mostly come in ascending order. One greater than the last key of the
+// rightmost leaf is greater than every key of the index, so the descent from
+// the root would leave each page above through its end entry, push the same
+// path as the last insertion and end at the end of that leaf; while the leaf
+// has room, the key is placed there at once.
+bool append_to_right_leaf(NdxFile* index, const NdxEntry& e, int size) {
+    if (index->right_leaf == 0) return false;
+    unsigned char* page = get_page(index, index->right_leaf);
+    const PageDirectory* entries = page_entries(page);
+    if (entries->count == 0 || page_used(page) + size > ndx_max_used ||
+        std::strcmp(entry_key(page, entries->offset[entries->count - 1]), e.key) >= 0)
+        return false;
+    const int at = page_end(page);
+    make_room(page, at, size);
+    std::memcpy(page + at, &e, static_cast<std::size_t>(size));
+    return true;
 }
 
 }  // namespace
 
 long ndx_insert(NdxFile* index, const char* key, long record) {
-    if (std::strlen(key) > ndx_max_key) fatal("Key \"%s\" too long", key);
+    const std::size_t length = std::strlen(key);
+    if (length > ndx_max_key) fatal("Key \"%s\" too long", key);
     NdxEntry e{};
     e.record = static_cast<std::int32_t>(record);
-    std::memcpy(e.key, key, std::strlen(key) + 1);
+    std::memcpy(e.key, key, length + 1);
 
-    int result = start_again;
+    int result = placed;
+    if (!append_to_right_leaf(index, e, ndx_entry_head + 1 + static_cast<int>(length))) {
+        index->right_leaf = 0;
+        result = start_again;
+    }
     while (result == start_again) {
         index->depth = 0;
-        result = insert_into(index, e, index->header.root);
+        result = insert_into(index, e, index->header.root, true);
     }
     index->cur_child = e.child;
     index->cur_record = e.record;

@@ -91,6 +91,10 @@ struct NdxFile {
     char name[80];
     NdxFile* next_open;  // chain of all open indexes
     int journal_id;      // tracking number in the journal, -1 outside a change
+    // The rightmost leaf, which the last insertion reached through the last
+    // entry of every page above it and where the path still leads; 0 when
+    // that is not so.
+    std::uint32_t right_leaf;
 };
 
 struct CacheSlot {
@@ -141,6 +145,9 @@ void write_block(NdxFile* index, long position, const void* buffer, unsigned cou
 // Writes the pages of `index` held in the cache when modified; `release`
 // also frees their slots.
 void write_cached_pages(NdxFile* index, bool release);
+// Writes the pages of `index` evicted from the cache that still wait to go
+// to its file together.
+void write_held_pages(NdxFile* index);
 // Notes in the journal, under one sync, the original bytes of the cached
 // pages of `index` that write_cached_pages will write and of the header.
 void journal_cached_pages(NdxFile* index);

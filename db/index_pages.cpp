@@ -56,18 +56,73 @@ NdxFile* index_of_fd(int fd, NdxFile* asking) {
     return asking;
 }
 
-// Positioned transfers take one system call each; a position the file
-// cannot have fails like a seek that does not arrive. During a change of the
-// database the journal keeps the bytes a write replaces first.
-void write_at(NdxFile* index, long position, const void* buffer, unsigned count) {
+// During a change of the database the journal keeps the bytes a write
+// replaces before it is made.
+void journal_write(NdxFile* index, long position, unsigned count) {
     if (position >= 0 && index->journal_id >= 0)
         journal_before_write(index->journal_id, index->fd, position, count);
+}
+
+// Positioned transfers take one system call each; a position the file
+// cannot have fails like a seek that does not arrive.
+void transfer_out(NdxFile* index, long position, const void* buffer, unsigned count) {
     if (position < 0 ||
         io_pwrite(index->fd, buffer, count, position) != static_cast<ssize_t>(count)) {
         if (position < 0) errno = EINVAL;
         std::perror("");
         fatal("Write failure on file %s\n", index->name);
     }
+}
+
+void write_at(NdxFile* index, long position, const void* buffer, unsigned count) {
+    journal_write(index, position, count);
+    transfer_out(index, position, buffer, count);
+}
+
+// Pages evicted to make room for a new page. While an index grows at its
+// end, as one keyed by ascending record numbers does, they lie one after the
+// other in its file: they wait here and go to the file in one write of up to
+// 32 KiB, which costs the system far less than a write per page. The journal
+// notes each page as it comes, as for a write of its own. A read of the
+// index file where they lie, and the close of the index, write them first;
+// a run that ends with an error drops them with the cached pages. The
+// buffer is static, so that only the pages a run fills take memory.
+constexpr int held_pages_max = 32;
+unsigned char held_bytes[held_pages_max * ndx_page_bytes];
+struct HeldPages {
+    NdxFile* index;       // the index they belong to
+    std::uint32_t first;  // position of the first page
+    int pages;
+};
+HeldPages held{};
+
+void write_held() {
+    if (held.pages == 0) return;
+    const unsigned count = static_cast<unsigned>(held.pages) * ndx_page_bytes;
+    held.pages = 0;  // a failed write ends the run; nothing is written twice
+    transfer_out(held.index, held.first, held_bytes, count);
+}
+
+bool held_overlap(const NdxFile* index, long position, unsigned count) {
+    return held.pages > 0 && held.index == index &&
+           position < static_cast<long>(held.first) + held.pages * ndx_page_bytes &&
+           position + static_cast<long>(count) > static_cast<long>(held.first);
+}
+
+void hold_evicted(NdxFile* index, const unsigned char* page) {
+    const std::uint32_t position = page_position(page);
+    if (held.pages > 0 &&
+        (held.index != index || held.pages == held_pages_max ||
+         position != held.first + static_cast<std::uint32_t>(held.pages) * ndx_page_bytes))
+        write_held();
+    journal_write(index, position, ndx_page_bytes);
+    if (held.pages == 0) {
+        held.index = index;
+        held.first = position;
+    }
+    std::memcpy(held_bytes + static_cast<std::size_t>(held.pages) * ndx_page_bytes, page,
+                ndx_page_bytes);
+    ++held.pages;
 }
 
 }  // namespace
@@ -85,6 +140,7 @@ void cache_release() {
     mem_free(page_cache);
     page_cache = nullptr;
     cache_ready = false;
+    held = HeldPages{};
 }
 
 [[noreturn]] void ndx_damaged(const char* name, long position) {
@@ -126,11 +182,15 @@ namespace {
     for (int i = 0; i < ndx_cache_slots && found < 0; ++i)
         if (page_position(page_cache[i].page) == 0) found = i;
     if (found < 0) {
-        // The least recently used page goes back to its own file.
+        // The least recently used page goes back to its own file; to make
+        // room for a new page it may wait for the pages evicted after it.
         found = ndx_cache_slots - 1;
         CacheSlot& victim = page_cache[found];
-        write_at(index_of_fd(victim.owner_fd, index), page_position(victim.page), victim.page,
-                 ndx_page_bytes);
+        NdxFile* owner = index_of_fd(victim.owner_fd, index);
+        if (position == 0)
+            hold_evicted(owner, victim.page);
+        else
+            write_at(owner, page_position(victim.page), victim.page, ndx_page_bytes);
     }
     CacheSlot& slot = page_cache[found];
     slot.modified = 0;
@@ -206,7 +266,12 @@ void mark_modified(const unsigned char* page) {
     }
 }
 
+void write_held_pages(NdxFile* index) {
+    if (held.pages > 0 && held.index == index) write_held();
+}
+
 void read_block(NdxFile* index, long position, void* buffer, unsigned count) {
+    if (held_overlap(index, position, count)) write_held();
     if (position < 0) {
         errno = EINVAL;
         std::perror("");

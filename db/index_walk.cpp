@@ -26,6 +26,8 @@ long ndx_settle(NdxFile* index, unsigned char* page, int entry) {
 }  // namespace
 
 long ndx_first(NdxFile* index) {
+    // The path no longer leads to the rightmost leaf.
+    index->right_leaf = 0;
     unsigned char* root = get_page(index, index->header.root);
     if (page_used(root) == 0 && entry_child(root, page_end(root)) == 0) return 0;
     index->depth = 0;
@@ -33,6 +35,7 @@ long ndx_first(NdxFile* index) {
 }
 
 long ndx_next(NdxFile* index) {
+    index->right_leaf = 0;
     unsigned char* page = nullptr;
     int entry = path_pop(index, &page);
     entry += entry_size(page, entry);

@@ -89,6 +89,19 @@ int rec_open(const char* name, int record_size, int create) {
     if (!stream) return -1;
     if (slot < buffered_slots)
         std::setvbuf(stream, stream_buffers[slot], _IOFBF, rec_stream_buffer_bytes);
+    if (create) {
+        // Without its placeholder the first record would land at offset 0,
+        // one record away from the number it is given: a file that cannot
+        // take it counts as one that cannot be created.
+        void* placeholder = mem_calloc(static_cast<std::size_t>(record_size) + 1, 1);
+        const bool written =
+            io_fwrite(placeholder, static_cast<std::size_t>(record_size), 1, stream) == 1;
+        mem_free(placeholder);
+        if (!written) {
+            std::fclose(stream);
+            return -1;
+        }
+    }
 
     RecFileSlot* s = &rec_slots[slot];
     mem_free(s->name);
@@ -101,9 +114,6 @@ int rec_open(const char* name, int record_size, int create) {
     forget_position(s);
 
     if (create) {
-        void* placeholder = mem_calloc(static_cast<std::size_t>(record_size) + 1, 1);
-        io_fwrite(placeholder, static_cast<std::size_t>(record_size), 1, stream);
-        mem_free(placeholder);
         s->position = record_size;
         s->end = record_size;
         s->last_transfer = transfer_write;

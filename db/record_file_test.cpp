@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "db/fault_seam.h"
 #include "tests/testkit/testkit.h"
 
 using testkit::ScratchDir;
@@ -100,6 +101,10 @@ TEST(RecordFile, SequentialReadsAfterAppendsSeeEveryRecord) {
 TEST(RecordFile, TableOfOpenFiles) {
     ScratchDir dir;
     EXPECT_EQ(rec_open(dir.file("missing.DAT").c_str(), 8, 0), -1);
+    // So is a new file that cannot take its placeholder record.
+    fault_arm(FaultOp::record_write, 1, FaultAction::fail);
+    EXPECT_EQ(rec_open(dir.file("F0.DAT").c_str(), 8, 1), -1);
+    fault_arm(FaultOp::record_write, 0, FaultAction::fail);
     std::vector<int> slots;
     for (int i = 0; i < 100; ++i) {
         char name[16];
