@@ -17,6 +17,10 @@
 # the microseconds per stored observation (level when the cost is linear in
 # the campaign) and the peak resident set size of one run of each. The
 # scratch folder (about 250 MB per day) is removed at the end.
+#
+# With BASELINE set to another lumerak (an earlier build), its check runs in
+# the same rounds too, right after the check of this one, and gets a row of
+# its own ("base"), against the same listing.
 set -eu
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -26,7 +30,8 @@ campaigns=${3:-1 3}
 case $build in /*) ;; *) build=$(pwd)/$build ;; esac
 lumerak=${LUMERAK:-$build/front/lumerak}
 gen=$build/tools/obsgen/gen_observations
-for tool in "$lumerak" "$gen" /usr/bin/time; do
+baseline=${BASELINE:-}
+for tool in "$lumerak" "$gen" /usr/bin/time ${baseline:+"$baseline"}; do
     [ -x "$tool" ] || { echo "quality_bench: $tool not found (build lumerak and gen_observations)" >&2; exit 1; }
 done
 work=$(mktemp -d /tmp/lumerak-quality-bench-XXXXXX)
@@ -49,7 +54,7 @@ timed() {
 
 echo "lumerak quality check against the listing: $runs interleaved runs each, $(date -u '+%Y-%m-%d %H:%M UTC')"
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
-row='%5s %9s | %7s %7s %6s | %7s %7s %6s | %7s %7s | %8s %8s\n'
+row='%7s %9s | %7s %7s %6s | %7s %7s %6s | %7s %7s | %8s %8s\n'
 printf "\n$row" days obs list_s check_s ratio list_cpu chk_cpu ratio list_us check_us list_KB check_KB
 for days in $campaigns; do
     dir=$work/c$days
@@ -68,23 +73,29 @@ for days in $campaigns; do
     "$lumerak" -i >/dev/null 2>&1  # warm the page cache once
     : > list.txt
     : > check.txt
+    : > base.txt
     i=0
     while [ $i -lt "$runs" ]; do
         timed list.txt "$lumerak" -sBENCH.LST
         timed check.txt "$lumerak" -i
+        [ -z "$baseline" ] || timed base.txt "$baseline" -i
         i=$((i + 1))
     done
-    list_s=$(median list.txt 1)
-    check_s=$(median check.txt 1)
-    list_c=$(median list.txt 2)
-    check_c=$(median check.txt 2)
-    printf "$row" "$days" "$obs" "$list_s" "$check_s" \
-        "$(awk -v a="$check_s" -v b="$list_s" 'BEGIN { printf "%.2f", a / b }')" \
-        "$list_c" "$check_c" \
-        "$(awk -v a="$check_c" -v b="$list_c" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')" \
-        "$(awk -v t="$list_s" -v n="$obs" 'BEGIN { printf "%.3f", t * 1e6 / n }')" \
-        "$(awk -v t="$check_s" -v n="$obs" 'BEGIN { printf "%.3f", t * 1e6 / n }')" \
-        "$(median list.txt 3 | cut -d. -f1)" "$(median check.txt 3 | cut -d. -f1)"
+    for result in check.txt ${baseline:+base.txt}; do
+        label=$days
+        [ "$result" = check.txt ] || label="$days base"
+        list_s=$(median list.txt 1)
+        check_s=$(median $result 1)
+        list_c=$(median list.txt 2)
+        check_c=$(median $result 2)
+        printf "$row" "$label" "$obs" "$list_s" "$check_s" \
+            "$(awk -v a="$check_s" -v b="$list_s" 'BEGIN { printf "%.2f", a / b }')" \
+            "$list_c" "$check_c" \
+            "$(awk -v a="$check_c" -v b="$list_c" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')" \
+            "$(awk -v t="$list_s" -v n="$obs" 'BEGIN { printf "%.3f", t * 1e6 / n }')" \
+            "$(awk -v t="$check_s" -v n="$obs" 'BEGIN { printf "%.3f", t * 1e6 / n }')" \
+            "$(median list.txt 3 | cut -d. -f1)" "$(median $result 3 | cut -d. -f1)"
+    done
     cd "$work"
     rm -rf "$dir"
 done

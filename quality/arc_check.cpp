@@ -77,15 +77,24 @@ double spread(const double* v, int n) {
 }
 
 // The mean without the smallest and the largest value (of five or more), so
-// that one outlier among them does not move it.
-double trimmed_mean(const double* v, int n) {
-    double sum = 0, low = v[0], high = v[0];
-    for (int i = 0; i < n; ++i) {
-        sum += v[i];
-        low = std::min(low, v[i]);
-        high = std::max(high, v[i]);
+// that one outlier among them does not move it; the values come one at a
+// time.
+struct TrimmedMean {
+    double sum = 0, low = HUGE_VAL, high = -HUGE_VAL;
+    int n = 0;
+    void add(double v) {
+        sum += v;
+        low = std::min(low, v);
+        high = std::max(high, v);
+        ++n;
     }
-    return n >= 5 ? (sum - low - high) / (n - 2) : sum / n;
+    double value() const { return n >= 5 ? (sum - low - high) / (n - 2) : sum / n; }
+};
+
+double trimmed_mean(const double* v, int n) {
+    TrimmedMean mean;
+    for (int i = 0; i < n; ++i) mean.add(v[i]);
+    return mean.value();
 }
 
 }  // namespace
@@ -108,6 +117,11 @@ void ArcCheck::add(const EpochValues& epoch, ArcListener& out) {
     }
     active_ = true;
     last_t_ = epoch.t;
+    if (pending_first_ + pending_count_ == 2 * after_size) {
+        EpochValues* first = pending_ + pending_first_;
+        std::copy(first, first + pending_count_, pending_);
+        pending_first_ = 0;
+    }
     pending(pending_count_++) = epoch;
     if (pending_count_ == after_size) decide(out);
 }
@@ -145,15 +159,15 @@ void ArcCheck::close_multipath(ArcListener& out) {
 }
 
 void ArcCheck::drop_first() {
-    pending_first_ = (pending_first_ + 1) % after_size;
-    --pending_count_;
+    ++pending_first_;
+    if (--pending_count_ == 0) pending_first_ = 0;
 }
 
 void ArcCheck::accept(const EpochValues& e) {
     if (before_count_ == 0) t0_ = e.t;
     if (!std::isfinite(gf0_)) gf0_ = e.gf;
     before_[before_next_] = {e.t - t0_, e.gf - gf0_, e.mw};
-    before_next_ = (before_next_ + 1) % before_size;
+    if (++before_next_ == before_size) before_next_ = 0;
     if (before_count_ < before_size) ++before_count_;
     if (std::isfinite(e.mw)) {
         ++mw_n_;
@@ -187,12 +201,13 @@ void ArcCheck::restart_at(const EpochValues& e, ArcListener& out) {
 void ArcCheck::note_window_step(double step) {
     if (held_steps_ == after_size) {  // the oldest has waited long enough
         const double old = held_step_[held_first_];
-        held_first_ = (held_first_ + 1) % after_size;
+        if (++held_first_ == after_size) held_first_ = 0;
         --held_steps_;
         window_updates_ = std::min(window_updates_ + 1, window_memory);
         window_variance_ += (old * old - window_variance_) / (window_updates_ + mw_prior_weight);
     }
-    held_step_[(held_first_ + held_steps_) % after_size] = step;
+    const int next = held_first_ + held_steps_;
+    held_step_[next < after_size ? next : next - after_size] = step;
     ++held_steps_;
 }
 
@@ -203,6 +218,10 @@ void ArcCheck::forget_mw() {
     mw_n_ = 0;
     mw_mean_ = mw_m2_ = 0;
     held_steps_ = 0;
+}
+
+double ArcCheck::window_sigma() const {
+    return std::max(std::sqrt(window_variance_), mw_arc_share * mw_sigma());
 }
 
 double ArcCheck::mw_sigma() const {
@@ -216,26 +235,28 @@ double ArcCheck::mw_sigma() const {
 // single value the slope comes from the epochs that follow the one being
 // decided (zero when they do not give one).
 ArcCheck::Line ArcCheck::before_line() const {
-    const Point* recent[gf_line_epochs];
+    double t[gf_line_epochs], gf[gf_line_epochs];
     int n = 0;
     for (int j = 0; j < before_count_ && n < gf_line_epochs; ++j) {
-        const Point& p = before_[(before_next_ + before_size - 1 - j) % before_size];
-        if (std::isfinite(p.gf)) recent[n++] = &p;
+        const Point& p = recent(j);
+        if (!std::isfinite(p.gf)) continue;
+        t[n] = p.t;
+        gf[n++] = p.gf;
     }
     Line line{none, 0, 0};
     if (n == 0) return line;
     double st = 0, sg = 0;
     for (int i = 0; i < n; ++i) {
-        st += recent[i]->t;
-        sg += recent[i]->gf;
+        st += t[i];
+        sg += gf[i];
     }
     line.tm = st / n;
     line.a = sg / n;
     double sxx = 0, sxy = 0;
     if (n >= 2) {
         for (int i = 0; i < n; ++i) {
-            sxx += (recent[i]->t - line.tm) * (recent[i]->t - line.tm);
-            sxy += (recent[i]->t - line.tm) * (recent[i]->gf - line.a);
+            sxx += (t[i] - line.tm) * (t[i] - line.tm);
+            sxy += (t[i] - line.tm) * (gf[i] - line.a);
         }
     } else {
         double ft = 0, fg = 0;
@@ -295,7 +316,7 @@ ArcCheck::GfStep ArcCheck::gf_step_at(const Line& line, double departure, bool s
     double ts[step_fit_before + step_fit_after], gs[step_fit_before + step_fit_after];
     int n = 0;
     for (int j = std::min(before_count_, step_fit_before) - 1; j >= 0; --j) {
-        const Point& p = before_[(before_next_ + before_size - 1 - j) % before_size];
+        const Point& p = recent(j);
         if (!std::isfinite(p.gf) || te - p.t > step_fit_seconds) continue;
         ts[n] = p.t;
         gs[n++] = p.gf;
@@ -318,7 +339,7 @@ ArcCheck::GfStep ArcCheck::gf_step_at(const Line& line, double departure, bool s
 }
 
 void ArcCheck::decide(ArcListener& out) {
-    const EpochValues e = pending(0);
+    const EpochValues& e = pending(0);
     if (e.code_changed) forget_mw();
     if (before_count_ == 0) {
         if (first_is_outlier()) {
@@ -332,7 +353,7 @@ void ArcCheck::decide(ArcListener& out) {
     const int na = pending_count_;
 
     // Geometry-free: the epoch against the line through the last epochs.
-    const Point& last = before_[(before_next_ + before_size - 1) % before_size];
+    const Point& last = recent(0);
     const Line line = before_line();
     const bool have_gf = carriers_ && std::isfinite(e.gf) && std::isfinite(line.a);
     const double gf_threshold = gf_threshold_base + gf_threshold_per_second * (e.t - t0_ - last.t);
@@ -352,8 +373,9 @@ void ArcCheck::decide(ArcListener& out) {
     const bool have_mw = carriers_ && std::isfinite(e.mw) && nb_mw > 0;
     const double before_mw = nb_mw > 0 ? before_sum / nb_mw : none;
     const double mw_departure = have_mw ? e.mw - before_mw : none;
-    const bool mw_candidate =
-        have_mw && std::fabs(mw_departure) > std::max(mw_sigmas * mw_sigma(), mw_floor);
+    // The floor first: the running deviation is needed only beyond it.
+    const bool mw_candidate = have_mw && std::fabs(mw_departure) > mw_floor &&
+                              std::fabs(mw_departure) > mw_sigmas * mw_sigma();
     const MwWindow window = have_mw ? mw_window_test(before_mw, nb_mw, before_sum) : MwWindow{};
     const bool window_candidate = window.candidate;
 
@@ -411,8 +433,9 @@ void ArcCheck::decide(ArcListener& out) {
     if (gf_candidate && gf_stays && std::fabs(gf_departure) > gf_certain * gf_threshold) {
         slip = true;  // far beyond anything noise or the ionosphere does
     } else if (have_gf && mw_measured && (gf_candidate || window_candidate)) {
+        const double sigma = std::isnan(window.sigma) ? window_sigma() : window.sigma;
         const SlipFit fit =
-            fit_slip(*carriers_, gf.jump, window.step, gf_jump_sigma, std::max(window.sigma, 0.1));
+            fit_slip(*carriers_, gf.jump, window.step, gf_jump_sigma, std::max(sigma, 0.1));
         const bool gf_supports = std::fabs(gf.jump) > gf_support;
         slip = fit.fits && (fit.n1 != 0 || fit.n2 != 0) && gf.fits &&
                (gf_candidate || (window.holds && (window.strong || gf_supports)));
@@ -429,6 +452,13 @@ void ArcCheck::decide(ArcListener& out) {
     drop_first();
 }
 
+int ArcCheck::pending_mw(int from, int to, double* values) const {
+    int n = 0;
+    for (int i = from; i < to; ++i)
+        if (std::isfinite(pending(i).mw)) values[n++] = pending(i).mw;
+    return n;
+}
+
 // The MW step test of the epoch being decided: the trimmed mean of the first
 // after window against the before mean, beyond a multiple of the deviation
 // of that difference (the largest of its running value, a share of the
@@ -439,22 +469,23 @@ void ArcCheck::decide(ArcListener& out) {
 // beyond the threshold on the same side too.
 ArcCheck::MwWindow ArcCheck::mw_window_test(double before_mw, int nb_mw, double before_sum) {
     MwWindow w;
-    double first[mw_window], second[mw_window];
-    int n1 = 0, n2 = 0;
-    for (int i = 0; i < pending_count_; ++i) {
-        if (!std::isfinite(pending(i).mw)) continue;
-        if (i < mw_window)
-            first[n1++] = pending(i).mw;
-        else
-            second[n2++] = pending(i).mw;
-    }
-    if (n1 < window_min || nb_mw < window_min) return w;
-    const double after_mw = trimmed_mean(first, n1);
+    TrimmedMean after;  // of the first after window
+    const int first_end = std::min(pending_count_, mw_window);
+    for (int i = 0; i < first_end; ++i)
+        if (std::isfinite(pending(i).mw)) after.add(pending(i).mw);
+    if (after.n < window_min || nb_mw < window_min) return w;
+    const double after_mw = after.value();
     w.step = after_mw - before_mw;
     note_window_step(w.step);
-    w.sigma = std::max(std::sqrt(window_variance_), mw_arc_share * mw_sigma());
-    if (std::fabs(w.step) <= std::max(mw_supported_sigmas * w.sigma, mw_window_floor)) return w;
+    // A step within the floor is no candidate whatever the deviation, which
+    // is then left for the slip test to work out if it needs it.
+    w.sigma = none;
+    if (std::fabs(w.step) <= mw_window_floor) return w;
+    w.sigma = window_sigma();
+    if (std::fabs(w.step) <= mw_supported_sigmas * w.sigma) return w;
 
+    double first[mw_window];
+    const int n1 = pending_mw(0, first_end, first);
     double before_values[before_size];
     int nb = 0;
     for (int i = 0; i < before_count_; ++i)
@@ -466,7 +497,10 @@ ArcCheck::MwWindow ArcCheck::mw_window_test(double before_mw, int nb_mw, double 
     w.strong = std::fabs(w.step) > std::max(mw_sigmas * w.sigma, mw_window_floor);
     w.candidate =
         std::fabs(w.step) > threshold && std::fabs(e_mw - after_mw) < std::fabs(e_mw - before_mw);
-    if (w.candidate && n2 > 0) {
+    if (!w.candidate) return w;
+    double second[mw_window];
+    const int n2 = pending_mw(mw_window, pending_count_, second);
+    if (n2 > 0) {
         // The next split: the epoch joins the before window.
         double next[mw_window];
         std::copy(first + 1, first + n1, next);

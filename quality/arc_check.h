@@ -96,7 +96,7 @@ private:
     };
     struct MwWindow {
         double step = __builtin_nan("");  // after level less before level
-        double sigma = 0;                 // deviation of the step statistic
+        double sigma = 0;                 // deviation of the step statistic; NaN: not worked out
         bool candidate = false;           // beyond the threshold for a step GF supports
         bool strong = false;              // beyond the threshold for a step MW alone shows
         bool holds = false;               // the second after window agrees
@@ -116,8 +116,12 @@ private:
     bool first_is_outlier() const;
     GfStep gf_step_at(const Line& line, double departure, bool stays) const;
     MwWindow mw_window_test(double before_mw, int nb_mw, double before_sum);
+    // Puts the MW values of the epochs pending(from) to pending(to - 1) that
+    // have one into `values`; returns their number.
+    int pending_mw(int from, int to, double* values) const;
     Line before_line() const;
     double mw_sigma() const;
+    double window_sigma() const;
     void note_window_step(double step);
     void forget_mw();
 
@@ -127,12 +131,20 @@ private:
     double last_t_ = 0;
     double t0_ = 0, gf0_ = 0;  // the arc's first accepted epoch
 
-    Point before_[before_size] = {};
+    Point before_[before_size] = {};  // a ring, before_next_ the slot of the next accepted one
     int before_count_ = 0, before_next_ = 0;
-    EpochValues pending_[after_size] = {};  // a ring: the epochs still to decide
+    // The j-th latest accepted epoch (0 the latest).
+    const Point& recent(int j) const {
+        const int k = before_next_ - 1 - j;
+        return before_[k < 0 ? k + before_size : k];
+    }
+    // The epochs still to decide, in time order from pending_first_: a
+    // window that slides along the buffer and moves back to its start when
+    // it reaches the end, so that they lie side by side.
+    EpochValues pending_[2 * after_size] = {};
     int pending_first_ = 0, pending_count_ = 0;
-    EpochValues& pending(int i) { return pending_[(pending_first_ + i) % after_size]; }
-    const EpochValues& pending(int i) const { return pending_[(pending_first_ + i) % after_size]; }
+    EpochValues& pending(int i) { return pending_[pending_first_ + i]; }
+    const EpochValues& pending(int i) const { return pending_[pending_first_ + i]; }
 
     double window_variance_ = 0;  // of the MW step statistic, running
     int window_updates_ = 0;

@@ -11,6 +11,11 @@ Carriers carriers_of(const SlotFrequencies& f) {
     c.lambda2 = speed_of_light / c.f2;
     c.lambda_wide = speed_of_light / (c.f1 - c.f2);
     c.alpha = (c.f1 / c.f2) * (c.f1 / c.f2);
+    const double a1 = 2 / (c.alpha - 1), a2 = 2 * c.alpha / (c.alpha - 1);
+    c.mp1_l1 = (1 + a1) * c.lambda1;
+    c.mp1_l2 = a1 * c.lambda2;
+    c.mp2_l1 = a2 * c.lambda1;
+    c.mp2_l2 = (a2 - 1) * c.lambda2;
     return c;
 }
 
@@ -25,13 +30,11 @@ double melbourne_wuebbena(const Carriers& c, double l1, double l2, double p1, do
 }
 
 double multipath1(const Carriers& c, double p1, double l1, double l2) {
-    const double a = 2 / (c.alpha - 1);
-    return p1 - (1 + a) * c.lambda1 * l1 + a * c.lambda2 * l2;
+    return p1 - c.mp1_l1 * l1 + c.mp1_l2 * l2;
 }
 
 double multipath2(const Carriers& c, double p2, double l1, double l2) {
-    const double a = 2 * c.alpha / (c.alpha - 1);
-    return p2 - a * c.lambda1 * l1 + (a - 1) * c.lambda2 * l2;
+    return p2 - c.mp2_l1 * l1 + c.mp2_l2 * l2;
 }
 
 double slip_gf_jump(const Carriers& c, int n1, int n2) { return c.lambda1 * n1 - c.lambda2 * n2; }

@@ -12,6 +12,8 @@ struct Carriers {
     double lambda1, lambda2;  // m
     double lambda_wide;       // c / (f1 - f2), m
     double alpha;             // (f1 / f2)^2
+    // The factors of the phases (cycles) in MP1 and MP2, worked out once.
+    double mp1_l1, mp1_l2, mp2_l1, mp2_l2;
 };
 
 Carriers carriers_of(const SlotFrequencies& frequencies);
@@ -26,7 +28,9 @@ double geometry_free(const Carriers& c, double l1, double l2);
 double melbourne_wuebbena(const Carriers& c, double l1, double l2, double p1, double p2);
 
 // Code multipath of P1 and of P2 (m), each plus a constant per arc (the
-// ambiguities), which the caller removes with the arc's mean.
+// ambiguities), which the caller removes with the arc's mean. With
+// a = 2 / (alpha - 1): MP1 = P1 - (1 + a) lambda1 L1 + a lambda2 L2, and with
+// b = 2 alpha / (alpha - 1): MP2 = P2 - b lambda1 L1 + (b - 1) lambda2 L2.
 double multipath1(const Carriers& c, double p1, double l1, double l2);
 double multipath2(const Carriers& c, double p2, double l1, double l2);
 

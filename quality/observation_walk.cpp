@@ -64,26 +64,49 @@ Found halve(Campaign& c, long occupation, long* first) {
 }  // namespace
 
 bool seek_occupation_observations(Campaign& c, long occupation) {
-    if (!c.obs_db.current_index) return false;  // the campaign has no observation table
+    ObservationWalk walk(c);
+    return walk.start(occupation);
+}
+
+bool ObservationWalk::start(long occupation) {
+    by_number_ = false;
+    if (!c_.obs_db.current_index) return false;  // the campaign has no observation table
     long first = 0;
-    switch (halve(c, occupation, &first)) {
+    switch (halve(c_, occupation, &first)) {
     case Found::no: return false;
     case Found::yes: {
         char key[record_key_size];
         const long number = first * obs_size;
         record_number_key(key, number);
-        if (db_find(&c.obs_db, key) && db_current_record(&c.obs_db) == number &&
-            db_read(&c.obs_db, number) == number)
+        if (db_find(&c_.obs_db, key) && db_current_record(&c_.obs_db) == number &&
+            db_read(&c_.obs_db, number) == number) {
+            number_ = number;
+            by_number_ = true;
             return true;
+        }
         break;
     }
     case Found::unsure: break;
     }
-    for (long r = db_first(&c.obs_db); r != 0; r = db_next(&c.obs_db)) {
-        c.read_checked(CampaignTable::obs, r);
-        const long satocc = c.obs.satocc_ref;
-        if (satocc > 0 && db_read(&c.satocc_db, satocc) == satocc && c.satocc.occ_ref == occupation)
+    for (long r = db_first(&c_.obs_db); r != 0; r = db_next(&c_.obs_db)) {
+        c_.read_checked(CampaignTable::obs, r);
+        const long satocc = c_.obs.satocc_ref;
+        if (satocc > 0 && db_read(&c_.satocc_db, satocc) == satocc &&
+            c_.satocc.occ_ref == occupation) {
+            number_ = r;
             return true;
+        }
     }
     return false;
+}
+
+bool ObservationWalk::next() {
+    if (by_number_) {
+        number_ += obs_size;
+        return db_read(&c_.obs_db, number_) == number_;
+    }
+    number_ = db_next(&c_.obs_db);
+    if (number_ == 0) return false;
+    c_.read_checked(CampaignTable::obs, number_);
+    return true;
 }

@@ -59,6 +59,7 @@ struct Satellite {
     int history;
     bool had_l1, had_l2;  // the phases of its previous epoch
     int code_kind;        // the code of its last MW: 1 P1, 2 C1, 0 none yet
+    int read_after;       // the satellite read after it last time; -1 none yet
 };
 
 struct EpochObservation {
@@ -80,6 +81,7 @@ long milliseconds_off(const Satellite& s, const double* history, double value, d
     const double predicted =
         history[0] + (history[0] - history[1]) / (s.t[0] - s.t[1]) * (t - s.t[0]);
     const double off = value - predicted;
+    if (std::fabs(off) < 0.4 * millisecond_m) return 0;  // rounds to no millisecond
     const double k = std::round(off / millisecond_m);
     if (k == 0 || std::fabs(off - k * millisecond_m) > clock_tolerance_m || std::fabs(k) > 1e6)
         return 0;
@@ -112,6 +114,7 @@ public:
 
 private:
     int satellite_of(std::int32_t satocc_ref);
+    int add_satellite(std::int32_t satocc_ref);
     int system_of(char system);
     void take_observation(int sat);
     void process_epoch(double t);
@@ -164,18 +167,29 @@ int Check::system_of(char system) {
 }
 
 // The satellite of a satellite occupation of this occupation, added on first
-// sight; -1 for one of another occupation (the end of the block).
+// sight; -1 for one of another occupation (the end of the block). The
+// satellites of an epoch come in the same order epoch after epoch, so the
+// one that followed the previous satellite last time is tried first.
 int Check::satellite_of(std::int32_t satocc_ref) {
-    if (last_found_ + 1 < static_cast<int>(sats_.size()) &&
-        sats_[static_cast<std::size_t>(last_found_ + 1)].satocc == satocc_ref)
-        return ++last_found_;
+    if (last_found_ >= 0) {
+        const int guess = sats_[static_cast<std::size_t>(last_found_)].read_after;
+        if (guess >= 0 && sats_[static_cast<std::size_t>(guess)].satocc == satocc_ref)
+            return last_found_ = guess;
+    }
     const auto found = by_ref_.find(satocc_ref);
-    if (found != by_ref_.end()) return last_found_ = found->second;
+    const int index = found != by_ref_.end() ? found->second : add_satellite(satocc_ref);
+    if (index < 0) return -1;
+    if (last_found_ >= 0) sats_[static_cast<std::size_t>(last_found_)].read_after = index;
+    return last_found_ = index;
+}
+
+int Check::add_satellite(std::int32_t satocc_ref) {
     if (satocc_ref <= 0 || db_read(&c_.satocc_db, satocc_ref) != satocc_ref ||
         c_.satocc.occ_ref != q_.occupation)
         return -1;
     Satellite s{};
     s.satocc = satocc_ref;
+    s.read_after = -1;
     if (c_.read_linked(CampaignTable::sat, c_.satocc.sat_ref)) std::memcpy(s.prn, c_.sat.prn, 3);
     const char system = satellite_system(s.prn);
     s.system = system_of(system);
@@ -185,7 +199,7 @@ int Check::satellite_of(std::int32_t satocc_ref) {
     sats_.push_back(s);
     const int index = static_cast<int>(sats_.size()) - 1;
     by_ref_[satocc_ref] = index;
-    return last_found_ = index;
+    return index;
 }
 
 void Check::take_observation(int sat) {
@@ -270,8 +284,10 @@ void Check::process_epoch(double t) {
         s.had_l2 = e.l2 != 0;
         v.gf = v.mw = v.mp1 = v.mp2 = nan_value;
         const Carriers* k = s.carriers;
-        if (k && l1 != 0) l1 -= phase_offset_ / k->lambda1;
-        if (k && l2 != 0) l2 -= phase_offset_ / k->lambda2;
+        if (k && phase_offset_ != 0) {  // the phase has jumped with the clock
+            if (l1 != 0) l1 -= phase_offset_ / k->lambda1;
+            if (l2 != 0) l2 -= phase_offset_ / k->lambda2;
+        }
         if (k && l1 != 0 && l2 != 0) {
             SystemQuality& q = q_.systems[static_cast<std::size_t>(s.system)];
             v.gf = geometry_free(*k, l1, l2);
@@ -349,10 +365,10 @@ OccupationQuality Check::run() {
     q_.interval = stored_interval_;
     const double stored_first = c_.occ.first_epoch, stored_last = c_.occ.last_epoch;
 
-    if (seek_occupation_observations(c_, q_.occupation)) {
-        bool have = true;
+    ObservationWalk walk(c_);
+    if (walk.start(q_.occupation)) {
         double t = c_.obs.epoch;
-        while (have) {
+        do {
             const int sat = satellite_of(c_.obs.satocc_ref);
             if (sat < 0) break;
             if (c_.obs.epoch != t) {
@@ -360,10 +376,7 @@ OccupationQuality Check::run() {
                 t = c_.obs.epoch;
             }
             take_observation(sat);
-            const long r = db_next(&c_.obs_db);
-            have = r != 0;
-            if (have) c_.read_checked(CampaignTable::obs, r);
-        }
+        } while (walk.next());
         if (!epoch_.empty()) process_epoch(t);
         for (std::size_t i = 0; i < sats_.size(); ++i) {
             SatelliteListener listener(this, static_cast<int>(i));
