@@ -43,6 +43,10 @@ int system_rank(char system) {
     return at && system ? static_cast<int>(at - order) : 7 + static_cast<unsigned char>(system);
 }
 
+// A stored value no receiver measures (an overflowing field is stored as
+// infinity) counts as absent, so that it does not spread through the tests.
+double measured(double value) { return std::isfinite(value) ? value : 0; }
+
 bool lock_lost(char lli) { return lli >= '0' && lli <= '9' && ((lli - '0') & 1) != 0; }
 
 struct Satellite {
@@ -81,7 +85,8 @@ long milliseconds_off(const Satellite& s, const double* history, double value, d
     const double predicted =
         history[0] + (history[0] - history[1]) / (s.t[0] - s.t[1]) * (t - s.t[0]);
     const double off = value - predicted;
-    if (std::fabs(off) < 0.4 * millisecond_m) return 0;  // rounds to no millisecond
+    // Overflowed on values far beyond any range, or rounds to no millisecond.
+    if (!std::isfinite(off) || std::fabs(off) < 0.4 * millisecond_m) return 0;
     const double k = std::round(off / millisecond_m);
     if (k == 0 || std::fabs(off - k * millisecond_m) > clock_tolerance_m || std::fabs(k) > 1e6)
         return 0;
@@ -206,11 +211,12 @@ void Check::take_observation(int sat) {
     const obs_value* o = c_.obs.obs;
     EpochObservation e;
     e.sat = sat;
-    e.code1 = o[OBS_P1].value != 0 ? o[OBS_P1].value : o[OBS_C1].value;
-    e.code_kind = o[OBS_P1].value != 0 ? 1 : o[OBS_C1].value != 0 ? 2 : 0;
-    e.l1 = o[OBS_L1].value;
-    e.p2 = o[OBS_P2].value;
-    e.l2 = o[OBS_L2].value;
+    const double p1 = measured(o[OBS_P1].value), c1 = measured(o[OBS_C1].value);
+    e.code1 = p1 != 0 ? p1 : c1;
+    e.code_kind = p1 != 0 ? 1 : c1 != 0 ? 2 : 0;
+    e.l1 = measured(o[OBS_L1].value);
+    e.p2 = measured(o[OBS_P2].value);
+    e.l2 = measured(o[OBS_L2].value);
     e.lli1 = lock_lost(o[OBS_L1].lli);
     e.lli2 = lock_lost(o[OBS_L2].lli);
     epoch_.push_back(e);

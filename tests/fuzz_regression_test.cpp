@@ -59,3 +59,38 @@ TEST(FuzzRegression, QualityCheckOfImpossibleEpochs) {
         EXPECT_EQ(testkit::lines_of(report).size(), 2u) << report;
     }
 }
+
+// Observations whose values no receiver measures (a field like "24359E892.126"
+// overflows to infinity when read) are checked as absent: the clock-jump
+// test's prediction from them does not turn into a number no integer holds
+// (which, for every satellite of an epoch alike, counted a clock jump), and
+// the report stays finite.
+TEST(FuzzRegression, QualityCheckOfValuesBeyondAnyRange) {
+    ScratchDir dir;
+    testkit::copy_test_data("07590920.05o", dir.path());  // 120 epochs of about 8 satellites
+    ASSERT_EQ(testkit::run_lumerak({"-r07590920.05o"}, dir.path()).status, 0);
+    const std::string observations = dir.file("zzOBS.DAT");
+    const std::string intact = testkit::read_file(observations);
+    ASSERT_GT(intact.size(), 400 * sizeof(obs_record));
+
+    for (const double value : {HUGE_VAL, -HUGE_VAL, std::nan(""), 1e300, -1e300}) {
+        std::string damaged = intact;
+        // Records 200 to 299: whole epochs in the middle of the hour.
+        for (std::size_t record = 200; record < 300; ++record)
+            for (int slot = 0; slot < OBS_SLOTS; ++slot)
+                std::memcpy(damaged.data() + record * sizeof(obs_record) +
+                                offsetof(obs_record, obs) +
+                                static_cast<std::size_t>(slot) * sizeof(obs_value),
+                            &value, sizeof value);
+        testkit::write_file(observations, damaged);
+        const testkit::RunResult r = testkit::run_lumerak({"-i"}, dir.path());
+        SCOPED_TRACE(value);
+        EXPECT_EQ(r.status, 0) << r.err;
+        const std::string report = testkit::read_file(dir.file("zzQC.csv"));
+        ASSERT_EQ(testkit::lines_of(report).size(), 2u) << report;
+        EXPECT_EQ(report.find("nan"), std::string::npos) << report;
+        EXPECT_EQ(report.find("inf"), std::string::npos) << report;
+        const std::string slips = testkit::read_file(dir.file("zzSLIPS.csv"));
+        EXPECT_EQ(slips.find(",clock,"), std::string::npos) << slips;
+    }
+}
