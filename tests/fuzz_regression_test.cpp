@@ -11,12 +11,21 @@
 
 using testkit::ScratchDir;
 
+namespace {
+
+// Reads the test file `rinex` into a new campaign in `dir`.
+void read_campaign(const ScratchDir& dir, const std::string& rinex) {
+    testkit::copy_test_data(rinex, dir.path());
+    ASSERT_EQ(testkit::run_lumerak({"-r" + rinex}, dir.path()).status, 0);
+}
+
+}  // namespace
+
 // A damaged occupation record whose first epoch is no time the platform can
 // convert exports with year 0 instead of converting an out-of-range value.
 TEST(FuzzRegression, ExportOfAnImpossibleFirstEpoch) {
     ScratchDir dir;
-    testkit::copy_test_data("aopr0010.17o", dir.path());
-    ASSERT_EQ(testkit::run_lumerak({"-raopr0010.17o"}, dir.path()).status, 0);
+    ASSERT_NO_FATAL_FAILURE(read_campaign(dir, "aopr0010.17o"));
     const std::string occupations = dir.file("zzOCC.DAT");
     const std::string intact = testkit::read_file(occupations);
     ASSERT_EQ(intact.size(), 2 * sizeof(occ_record));
@@ -40,8 +49,7 @@ TEST(FuzzRegression, ExportOfAnImpossibleFirstEpoch) {
 // 1 January 1900, as the pages do).
 TEST(FuzzRegression, QualityCheckOfImpossibleEpochs) {
     ScratchDir dir;
-    testkit::copy_test_data("aopr0010.17o", dir.path());
-    ASSERT_EQ(testkit::run_lumerak({"-raopr0010.17o"}, dir.path()).status, 0);
+    ASSERT_NO_FATAL_FAILURE(read_campaign(dir, "aopr0010.17o"));
     const std::string observations = dir.file("zzOBS.DAT");
     const std::string intact = testkit::read_file(observations);
     ASSERT_GT(intact.size(), 2 * sizeof(obs_record));
@@ -67,8 +75,7 @@ TEST(FuzzRegression, QualityCheckOfImpossibleEpochs) {
 // the report stays finite.
 TEST(FuzzRegression, QualityCheckOfValuesBeyondAnyRange) {
     ScratchDir dir;
-    testkit::copy_test_data("07590920.05o", dir.path());  // 120 epochs of about 8 satellites
-    ASSERT_EQ(testkit::run_lumerak({"-r07590920.05o"}, dir.path()).status, 0);
+    ASSERT_NO_FATAL_FAILURE(read_campaign(dir, "07590920.05o"));  // 120 epochs of about 8 satellites
     const std::string observations = dir.file("zzOBS.DAT");
     const std::string intact = testkit::read_file(observations);
     ASSERT_GT(intact.size(), 400 * sizeof(obs_record));
