@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "obsdb/observation_walk.h"
 #include "plot/information_block.h"
-#include "plot/obs_walk.h"
 #include "plot/page_text.h"
 #include "plot/row_order.h"
 #include "plot/sn_elements.h"
@@ -147,7 +147,9 @@ int draw_epochs(Campaign& c, occupation_pages& o, page_parts& parts) {
     const sn_page& count_page = o.pages.front();  // the count curve is the same on every page
     const int interval = count_page.interval;
     const int levels = std::min(std::max(count_page.count_levels, sv_frame_rows), count_limit);
-    bool have = find_first_epoch(c, o.rows, count_page.begin);
+    ObservationWalk walk(c);
+    bool have = walk.start(o.rows.occupation);
+    while (have && c.obs.epoch < count_page.begin) have = walk.next();
     double t = 0, previous_epoch = 0, previous_spacing = 0;
     int epochs = 0, max_count = 0;
     while (have && c.obs.epoch <= count_page.end && o.belongs(c.obs.satocc_ref)) {
@@ -167,7 +169,7 @@ int draw_epochs(Campaign& c, occupation_pages& o, page_parts& parts) {
                     if (loses_lock(l2.lli)) lock_loss_mark(page, SN_L2, t, row);
                 });
             }
-            have = next_obs(c);
+            have = walk.next();
             ++n;
         } while (have && c.obs.epoch == t && o.belongs(c.obs.satocc_ref));
         n = std::min(n, levels);

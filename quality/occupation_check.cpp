@@ -5,7 +5,7 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "quality/observation_walk.h"
+#include "obsdb/observation_walk.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-// A record that cannot be read whole ends the listing, the export and the
-// plot with the file and the record named, never with the previous record's
+// A record that cannot be read whole ends the listing, the export, the plot
+// and the quality check with the file and the record named, never with the previous record's
 // values passed on as this one's.
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -46,6 +46,7 @@ TEST_P(DamagedRecord, EndsTheCommandNamingFileAndRecord) {
 INSTANTIATE_TEST_SUITE_P(CutFiles, DamagedRecord,
                          ::testing::Values(DamageCase{"-sLIST.TXT", "zzOBS.DAT", 72},
                                            DamageCase{"-g", "zzOBS.DAT", 72},
+                                           DamageCase{"-i", "zzOBS.DAT", 72},
                                            DamageCase{"-sLIST.TXT", "zzOCC.DAT", 216},
                                            DamageCase{"-aCAMP", "zzOCC.DAT", 216},
                                            DamageCase{"-g", "zzOCC.DAT", 216}));

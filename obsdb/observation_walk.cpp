@@ -1,4 +1,4 @@
-#include "quality/observation_walk.h"
+#include "obsdb/observation_walk.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -63,11 +63,6 @@ Found halve(Campaign& c, long occupation, long* first) {
 
 }  // namespace
 
-bool seek_occupation_observations(Campaign& c, long occupation) {
-    ObservationWalk walk(c);
-    return walk.start(occupation);
-}
-
 bool ObservationWalk::start(long occupation) {
     by_number_ = false;
     if (!c_.obs_db.current_index) return false;  // the campaign has no observation table
@@ -103,7 +98,15 @@ bool ObservationWalk::start(long occupation) {
 bool ObservationWalk::next() {
     if (by_number_) {
         number_ += obs_size;
-        return db_read(&c_.obs_db, number_) == number_;
+        if (db_read(&c_.obs_db, number_) == number_) return true;
+        // Past the end of the file: the end of the table, unless the index
+        // still holds the record, which the file has then lost; that is
+        // reported as a damaged record, as the walk through the index would.
+        char key[record_key_size];
+        record_number_key(key, number_);
+        if (!db_find(&c_.obs_db, key) || db_current_record(&c_.obs_db) != number_) return false;
+        c_.read_checked(CampaignTable::obs, number_);
+        return true;
     }
     number_ = db_next(&c_.obs_db);
     if (number_ == 0) return false;

@@ -1,12 +1,13 @@
 // The observations of one occupation, found without reading those of every
-// earlier occupation.
+// earlier occupation: the walk the quality check and the pages share.
 #pragma once
 
 #include "obsdb/campaign.h"
 
-// Positions the zzOBS walk (index and record variable) on the first
-// observation of `occupation`; false when the occupation has none. The
-// table zzSATOCC must be open, zzOBS too unless the campaign has none.
+// Reads the observations stored from an occupation's first one on into the
+// record variable, one at a time; the caller tells where the occupation
+// ends (the next one's observations follow). The table zzSATOCC must be
+// open, zzOBS too unless the campaign has none.
 //
 // The reader stores the observations of one file together and in reading
 // order, and numbers occupations in reading order too, so the occupation of
@@ -14,11 +15,6 @@
 // numbers finds the start of the block. Where a record on the way cannot be
 // followed to its occupation, or the records looked at are out of that
 // order, the index is walked from its start instead.
-bool seek_occupation_observations(Campaign& c, long occupation);
-
-// Reads the observations stored from an occupation's first one on into the
-// record variable, one at a time; the caller tells where the occupation
-// ends (the next one's observations follow).
 //
 // zzOBS is keyed by record number, and every observation is keyed as it is
 // stored and never removed, so the index holds the records in the order of
