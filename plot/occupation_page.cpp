@@ -120,8 +120,6 @@ struct occupation_pages {
     sv_rows rows;
     std::vector<sn_page> pages;
 
-    bool belongs(std::int32_t satocc_ref) const { return rows.slot_of(satocc_ref) != 0; }
-
     // Calls draw(page, slot, row) for slot k with its drawing going onto its page.
     template <class Draw>
     void on_row(int k, page_parts& parts, Draw draw) {
@@ -150,33 +148,35 @@ int draw_epochs(Campaign& c, occupation_pages& o, page_parts& parts) {
     ObservationWalk walk(c);
     bool have = walk.start(o.rows.occupation);
     while (have && c.obs.epoch < count_page.begin) have = walk.next();
+    // The slot of the observation read; 0 once it belongs to no row (the
+    // next occupation's observations follow).
+    int read = have ? o.rows.slot_of(c.obs.satocc_ref) : 0;
     double t = 0, previous_epoch = 0, previous_spacing = 0;
     int epochs = 0, max_count = 0;
-    while (have && c.obs.epoch <= count_page.end && o.belongs(c.obs.satocc_ref)) {
+    while (read != 0 && c.obs.epoch <= count_page.end) {
         for (sv_slot& slot : slots) slot.l1_next = slot.l2_next = 0;
         t = c.obs.epoch;
         int n = 0;
         do {
             progress_mark();
-            const int k = o.rows.slot_of(c.obs.satocc_ref);
             const obs_value& l1 = c.obs.obs[OBS_L1];
             const obs_value& l2 = c.obs.obs[OBS_L2];
-            slots[k].l1_next = sn_class_of(l1.snr);
-            slots[k].l2_next = sn_class_of(l2.snr);
+            slots[read].l1_next = sn_class_of(l1.snr);
+            slots[read].l2_next = sn_class_of(l2.snr);
             if (loses_lock(l1.lli) || loses_lock(l2.lli)) {
-                o.on_row(k, parts, [&](const sn_page& page, sv_slot&, int row) {
+                o.on_row(read, parts, [&](const sn_page& page, sv_slot&, int row) {
                     if (loses_lock(l1.lli)) lock_loss_mark(page, SN_L1, t, row);
                     if (loses_lock(l2.lli)) lock_loss_mark(page, SN_L2, t, row);
                 });
             }
-            have = walk.next();
+            read = walk.next() ? o.rows.slot_of(c.obs.satocc_ref) : 0;
             ++n;
-        } while (have && c.obs.epoch == t && o.belongs(c.obs.satocc_ref));
+        } while (read != 0 && c.obs.epoch == t);
         n = std::min(n, levels);
 
         // A gap only counts when the next observation is drawn on this page;
         // after the last epoch the closing step ends the lines.
-        bool more = have && c.obs.epoch <= count_page.end && o.belongs(c.obs.satocc_ref);
+        bool more = read != 0 && c.obs.epoch <= count_page.end;
         if (more && std::floor(c.obs.epoch) > t + interval) {
             parts.count_curve();
             count_curve_gap(count_page, &slots[0], t, &n);
