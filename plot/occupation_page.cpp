@@ -265,9 +265,9 @@ void draw_slip_marks(occupation_pages& o, page_parts& parts,
     const sn_page& span = o.pages.front();
     for (const QualitySlip& slip : slips) {
         const int k = o.rows.slot_of(static_cast<std::int32_t>(slip.satocc));
-        if (k == 0 || slip.epoch < span.begin || slip.epoch > span.end) continue;
+        if (k == 0 || slip.t < span.begin || slip.t > span.end) continue;
         o.on_row(k, parts,
-                 [&](const sn_page& page, sv_slot&, int row) { slip_mark(page, slip.epoch, row); });
+                 [&](const sn_page& page, sv_slot&, int row) { slip_mark(page, slip.t, row); });
     }
 }
 

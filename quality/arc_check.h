@@ -40,7 +40,7 @@ struct EpochValues {
 };
 
 struct SlipFound {
-    double t;
+    double t;  // time value of the epoch of the slip
     SlipTest test;
     double gf_jump;  // m; NaN when not measured
     double mw_jump;  // wide-lane cycles; NaN when not measured

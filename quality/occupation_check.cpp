@@ -274,7 +274,7 @@ void Check::process_epoch(double t) {
         code_offset_ += static_cast<double>(code_jump) * millisecond_m;
         phase_offset_ += static_cast<double>(phase_jump) * millisecond_m;
         ++q_.clock_jumps;
-        held_.push_back({0, "", t, SlipTest::clock, nan_value, nan_value});
+        held_.push_back({{t, SlipTest::clock, nan_value, nan_value}, 0, ""});
     }
 
     for (const EpochObservation& e : epoch_) {
@@ -329,7 +329,7 @@ void Check::process_epoch(double t) {
 void Check::on_slip(int sat, const SlipFound& found) {
     const Satellite& s = sats_[static_cast<std::size_t>(sat)];
     ++q_.systems[static_cast<std::size_t>(s.system)].slips[static_cast<int>(found.test)];
-    QualitySlip slip{s.satocc, {}, found.t, found.test, found.gf_jump, found.mw_jump};
+    QualitySlip slip{found, s.satocc, {}};
     std::memcpy(slip.prn, s.prn, sizeof slip.prn);
     held_.push_back(slip);
 }
@@ -350,10 +350,10 @@ void Check::release_slips(double before) {
     if (held_.empty()) return;
     for (const Satellite& s : sats_) before = std::min(before, s.arc.earliest_pending());
     std::sort(held_.begin(), held_.end(), [](const QualitySlip& a, const QualitySlip& b) {
-        return a.epoch != b.epoch ? a.epoch < b.epoch : std::strcmp(a.prn, b.prn) < 0;
+        return a.t != b.t ? a.t < b.t : std::strcmp(a.prn, b.prn) < 0;
     });
     std::size_t n = 0;
-    while (n < held_.size() && held_[n].epoch < before) sink_.found(held_[n++]);
+    while (n < held_.size() && held_[n].t < before) sink_.found(held_[n++]);
     held_.erase(held_.begin(), held_.begin() + static_cast<long>(n));
 }
 

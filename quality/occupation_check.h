@@ -35,14 +35,11 @@ struct OccupationQuality {
     std::vector<SystemQuality> systems;  // in the order G R E C J S I, then others
 };
 
-// One slip or clock jump as the report and the plot see it.
-struct QualitySlip {
-    long satocc;   // satellite occupation; 0 for a clock jump
-    char prn[4];   // "" for a clock jump
-    double epoch;  // time value
-    SlipTest test;
-    double gf_jump;  // m; NaN when not measured
-    double mw_jump;  // wide-lane cycles; NaN when not measured
+// One slip or clock jump as the report and the plot see it: what the arc
+// check found (at time value t), and on which satellite.
+struct QualitySlip : SlipFound {
+    long satocc;  // satellite occupation; 0 for a clock jump
+    char prn[4];  // "" for a clock jump
 };
 
 class SlipSink {

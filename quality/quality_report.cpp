@@ -179,7 +179,7 @@ std::string slip_csv_row(const OccupationLabel& label, const QualitySlip& slip) 
     static const char* const tests[] = {"lli", "gf", "mw", "clock"};
     std::string row = csv_field(label.station) + ',' + std::to_string(label.number) + ',' +
                       csv_field(std::string(slip.prn, strnlen(slip.prn, 3))) + ',' +
-                      iso_epoch(slip.epoch) + ',' + tests[static_cast<int>(slip.test)] + ',';
+                      iso_epoch(slip.t) + ',' + tests[static_cast<int>(slip.test)] + ',';
     if (!std::isnan(slip.gf_jump)) row += format("%.3f", slip.gf_jump);
     row += ',';
     if (!std::isnan(slip.mw_jump)) row += format("%.2f", slip.mw_jump);

@@ -156,7 +156,7 @@ TEST(QualityCheck, GeneratedFilesAgainstTheirTruth) {
             if (r.at("test") == "gf" || r.at("test") == "mw")
                 expected.push_back(r.at("satellite") + " " + r.at("epoch"));
         for (const QualitySlip& s : page.slips)
-            got.push_back(std::string(s.prn) + " " + iso_epoch(s.epoch));
+            got.push_back(std::string(s.prn) + " " + iso_epoch(s.t));
         EXPECT_EQ(got, expected);
         EXPECT_EQ(page.quality.systems.size(), qc.size());
     }
