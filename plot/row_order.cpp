@@ -1,22 +1,10 @@
 #include "plot/row_order.h"
 
 #include <algorithm>
-#include <cstring>
+
+#include "quality/frequencies.h"
 
 namespace {
-
-constexpr char system_order[] = "GRECJIS";
-
-// The system letter of an identifier; a blank (or a missing letter) is GPS.
-char system_of(const std::string& id) { return id.empty() || id[0] == ' ' ? 'G' : id[0]; }
-
-// Rank of a system in the page order: the known systems first, then the
-// others by their letter.
-int system_rank(char system) {
-    const char* known = std::strchr(system_order, system);
-    if (system != '\0' && known != nullptr) return static_cast<int>(known - system_order);
-    return static_cast<int>(sizeof system_order) + static_cast<unsigned char>(system);
-}
 
 // The satellite number after the system letter; blanks are skipped and a
 // number that cannot be read sorts last.
@@ -43,7 +31,7 @@ row_plan plan_rows(const std::vector<std::string>& satellites) {
         plan.page_rows.push_back(total);
         return plan;
     }
-    auto rank = [&](int i) { return system_rank(system_of(satellites[i])); };
+    auto rank = [&](int i) { return system_rank(satellite_system(satellites[i].c_str())); };
     std::stable_sort(plan.order.begin(), plan.order.end(), [&](int a, int b) {
         const int ra = rank(a), rb = rank(b);
         if (ra != rb) return ra < rb;

@@ -1,5 +1,7 @@
-// The carrier frequencies of the L1 and L2 observation slots, per satellite
-// system: the one table the dual-frequency tests take them from.
+// The satellite systems: their letters, their names, the carrier frequencies
+// of the L1 and L2 observation slots (the one table the dual-frequency tests
+// take them from), and the order in which the report and the pages list
+// them.
 #pragma once
 
 struct SlotFrequencies {
@@ -19,3 +21,7 @@ bool slot_frequencies(char system, SlotFrequencies* out);
 
 // The system's name for the report ("GPS", "GLONASS", ...; "?" when unknown).
 const char* system_name(char system);
+
+// The rank of a system in the order G, R, E, C, J, I, S, then any other
+// letter in the order of the letters.
+int system_rank(char system);

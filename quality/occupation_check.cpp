@@ -37,12 +37,6 @@ const Carriers* carriers_for(char system) {
     return nullptr;
 }
 
-int system_rank(char system) {
-    const char* order = "GRECJSI";
-    const char* at = std::strchr(order, system);
-    return at && system ? static_cast<int>(at - order) : 7 + static_cast<unsigned char>(system);
-}
-
 // A stored value no receiver measures (an overflowing field is stored as
 // infinity) counts as absent, so that it does not spread through the tests.
 double measured(double value) { return std::isfinite(value) ? value : 0; }

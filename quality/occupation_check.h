@@ -10,7 +10,7 @@
 
 // What one system's observations of an occupation gave.
 struct SystemQuality {
-    char system = ' ';               // G, R, E, C, J, S, I, ...
+    char system = ' ';               // G, R, E, C, J, I, S, ...
     bool frequencies_known = false;  // the dual-frequency tests apply
     long satellites = 0;
     long observations = 0;
@@ -32,7 +32,7 @@ struct OccupationQuality {
     long gaps = 0;           // spacings longer than 1.5 intervals
     double longest_gap = 0;  // s without epochs in the longest gap
     long clock_jumps = 0;
-    std::vector<SystemQuality> systems;  // in the order G R E C J S I, then others
+    std::vector<SystemQuality> systems;  // in the order of system_rank
 };
 
 // One slip or clock jump as the report and the plot see it: what the arc

@@ -2,7 +2,9 @@
 // arc check on series made here.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -35,6 +37,11 @@ TEST(QualityFrequencies, FixedOnlyWhereTheSystemFixesThem) {
     }
     EXPECT_EQ(satellite_system(" 05"), 'G');  // RINEX 2 without system letter
     EXPECT_EQ(satellite_system("E11"), 'E');
+    // The report lists systems in the order of the pages' rows.
+    std::string listed = "XSIJCERGY";
+    std::sort(listed.begin(), listed.end(),
+              [](char a, char b) { return system_rank(a) < system_rank(b); });
+    EXPECT_EQ(listed, "GRECJISXY");
 }
 
 // Observations of one satellite built from range, ionosphere (L1 delay),
