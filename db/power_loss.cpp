@@ -1,6 +1,6 @@
-// The power-loss simulator of the fault seam: a ops of what the file layer
+// The power-loss simulator of the fault seam: a log of what the file layer
 // did to the files of the current folder, and the folder a power loss at any
-// point of that ops can leave.
+// point of that log can leave.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -25,7 +25,7 @@ enum class OpKind { write, truncate, create, remove, sync, sync_folder };
 
 struct Op {
     OpKind kind;
-    int file;           // index in `files`; -1 for a sync of a file the ops never touched
+    int file;           // index in `files`; -1 for a sync of a file the log never touched
     long position = 0;  // write: where; truncate: the new length
     std::string bytes;  // write: what
     std::string name;   // create, remove
@@ -33,9 +33,9 @@ struct Op {
 };
 
 struct File {
-    std::string name;      // the name it had when the ops first touched it
+    std::string name;      // the name it had when the log first touched it
     std::string original;  // its content then
-    bool existed;          // it was there before the ops began
+    bool existed;          // it was there before the log began
 };
 
 bool recording = false;
@@ -68,7 +68,7 @@ std::string read_all(int fd) {
     return bytes;
 }
 
-// The ops's number for the file, noting its content the first time.
+// The log's number for the file, noting its content the first time.
 int touched(SeamFile identity, const std::string& name, int fd) {
     const auto it = by_identity.find(identity);
     if (it != by_identity.end()) return it->second;
@@ -145,7 +145,7 @@ PowerLossFiles power_loss_files(long n, PowerLossKeep keep, unsigned seed) {
     std::vector<std::string> content(files.size());
     std::vector<std::vector<int>> pending(files.size());
     std::map<std::string, int> folder;  // name -> file on disk
-    std::set<std::string> named;        // every name the ops touched
+    std::set<std::string> named;        // every name the log touched
     for (std::size_t i = 0; i < files.size(); ++i) {
         content[i] = files[i].original;
         named.insert(files[i].name);

@@ -288,13 +288,18 @@ void write_setup_comments(OutputBuffer& line, int measure_unit) {
 }
 
 // The coordinate system: the landscape rotation and the scale to PostScript
-// units; `with_origin` adds the origin shift.
-void write_coordinates(OutputBuffer& line, bool with_origin) {
+// units.
+void write_coordinates(OutputBuffer& line) {
     const PsState& st = ps_state;
     if (st.landscape) line.num(ps_round(st.page_width * st.points_per_unit)).put(" 0 T 90 R\n");
     line.real(st.x_scale * st.points_per_unit / st.units, 6).put(' ');
     line.real(st.y_scale * st.points_per_unit / st.units, 6).put(" scale\n");
-    if (with_origin && (st.x_origin != 0 || st.y_origin != 0)) {
+}
+
+// The shift to the drawing's origin, when it is not the paper's corner.
+void write_origin(OutputBuffer& line) {
+    const PsState& st = ps_state;
+    if (st.x_origin != 0 || st.y_origin != 0) {
         line.num(ps_round(st.x_origin * st.units)).put(' ');
         line.num(ps_round(st.y_origin * st.units)).put(" T\n");
     }
@@ -366,12 +371,9 @@ int ps_begin_document(const char* file_name, int overlay, int mode, double x_ori
             write_header(line, portrait, info, now, 0);
             write_prologue(line, european, copies, info);
             write_setup_comments(line, measure_unit);
-            write_coordinates(line, false);
+            write_coordinates(line);
         }
-        if (x_origin != 0 || y_origin != 0) {
-            line.num(ps_round(x_origin * st.units)).put(' ');
-            line.num(ps_round(y_origin * st.units)).put(" T\n");
-        }
+        write_origin(line);
     }
     ps_paint(0, 0, 0);
     {
@@ -416,7 +418,8 @@ void ps_begin_page(int number) {
         OutputBuffer line(st.out);
         line.put("%%Page: ").num(number).put(' ').num(number).put('\n');
         line.put("%%BeginPageSetup\n");
-        write_coordinates(line, true);
+        write_coordinates(line);
+        write_origin(line);
     }
     ps_paint(0, 0, 0);
     OutputBuffer line(st.out);
