@@ -6,6 +6,8 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <string>
 
 #include "db/table.h"
 
@@ -145,6 +147,13 @@ void satocc_key(char* key, long occupation, long satellite);
 // The beginning that the keys of all satellite occupations of one occupation
 // share; a prefix search with it finds the first of them.
 void satocc_key_prefix(char* key, long occupation);
+
+// The text of a fixed-width text field of a record: up to its terminator,
+// or the whole field where a damaged record has none.
+template <std::size_t N>
+std::string field_text(const char (&field)[N]) {
+    return std::string(field, strnlen(field, N));
+}
 
 // Time value of a calendar date and time read as local time (the platform
 // decides on daylight saving): whole minutes go through mktime, the seconds

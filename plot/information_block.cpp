@@ -15,19 +15,6 @@
 
 namespace {
 
-// A text field of a record, cut at its width even when it lacks its
-// terminator.
-struct field_text {
-    char text[96];
-};
-template <std::size_t N>
-field_text text_of(const char (&field)[N]) {
-    static_assert(N < sizeof(field_text::text));
-    field_text out{};
-    std::memcpy(out.text, field, N);
-    return out;
-}
-
 // The file name on the bottom line, fitted beside the legend.
 void put_file_name(const char* name) {
     const file_name_setting f = set_file_name(name);
@@ -40,7 +27,7 @@ template <std::size_t N, std::size_t M>
 void put_fitted(double y, const char* title, const char (&number)[N], const char (&type)[M]) {
     constexpr double column = 7.8 - 2.0 - 0.15;  // up to the position column, and a gap
     char text[256];
-    std::snprintf(text, sizeof text, "%s%s,%s", title, text_of(number).text, text_of(type).text);
+    std::snprintf(text, sizeof text, "%s%s,%s", title, field_text(number).c_str(), field_text(type).c_str());
     const int size = courier_size_to_fit(std::strlen(text), column);
     put_text(2.0, y, size > 0 ? size : 5, 9, "%s", text);
 }
@@ -90,10 +77,10 @@ void draw_information(Campaign& c, bool show_lat_lon, int page, int pages) {
 
     ps_select_font(4);
     ps_paint(0, 0, 0);
-    put_text(27.0, info_line_y(0), 15, 10, "%.8s", text_of(c.sta.marker_name).text);
+    put_text(27.0, info_line_y(0), 15, 10, "%.8s", field_text(c.sta.marker_name).c_str());
     ps_select_font(8);
     draw_position(c, show_lat_lon);
-    put_file_name(text_of(c.occ.rinex_file).text);
+    put_file_name(field_text(c.occ.rinex_file).c_str());
     put_text(2.0, info_line_y(2), 8, 9, "Int: %is", c.occ.interval);
     put_fitted(info_line_y(0), "Rec: ", c.rcv.rcv_number, c.rcv.rcv_type);
     put_fitted(info_line_y(1), "Ant: ", c.ant.ant_number, c.ant.ant_type);

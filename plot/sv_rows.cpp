@@ -53,8 +53,7 @@ void collect_rows(Campaign& c, long occupation, double begin, sv_rows* rows) {
         rows->slots.emplace_back().satocc_no = static_cast<std::int32_t>(r);
         if (c.read_linked(CampaignTable::sat, c.satocc.sat_ref)) {
             at.labelled = true;
-            std::snprintf(at.id, sizeof at.id, "%.*s",
-                          static_cast<int>(strnlen(c.sat.prn, sizeof c.sat.prn)), c.sat.prn);
+            std::snprintf(at.id, sizeof at.id, "%s", field_text(c.sat.prn).c_str());
         }
     }
 

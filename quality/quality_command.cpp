@@ -16,11 +16,6 @@ struct Selected {
     OccupationLabel label;
 };
 
-template <std::size_t N>
-std::string text_of(const char (&field)[N]) {
-    return std::string(field, strnlen(field, N));
-}
-
 // The occupations to check in zzOCC key order, numbered per station.
 std::vector<Selected> select_occupations(Campaign& c, const char* station) {
     long wanted = -1;
@@ -33,9 +28,9 @@ std::vector<Selected> select_occupations(Campaign& c, const char* station) {
         const long sta = c.occ.sta_ref;
         const int number = ++numbers[sta];
         if (wanted >= 0 && (sta != wanted || !selected.empty())) continue;
-        const std::string file = text_of(c.occ.rinex_file);
+        const std::string file = field_text(c.occ.rinex_file);
         const std::string name =
-            c.read_linked(CampaignTable::sta, sta) ? text_of(c.sta.marker_name) : "";
+            c.read_linked(CampaignTable::sta, sta) ? field_text(c.sta.marker_name) : "";
         selected.push_back({r, {name, number, file}});
     }
     return selected;

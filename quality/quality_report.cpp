@@ -178,7 +178,7 @@ std::string qc_csv_rows(const OccupationLabel& label, const OccupationQuality& q
 std::string slip_csv_row(const OccupationLabel& label, const QualitySlip& slip) {
     static const char* const tests[] = {"lli", "gf", "mw", "clock"};
     std::string row = csv_field(label.station) + ',' + std::to_string(label.number) + ',' +
-                      csv_field(std::string(slip.prn, strnlen(slip.prn, 3))) + ',' +
+                      csv_field(field_text(slip.prn)) + ',' +
                       iso_epoch(slip.t) + ',' + tests[static_cast<int>(slip.test)] + ',';
     if (!std::isnan(slip.gf_jump)) row += format("%.3f", slip.gf_jump);
     row += ',';
