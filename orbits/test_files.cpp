@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "input/input_stream.h"
+#include "input/observation_source.h"
 #include "orbits/frequencies.h"
 #include "orbits/time_scales.h"
 
@@ -81,6 +82,26 @@ NavFile read_nav_file(const std::string& path) {
             ++i;
             continue;
         }
+        if (first[0] == '>') {
+            // Version 4: "> EPH G02 LNAV" heads a record of the kind named;
+            // "> ION G29 LNAV" holds the Klobuchar parameters; other records
+            // (and the rest of these) are skipped up to the next '>'.
+            if (first.compare(0, 5, "> ION") == 0 && first.find("LNAV") != std::string::npos && i + 3 < lines.size()) {
+                const std::string& a = lines[i + 1];
+                const std::string& b = lines[i + 2];
+                const std::string& c = lines[i + 3];
+                file.klobuchar.alpha[0] = number(a, 23, 19), file.klobuchar.alpha[1] = number(a, 42, 19);
+                file.klobuchar.alpha[2] = number(a, 61, 19), file.klobuchar.alpha[3] = number(b, 4, 19);
+                file.klobuchar.beta[0] = number(b, 23, 19), file.klobuchar.beta[1] = number(b, 42, 19);
+                file.klobuchar.beta[2] = number(b, 61, 19), file.klobuchar.beta[3] = number(c, 4, 19);
+                file.klobuchar.known = true;
+            }
+            const bool eph = first.compare(0, 5, "> EPH") == 0;
+            ++i;
+            if (!eph)
+                while (i < lines.size() && (lines[i].empty() || lines[i][0] != '>')) ++i;
+            continue;
+        }
         NavRecord r{};
         std::size_t value_column;
         int continuation;
@@ -101,7 +122,7 @@ NavFile read_nav_file(const std::string& path) {
             value_column = 23;
             // Continuation lines start with blanks; the next record with its system.
             continuation = 0;
-            while (i + 1 + continuation < lines.size() && !lines[i + 1 + continuation].empty() &&
+            while (i + 1 + continuation < lines.size() && lines[i + 1 + continuation].size() > 4 &&
                    lines[i + 1 + continuation][0] == ' ')
                 ++continuation;
         }
@@ -218,6 +239,103 @@ ObservationFile read_rinex2_codes(const std::string& path, const std::map<int, i
             } else {
                 continue;
             }
+            epoch.codes.push_back(o);
+        }
+        file.epochs.push_back(epoch);
+    }
+    return file;
+}
+
+ObservationFile read_rinex3_codes(const std::string& path, const std::map<int, int>& glonass_channels,
+                                  const std::string& systems) {
+    input::ObservationSource source;
+    if (!source.open(path)) throw std::runtime_error(source.error());
+    std::vector<std::string> lines;
+    std::string_view view;
+    while (source.next(view)) lines.emplace_back(view);
+    if (source.failed()) throw std::runtime_error(source.error());
+
+    ObservationFile file;
+    std::map<char, std::vector<std::string>> types;
+    std::size_t i = 0;
+    char continued = 0;
+    for (; i < lines.size(); ++i) {
+        const std::string& l = lines[i];
+        if (label_is(l, "APPROX POSITION XYZ")) {
+            for (int k = 0; k < 3; ++k) file.header_position[k] = number(l, 14 * k, 14);
+        } else if (label_is(l, "SYS / # / OBS TYPES")) {
+            const char system = l[0] != ' ' ? l[0] : continued;
+            continued = system;
+            for (int k = 0; k < 13; ++k) {
+                const std::string t = field(l, 7 + 4 * k, 3);
+                if (t.size() == 3 && t[0] != ' ') types[system].push_back(t);
+            }
+        } else if (label_is(l, "END OF HEADER")) {
+            ++i;
+            break;
+        }
+    }
+    // The first type of each list that the system has: its column.
+    auto column = [&](char system, std::initializer_list<const char*> wanted) {
+        const std::vector<std::string>& list = types[system];
+        for (const char* w : wanted)
+            for (std::size_t k = 0; k < list.size(); ++k)
+                if (list[k] == w) return static_cast<int>(k);
+        return -1;
+    };
+    while (i < lines.size()) {
+        const std::string& head = lines[i];
+        if (head.empty() || head[0] != '>') {
+            ++i;
+            continue;
+        }
+        const int flag = integer(head, 31, 1);
+        const int count = integer(head, 32, 3);
+        ++i;
+        if (flag > 1) {
+            i += count;
+            continue;
+        }
+        ObservationEpoch epoch;
+        epoch.gps_seconds = orbits::calendar_seconds(integer(head, 2, 4), integer(head, 7, 2), integer(head, 10, 2),
+                                                     integer(head, 13, 2), integer(head, 16, 2), number(head, 18, 11));
+        for (int k = 0; k < count && i < lines.size(); ++k, ++i) {
+            const std::string& l = lines[i];
+            orbits::CodeObservation o{};
+            o.system = l[0];
+            o.prn = integer(l, 1, 2);
+            if (systems.find(o.system) == std::string::npos) continue;
+            int c1 = -1, c2 = -1;
+            switch (o.system) {
+                case 'G':
+                    c1 = column('G', {"C1W", "C1C"}), c2 = column('G', {"C2W", "C2L", "C2X"});
+                    o.frequency[0] = orbits::l1_frequency, o.frequency[1] = orbits::l2_frequency;
+                    break;
+                case 'E':
+                    c1 = column('E', {"C1C", "C1X"}), c2 = column('E', {"C5Q", "C5X"});
+                    o.frequency[0] = orbits::l1_frequency, o.frequency[1] = 1176.45e6;
+                    break;
+                case 'C':
+                    c1 = column('C', {"C2I"}), c2 = column('C', {"C7I"});
+                    o.frequency[0] = orbits::b1i_frequency, o.frequency[1] = orbits::b2i_frequency;
+                    break;
+                case 'J':
+                    c1 = column('J', {"C1C"}), c2 = column('J', {"C2L"});
+                    o.frequency[0] = orbits::l1_frequency, o.frequency[1] = orbits::l2_frequency;
+                    break;
+                case 'R': {
+                    const auto channel = glonass_channels.find(o.prn);
+                    if (channel == glonass_channels.end()) continue;
+                    c1 = column('R', {"C1P", "C1C"}), c2 = column('R', {"C2P", "C2C"});
+                    o.frequency[0] = orbits::glonass_g1_frequency(channel->second);
+                    o.frequency[1] = orbits::glonass_g2_frequency(channel->second);
+                    break;
+                }
+                default:
+                    continue;
+            }
+            o.code[0] = c1 >= 0 ? number(l, 3 + 16 * c1, 14) : 0;
+            o.code[1] = c2 >= 0 ? number(l, 3 + 16 * c2, 14) : 0;
             epoch.codes.push_back(o);
         }
         file.epochs.push_back(epoch);

@@ -55,4 +55,11 @@ struct ObservationFile {
 };
 ObservationFile read_rinex2_codes(const std::string& path, const std::map<int, int>& glonass_channels);
 
+// The same from a RINEX 3 or 4 file (plain, compressed or compact), two
+// codes per satellite where the file has them: GPS C1C/C1W with C2W/C2L,
+// Galileo C1C with C5Q (E5a), BeiDou C2I with C7I (B1I, B2I), QZSS C1C with
+// C2L, GLONASS C1C/C1P with C2C/C2P. Only the systems in `systems` are kept.
+ObservationFile read_rinex3_codes(const std::string& path, const std::map<int, int>& glonass_channels,
+                                  const std::string& systems);
+
 }  // namespace orbits_test
