@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "obsdb/campaign.h"
+#include "obsdb/nav_listing.h"
 #include "support/checked_file.h"
 
 namespace {
@@ -110,6 +111,15 @@ void list_database(const char* file_name) {
     static char out_buffer[1 << 16];
     std::setvbuf(out, out_buffer, _IOFBF, sizeof out_buffer);
 
+    // A campaign that holds only navigation data lists only that.
+    const bool navigation_only = !table_exists(table_occ) && nav_tables_exist();
+    if (navigation_only) {
+        list_nav_tables(out);
+        checked_close(out, file_name);
+        std::printf("Done.\n");
+        return;
+    }
+
     Campaign tables;
     tables.open_read({CampaignTable::occ, CampaignTable::rec, CampaignTable::ant,
                       CampaignTable::sta, CampaignTable::satocc, CampaignTable::sat,
@@ -119,6 +129,7 @@ void list_database(const char* file_name) {
 
     tables.close({CampaignTable::occ, CampaignTable::satocc, CampaignTable::rec, CampaignTable::ant,
                   CampaignTable::sta, CampaignTable::sat, CampaignTable::obs});
+    list_nav_tables(out);
     checked_close(out, file_name);
     std::printf("Done.\n");
 }

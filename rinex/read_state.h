@@ -69,3 +69,6 @@ double epoch_time(ReadState& st, int year, int month, int day, int hour, int min
 // The line loops, from the first line (already in st.line) to the end.
 void read_rinex2(ReadState& st);
 void read_rinex3(ReadState& st);
+// A navigation file, from its first line (in st.line) to the end: its
+// ephemerides and header go into the navigation tables.
+void read_navigation(ReadState& st);

@@ -110,7 +110,15 @@ rinex_first_line rinex_classify_first_line(std::string_view line) {
         return result;
     }
     result.file_type = line.size() > 20 ? line[20] : ' ';
-    if (result.file_type != 'O') {
+    // Navigation files of GPS or of several systems ('N') and RINEX 2's
+    // GLONASS navigation files ('G') go to the navigation reader, whose
+    // parser checks the rest of the line.
+    const bool navigation = result.file_type == 'N' || result.file_type == 'G';
+    if (navigation && version >= 2 && version < 5) {
+        result.format = rinex_format::navigation;
+        return result;
+    }
+    if (result.file_type != 'O' && !navigation) {
         if (const char* name = file_type_text(result.file_type)) {
             std::snprintf(text, sizeof text, "a file of %s (type %c), not of observation data",
                           name, result.file_type);

@@ -48,6 +48,7 @@ enum class rinex_format {
     rinex3_obs,  // RINEX 3.xx or 4.xx observation data: the RINEX 3 reader
     compact1,    // compact RINEX 1.0 (RINEX 2 inside)
     compact3,    // compact RINEX 3.0 (RINEX 3 or 4 inside)
+    navigation,  // RINEX 2, 3 or 4 navigation data (type 'N', or 'G' for GLONASS)
     refused,     // anything else; `reason` says why
 };
 
@@ -63,7 +64,7 @@ struct rinex_first_line {
 // label in columns 61-80. A first line with neither label there, a version
 // that cannot be read, a version
 // other than 2, 3 or 4 (compact: other than 1.0 and 3.0), or a file type
-// other than 'O' is refused.
+// other than 'O' (observation data), 'N' or 'G' (navigation data) is refused.
 rinex_first_line rinex_classify_first_line(std::string_view line);
 
 // ---------------------------------------------------------------------------

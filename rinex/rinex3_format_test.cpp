@@ -114,6 +114,15 @@ TEST(RinexFirstLine, ObservationFilesGoToTheirReader) {
          rinex_format::compact1, 1.0},
         {"3.0                 COMPACT RINEX FORMAT                    CRINEX VERS   / TYPE",
          rinex_format::compact3, 3.0},
+        // Navigation files go to their own reader.
+        {"     3.04           N: GNSS NAV DATA    M: MIXED            RINEX VERSION / TYPE",
+         rinex_format::navigation, 3.04},
+        {"     2.11           N: GPS NAV DATA                         RINEX VERSION / TYPE",
+         rinex_format::navigation, 2.11},
+        {"     2.11           G: GLONASS NAV DATA                     RINEX VERSION / TYPE",
+         rinex_format::navigation, 2.11},
+        {"     4.00           N: GNSS NAV DATA    M: MIXED            RINEX VERSION / TYPE",
+         rinex_format::navigation, 4.00},
     };
     for (const Case& c : cases) {
         const rinex_first_line r = rinex_classify_first_line(c.line);
@@ -129,10 +138,10 @@ TEST(RinexFirstLine, OtherVersionsAndTypesAreRefusedWithAReason) {
         const char* reason;
     };
     const Case cases[] = {
-        {"     3.04           N: GNSS NAV DATA    M: MIXED            RINEX VERSION / TYPE",
-         "a file of navigation data (type N), not of observation data"},
-        {"     2.11           N: GPS NAV DATA                         RINEX VERSION / TYPE",
-         "a file of navigation data (type N), not of observation data"},
+        {"     1.00           N: GPS NAV DATA                         RINEX VERSION / TYPE",
+         "RINEX version 1.00 is not read (only 2.xx, 3.xx, 4.xx)"},
+        {"     2.11           H: GEO NAV MSG DATA                     RINEX VERSION / TYPE",
+         "a file of geostationary navigation data (type H), not of observation data"},
         {"     2.11           METEOROLOGICAL DATA                     RINEX VERSION / TYPE",
          "a file of meteorological data (type M), not of observation data"},
         {"     3.04           X                                       RINEX VERSION / TYPE",

@@ -71,7 +71,8 @@ rinex_format open_and_classify(ReadState& st) {
                       compact, first.version);
         refuse_file(st, reason);
     }
-    if (first.format != rinex_format::rinex2_obs && first.format != rinex_format::rinex3_obs)
+    if (first.format != rinex_format::rinex2_obs && first.format != rinex_format::rinex3_obs &&
+        first.format != rinex_format::navigation)
         refuse_file(st, "the first line is not a RINEX VERSION / TYPE line");
     return first.format;
 }
@@ -155,6 +156,11 @@ void read_rinex(const char* file_name, bool no_obs_data) {
     Campaign tables;
     ReadState st(tables, source, file_name, no_obs_data);
     const rinex_format format = open_and_classify(st);
+    if (format == rinex_format::navigation) {
+        read_navigation(st);
+        st.source.close();
+        return;
+    }
 
     st.writer.open_header_tables();
     if (format == rinex_format::rinex3_obs)

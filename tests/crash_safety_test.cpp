@@ -62,14 +62,16 @@ void put_back(const std::string& dir, const Files& files) {
 }
 
 // The read as the program runs it, with one fault armed.
-RunResult read_with_fault(const std::string& dir, FaultOp op, long nth, FaultAction action) {
+RunResult read_with_fault(const std::string& dir, FaultOp op, long nth, FaultAction action,
+                          const std::string& file = "delf0010.21o") {
     return testkit::run_in_child([&] {
         report_stream = stderr;
         if (chdir(dir.c_str()) != 0) _exit(125);
         fault_arm(op, nth, action);
         db_campaign_lock(true);
-        db_changes_begin("Nothing of 'delf0010.21o' was added to the database.");
-        read_rinex("delf0010.21o", false);
+        const std::string note = "Nothing of '" + file + "' was added to the database.";
+        db_changes_begin(note.c_str());
+        read_rinex(file.c_str(), false);
         db_changes_commit();
         std::fprintf(stderr, "counts %ld %ld %ld\n", fault_count(FaultOp::record_write),
                      fault_count(FaultOp::write), fault_count(FaultOp::sync));
@@ -146,6 +148,53 @@ TEST(CrashSafety, ReadEndedOrFailingAnywhereLeavesTheCampaignAsBefore) {
         }
     }
     EXPECT_GT(recovered, 20);
+}
+
+// A navigation read into a campaign of observations and navigation data,
+// failing or ended at each of its writes and syncs: undone unless the
+// failure came after its commit.
+TEST(CrashSafety, NavigationReadEndedOrFailingAnywhereLeavesTheCampaignAsBefore) {
+    ScratchDir dir;
+    testkit::copy_test_data("aopr0010.17o", dir.path());
+    testkit::copy_test_data("dlf10010.21g", dir.path());
+    const std::string file = "AMEL00NLD_R_20210010000_01D_MN.rnx";
+    testkit::copy_test_data(file, dir.path());
+    ASSERT_EQ(testkit::run_lumerak({"-raopr0010.17o"}, dir.path()).status, 0);
+    ASSERT_EQ(testkit::run_lumerak({"-rdlf10010.21g"}, dir.path()).status, 0);
+    const Files before = campaign(dir.path());
+    const std::string listed = listing(dir.path());
+
+    const RunResult whole = read_with_fault(dir.path(), FaultOp::write, 0, FaultAction::fail, file);
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    long counts[3] = {};
+    ASSERT_EQ(std::sscanf(whole.err.c_str() + whole.err.find("counts"), "counts %ld %ld %ld",
+                          &counts[0], &counts[1], &counts[2]),
+              3);
+    ASSERT_NE(listing(dir.path()), listed);
+    EXPECT_GE(counts[0], 7);  // six ephemerides and the header
+    put_back(dir.path(), before);
+
+    const FaultOp ops[] = {FaultOp::record_write, FaultOp::write, FaultOp::sync};
+    for (FaultAction action : {FaultAction::end_process, FaultAction::fail}) {
+        for (int k = 0; k < 3; ++k) {
+            for (long n = 1; n <= counts[k]; ++n) {
+                SCOPED_TRACE(testing::Message() << "action " << static_cast<int>(action) << " kind "
+                                                << k << " operation " << n);
+                const RunResult run = read_with_fault(dir.path(), ops[k], n, action, file);
+                if (action == FaultAction::end_process) {
+                    ASSERT_EQ(run.status, fault_exit_status) << run.err;
+                }
+                const bool completed = run.status == 0 || (k == 2 && n == counts[2]);
+                if (completed) {
+                    EXPECT_NE(listing(dir.path()), listed);
+                } else {
+                    ASSERT_EQ(listing(dir.path()), listed);
+                    ASSERT_EQ(campaign(dir.path()), before);
+                }
+                put_back(dir.path(), before);
+            }
+        }
+    }
 }
 
 namespace {
