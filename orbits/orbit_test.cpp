@@ -5,8 +5,10 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <map>
 
+#include "orbits/nav_records.h"
 #include "orbits/satellite_state.h"
 #include "orbits/test_files.h"
 #include "orbits/time_scales.h"
@@ -233,4 +235,42 @@ TEST(EphemerisDecode, TimesKindsAndRefusals) {
     EXPECT_EQ(e.frequency_channel, -4);
     EXPECT_EQ(e.position[0], 2.0e7);
     EXPECT_EQ(e.reference_gps, toc + 18);
+
+    // A reader's record: its kind fills all five characters or ends early.
+    NavEphemeris record{};
+    record.system = 'E';
+    record.prn = 11;
+    record.toc = toc;
+    record.values[10] = 5440.6;
+    std::memcpy(record.kind, "FNAV", 5);
+    ASSERT_TRUE(orbits::decode_nav_ephemeris(record, -1, &e));
+    EXPECT_TRUE(e.fnav);
+    std::memcpy(record.kind, "INAV", 5);
+    ASSERT_TRUE(orbits::decode_nav_ephemeris(record, -1, &e));
+    EXPECT_FALSE(e.fnav);
+    EXPECT_EQ(e.prn, 11);
+}
+
+// What a header gives the orbit computations.
+TEST(NavHeader, KlobucharAndLeapSeconds) {
+    NavHeader header;
+    EXPECT_FALSE(orbits::klobuchar_of(header).known);
+    EXPECT_EQ(orbits::leap_seconds_of(header), -1);
+    header.gps.present = true;
+    header.gps.alpha[3] = 1e-7;
+    header.gps.beta[0] = 9e4;
+    header.qzss.present = true;
+    header.qzss.alpha[3] = 5e-7;
+    header.leap_seconds_present = true;
+    header.leap_seconds = 18;
+    const orbits::KlobucharParameters k = orbits::klobuchar_of(header);
+    EXPECT_TRUE(k.known);
+    EXPECT_EQ(k.alpha[3], 1e-7);
+    EXPECT_EQ(k.beta[0], 9e4);
+    EXPECT_EQ(orbits::leap_seconds_of(header), 18);
+    // The real file's header, read by the navigation reader.
+    EXPECT_TRUE(mojn().klobuchar.known);
+    EXPECT_EQ(mojn().klobuchar.alpha[0], 4.6566e-09);
+    EXPECT_EQ(mojn().klobuchar.beta[3], -5.2429e+05);
+    EXPECT_EQ(mojn().leap_seconds, 18);
 }
