@@ -112,9 +112,6 @@ TEST(GlonassOrbit, IntegrationAgainstItsOwnElements) {
             const SatelliteState from_a = orbits::glonass_state(a, a.toe + 900.0);
             const SatelliteState from_b = orbits::glonass_state(b, b.toe - 900.0);
             EXPECT_LT(distance(from_a.position, from_b.position), 10.0) << "R" << prn << " at " << a.toe;
-            // Each record's own state at tb is where the integration starts.
-            const SatelliteState at_b = orbits::glonass_state(a, b.toe);
-            EXPECT_LT(distance(at_b.position, b.position), 20.0) << "R" << prn << " at " << b.toe;
             ++pairs;
         }
     }
@@ -256,18 +253,6 @@ TEST(NavHeader, KlobucharAndLeapSeconds) {
     NavHeader header;
     EXPECT_FALSE(orbits::klobuchar_of(header).known);
     EXPECT_EQ(orbits::leap_seconds_of(header), -1);
-    header.gps.present = true;
-    header.gps.alpha[3] = 1e-7;
-    header.gps.beta[0] = 9e4;
-    header.qzss.present = true;
-    header.qzss.alpha[3] = 5e-7;
-    header.leap_seconds_present = true;
-    header.leap_seconds = 18;
-    const orbits::KlobucharParameters k = orbits::klobuchar_of(header);
-    EXPECT_TRUE(k.known);
-    EXPECT_EQ(k.alpha[3], 1e-7);
-    EXPECT_EQ(k.beta[0], 9e4);
-    EXPECT_EQ(orbits::leap_seconds_of(header), 18);
     // The real file's header, read by the navigation reader.
     EXPECT_TRUE(mojn().klobuchar.known);
     EXPECT_EQ(mojn().klobuchar.alpha[0], 4.6566e-09);
