@@ -220,6 +220,9 @@ TEST(EphemerisDecode, TimesKindsAndRefusals) {
 
     EXPECT_FALSE(orbits::decode_ephemeris('S', 120, toc, v, "", -1, &e));
     EXPECT_FALSE(orbits::decode_ephemeris('I', 1, toc, v, "", -1, &e));
+    v[6] = HUGE_VAL;  // an overflowing mean anomaly
+    EXPECT_FALSE(orbits::decode_ephemeris('G', 1, toc, v, "LNAV", -1, &e));
+    v[6] = 0;
     v[10] = 0;
     EXPECT_FALSE(orbits::decode_ephemeris('G', 1, toc, v, "LNAV", -1, &e));
     v[10] = 5153.7;
