@@ -55,7 +55,7 @@ constexpr int outlier_look = 5;
 
 // A break: MP1 or MP2 moving by more than this (m) from one epoch to the
 // next, which no code noise explains (or GF by gf_certain thresholds).
-constexpr double mp_break = 10;
+constexpr double mp_break = 5;
 // A flagged epoch kept its count where the GF step across it is within this
 // (m: a 1/1 slip moves GF by 5.4 cm, 4/3 by 2.9 cm) and the MW step within
 // the floor or mw_supported_sigmas deviations.
