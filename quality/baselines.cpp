@@ -16,7 +16,9 @@ bool spans_overlap(const OccupationEpochs& a, const OccupationEpochs& b) {
     return a.first <= b.last + same_epoch_tolerance && b.first <= a.last + same_epoch_tolerance;
 }
 
-std::string label(const OccupationEpochs& o) { return o.station_name + " " + std::to_string(o.number); }
+std::string label(const OccupationEpochs& o) {
+    return o.station_name + " " + std::to_string(o.number);
+}
 
 }  // namespace
 

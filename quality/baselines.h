@@ -13,7 +13,7 @@
 inline constexpr double same_epoch_tolerance = 0.05;
 
 struct Baseline {
-    std::size_t a = 0, b = 0;  // indexes of the two occupations, a < b
+    std::size_t a = 0, b = 0;      // indexes of the two occupations, a < b
     double first = -1, last = -1;  // first and last common epoch; -1 without one
     long epochs = 0;               // common epochs
     int satellites = 0;            // different satellites common at some epoch

@@ -112,8 +112,8 @@ void check_campaign(const char* station) {
     if (observations) c.open_read({CampaignTable::obs});
     const bool one_station = station && station[0] != '\0';
     std::vector<Selected> selected = select_occupations(c, station);
-    if (one_station && std::none_of(selected.begin(), selected.end(),
-                                    [](const Selected& s) { return s.checked; }))
+    if (one_station &&
+        std::none_of(selected.begin(), selected.end(), [](const Selected& s) { return s.checked; }))
         std::printf("no occupation of station '%s' in the database\n", station);
 
     std::FILE* qc = checked_open("zzQC.csv", "wt");
