@@ -88,7 +88,8 @@ void write_baselines(Campaign& c, std::vector<Selected>& all, SatelliteNumbers& 
         std::erase_if(rows, [&](const Baseline& b) { return b.a != checked && b.b != checked; });
     for (const Baseline& b : rows) std::fputs(baseline_csv_row(taken, b).c_str(), out);
     checked_close(out, "zzBASELINES.csv");
-    std::fputs(baselines_summary(taken, rows).c_str(), stdout);
+    // A station that is not in the campaign was reported already.
+    if (any || !one_station) std::fputs(baselines_summary(taken, rows).c_str(), stdout);
 }
 
 // Writes every slip of the occupation being checked to zzSLIPS.csv.
