@@ -103,7 +103,7 @@ struct SlipWriter final : SlipSink {
 
 }  // namespace
 
-void check_campaign(const char* station) {
+void check_campaign(const char* station, std::vector<CheckedOccupation>* checked) {
     Campaign c;
     c.open_read({CampaignTable::occ, CampaignTable::sta, CampaignTable::satocc, CampaignTable::sat,
                  CampaignTable::cor});
@@ -131,6 +131,14 @@ void check_campaign(const char* station) {
         EpochCollector epochs(&s.epochs);
         const OccupationQuality q = check_occupation(c, s.occupation, writer, &epochs);
         epochs.finish(c, numbers);
+        if (checked) {
+            CheckedOccupation found{s.occupation, 0, 0};
+            for (const SystemQuality& system : q.systems) {
+                found.observations += system.observations;
+                found.slips += system.slips[0] + system.slips[1] + system.slips[2];
+            }
+            checked->push_back(found);
+        }
         std::fputs(qc_console_lines(s.label, q).c_str(), stdout);
         std::fputs(qc_csv_rows(s.label, q).c_str(), qc);
     }
