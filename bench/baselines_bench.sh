@@ -10,7 +10,10 @@
 # interleaved, so that the load of the shared machine falls on both alike;
 # with BASELINE set to another lumerak (an earlier build), its check runs in
 # the same rounds too. Prints the median wall and processor times, the ratio
-# check/list (and base/list), and the peak resident set size of each.
+# check/list (and base/list), and the peak resident set size of each. Then
+# the overview page of the campaign (zzCAMPAIGN.ps) alone, by overview_bench
+# in the same folder: medians of RUNS repetitions, with one shade (-g) and
+# shaded by check figures (-g -i).
 set -eu
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -67,4 +70,6 @@ for result in check.txt ${baseline:+base.txt}; do
         "$(column $result 3 | cut -d. -f1)"
 done
 printf "$row" list "$(column list.txt 1)" - - "$(column list.txt 2)" - - "$(column list.txt 3 | cut -d. -f1)"
-"$lumerak" -i | tail -n 1
+"$lumerak" -i 2>/dev/null | tail -n 1
+"$build/bench/overview_bench" --benchmark_repetitions="$runs" \
+    --benchmark_report_aggregates_only=true 2>/dev/null | grep -e median -e Benchmark
