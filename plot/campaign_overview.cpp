@@ -87,7 +87,7 @@ void draw_axis(const Axis& a, OverviewPage* page) {
             ticks.push_back(t);
     } else {
         int step = 1;
-        for (int s : {1, 2, 3, 7, 14, 28, 56, 91, 182, 364})
+        for (int s : {1, 2, 3, 7, 14, 28, 56, 91, 182, 364, 728, 1820, 3640})
             if (span / (s * 86400.0) <= 10) {
                 step = s;
                 break;

@@ -14,6 +14,8 @@ namespace {
 constexpr double portrait_scale = 0.68;
 constexpr double portrait_x_origin = 0.9;
 constexpr double portrait_y_origin = 2.0;
+// Time values beyond this (the year 2096) are taken for damage.
+constexpr double latest_time_value = 4e9;
 
 OverviewInput read_campaign(const std::vector<CheckedOccupation>* checked) {
     std::map<long, const CheckedOccupation*> by_record;
@@ -28,7 +30,9 @@ OverviewInput read_campaign(const std::vector<CheckedOccupation>* checked) {
         c.read_checked(CampaignTable::occ, r);
         OverviewOccupation o;
         o.number = ++numbers[c.occ.sta_ref];
-        if (c.occ.first_epoch > 0 && c.occ.last_epoch >= c.occ.first_epoch) {
+        // A span no calendar holds (a damaged record) draws no bar.
+        if (c.occ.first_epoch > 0 && c.occ.last_epoch >= c.occ.first_epoch &&
+            c.occ.last_epoch < latest_time_value) {
             o.first = c.occ.first_epoch;
             o.last = c.occ.last_epoch;
         }

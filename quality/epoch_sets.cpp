@@ -41,6 +41,7 @@ void EpochCollector::widen(int words) {
 
 void EpochCollector::observed(const obs_record& observation) {
     OccupationEpochs& e = *into_;
+    if (!std::isfinite(observation.epoch)) return;  // a damaged record: no epoch to match
     const int local = local_of(observation.satocc_ref);
     if (e.words == 0) e.words = 1;
     if (e.epochs.empty() || e.epochs.back() != observation.epoch) {

@@ -1,6 +1,7 @@
 #include "quality/quality_command.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -44,7 +45,8 @@ std::vector<Selected> select_occupations(Campaign& c, const char* station) {
         s.epochs.station = sta;
         s.epochs.station_name = name;
         s.epochs.number = number;
-        if (c.occ.first_epoch > 0 && c.occ.last_epoch >= c.occ.first_epoch) {
+        if (c.occ.first_epoch > 0 && c.occ.last_epoch >= c.occ.first_epoch &&
+            std::isfinite(c.occ.last_epoch)) {
             s.epochs.first = c.occ.first_epoch;  // until the observations tell
             s.epochs.last = c.occ.last_epoch;
         }
