@@ -41,11 +41,13 @@ void EpochCollector::widen(int words) {
 
 void EpochCollector::observed(const obs_record& observation) {
     OccupationEpochs& e = *into_;
-    if (!std::isfinite(observation.epoch)) return;  // a damaged record: no epoch to match
+    // Copied out of the packed record, whose doubles lie unaligned.
+    const double t = observation.epoch;
+    if (!std::isfinite(t)) return;  // a damaged record: no epoch to match
     const int local = local_of(observation.satocc_ref);
     if (e.words == 0) e.words = 1;
-    if (e.epochs.empty() || e.epochs.back() != observation.epoch) {
-        e.epochs.push_back(observation.epoch);
+    if (e.epochs.empty() || e.epochs.back() != t) {
+        e.epochs.push_back(t);
         e.sets.resize(e.sets.size() + static_cast<std::size_t>(e.words), 0);
     }
     const double l1 = observation.obs[OBS_L1].value;
