@@ -9,6 +9,7 @@
 #include "obsdb/listing.h"
 #include "rinex/rinex_reader.h"
 #include "obsdb/schema.h"
+#include "plot/overview_command.h"
 #include "plot/plot_command.h"
 #include "quality/quality_command.h"
 #include "support/error.h"
@@ -71,11 +72,17 @@ void run_commands() {
                          s.plot_station, s.sn_line_types, s.do_cycle_slips);
         message("done.\n");
     }
+    std::vector<CheckedOccupation> checked;
     if (s.do_cycle_slips) {
         // The quality check: every occupation, or with -t the plotted one.
         message("cycles slips\n");
-        check_campaign(s.plot_station);
+        check_campaign(s.plot_station, &checked);
         message("done.\n");
+    }
+    if (s.do_plot && s.plot_station[0] == '\0') {
+        // The campaign at a glance, with the pages of every occupation; its
+        // bars are shaded by the check's slips when the check ran too.
+        write_campaign_overview(s.landscape, s.do_cycle_slips ? &checked : nullptr);
     }
 }
 

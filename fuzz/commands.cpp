@@ -5,6 +5,7 @@
 #include "front/run_settings.h"
 #include "fuzz/fuzz_support.h"
 #include "obsdb/listing.h"
+#include "plot/overview_command.h"
 #include "plot/plot_command.h"
 #include "quality/quality_command.h"
 #include "rinex/rinex_reader.h"
@@ -34,7 +35,17 @@ void plot(void* argument) {
     plot_occupations("zzOBS", run->show_lat_lon, run->landscape, -1, -1, "",
                      run_settings.sn_line_types, run->check);
 }
-void check(void*) { check_campaign(""); }
+void check(void* checked) {
+    check_campaign("", static_cast<std::vector<CheckedOccupation>*>(checked));
+}
+void overview(void* argument) {
+    const auto* run = static_cast<const FuzzRun*>(argument);
+    write_campaign_overview(run->landscape, nullptr);
+}
+void checked_overview(void* argument) {
+    const auto* checked = static_cast<const std::vector<CheckedOccupation>*>(argument);
+    write_campaign_overview(true, checked);
+}
 
 }  // namespace
 
@@ -53,5 +64,11 @@ void fuzz_run_program(const FuzzRun& run) {
     fuzz_run_command("export", do_export, nullptr);
     FuzzRun choice = run;
     fuzz_run_command("plot", plot, &choice);
-    if (run.check) fuzz_run_command("check", check, nullptr);
+    std::vector<CheckedOccupation> checked;
+    if (run.check) fuzz_run_command("check", check, &checked);
+    // The campaign's overview, as -g writes it after the check.
+    if (run.check)
+        fuzz_run_command("overview", checked_overview, &checked);
+    else
+        fuzz_run_command("overview", overview, &choice);
 }

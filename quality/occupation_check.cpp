@@ -110,7 +110,8 @@ long common_jump(const std::vector<long>& ks, int* votes) {
 
 class Check final {
 public:
-    Check(Campaign& c, long occupation, SlipSink& sink) : c_(c), sink_(sink) {
+    Check(Campaign& c, long occupation, SlipSink& sink, ObservationTap* tap)
+        : c_(c), sink_(sink), tap_(tap) {
         q_.occupation = occupation;
     }
     OccupationQuality run();
@@ -131,6 +132,7 @@ private:
 
     Campaign& c_;
     SlipSink& sink_;
+    ObservationTap* tap_;
     OccupationQuality q_;
     double stored_interval_ = 0;
     double gap_limit_ = 60;
@@ -448,6 +450,7 @@ OccupationQuality Check::run() {
                 t = c_.obs.epoch;
             }
             take_observation(sat);
+            if (tap_) tap_->observed(c_.obs);
         } while (walk.next());
         if (!epoch_.empty()) process_epoch(t);
         for (std::size_t i = 0; i < sats_.size(); ++i) {
@@ -487,8 +490,9 @@ struct PhaseSlips final : SlipSink {
 
 }  // namespace
 
-OccupationQuality check_occupation(Campaign& c, long occupation, SlipSink& slips) {
-    Check check(c, occupation, slips);
+OccupationQuality check_occupation(Campaign& c, long occupation, SlipSink& slips,
+                                   ObservationTap* tap) {
+    Check check(c, occupation, slips, tap);
     return check.run();
 }
 

@@ -59,11 +59,24 @@ protected:
     ~SlipSink() = default;
 };
 
+// Sees each observation the check takes, in reading order, so that another
+// summary of the occupation (the baselines' epochs) is gathered in the same
+// pass over the observations.
+class ObservationTap {
+public:
+    virtual void observed(const obs_record& observation) = 0;
+
+protected:
+    ~ObservationTap() = default;
+};
+
 // Checks the occupation with record number `occupation`. The tables zzOCC,
 // zzSAT, zzSATOCC and zzOBS must be open for reading; their record variables
 // and the zzOBS walk are left changed. Slips and clock jumps go to `slips` in
 // the order they are found (by satellite, within a few epochs of time order).
-OccupationQuality check_occupation(Campaign& c, long occupation, SlipSink& slips);
+// With a tap, every observation of the occupation is shown to it too.
+OccupationQuality check_occupation(Campaign& c, long occupation, SlipSink& slips,
+                                   ObservationTap* tap = nullptr);
 
 // What a page shows of an occupation's check: its figures, and the slips the
 // GF and MW tests found (the loss-of-lock flags are on the page already), in

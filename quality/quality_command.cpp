@@ -1,12 +1,16 @@
 #include "quality/quality_command.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "quality/baselines.h"
 #include "quality/quality_report.h"
+#include "quality/station_position.h"
 #include "support/checked_file.h"
 
 namespace {
@@ -14,26 +18,80 @@ namespace {
 struct Selected {
     long occupation;
     OccupationLabel label;
+    bool checked;  // false: only a partner in the checked occupation's baselines
+    OccupationEpochs epochs;
 };
 
-// The occupations to check in zzOCC key order, numbered per station.
+// Every occupation in zzOCC key order, numbered per station, with those to
+// check marked: all of them, or with a station name that station's first.
 std::vector<Selected> select_occupations(Campaign& c, const char* station) {
     long wanted = -1;
     if (station && station[0] != '\0')
         wanted = db_find(&c.sta_db, station) ? db_current_record(&c.sta_db) : 0;
-    std::vector<Selected> selected;
+    std::vector<Selected> all;
     std::map<long, int> numbers;
+    bool found = false;
     for (long r = db_first(&c.occ_db); r != 0; r = db_next(&c.occ_db)) {
         c.read_checked(CampaignTable::occ, r);
         const long sta = c.occ.sta_ref;
         const int number = ++numbers[sta];
-        if (wanted >= 0 && (sta != wanted || !selected.empty())) continue;
+        const bool checked = wanted < 0 || (sta == wanted && !found);
+        found = found || checked;
         const std::string file = field_text(c.occ.rinex_file);
         const std::string name =
             c.read_linked(CampaignTable::sta, sta) ? field_text(c.sta.marker_name) : "";
-        selected.push_back({r, {name, number, file}});
+        Selected s{r, {name, number, file}, checked, {}};
+        s.epochs.occupation = r;
+        s.epochs.station = sta;
+        s.epochs.station_name = name;
+        s.epochs.number = number;
+        if (c.occ.first_epoch > 0 && c.occ.last_epoch >= c.occ.first_epoch &&
+            std::isfinite(c.occ.last_epoch)) {
+            s.epochs.first = c.occ.first_epoch;  // until the observations tell
+            s.epochs.last = c.occ.last_epoch;
+        }
+        s.epochs.has_position = occupation_position(c, r, s.epochs.position);
+        all.push_back(std::move(s));
     }
-    return selected;
+    return all;
+}
+
+// Writes zzBASELINES.csv and its console line. With a station, only the
+// baselines of its checked occupation: the partners whose stored spans
+// overlap it are read here.
+void write_baselines(Campaign& c, std::vector<Selected>& all, SatelliteNumbers& numbers,
+                     bool one_station) {
+    const auto first_checked =
+        std::find_if(all.begin(), all.end(), [](const Selected& s) { return s.checked; });
+    const bool any = first_checked != all.end();
+    const long station = any ? first_checked->epochs.station : 0;
+    const double first = any ? first_checked->epochs.first : -1;
+    const double last = any ? first_checked->epochs.last : -1;
+    auto partner = [&](const OccupationEpochs& o) {
+        return o.station != station && o.first >= 0 && first >= 0 &&
+               o.first <= last + same_epoch_tolerance && first <= o.last + same_epoch_tolerance;
+    };
+    std::vector<OccupationEpochs> taken;
+    std::size_t checked = 0;
+    for (Selected& s : all) {
+        if (s.checked) {
+            checked = taken.size();
+        } else if (one_station && partner(s.epochs)) {
+            collect_epochs(c, numbers, &s.epochs);
+        } else {
+            continue;
+        }
+        taken.push_back(std::move(s.epochs));
+    }
+    std::FILE* out = checked_open("zzBASELINES.csv", "wt");
+    std::fputs(baselines_csv_header, out);
+    std::vector<Baseline> rows = baselines_of(taken);
+    if (one_station)
+        std::erase_if(rows, [&](const Baseline& b) { return b.a != checked && b.b != checked; });
+    for (const Baseline& b : rows) std::fputs(baseline_csv_row(taken, b).c_str(), out);
+    checked_close(out, "zzBASELINES.csv");
+    // A station that is not in the campaign was reported already.
+    if (any || !one_station) std::fputs(baselines_summary(taken, rows).c_str(), stdout);
 }
 
 // Writes every slip of the occupation being checked to zzSLIPS.csv.
@@ -47,31 +105,48 @@ struct SlipWriter final : SlipSink {
 
 }  // namespace
 
-void check_campaign(const char* station) {
+void check_campaign(const char* station, std::vector<CheckedOccupation>* checked) {
     Campaign c;
-    c.open_read(
-        {CampaignTable::occ, CampaignTable::sta, CampaignTable::satocc, CampaignTable::sat});
+    c.open_read({CampaignTable::occ, CampaignTable::sta, CampaignTable::satocc, CampaignTable::sat,
+                 CampaignTable::cor});
     // A campaign read only with -0 has no observation table: its occupations
     // are reported without observations.
     const bool observations = table_exists(table_obs);
     if (observations) c.open_read({CampaignTable::obs});
-    const std::vector<Selected> selected = select_occupations(c, station);
-    if (selected.empty() && station && station[0] != '\0')
+    const bool one_station = station && station[0] != '\0';
+    std::vector<Selected> selected = select_occupations(c, station);
+    if (one_station &&
+        std::none_of(selected.begin(), selected.end(), [](const Selected& s) { return s.checked; }))
         std::printf("no occupation of station '%s' in the database\n", station);
 
     std::FILE* qc = checked_open("zzQC.csv", "wt");
     std::FILE* slips = checked_open("zzSLIPS.csv", "wt");
     std::fputs(qc_csv_header, qc);
     std::fputs(slips_csv_header, slips);
-    for (const Selected& s : selected) {
+    SatelliteNumbers numbers;
+    for (Selected& s : selected) {
+        if (!s.checked) continue;
         SlipWriter writer;
         writer.out = slips;
         writer.label = &s.label;
-        const OccupationQuality q = check_occupation(c, s.occupation, writer);
+        // The baselines' epochs are gathered in the check's own pass.
+        EpochCollector epochs(&s.epochs);
+        const OccupationQuality q = check_occupation(c, s.occupation, writer, &epochs);
+        epochs.finish(c, numbers);
+        if (checked) {
+            CheckedOccupation found{s.occupation, 0, 0};
+            for (const SystemQuality& system : q.systems) {
+                found.observations += system.observations;
+                found.slips += system.slips[0] + system.slips[1] + system.slips[2];
+            }
+            checked->push_back(found);
+        }
         std::fputs(qc_console_lines(s.label, q).c_str(), stdout);
         std::fputs(qc_csv_rows(s.label, q).c_str(), qc);
     }
-    c.close({CampaignTable::occ, CampaignTable::sta, CampaignTable::satocc, CampaignTable::sat});
+    write_baselines(c, selected, numbers, one_station);
+    c.close({CampaignTable::occ, CampaignTable::sta, CampaignTable::satocc, CampaignTable::sat,
+             CampaignTable::cor});
     if (observations) c.close({CampaignTable::obs});
     checked_close(slips, "zzSLIPS.csv");
     checked_close(qc, "zzQC.csv");

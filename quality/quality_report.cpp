@@ -20,6 +20,8 @@ std::string format(const char* f, auto... values) {
     return text;
 }
 
+}  // namespace
+
 // A number with at most `decimals` decimals and no trailing zeros.
 std::string plain_number(double v, int decimals) {
     std::string s = format("%.*f", decimals, v);
@@ -40,6 +42,8 @@ std::string csv_field(const std::string& text) {
     }
     return quoted + '"';
 }
+
+namespace {
 
 // Calendar fields of a time value rounded to milliseconds. A time no
 // calendar holds (from a damaged record) gives 1 January 1900, 00:00:00.000,

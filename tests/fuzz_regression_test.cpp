@@ -75,7 +75,8 @@ TEST(FuzzRegression, QualityCheckOfImpossibleEpochs) {
 // the report stays finite.
 TEST(FuzzRegression, QualityCheckOfValuesBeyondAnyRange) {
     ScratchDir dir;
-    ASSERT_NO_FATAL_FAILURE(read_campaign(dir, "07590920.05o"));  // 120 epochs of about 8 satellites
+    ASSERT_NO_FATAL_FAILURE(
+        read_campaign(dir, "07590920.05o"));  // 120 epochs of about 8 satellites
     const std::string observations = dir.file("zzOBS.DAT");
     const std::string intact = testkit::read_file(observations);
     ASSERT_GT(intact.size(), 400 * sizeof(obs_record));
@@ -99,5 +100,27 @@ TEST(FuzzRegression, QualityCheckOfValuesBeyondAnyRange) {
         EXPECT_EQ(report.find("inf"), std::string::npos) << report;
         const std::string slips = testkit::read_file(dir.file("zzSLIPS.csv"));
         EXPECT_EQ(slips.find(",clock,"), std::string::npos) << slips;
+    }
+}
+
+// A damaged occupation record whose span no calendar holds draws no bar on
+// the campaign's overview page, instead of converting its times.
+TEST(FuzzRegression, OverviewOfAnImpossibleSpan) {
+    ScratchDir dir;
+    ASSERT_NO_FATAL_FAILURE(read_campaign(dir, "aopr0010.17o"));
+    const std::string occupations = dir.file("zzOCC.DAT");
+    const std::string intact = testkit::read_file(occupations);
+    for (const double epoch : {1e300, 1e15, HUGE_VAL, std::nan("")}) {
+        std::string damaged = intact;
+        for (const std::size_t field :
+             {offsetof(occ_record, first_epoch), offsetof(occ_record, last_epoch)})
+            std::memcpy(damaged.data() + sizeof(occ_record) + field, &epoch, sizeof epoch);
+        testkit::write_file(occupations, damaged);
+        const testkit::RunResult r = testkit::run_lumerak({"-g"}, dir.path());
+        SCOPED_TRACE(epoch);
+        EXPECT_EQ(r.status, 0) << r.err;
+        const std::string page = testkit::read_file(dir.file("zzCAMPAIGN.ps"));
+        EXPECT_NE(page.find("(aopr)"), std::string::npos);
+        EXPECT_EQ(page.find("(1)"), std::string::npos) << "a bar numbered 1";
     }
 }

@@ -183,14 +183,16 @@ TEST_F(GoldenCampaign, PlotPagesMatchWithTheirDatesMasked) {
 TEST_F(GoldenCampaign, SingleStationPageOfAShortSpanMatches) {
     EXPECT_EQ(single_run_.status, 0) << single_run_.err;
     // One progress mark for the 160 observations drawn, then the quality
-    // check of the occupation drawn (-t turns it on).
+    // check of the occupation drawn (-t turns it on) and its baselines: the
+    // station's other occupation is no partner.
     EXPECT_EQ(single_run_.out,
               std::string(program_name) + " " + version_text + " " + credits_text + " " +
                   build_tool_text +
                   "\n.\nDone.\n"
                   "0759        1 2005-04-02 00:00:00 +00:59:30    30s     120/120    gaps   0 "
                   "longest     0s  GPS      11 sv      948 obs  L2  97.7%  slips lli    9 of   14 flags "
-                  "gf    0 mw    0 clock  0      105.3 obs/slip  MP1 0.240 m  MP2 0.315 m\n");
+                  "gf    0 mw    0 clock  0      105.3 obs/slip  MP1 0.240 m  MP2 0.315 m\n"
+                  "baselines: 1 station, 1 occupation, 0 baselines\n");
     ASSERT_TRUE(testkit::file_exists(dir_->file(single_station_page)));
     EXPECT_TRUE(same_text(single_station_page, testkit::read_file(golden_path(single_station_page)),
                           mask_dates(output(single_station_page), before_, after_)));

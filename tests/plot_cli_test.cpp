@@ -18,6 +18,7 @@
 #include "tests/testkit/plot_test_fill.h"
 #include "tests/testkit/sky_rinex.h"
 #include "tests/testkit/testkit.h"
+#include "tools/obsgen/obs_generator.h"
 
 namespace {
 
@@ -27,11 +28,13 @@ namespace fs = std::filesystem;
 const std::string banner = std::string(program_name) + " " + version_text + " " + credits_text +
                            " " + build_tool_text + "\n";
 
-// The PostScript files in a folder, sorted by name.
+// The PostScript files of occupations in a folder (the campaign's overview
+// zzCAMPAIGN.ps aside), sorted by name.
 std::vector<std::string> ps_files(const std::string& dir) {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(dir))
-        if (entry.path().extension() == ".ps") names.push_back(entry.path().filename().string());
+        if (entry.path().extension() == ".ps" && entry.path().filename() != "zzCAMPAIGN.ps")
+            names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -69,9 +72,10 @@ TEST_F(PlotCommand, OneFilePerOccupationNumberedPerStation) {
     EXPECT_EQ(r.err,
               "create plots for all occupations\n"
               "\nplot into 'TP27-1.ps'\nplot into 'TP28-1.ps'\nplot into 'TP27-2.ps'"
-              "done.\n");
+              "done.\ncreate campaign overview 'zzCAMPAIGN.ps'\ndone.\n");
     EXPECT_EQ(ps_files(dir_.path()),
               (std::vector<std::string>{"TP27-1.ps", "TP27-2.ps", "TP28-1.ps"}));
+    EXPECT_TRUE(testkit::file_exists(dir_.file("zzCAMPAIGN.ps")));
     // TP27-2 is the occupation read last: its first epoch is a day later.
     EXPECT_NE(testkit::read_file(dir_.file("TP27-2.ps")).find("(Begin: 04.10.99 05:00:30)"),
               std::string::npos);
@@ -121,6 +125,7 @@ TEST_F(PlotCommand, EmptyDatabaseWritesNoFile) {
     EXPECT_EQ(r.out, banner + "\nDone.\n");
     EXPECT_EQ(r.err, "create plots for all occupations\ndone.\n");
     EXPECT_TRUE(ps_files(dir_.path()).empty());
+    EXPECT_FALSE(testkit::file_exists(dir_.file("zzCAMPAIGN.ps")));
 }
 
 TEST_F(PlotCommand, OccupationOfAStationOutsideTheTableIsSkipped) {
@@ -447,6 +452,81 @@ TEST(PlotPages, SatellitesOfADayOfEverySystemFillPagesBrokenBetweenSystems) {
         EXPECT_EQ(check_pages(pages, landscape, "sky"), expected);
         expect_on_a4(dir.path(), "SKY1-1.ps", 3, "sky");
         EXPECT_EQ(pdf_pages(dir.path(), "SKY1-1.ps"), 3);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Every text of a document's pages, as Ghostscript extracts them.
+std::vector<std::string> all_texts(const std::vector<SheetPage>& pages) {
+    std::vector<std::string> texts;
+    for (const SheetPage& page : pages)
+        for (const SheetText& t : page) texts.push_back(t.text);
+    return texts;
+}
+
+long count_of(const std::vector<std::string>& texts, const std::string& text) {
+    return std::count(texts.begin(), texts.end(), text);
+}
+
+// The overview page of a generated campaign of four stations in three
+// sessions (-g), shaded by the check (-g -i), in portrait (-g -p), and,
+// with 25 stations more, on two pages: every station and every occupation
+// named, every page on the sheet. With -t it is not written.
+TEST(CampaignOverviewPage, NamesEveryStationAndOccupationOnTheSheet) {
+    if (!have_ghostscript()) GTEST_SKIP() << "Ghostscript (gs) is not installed";
+    testkit::ScratchDir dir;
+    struct File {
+        const char* marker;
+        double start_h, hours;
+    };
+    std::vector<File> files = {{"ALFA", 8, 2},  {"BRAV", 8, 2},  {"CHAR", 11, 1},
+                               {"ALFA", 13, 2}, {"CHAR", 13, 2}, {"DELT", 14.5, 1}};
+    auto read = [&](const File& f, int k) {
+        obsgen::Options o;
+        o.inject = false;
+        o.marker = f.marker;
+        o.start_s = f.start_h * 3600;
+        o.hours = f.hours;
+        const std::string name = "F" + std::to_string(k) + ".obs";
+        ASSERT_TRUE(obsgen::generate(o, dir.file(name), dir.file(name + ".t")));
+        ASSERT_EQ(testkit::run_lumerak({"-r" + name}, dir.path()).status, 0);
+    };
+    for (std::size_t k = 0; k < files.size(); ++k) read(files[k], static_cast<int>(k));
+
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"-g"}, {"-g", "-i"}, {"-g", "-p"}}) {
+        SCOPED_TRACE(args.back());
+        const RunResult r = testkit::run_lumerak(args, dir.path());
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::vector<std::string> texts = all_texts(sheet_texts(dir.path(), "zzCAMPAIGN.ps"));
+        for (const char* station : {"ALFA", "BRAV", "CHAR", "DELT"})
+            EXPECT_EQ(count_of(texts, station), 1) << station;
+        EXPECT_EQ(count_of(texts, "1"), 4);  // the first occupation of each station
+        EXPECT_EQ(count_of(texts, "2"), 2);  // ALFA's and CHAR's second
+        EXPECT_EQ(count_of(texts, "under 300") > 0, args.back() == "-i");
+        expect_on_a4(dir.path(), "zzCAMPAIGN.ps", 1, args.back());
+    }
+    fs::remove(dir.file("zzCAMPAIGN.ps"));
+    ASSERT_EQ(testkit::run_lumerak({"-g", "-tALFA"}, dir.path()).status, 0);
+    EXPECT_FALSE(testkit::file_exists(dir.file("zzCAMPAIGN.ps")));
+
+    for (int s = 0; s < 25; ++s) {
+        const std::string marker = "X" + std::to_string(10 + s);
+        read({marker.c_str(), 16, 0.1}, 100 + s);
+    }
+    for (const char* orientation : {"-g", "-p"}) {
+        const RunResult r = testkit::run_lumerak({"-g", orientation}, dir.path());
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::vector<SheetPage> pages = sheet_texts(dir.path(), "zzCAMPAIGN.ps");
+        ASSERT_EQ(pages.size(), 2u) << orientation;
+        const std::vector<std::string> texts = all_texts(pages);
+        for (int s = 0; s < 25; ++s)
+            EXPECT_EQ(count_of(texts, "X" + std::to_string(10 + s)), 1) << s;
+        EXPECT_EQ(count_of(texts, "page 2 of 2"), 1);
+        expect_on_a4(dir.path(), "zzCAMPAIGN.ps", 2, orientation);
     }
 }
 

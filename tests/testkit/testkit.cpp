@@ -1,5 +1,7 @@
 #include "tests/testkit/testkit.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -148,6 +150,31 @@ std::vector<std::string> lines_of(const std::string& text) {
     std::istringstream in(text);
     while (std::getline(in, line)) lines.push_back(line);
     return lines;
+}
+
+std::vector<std::string> split(const std::string& line, char by) {
+    std::vector<std::string> parts;
+    std::string part;
+    std::istringstream in(line);
+    while (std::getline(in, part, by)) parts.push_back(part);
+    if (!line.empty() && line.back() == by) parts.emplace_back();
+    return parts;
+}
+
+std::vector<CsvRow> read_csv(const std::string& path) {
+    const std::vector<std::string> lines = lines_of(read_file(path));
+    std::vector<CsvRow> rows;
+    if (lines.empty()) return rows;
+    const std::vector<std::string> names = split(lines[0], ',');
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const std::vector<std::string> values = split(lines[i], ',');
+        EXPECT_EQ(values.size(), names.size()) << lines[i];
+        CsvRow row;
+        for (std::size_t k = 0; k < names.size() && k < values.size(); ++k)
+            row[names[k]] = values[k];
+        rows.push_back(row);
+    }
+    return rows;
 }
 
 }  // namespace testkit

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -69,5 +70,12 @@ std::string copy_test_data(const std::string& name, const std::string& dir);
 std::string test_data_path(const std::string& name);
 // Splits a text into lines (without their newlines).
 std::vector<std::string> lines_of(const std::string& text);
+
+// The rows of a CSV file without quoted fields, each by its column names
+// (from the first line); a row of another field count fails the test.
+using CsvRow = std::map<std::string, std::string>;
+std::vector<CsvRow> read_csv(const std::string& path);
+// Splits a line at every `by` (a trailing one gives an empty last part).
+std::vector<std::string> split(const std::string& line, char by);
 
 }  // namespace testkit

@@ -1,6 +1,7 @@
 // gen_observations OUT TRUTH [--rinex=2|3] [--interval=s] [--hours=h] [--seed=n]
 //                  [--marker=name] [--inject=0|1] [--multipath=scale] [--l2=0|1]
-//                  [--steering=0|1|2] [--shapes=0|1] [--systems=2|4]
+//                  [--steering=0|1|2] [--shapes=0|1] [--systems=2|4] [--start=s]
+//                  [--x=m --y=m --z=m] [--gap_at=s --gap=s]
 // Writes a synthetic dual-frequency observation file and its truth file
 // (see obs_generator.h).
 #include <cstdio>
@@ -15,7 +16,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "usage: gen_observations OUT TRUTH [--rinex=2|3] [--interval=s] [--hours=h] "
                      "[--seed=n] [--marker=name] [--inject=0|1] [--multipath=scale] [--l2=0|1] "
-                     "[--steering=0|1|2] [--shapes=0|1] [--systems=2|4]\n");
+                     "[--steering=0|1|2] [--shapes=0|1] [--systems=2|4] [--start=s] "
+                     "[--x=m --y=m --z=m] [--gap_at=s --gap=s]\n");
         return 2;
     }
     if (!obsgen::generate(options, argv[1], argv[2])) {

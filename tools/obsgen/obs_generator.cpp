@@ -147,8 +147,13 @@ private:
             if (k >= from && k < to) return true;
         return false;
     }
+    double time_of(long k) const { return o_.start_s + static_cast<double>(k) * o_.interval_s; }
+    bool receiver_off(long k) const {
+        const double t = time_of(k);
+        return o_.gap_s > 0 && t >= o_.gap_at_s && t < o_.gap_at_s + o_.gap_s;
+    }
     bool tracked(const Satellite& s, long k) const {
-        return elevation(s, k * o_.interval_s) >= cutoff_deg && !absent(s, k);
+        return elevation(s, time_of(k)) >= cutoff_deg && !absent(s, k);
     }
     void make_satellites();
     void plan_injections();
@@ -212,7 +217,7 @@ void Generator::make_satellites() {
 bool Generator::free_epoch(int sat, long k, double min_elevation) const {
     const Satellite& s = sats_[static_cast<std::size_t>(sat)];
     if (k < margin || k + margin >= epochs_) return false;
-    if (elevation(s, k * o_.interval_s) < min_elevation) return false;
+    if (elevation(s, time_of(k)) < min_elevation) return false;
     for (long j = k - margin; j <= k + margin; ++j)
         if (!tracked(s, j) || (j >= plan_.gap_from && j < plan_.gap_to)) return false;
     if (plan_.clock_jump >= 0 && std::labs(k - plan_.clock_jump) <= margin) return false;
@@ -277,7 +282,7 @@ bool Generator::quiet_span(int sat, long from, long to, double min_elevation,
     const Satellite& s = sats_[static_cast<std::size_t>(sat)];
     if (from < margin || to + margin >= epochs_) return false;
     for (long k = from - margin; k < to + margin; ++k) {
-        const double e = elevation(s, k * o_.interval_s);
+        const double e = elevation(s, time_of(k));
         if (!tracked(s, k) || (k >= plan_.gap_from && k < plan_.gap_to)) return false;
         if (k >= from && k < to && (e < min_elevation || e > max_elevation)) return false;
     }
@@ -357,7 +362,8 @@ void Generator::header(std::FILE* out) const {
     line("OBSERVER            AGENCY", "OBSERVER / AGENCY");
     line("5302K41643          TRIMBLE NETR9       5.45", "REC # / TYPE / VERS");
     line("12345               TRM59800.00     NONE", "ANT # / TYPE");
-    std::snprintf(text, sizeof text, "%14.4f%14.4f%14.4f", 3899225.3, 396731.8, 5015078.3);
+    std::snprintf(text, sizeof text, "%14.4f%14.4f%14.4f", o_.position[0], o_.position[1],
+                  o_.position[2]);
     line(text, "APPROX POSITION XYZ");
     std::snprintf(text, sizeof text, "%14.4f%14.4f%14.4f", 0.0, 0.0, 0.0);
     line(text, "ANTENNA: DELTA H/E/N");
@@ -380,14 +386,18 @@ void Generator::header(std::FILE* out) const {
     }
     std::snprintf(text, sizeof text, "%10.3f", o_.interval_s);
     line(text, "INTERVAL");
-    line("  2021     3     1     0     0    0.0000000     GPS", "TIME OF FIRST OBS");
+    const std::tm f = calendar(o_.start_s);
+    std::snprintf(text, sizeof text, "  %04d    %2d    %2d    %2d    %2d   %10.7f     GPS",
+                  f.tm_year + 1900, f.tm_mon + 1, f.tm_mday, f.tm_hour, f.tm_min,
+                  f.tm_sec + (o_.start_s - std::floor(o_.start_s)));
+    line(text, "TIME OF FIRST OBS");
     line("", "END OF HEADER");
 }
 
 // One epoch: the values of every tracked satellite, the arcs of the
 // multipath truth, and the epoch's lines.
 void Generator::write_epoch(std::FILE* out, long k) {
-    const double t = k * o_.interval_s;
+    const double t = time_of(k);
     const bool steered = plan_.steering_every > 0 && k > 0 && k % plan_.steering_every == 0;
     if (k == plan_.clock_jump || steered) {
         code_offset_ += c * 1e-3;
@@ -423,7 +433,7 @@ void Generator::write_epoch(std::FILE* out, long k) {
             char text[120];
             std::snprintf(text, sizeof text, "runaway %c%02d %s %s", s.system, s.prn,
                           epoch_text(t).c_str(),
-                          epoch_text((plan_.runaway_to - 1) * o_.interval_s).c_str());
+                          epoch_text(time_of(plan_.runaway_to - 1)).c_str());
             truth_lines_.push_back(text);
         }
         if (running_away) s.runaway += random_.uniform(20, 60);
@@ -568,7 +578,7 @@ bool Generator::run(const std::string& obs_path, const std::string& truth_path) 
     std::setvbuf(out, buffer, _IOFBF, sizeof buffer);
     header(out);
     for (long k = 0; k < epochs_; ++k)
-        if (k < plan_.gap_from || k >= plan_.gap_to) write_epoch(out, k);
+        if ((k < plan_.gap_from || k >= plan_.gap_to) && !receiver_off(k)) write_epoch(out, k);
     for (Satellite& s : sats_) close_arc(s);
     const bool written = std::fclose(out) == 0;
 
@@ -630,6 +640,14 @@ bool parse_option(const std::string& argument, Options* o) {
         o->receiver_shapes = number != 0;
     else if (name == "systems" && (number == 2 || number == 4))
         o->four_systems = number == 4;
+    else if (name == "start" && number >= 0)
+        o->start_s = number;
+    else if (name == "x" || name == "y" || name == "z")
+        o->position[name[0] - 'x'] = number;
+    else if (name == "gap_at")
+        o->gap_at_s = number;
+    else if (name == "gap" && number >= 0)
+        o->gap_s = number;
     else
         return false;
     return true;

@@ -40,6 +40,15 @@ struct Options {
     // RINEX 3: GLONASS and BeiDou too, whose carrier frequencies the check
     // does not know (their codes take part in its clock test).
     bool four_systems = false;
+    // The first epoch, in seconds after 2021-03-01 00:00:00. The satellites
+    // move with this time, so files of the same seed written for different
+    // spans see the same satellites at the same epoch, as neighbouring
+    // stations do.
+    double start_s = 0;
+    double position[3] = {3899225.3, 396731.8, 5015078.3};  // header's XYZ (m)
+    // A gap of the whole receiver from gap_at_s (seconds after 2021-03-01
+    // 00:00:00) for gap_s seconds, besides the injected one.
+    double gap_at_s = -1, gap_s = 0;
 };
 
 // Writes the observation file and its truth file; false when a file cannot be
@@ -47,8 +56,8 @@ struct Options {
 bool generate(const Options& options, const std::string& obs_path, const std::string& truth_path);
 
 // Reads "--name=value" arguments into options (rinex, interval, hours, seed,
-// marker, inject, multipath, l2, steering, shapes, systems=2|4); false on an
-// unknown or malformed one.
+// marker, inject, multipath, l2, steering, shapes, systems=2|4, start, x, y, z, gap_at,
+// gap); false on an unknown or malformed one.
 bool parse_option(const std::string& argument, Options* options);
 
 }  // namespace obsgen

@@ -1,0 +1,263 @@
+// The baselines of -i run by the real program: a generated campaign whose
+// overlaps are known by construction, real files of one day at two distant
+// stations, and a real day cut into two overlapping occupations.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/testkit/testkit.h"
+#include "tools/obsgen/obs_generator.h"
+
+using testkit::read_csv;
+using testkit::run_lumerak;
+using testkit::ScratchDir;
+using Row = testkit::CsvRow;
+
+namespace {
+
+// The satellites with an L1 phase at every epoch of a RINEX 2 file whose
+// first observation type is L1, read from its epoch and observation lines
+// (the program's own reading is what is tested, so this one is not it):
+// epoch text "hh mm ss" -> satellites.
+std::map<std::string, std::set<std::string>> epoch_satellites(const std::string& path,
+                                                              int types = 5) {
+    std::map<std::string, std::set<std::string>> epochs;
+    const std::vector<std::string> lines = testkit::lines_of(testkit::read_file(path));
+    std::size_t i = 0;
+    while (i < lines.size() && lines[i].find("END OF HEADER") == std::string::npos) ++i;
+    for (++i; i < lines.size(); ++i) {
+        const std::string& l = lines[i];
+        if (l.size() < 32 || l[0] != ' ' || l[3] != ' ' || l[28] != '0') continue;
+        const int n = std::stoi(l.substr(29, 3));
+        std::string list = l.substr(32);
+        for (std::size_t more = 1; more < static_cast<std::size_t>((n + 11) / 12); ++more)
+            list += lines[++i].substr(32);
+        std::set<std::string>& sats = epochs[l.substr(10, 16)];
+        for (int k = 0; k < n; ++k) {
+            const std::string& values = lines[i + 1];
+            if (values.find_first_not_of(' ') < std::min<std::size_t>(14, values.size()))
+                sats.insert(list.substr(static_cast<std::size_t>(3 * k), 3));
+            i += static_cast<std::size_t>((types + 4) / 5);
+        }
+    }
+    return epochs;
+}
+
+std::string fixed(double v, int decimals) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.*f", decimals, v);
+    std::string s = text;
+    while (s.find('.') != std::string::npos && (s.back() == '0' || s.back() == '.')) {
+        const bool dot = s.back() == '.';
+        s.pop_back();
+        if (dot) break;
+    }
+    return s;
+}
+
+// The figures of a row against the two files' satellites with an L1 phase
+// at their common epochs.
+void expect_satellites(const Row& row, const std::string& file_a, const std::string& file_b,
+                       int types) {
+    const auto sa = epoch_satellites(file_a, types), sb = epoch_satellites(file_b, types);
+    std::set<std::string> all;
+    long sum = 0, epochs = 0, four = 0;
+    for (const auto& [epoch, sats] : sa) {
+        const auto other = sb.find(epoch);
+        if (other == sb.end()) continue;
+        ++epochs;
+        int n = 0;
+        for (const std::string& s : sats)
+            if (other->second.count(s)) ++n, all.insert(s);
+        sum += n;
+        four += n >= 4;
+    }
+    ASSERT_GT(epochs, 0);
+    EXPECT_EQ(row.at("common_epochs"), std::to_string(epochs));
+    EXPECT_EQ(row.at("common_satellites"), std::to_string(all.size()));
+    EXPECT_EQ(row.at("mean_common_per_epoch"), fixed(static_cast<double>(sum) / epochs, 2));
+    EXPECT_EQ(row.at("share_4_or_more"), fixed(static_cast<double>(four) / epochs, 3));
+}
+
+// Writes the part of the day file delf0010.21o from `from` to `to` ("hh mm",
+// both included) with another marker name and position.
+void cut_delft(const std::string& path, const char* marker, const char* position,
+               const std::string& from, const std::string& to) {
+    const std::vector<std::string> lines =
+        testkit::lines_of(testkit::read_file(testkit::test_data_path("delf0010.21o")));
+    std::string out;
+    bool header = true, keep = false;
+    for (const std::string& l : lines) {
+        if (header) {
+            std::string line = l;
+            if (l.find("MARKER NAME") == 60)
+                line = std::string(marker) + std::string(60 - std::string(marker).size(), ' ') +
+                       l.substr(60);
+            if (l.find("APPROX POSITION XYZ") == 60) line = position + l.substr(42);
+            header = l.find("END OF HEADER") == std::string::npos;
+            out += line + '\n';
+            continue;
+        }
+        if (l.rfind(" 21  1  1 ", 0) == 0) {
+            const std::string hhmm = l.substr(10, 5);
+            keep = hhmm >= from && hhmm <= to;
+        }
+        if (keep) out += l + '\n';
+    }
+    testkit::write_file(path, out);
+}
+
+}  // namespace
+
+// Four stations in three sessions on 1 March 2021, 30 s, the same sky:
+//   session 1, 08:00-10:00 UTC: ALFA 1, BRAV 1 (BRAV off 08:50-09:10);
+//   session 2, 11:00-12:00:     CHAR 1 alone;
+//   session 3, 13:00-15:00:     ALFA 2, CHAR 2, and DELT 1 from 14:50 on
+//                               (10 minutes with the others; no position).
+// Local time is CET, an hour ahead.
+TEST(Baselines, GeneratedCampaignOfKnownOverlaps) {
+    ScratchDir dir;
+    struct File {
+        const char* name;
+        const char* marker;
+        double start_s, hours;
+        double offset[3];  // from ALFA's position
+        bool position;
+        double gap_at_s, gap_s;
+    };
+    const File files[] = {
+        {"A1.obs", "ALFA", 8 * 3600, 2, {0, 0, 0}, true, -1, 0},
+        {"B1.obs", "BRAV", 8 * 3600, 2, {3000, 4000, 0}, true, 8 * 3600 + 50 * 60, 1200},
+        {"C1.obs", "CHAR", 11 * 3600, 1, {0, 0, -12000}, true, -1, 0},
+        {"A2.obs", "ALFA", 13 * 3600, 2, {0, 0, 0}, true, -1, 0},
+        {"C2.obs", "CHAR", 13 * 3600, 2, {0, 0, -12000}, true, -1, 0},
+        {"D1.obs", "DELT", 14 * 3600 + 50 * 60, 1, {0, 0, 0}, false, -1, 0},
+    };
+    for (const File& f : files) {
+        obsgen::Options o;
+        o.inject = false;
+        o.seed = 7;
+        o.marker = f.marker;
+        o.start_s = f.start_s;
+        o.hours = f.hours;
+        o.gap_at_s = f.gap_at_s;
+        o.gap_s = f.gap_s;
+        for (int k = 0; k < 3; ++k) o.position[k] = f.position ? o.position[k] + f.offset[k] : 0;
+        ASSERT_TRUE(obsgen::generate(o, dir.file(f.name), dir.file(std::string(f.name) + ".t")));
+        ASSERT_EQ(run_lumerak({std::string("-r") + f.name}, dir.path()).status, 0) << f.name;
+    }
+    const auto r = run_lumerak({"-i"}, dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\nbaselines: 4 stations, 6 occupations, 4 baselines, the shortest "
+                         "ALFA 2 - DELT 1 (570 s in common)\n"),
+              std::string::npos)
+        << r.out;
+
+    struct Expected {
+        const char *a, *na, *b, *nb, *fa, *fb;  // stations, numbers, their files
+        const char *first, *last, *seconds, *epochs, *distance;
+    };
+    const Expected expected[] = {
+        {"ALFA", "1", "BRAV", "1", "A1.obs", "B1.obs", "2021-03-01T08:00:00.000",
+         "2021-03-01T09:59:30.000", "7170", "200", "5000"},
+        {"ALFA", "2", "CHAR", "2", "A2.obs", "C2.obs", "2021-03-01T13:00:00.000",
+         "2021-03-01T14:59:30.000", "7170", "240", "12000"},
+        {"ALFA", "2", "DELT", "1", "A2.obs", "D1.obs", "2021-03-01T14:50:00.000",
+         "2021-03-01T14:59:30.000", "570", "20", ""},
+        {"CHAR", "2", "DELT", "1", "C2.obs", "D1.obs", "2021-03-01T14:50:00.000",
+         "2021-03-01T14:59:30.000", "570", "20", ""},
+    };
+    const std::vector<Row> rows = read_csv(dir.file("zzBASELINES.csv"));
+    ASSERT_EQ(rows.size(), std::size(expected));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const Expected& e = expected[i];
+        const Row& row = rows[i];
+        SCOPED_TRACE(std::string(e.a) + e.na + "-" + e.b + e.nb);
+        EXPECT_EQ(row.at("station_a"), e.a);
+        EXPECT_EQ(row.at("occupation_a"), e.na);
+        EXPECT_EQ(row.at("station_b"), e.b);
+        EXPECT_EQ(row.at("occupation_b"), e.nb);
+        EXPECT_EQ(row.at("first_common_epoch"), e.first);
+        EXPECT_EQ(row.at("last_common_epoch"), e.last);
+        EXPECT_EQ(row.at("common_s"), e.seconds);
+        EXPECT_EQ(row.at("common_epochs"), e.epochs);
+        EXPECT_EQ(row.at("distance_m"), e.distance);
+        expect_satellites(row, dir.file(e.fa), dir.file(e.fb), 5);
+    }
+
+    // With a station, only the baselines of its first occupation.
+    const auto one = run_lumerak({"-i", "-tBRAV"}, dir.path());
+    ASSERT_EQ(one.status, 0) << one.err;
+    EXPECT_NE(one.out.find("\nbaselines: 2 stations, 2 occupations, 1 baseline, the shortest "
+                           "ALFA 1 - BRAV 1 (7170 s in common)\n"),
+              std::string::npos)
+        << one.out;
+    const std::vector<Row> only = read_csv(dir.file("zzBASELINES.csv"));
+    ASSERT_EQ(only.size(), 1u);
+    EXPECT_EQ(only[0], rows[0]);
+}
+
+// One real day cut into two overlapping occupations of two "stations" 1 km
+// apart: the same receiver's data, so the common satellites at an epoch are
+// all that had an L1 phase.
+TEST(Baselines, RealDayCutIntoTwoOccupations) {
+    ScratchDir dir;
+    cut_delft(dir.file("dela0010.21o"), "DELA", "  3924687.7020   301132.7660  5001910.7750",
+              " 0  0", " 0 30");
+    cut_delft(dir.file("delb0010.21o"), "DELB", "  3924688.3020   301131.9660  5001910.7750",
+              " 0 20", " 0 52");
+    for (const char* f : {"dela0010.21o", "delb0010.21o"})
+        ASSERT_EQ(run_lumerak({std::string("-r") + f}, dir.path()).status, 0) << f;
+    const auto r = run_lumerak({"-i"}, dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<Row> rows = read_csv(dir.file("zzBASELINES.csv"));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].at("station_a"), "DELA");
+    EXPECT_EQ(rows[0].at("first_common_epoch"), "2021-01-01T00:20:00.000");
+    EXPECT_EQ(rows[0].at("last_common_epoch"), "2021-01-01T00:30:30.000");
+    EXPECT_EQ(rows[0].at("common_s"), "630");
+    EXPECT_EQ(rows[0].at("distance_m"), "1");
+    expect_satellites(rows[0], dir.file("dela0010.21o"), dir.file("delb0010.21o"), 7);
+}
+
+// Two stations about 2,300 km apart on 21 December 2021 (NPAZ: GPS and
+// GLONASS; ACOR: four systems, its first 12 minutes): most of the GPS and
+// GLONASS satellites are common, at least 4 at every epoch, and the distance
+// is the one between the header positions.
+TEST(Baselines, RealFilesOfOneDay) {
+    ScratchDir dir;
+    for (const char* f : {"npaz3550.21o", "ACOR00ESP_R_20213550000_01D_30S_MO.rnx"}) {
+        testkit::copy_test_data(f, dir.path());
+        ASSERT_EQ(run_lumerak({std::string("-r") + f}, dir.path()).status, 0) << f;
+    }
+    const auto r = run_lumerak({"-i"}, dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<Row> rows = read_csv(dir.file("zzBASELINES.csv"));
+    ASSERT_EQ(rows.size(), 1u);
+    const Row& b = rows[0];
+    EXPECT_EQ(b.at("station_a") + " " + b.at("station_b"), "NPAZ ACOR");
+    const double distance = std::hypot(4365991.2580 - 4594489.8680, 1634053.0450 + 678367.9920,
+                                       4339210.5010 - 4357065.8700);
+    EXPECT_EQ(b.at("distance_m"), fixed(distance, 3));
+    // ACOR's GPS and GLONASS satellites and their observations per epoch.
+    long satellites = 0, observations = 0, epochs = 0;
+    for (const Row& q : read_csv(dir.file("zzQC.csv")))
+        if (q.at("station") == "ACOR" && (q.at("system") == "G" || q.at("system") == "R")) {
+            satellites += std::stol(q.at("satellites"));
+            observations += std::stol(q.at("observations"));
+            epochs = std::stol(q.at("epochs"));
+        }
+    ASSERT_GT(epochs, 0);
+    EXPECT_EQ(b.at("common_epochs"), std::to_string(epochs));
+    const long common = std::stol(b.at("common_satellites"));
+    EXPECT_LE(common, satellites);
+    EXPECT_GE(common * 10, satellites * 6);
+    EXPECT_GE(std::stod(b.at("mean_common_per_epoch")) * 10,
+              static_cast<double>(observations) / static_cast<double>(epochs) * 6);
+    EXPECT_EQ(b.at("share_4_or_more"), "1");
+}
