@@ -1,7 +1,9 @@
 // The lumerak program: banner, option scan, then the requested commands in
 // the fixed order read, list, export, plot, cycle slips (the quality check).
 #include <cstdio>
+#include <string>
 
+#include "db/output_file.h"
 #include "db/table.h"
 
 #include "export/geonap.h"
@@ -12,6 +14,7 @@
 #include "plot/plot_command.h"
 #include "quality/quality_command.h"
 #include "support/error.h"
+#include "support/untrusted_text.h"
 #include "support/version.h"
 
 namespace {
@@ -44,10 +47,11 @@ void print_usage() {
 void run_commands() {
     const RunSettings& s = run_settings;
     if (s.do_read) {
-        message("'%s' read into database\n", s.read_file);
+        const std::string shown = console_text(s.read_file);
+        message("'%s' read into database\n", shown.c_str());
         char note[320];  // said when the read fails or is interrupted
         std::snprintf(note, sizeof note, "Nothing of '%.200s' was added to the database.",
-                      s.read_file);
+                      shown.c_str());
         db_changes_begin(note);
         read_rinex(s.read_file, s.no_obs_data);
         db_changes_commit();
@@ -57,7 +61,7 @@ void run_commands() {
         list_database(s.list_file);
     }
     if (s.do_export) {
-        message("create GEONAP-Database '%s'\n", s.export_name);
+        message("create GEONAP-Database '%s'\n", console_text(s.export_name).c_str());
         const bool creates_gn = !table_exists(table_gn);  // the export's own table
         if (creates_gn) db_changes_begin("The export added nothing to the database.");
         export_geonap(s.export_name);
@@ -92,6 +96,7 @@ int main(int argc, char* argv[]) {
     if (s.do_read || s.do_plot || s.do_list || s.do_cycle_slips || s.do_export) {
         // One writer at a time; a journal left by an interrupted run is restored first.
         db_campaign_lock(s.do_read || (s.do_export && !table_exists(table_gn)));
+        output_sweep();
         run_commands();
     } else if (argc <= 1) {
         print_usage();

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "obsdb/campaign.h"
-#include "support/checked_file.h"
+#include "db/output_file.h"
 
 namespace {
 
@@ -106,9 +106,7 @@ void write_sections(Campaign& c, std::FILE* out) {
 }  // namespace
 
 void list_database(const char* file_name) {
-    std::FILE* out = checked_open(file_name, "wt");
-    static char out_buffer[1 << 16];
-    std::setvbuf(out, out_buffer, _IOFBF, sizeof out_buffer);
+    std::FILE* out = output_create(file_name);
 
     Campaign tables;
     tables.open_read({CampaignTable::occ, CampaignTable::rec, CampaignTable::ant,
@@ -119,6 +117,6 @@ void list_database(const char* file_name) {
 
     tables.close({CampaignTable::occ, CampaignTable::satocc, CampaignTable::rec, CampaignTable::ant,
                   CampaignTable::sta, CampaignTable::sat, CampaignTable::obs});
-    checked_close(out, file_name);
+    output_finish(out);
     std::printf("Done.\n");
 }

@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "quality/quality_report.h"
-#include "support/checked_file.h"
+#include "db/output_file.h"
+#include "support/untrusted_text.h"
 
 namespace {
 
@@ -57,10 +58,11 @@ void check_campaign(const char* station) {
     if (observations) c.open_read({CampaignTable::obs});
     const std::vector<Selected> selected = select_occupations(c, station);
     if (selected.empty() && station && station[0] != '\0')
-        std::printf("no occupation of station '%s' in the database\n", station);
+        std::printf("no occupation of station '%s' in the database\n",
+                    console_text(station).c_str());
 
-    std::FILE* qc = checked_open("zzQC.csv", "wt");
-    std::FILE* slips = checked_open("zzSLIPS.csv", "wt");
+    std::FILE* qc = output_create("zzQC.csv");
+    std::FILE* slips = output_create("zzSLIPS.csv");
     std::fputs(qc_csv_header, qc);
     std::fputs(slips_csv_header, slips);
     for (const Selected& s : selected) {
@@ -68,11 +70,11 @@ void check_campaign(const char* station) {
         writer.out = slips;
         writer.label = &s.label;
         const OccupationQuality q = check_occupation(c, s.occupation, writer);
-        std::fputs(qc_console_lines(s.label, q).c_str(), stdout);
+        std::fputs(console_lines(qc_console_lines(s.label, q)).c_str(), stdout);
         std::fputs(qc_csv_rows(s.label, q).c_str(), qc);
     }
     c.close({CampaignTable::occ, CampaignTable::sta, CampaignTable::satocc, CampaignTable::sat});
     if (observations) c.close({CampaignTable::obs});
-    checked_close(slips, "zzSLIPS.csv");
-    checked_close(qc, "zzQC.csv");
+    output_finish(slips);
+    output_finish(qc);
 }
