@@ -1,5 +1,6 @@
 // The lumerak program: banner, option scan, then the requested commands in
-// the fixed order read, list, export, plot, cycle slips (the quality check).
+// the fixed order read, list, observation table, export, plot, cycle slips
+// (the quality check).
 #include <cstdio>
 #include <string>
 
@@ -7,6 +8,7 @@
 #include "db/table.h"
 
 #include "export/geonap.h"
+#include "export/observation_table.h"
 #include "front/run_settings.h"
 #include "obsdb/listing.h"
 #include "rinex/rinex_reader.h"
@@ -27,6 +29,8 @@ void print_usage() {
     message("-g             create graphics, one output file per occupation with suffix *.ps\n");
     message("-a<filename>   create GEONAP 'database' files, filenames begin with <filename> \n");
     message("-s<filename>   list contents of whole database into <filename>\n");
+    message("-x<filename>   write every observation as CSV into <filename>\n");
+    message("               (with -t one occupation, with -b/-e that span)\n");
     message("\nOptions:\n");
     message("-p             set paper orientation to portrait, default: landscape\n");
     message("-b<start_time> begin at epoch start_time, format: dd.mm.yy,hh:mm:ss\n");
@@ -59,6 +63,11 @@ void run_commands() {
     }
     if (s.do_list) {
         list_database(s.list_file);
+    }
+    if (s.do_table) {
+        message("observations into '%s'\n", console_text(s.table_file).c_str());
+        write_observation_table(s.table_file, {s.plot_station, s.plot_begin, s.plot_end});
+        message("done.\n");
     }
     if (s.do_export) {
         message("create GEONAP-Database '%s'\n", console_text(s.export_name).c_str());
@@ -93,7 +102,7 @@ int main(int argc, char* argv[]) {
     if (argc > 1) scan_options(argc, argv);
 
     const RunSettings& s = run_settings;
-    if (s.do_read || s.do_plot || s.do_list || s.do_cycle_slips || s.do_export) {
+    if (s.do_read || s.do_plot || s.do_list || s.do_table || s.do_cycle_slips || s.do_export) {
         // One writer at a time; a journal left by an interrupted run is restored first.
         db_campaign_lock(s.do_read || (s.do_export && !table_exists(table_gn)));
         output_sweep();

@@ -30,7 +30,8 @@ std::string plain_number(double v, int decimals) {
     return s == "-0" ? "0" : s;
 }
 
-// A CSV field, quoted where it holds a comma, a quote or a line end.
+}  // namespace
+
 std::string csv_field(const std::string& text) {
     if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
     std::string quoted = "\"";
@@ -40,6 +41,8 @@ std::string csv_field(const std::string& text) {
     }
     return quoted + '"';
 }
+
+namespace {
 
 // Calendar fields of a time value rounded to milliseconds. A time no
 // calendar holds (from a damaged record) gives 1 January 1900, 00:00:00.000,

@@ -30,6 +30,9 @@ std::string qc_csv_rows(const OccupationLabel& label, const OccupationQuality& q
 // The zzSLIPS.csv row of one slip or clock jump, ending in a newline.
 std::string slip_csv_row(const OccupationLabel& label, const QualitySlip& slip);
 
+// A CSV field, quoted where it holds a comma, a quote or a line end.
+std::string csv_field(const std::string& text);
+
 // A time value as "YYYY-MM-DDThh:mm:ss.sss" in the calendar of the
 // observation file (local time, as the time values are made).
 std::string iso_epoch(double t);

@@ -24,6 +24,8 @@ const char usage[] =
     "-g             create graphics, one output file per occupation with suffix *.ps\n"
     "-a<filename>   create GEONAP 'database' files, filenames begin with <filename> \n"
     "-s<filename>   list contents of whole database into <filename>\n"
+    "-x<filename>   write every observation as CSV into <filename>\n"
+    "               (with -t one occupation, with -b/-e that span)\n"
     "\nOptions:\n"
     "-p             set paper orientation to portrait, default: landscape\n"
     "-b<start_time> begin at epoch start_time, format: dd.mm.yy,hh:mm:ss\n"

@@ -16,6 +16,7 @@
 #include "db/fault_seam.h"
 #include "db/output_file.h"
 #include "export/geonap.h"
+#include "export/observation_table.h"
 #include "obsdb/listing.h"
 #include "plot/line_styles.h"
 #include "plot/plot_command.h"
@@ -86,6 +87,7 @@ TEST(OutputSafety, EveryOutputIsTheOldOrTheWholeNewOneWhereverItsWritingFails) {
              plot_occupations("zzOBS", true, true, -1, -1, "", default_sn_line_types, false);
          }},
         {"quality", {"zzQC.csv", "zzSLIPS.csv"}, [] { check_campaign(""); }},
+        {"observations", {"obs.csv"}, [] { write_observation_table("obs.csv", {"", -1, -1}); }},
     };
     for (const Kind& kind : kinds) {
         SCOPED_TRACE(kind.name);
