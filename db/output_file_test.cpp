@@ -1,6 +1,7 @@
 // An output written all or nothing: where it goes for each kind of name, what
-// a failure, an abandon or a signal leaves, and which temporaries the sweep
-// removes.
+// an abandon, an error or a signal leaves, and which temporaries the sweep
+// removes. Failing writes, syncs and renames of every kind of output are in
+// tests/output_safety_test.cpp.
 #include "db/output_file.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "db/fault_seam.h"
 #include "tests/testkit/testkit.h"
 
 using testkit::file_exists;
@@ -28,12 +28,10 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-// Writes `text` a line (up to 100 bytes) at a time, as the program's writers do.
 bool write_and_commit(const char* name, const std::string& text) {
     std::FILE* file = output_open(name);
     if (!file) return false;
-    for (std::size_t at = 0; at < text.size(); at += 100)
-        std::fputs(text.substr(at, 100).c_str(), file);
+    std::fputs(text.c_str(), file);
     return output_commit(file);
 }
 
@@ -99,27 +97,6 @@ TEST(OutputFile, WhileOpenTheOldFileStaysAndAnAbandonKeepsIt) {
     EXPECT_EQ(read_file("out.txt"), "old\n");
     EXPECT_EQ(read_folder_names("."), Names{"out.txt"});
     EXPECT_EQ(output_written_file(file), nullptr);
-}
-
-TEST(OutputFile, AFailedWriteSyncOrRenameLeavesTheOldFile) {
-    ScratchDir dir;
-    InDir in(dir.path());
-    const std::string text(300000, 'x');  // several writes of the stream's buffer
-    fault_arm(FaultOp::output, 0, FaultAction::fail);
-    ASSERT_TRUE(write_and_commit("out.txt", text));
-    const long operations = fault_count(FaultOp::output);
-    EXPECT_EQ(operations, 7);  // 5 writes of the 64 KiB buffer, the sync and the rename
-    for (long n = 1; n <= operations; ++n) {
-        SCOPED_TRACE(n);
-        write_file("out.txt", "old\n");
-        fault_arm(FaultOp::output, n, FaultAction::fail);
-        errno = 0;
-        EXPECT_FALSE(write_and_commit("out.txt", text));
-        EXPECT_EQ(errno, ENOSPC);  // what the seam's failure said, through the commit
-        EXPECT_EQ(read_file("out.txt"), "old\n");
-        EXPECT_EQ(read_folder_names("."), Names{"out.txt"});
-    }
-    fault_arm(FaultOp::output, 0, FaultAction::fail);
 }
 
 TEST(OutputFile, ARunEndedBySignalOrErrorLeavesNoTemporary) {

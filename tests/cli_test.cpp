@@ -114,9 +114,9 @@ TEST(Cli, MissingValuesEndTheRunBeforeAnyCommand) {
 
 TEST(Cli, UnknownLetterEndsTheRunWithStatusOne) {
     ScratchDir dir;
-    auto r = run_lumerak({"-x"}, dir.path());
+    auto r = run_lumerak({"-y"}, dir.path());  // -x is the observation table
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, banner + "illegal option flag: x\n");
+    EXPECT_EQ(r.out, banner + "illegal option flag: y\n");
     EXPECT_EQ(r.err, "");
 
     // Nothing after the bad letter runs, not even the cycle-slip step.
