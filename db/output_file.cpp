@@ -216,6 +216,11 @@ const char* output_written_file(std::FILE* file) {
     return s->temp[0] != '\0' ? s->temp : s->target;
 }
 
+void output_abandon_all() {
+    for (Slot& s : slots)
+        if (s.used) output_abandon(s.file);
+}
+
 void output_sweep() {
     DIR* folder = opendir(".");
     if (!folder) return;

@@ -38,5 +38,9 @@ void output_finish(std::FILE* file);
 // file not opened by output_open.
 const char* output_written_file(std::FILE* file);
 
+// Abandons every open output, as the end of the process does: for a caller
+// that goes on after a command ended through an error report.
+void output_abandon_all();
+
 // Removes the temporaries in the current folder whose process has ended.
 void output_sweep();
