@@ -26,6 +26,9 @@ struct Slot {
     volatile std::sig_atomic_t used;
     int fd;
     std::FILE* file;
+    long written;           // bytes so far
+    long sent;              // bytes already handed to the disk
+
     char temp[PATH_MAX];    // "" when written in place
     char target[PATH_MAX];  // what the temporary replaces
     char name[PATH_MAX];    // the name as the caller gave it
@@ -65,14 +68,23 @@ void remove_at_end() {
     }
 }
 
+// The disk starts on each megabyte as it is written, so that the sync at the
+// end finds little left to wait for.
+constexpr long writeback_step = 1 << 20;
+
 ssize_t write_all(void* cookie, const char* data, std::size_t size) {
-    const Slot& s = *static_cast<Slot*>(cookie);
+    Slot& s = *static_cast<Slot*>(cookie);
     std::size_t done = 0;
     while (done < size) {
         const ssize_t n = io_output_write(s.fd, data + done, size - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         done += static_cast<std::size_t>(n);
+    }
+    s.written += static_cast<long>(done);
+    if (s.written - s.sent >= writeback_step && s.temp[0] != '\0') {
+        io_start_writeback(s.fd, s.sent, s.written - s.sent);
+        s.sent = s.written;
     }
     return static_cast<ssize_t>(done);  // short: the stream marks itself failed
 }
@@ -152,6 +164,8 @@ std::FILE* output_open(const char* name) {
     if (!choose_files(s, name)) return nullptr;
     s.fd = open_file(s);
     if (s.fd < 0) return nullptr;
+    s.written = 0;
+    s.sent = 0;
     s.used = 1;
     const cookie_io_functions_t calls = {nullptr, write_all, nullptr, keep_descriptor};
     s.file = fopencookie(&s, "w", calls);
