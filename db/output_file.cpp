@@ -51,13 +51,14 @@ void end_by_signal(int number) {
 
 // The temporaries go with the run however it ends, short of SIGKILL: at exit
 // (error reports end through exit) and on the signals that end a run,
-// unless something else already handles them (the database's change, whose
+// unless something else handles them at the time (a database change, whose
 // rollback ends through exit).
 void remove_at_end() {
-    static bool installed = false;
-    if (installed) return;
-    installed = true;
-    std::atexit(remove_temporaries);
+    static bool at_exit = false;
+    if (!at_exit) std::atexit(remove_temporaries);
+    at_exit = true;
+    // Looked at for every output: a database change may have held the
+    // signals at the first one and given them back since.
     for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
         struct sigaction now {};
         if (sigaction(number, nullptr, &now) != 0 || now.sa_handler != SIG_DFL) continue;

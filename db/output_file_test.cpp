@@ -116,6 +116,19 @@ TEST(OutputFile, ARunEndedBySignalOrErrorLeavesNoTemporary) {
         EXPECT_EQ(read_file("out.txt"), "old\n");
         EXPECT_EQ(read_folder_names("."), Names{"out.txt"});
     }
+    // The first output opened while another handler held the signal (a
+    // database change), the next one after it was given back.
+    const testkit::RunResult r = testkit::run_in_child([] {
+        std::signal(SIGTERM, [](int) {});
+        write_and_commit("first.txt", "first\n");
+        std::signal(SIGTERM, SIG_DFL);
+        std::FILE* file = output_open("out.txt");
+        std::fputs("half", file);
+        std::fflush(file);
+        std::raise(SIGTERM);
+    });
+    EXPECT_EQ(r.status, 128 + SIGTERM);
+    EXPECT_EQ(read_folder_names("."), (Names{"first.txt", "out.txt"}));
 }
 
 TEST(OutputFile, TheSweepRemovesTemporariesOfEndedRunsOnly) {
