@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "draw/ps_canvas.h"
+#include "db/output_file.h"
 #include "obsdb/schema.h"
 #include "plot/sv_rows.h"
 #include "pslib/pslib.h"
@@ -29,10 +30,11 @@ public:
 
     Lines lines(const std::function<void()>& calls) {
         std::fflush(ps_state.out);
-        std::size_t before = testkit::read_file(path_).size();
+        const std::string open_file = output_written_file(ps_state.document);
+        std::size_t before = testkit::read_file(open_file).size();
         calls();
         std::fflush(ps_state.out);
-        return testkit::lines_of(testkit::read_file(path_).substr(before));
+        return testkit::lines_of(testkit::read_file(open_file).substr(before));
     }
 
     PsCanvas canvas;

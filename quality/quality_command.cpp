@@ -11,7 +11,8 @@
 #include "quality/baselines.h"
 #include "quality/quality_report.h"
 #include "quality/station_position.h"
-#include "support/checked_file.h"
+#include "db/output_file.h"
+#include "support/untrusted_text.h"
 
 namespace {
 
@@ -83,13 +84,13 @@ void write_baselines(Campaign& c, std::vector<Selected>& all, SatelliteNumbers& 
         }
         taken.push_back(std::move(s.epochs));
     }
-    std::FILE* out = checked_open("zzBASELINES.csv", "wt");
+    std::FILE* out = output_create("zzBASELINES.csv");
     std::fputs(baselines_csv_header, out);
     std::vector<Baseline> rows = baselines_of(taken);
     if (one_station)
         std::erase_if(rows, [&](const Baseline& b) { return b.a != checked && b.b != checked; });
     for (const Baseline& b : rows) std::fputs(baseline_csv_row(taken, b).c_str(), out);
-    checked_close(out, "zzBASELINES.csv");
+    output_finish(out);
     // A station that is not in the campaign was reported already.
     if (any || !one_station) std::fputs(baselines_summary(taken, rows).c_str(), stdout);
 }
@@ -117,10 +118,10 @@ void check_campaign(const char* station, std::vector<CheckedOccupation>* checked
     std::vector<Selected> selected = select_occupations(c, station);
     if (one_station &&
         std::none_of(selected.begin(), selected.end(), [](const Selected& s) { return s.checked; }))
-        std::printf("no occupation of station '%s' in the database\n", station);
+        std::printf("no occupation of station '%s' in the database\n", console_text(station).c_str());
 
-    std::FILE* qc = checked_open("zzQC.csv", "wt");
-    std::FILE* slips = checked_open("zzSLIPS.csv", "wt");
+    std::FILE* qc = output_create("zzQC.csv");
+    std::FILE* slips = output_create("zzSLIPS.csv");
     std::fputs(qc_csv_header, qc);
     std::fputs(slips_csv_header, slips);
     SatelliteNumbers numbers;
@@ -141,13 +142,13 @@ void check_campaign(const char* station, std::vector<CheckedOccupation>* checked
             }
             checked->push_back(found);
         }
-        std::fputs(qc_console_lines(s.label, q).c_str(), stdout);
+        std::fputs(console_lines(qc_console_lines(s.label, q)).c_str(), stdout);
         std::fputs(qc_csv_rows(s.label, q).c_str(), qc);
     }
     write_baselines(c, selected, numbers, one_station);
     c.close({CampaignTable::occ, CampaignTable::sta, CampaignTable::satocc, CampaignTable::sat,
              CampaignTable::cor});
     if (observations) c.close({CampaignTable::obs});
-    checked_close(slips, "zzSLIPS.csv");
-    checked_close(qc, "zzQC.csv");
+    output_finish(slips);
+    output_finish(qc);
 }

@@ -32,7 +32,6 @@ std::string plain_number(double v, int decimals) {
     return s == "-0" ? "0" : s;
 }
 
-// A CSV field, quoted where it holds a comma, a quote or a line end.
 std::string csv_field(const std::string& text) {
     if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
     std::string quoted = "\"";
