@@ -26,6 +26,7 @@ const char usage[] =
     "-s<filename>   list contents of whole database into <filename>\n"
     "\nOptions:\n"
     "-p             set paper orientation to portrait, default: landscape\n"
+    "-f<format>     graphics format: ps (default), pdf, svg or png\n"
     "-b<start_time> begin at epoch start_time, format: dd.mm.yy,hh:mm:ss\n"
     "-e<end_time>   end at epoch end_time, format: dd.mm.yy,hh:mm:ss\n"
     "-c             show XYZ-coordinates, default: LAT/LON/ALT\n"

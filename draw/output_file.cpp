@@ -1,0 +1,11 @@
+#include "draw/output_file.h"
+
+#include "support/checked_file.h"
+
+std::FILE* open_output_file(const char* path) { return checked_open(path, "wb"); }
+
+bool close_output_file(std::FILE* file, const char* path, bool complete) {
+    (void)path;
+    const bool written = !std::ferror(file);
+    return std::fclose(file) == 0 && written && complete;
+}
