@@ -165,7 +165,10 @@ cairo_status_t append_to_string(void* closure, const unsigned char* data, unsign
 
 CairoCanvas::CairoCanvas(DrawFormat format) : format_(format) {}
 
-CairoCanvas::~CairoCanvas() { release(); }
+CairoCanvas::~CairoCanvas() {
+    close_parts();
+    release();
+}
 
 void CairoCanvas::release() {
     if (cr_ != nullptr) cairo_destroy(cr_);
@@ -368,21 +371,27 @@ bool CairoCanvas::end_document() {
 
 // True when the call is done with: kept in the part being drawn into, or
 // dropped because no page is open.
-bool CairoCanvas::recording(Op op) {
+bool CairoCanvas::recording(Op::Kind kind, double a, double b, double c, double d, int i, int j,
+                            const char* text) {
     if (recording_ < 0) return cr_ == nullptr;
-    parts_[recording_].push_back(std::move(op));
+    const std::size_t length = text != nullptr ? std::strlen(text) : 0;
+    const Op op = {kind, i, j, static_cast<std::int32_t>(length), a, b, c, d};
+    std::FILE* part = parts_[recording_];
+    if (std::fwrite(&op, sizeof op, 1, part) != 1 ||
+        (length > 0 && std::fwrite(text, 1, length, part) != length))
+        ok_ = false;
     return true;
 }
 
 void CairoCanvas::move_to(double x, double y) {
-    if (recording({Op::move_to, x, y})) return;
+    if (recording(Op::move_to, x, y)) return;
     pen_x_ = to_units(x);
     pen_y_ = to_units(y);
     cairo_move_to(cr_, pen_x_, pen_y_);
 }
 
 void CairoCanvas::line_to(double x, double y) {
-    if (recording({Op::line_to, x, y})) return;
+    if (recording(Op::line_to, x, y)) return;
     const int ix = to_units(x), iy = to_units(y);
     if (ix == pen_x_ && iy == pen_y_) return;
     pen_x_ = ix;
@@ -392,7 +401,7 @@ void CairoCanvas::line_to(double x, double y) {
 }
 
 void CairoCanvas::move_by(double dx, double dy) {
-    if (recording({Op::move_by, dx, dy})) return;
+    if (recording(Op::move_by, dx, dy)) return;
     const int idx = to_units(dx), idy = to_units(dy);
     if (idx == 0 && idy == 0) return;
     pen_x_ += idx;
@@ -401,7 +410,7 @@ void CairoCanvas::move_by(double dx, double dy) {
 }
 
 void CairoCanvas::line_by(double dx, double dy) {
-    if (recording({Op::line_by, dx, dy})) return;
+    if (recording(Op::line_by, dx, dy)) return;
     const int idx = to_units(dx), idy = to_units(dy);
     if (idx == 0 && idy == 0) return;
     pen_x_ += idx;
@@ -412,7 +421,7 @@ void CairoCanvas::line_by(double dx, double dy) {
 
 void CairoCanvas::line_width(int width) {
     if (width < 0) return;
-    if (recording({Op::width, 0, 0, 0, 0, width})) return;
+    if (recording(Op::width, 0, 0, 0, 0, width)) return;
     if (width == width_) return;
     stroke();
     width_ = width;
@@ -420,7 +429,7 @@ void CairoCanvas::line_width(int width) {
 
 void CairoCanvas::paint(int red, int green, int blue) {
     if (red < 0 || red > 255 || green < 0 || green > 255 || blue < 0 || blue > 255) return;
-    if (recording({Op::paint, 0, 0, 0, 0, red, green * 256 + blue})) return;
+    if (recording(Op::paint, 0, 0, 0, 0, red, green * 256 + blue)) return;
     double r, g, b, a;
     cairo_pattern_get_rgba(cairo_get_source(cr_), &r, &g, &b, &a);
     if (std::lround(r * 255) == red && std::lround(g * 255) == green &&
@@ -431,7 +440,7 @@ void CairoCanvas::paint(int red, int green, int blue) {
 }
 
 void CairoCanvas::rectangle(double x, double y, double w, double h, bool filled) {
-    if (recording({Op::rectangle, x, y, w, h, filled ? 1 : 0})) return;
+    if (recording(Op::rectangle, x, y, w, h, filled ? 1 : 0)) return;
     stroke();
     pen_x_ = to_units(x);
     pen_y_ = to_units(y);
@@ -445,7 +454,7 @@ void CairoCanvas::rectangle(double x, double y, double w, double h, bool filled)
 }
 
 void CairoCanvas::clip(double x, double y, double w, double h) {
-    if (recording({Op::clip, x, y, w, h})) return;
+    if (recording(Op::clip, x, y, w, h)) return;
     stroke();
     cairo_save(cr_);
     saved_widths_.push_back(width_);
@@ -454,7 +463,7 @@ void CairoCanvas::clip(double x, double y, double w, double h) {
 }
 
 void CairoCanvas::unclip() {
-    if (recording({Op::unclip})) return;
+    if (recording(Op::unclip)) return;
     if (saved_widths_.empty()) return;
     stroke();
     cairo_restore(cr_);
@@ -464,13 +473,13 @@ void CairoCanvas::unclip() {
 
 void CairoCanvas::font(int number) {
     if (number < 0 || number >= ps_font_count) return;
-    if (recording({Op::font, 0, 0, 0, 0, number})) return;
+    if (recording(Op::font, 0, 0, 0, 0, number)) return;
     font_ = number;
 }
 
 void CairoCanvas::text(double x, double y, int size, const char* text, double angle, int justify) {
     if (text == nullptr || std::strlen(text) >= static_cast<std::size_t>(ps_text_limit)) return;
-    if (recording({Op::text, x, y, angle, 0, size, justify, text})) return;
+    if (recording(Op::text, x, y, angle, 0, size, justify, text)) return;
     stroke();
     const std::string shown = shown_text(text);
     const unsigned j =
@@ -513,7 +522,9 @@ void CairoCanvas::text(double x, double y, int size, const char* text, double an
 }
 
 int CairoCanvas::open_part() {
-    parts_.emplace_back();
+    std::FILE* part = open_temporary_file();
+    if (part == nullptr) return -1;
+    parts_.push_back(part);
     return static_cast<int>(parts_.size()) - 1;
 }
 
@@ -522,7 +533,7 @@ void CairoCanvas::draw_into(int part) {
     recording_ = part >= 0 && part < static_cast<int>(parts_.size()) ? part : -1;
 }
 
-void CairoCanvas::replay(const Op& op) {
+void CairoCanvas::replay(const Op& op, const char* characters) {
     switch (op.kind) {
     case Op::move_to: move_to(op.a, op.b); break;
     case Op::line_to: line_to(op.a, op.b); break;
@@ -534,20 +545,37 @@ void CairoCanvas::replay(const Op& op) {
     case Op::clip: clip(op.a, op.b, op.c, op.d); break;
     case Op::unclip: unclip(); break;
     case Op::font: font(op.i); break;
-    case Op::text: text(op.a, op.b, op.i, op.s.c_str(), op.c, op.j); break;
+    case Op::text: text(op.a, op.b, op.i, characters, op.c, op.j); break;
     }
 }
 
 bool CairoCanvas::insert_part(int part) {
     if (part < 0 || part >= static_cast<int>(parts_.size()) || recording_ >= 0) return false;
+    std::FILE* file = parts_[part];
+    if (std::fflush(file) != 0 || std::ferror(file) || std::fseek(file, 0, SEEK_SET) != 0)
+        return false;
     // The part's drawing starts with a move or a style, as after a switch.
     stroke();
-    for (const Op& op : parts_[part]) replay(op);
+    Op op;
+    std::string text;
+    bool whole = true;
+    while (std::fread(&op, sizeof op, 1, file) == 1) {
+        text.assign(op.length > 0 && op.length < ps_text_limit ? op.length : 0, '\0');
+        if (text.size() != static_cast<std::size_t>(op.length) ||
+            std::fread(text.data(), 1, text.size(), file) != text.size()) {
+            whole = false;
+            break;
+        }
+        replay(op, text.c_str());
+    }
     stroke();
-    return true;
+    whole = whole && !std::ferror(file);
+    std::fseek(file, 0, SEEK_END);
+    return whole;
 }
 
 void CairoCanvas::close_parts() {
-    if (recording_ >= 0) recording_ = -1;
+    recording_ = -1;
+    for (std::FILE* part : parts_) std::fclose(part);
     parts_.clear();
 }

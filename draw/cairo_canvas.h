@@ -15,9 +15,9 @@
 // find the labels that cairo writes as glyph outlines.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "draw/canvas.h"
@@ -65,7 +65,8 @@ public:
     int png_height() const;
 
 private:
-    // A drawing call kept in a part.
+    // A drawing call kept in a part: one record in the part's file, a
+    // text's characters after it.
     struct Op {
         enum Kind {
             move_to,
@@ -80,13 +81,8 @@ private:
             font,
             text
         };
-        Op(Kind kind, double a = 0, double b = 0, double c = 0, double d = 0, int i = 0, int j = 0,
-           std::string s = {})
-            : kind(kind), a(a), b(b), c(c), d(d), i(i), j(j), s(std::move(s)) {}
-        Kind kind;
+        std::int32_t kind, i, j, length;
         double a, b, c, d;
-        int i, j;
-        std::string s;
     };
     // A text shown on an SVG page: its start in points from the top left
     // corner, size in points and angle counter-clockwise.
@@ -95,8 +91,9 @@ private:
         double x, y, size, angle;
     };
 
-    bool recording(Op op);
-    void replay(const Op& op);
+    bool recording(Op::Kind kind, double a = 0, double b = 0, double c = 0, double d = 0, int i = 0,
+                   int j = 0, const char* text = nullptr);
+    void replay(const Op& op, const char* characters);
     void start_surface();
     void set_up_page();
     void stroke();
@@ -124,6 +121,8 @@ private:
     int font_ = 0;
     std::vector<Label> labels_;
 
-    std::vector<std::vector<Op>> parts_;
+    // Parts are temporary files without a name, as in the PostScript back
+    // end, so that a part of any size takes no memory.
+    std::vector<std::FILE*> parts_;
     int recording_ = -1;
 };

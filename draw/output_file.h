@@ -14,3 +14,8 @@ std::FILE* open_output_file(const char* path);
 // Closes a file from open_output_file. `complete` false: the caller could not
 // write all of it. Returns false when the file is not complete on disk.
 bool close_output_file(std::FILE* file, const char* path, bool complete);
+
+// A temporary file without a name for drawing set aside, open for writing and
+// reading: the system removes it when it is closed, also when the run ends in
+// between. Null when none can be made.
+std::FILE* open_temporary_file();
