@@ -245,6 +245,14 @@ TEST(PlotFormats, AnUnknownFormatEndsTheRunBeforeAnythingIsWritten) {
         EXPECT_FALSE(fs::exists(dir.file("zzOBS.DAT")));
         EXPECT_TRUE(files_in(dir.path()).empty());
     }
+    // A build without cairo refuses the formats it cannot write, alike.
+    if (!draw_format_available(DrawFormat::pdf)) {
+        const RunResult r = testkit::run_lumerak({"-r07590920.05o", "-g", "-fpdf"}, dir.path());
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find("-fpdf: this build writes PostScript only"), std::string::npos)
+            << r.err;
+        EXPECT_FALSE(fs::exists(dir.file("zzOBS.DAT")));
+    }
 }
 
 }  // namespace
