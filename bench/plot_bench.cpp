@@ -10,7 +10,13 @@
 // GLONASS 24, Galileo 30, BeiDou 27: three pages). Each satellite is in view
 // for 14 of the 24 hours, in a window that moves on from satellite to
 // satellite, with an S/N digit that changes every half hour and a loss of
-// lock every three hours. Counters: the wall time per observation drawn, and
+// lock every three hours.
+//
+// BM_PlotFormat/0 to /3: the same kind of day of 100 satellites (GPS 32,
+// GLONASS 24, Galileo 30, BeiDou 14: two pages) written as PostScript, PDF,
+// SVG and PNG; the counter file_kB is the size of what one run writes.
+//
+// Counters: the wall time per observation drawn, and
 // by how much the resident memory of the process rose during the plot at its
 // peak (the high-water mark reset before each run), which must not grow with
 // the observations.
@@ -24,6 +30,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
@@ -56,8 +63,9 @@ long fill_sky_campaign(int count) {
         int satellites;
     };
     const std::vector<System> systems =
-        count == 27 ? std::vector<System>{{'G', 10}, {'R', 8}, {'E', 9}}
-                    : std::vector<System>{{'G', 32}, {'R', 24}, {'E', 30}, {'C', 27}};
+        count == 27    ? std::vector<System>{{'G', 10}, {'R', 8}, {'E', 9}}
+        : count == 100 ? std::vector<System>{{'G', 32}, {'R', 24}, {'E', 30}, {'C', 14}}
+                       : std::vector<System>{{'G', 32}, {'R', 24}, {'E', 30}, {'C', 27}};
     plottest::OccSetup setup;
     setup.station = "SKY1";
     setup.start = time_value(2026, 1, 1, 0, 0, 0);
@@ -112,7 +120,7 @@ long status_kb(const char* field) {
 // Plots the campaign of the current folder with its console output (progress
 // dots, file names) sent away; returns by how many kB the resident memory
 // rose above what the process held before, at its peak.
-long plot_quietly() {
+long plot_quietly(DrawFormat format = DrawFormat::ps) {
     std::fflush(stdout);
     std::fflush(stderr);
     malloc_trim(0);  // freed heap goes back, so that any reuse of it counts
@@ -122,7 +130,7 @@ long plot_quietly() {
     const int null = open("/dev/null", O_WRONLY);
     dup2(null, 1);
     dup2(null, 2);
-    plot_occupations("zzOBS", true, true, -1, -1, "");
+    plot_occupations("zzOBS", true, true, -1, -1, "", default_sn_line_types, false, format);
     std::fflush(stdout);
     std::fflush(stderr);
     dup2(out, 1);
@@ -144,6 +152,33 @@ void run_plot(benchmark::State& state, int count) {
     state.counters["grown_kB"] = static_cast<double>(grown);
 }
 
+// Bytes of the files of the current folder whose names end in `extension`.
+long long output_bytes(const char* extension) {
+    long long bytes = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("."))
+        if (entry.path().extension() == extension)
+            bytes += static_cast<long long>(entry.file_size());
+    return bytes;
+}
+
+void BM_PlotFormat(benchmark::State& state) {
+    const DrawFormat formats[] = {DrawFormat::ps, DrawFormat::pdf, DrawFormat::svg,
+                                  DrawFormat::png};
+    const DrawFormat format = formats[state.range(0)];
+    if (!draw_format_available(format)) {
+        state.SkipWithError("built without cairo");
+        return;
+    }
+    if (chdir(campaign_folder(100).c_str()) != 0) std::abort();
+    long grown = 0;
+    for (auto _ : state) grown = std::max(grown, plot_quietly(format));
+    state.SetLabel(draw_format_extension(format));
+    state.counters["obs"] = static_cast<double>(campaigns.observations[100]);
+    state.counters["grown_kB"] = static_cast<double>(grown);
+    state.counters["file_kB"] =
+        static_cast<double>(output_bytes(draw_format_extension(format))) / 1024.0;
+}
+
 void BM_PlotDay(benchmark::State& state) { run_plot(state, 0); }
 void BM_PlotSky(benchmark::State& state) { run_plot(state, static_cast<int>(state.range(0))); }
 
@@ -155,6 +190,12 @@ BENCHMARK(BM_PlotSky)
     ->Arg(113)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3)
+    ->UseRealTime();
+
+BENCHMARK(BM_PlotFormat)
+    ->DenseRange(0, 3)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
     ->UseRealTime();
 
 int main(int argc, char** argv) { return bench::run_benchmarks(argc, argv); }

@@ -32,6 +32,9 @@
 // writer has always done. The drawing is laid out for a landscape A4 page;
 // PageSetup scales and shifts it (a portrait page scales it down).
 //
+// All drawing happens on a page, between begin_page and end_page, or into a
+// part (below); drawing elsewhere is lost in some back ends.
+//
 // Every line starts with move_to: paint, line_width, text, rectangle, clip and
 // unclip end the line being drawn (it is stroked with the style it was begun
 // with) and leave no current point. A line width of 0 is the thinnest visible

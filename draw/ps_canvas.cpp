@@ -1,9 +1,8 @@
 #include "draw/ps_canvas.h"
 
-#include <unistd.h>
-
 #include <string>
 
+#include "draw/output_file.h"
 #include "pslib/pslib.h"
 
 namespace {
@@ -12,18 +11,6 @@ namespace {
 // turns about, as the pages have always been written.
 constexpr int units_per_cm = 300;
 constexpr double paper_width_cm = 20.0;
-
-// A temporary file without a name: the system removes it when it is closed,
-// also when the run ends in between. Null when none can be made.
-std::FILE* open_temporary() {
-    char name[] = "/tmp/lumerak-page-XXXXXX";
-    const int fd = mkstemp(name);
-    if (fd < 0) return nullptr;
-    close(fd);
-    std::FILE* part = std::fopen(name, "w+b");
-    std::remove(name);
-    return part;
-}
 
 }  // namespace
 
@@ -77,7 +64,7 @@ void PsCanvas::text(double x, double y, int size, const char* text, double angle
 }
 
 int PsCanvas::open_part() {
-    std::FILE* part = open_temporary();
+    std::FILE* part = open_temporary_file();
     if (part == nullptr) return -1;
     parts_.push_back(part);
     return static_cast<int>(parts_.size()) - 1;

@@ -2,8 +2,9 @@
 # The main job on the shipped sample files, in a fresh scratch folder:
 # read each observation file into a new campaign database, then list it,
 # export the GEONAP project files, draw the signal/noise pages of each
-# occupation, rendered to PNG when Ghostscript is there, and check the
-# quality of every occupation.
+# occupation as PostScript, check the quality of every occupation, and draw
+# the same pages as PDF and PNG when the program was built with cairo (no
+# Ghostscript is needed for either).
 # Usage: examples/demo.sh [path to lumerak] [scratch folder]
 #
 # Each step prints its heading first and runs with its standard error joined
@@ -30,6 +31,15 @@ for file in *.??[oO] *.crx *.Z; do
   step "read $file" "$lumerak" -r"$file"
 done
 step "list, export, plot and check the campaign" "$lumerak" -scampaign.lst -aCAMPAIGN -g -i
+# A build without cairo refuses -fpdf before doing anything.
+with_cairo=false
+if "$lumerak" -fpdf >/dev/null 2>&1; then
+  with_cairo=true
+  # The same pages without the check's marks, which would run the check
+  # (and print its table) once more for each format.
+  step "the pages as PDF" "$lumerak" -g -fpdf
+  step "the pages as PNG" "$lumerak" -g -fpng
+fi
 
 echo
 echo "Outputs in $scratch:"
@@ -38,14 +48,11 @@ echo "  listing:   $scratch/campaign.lst"
 echo "  GEONAP:    $(ls -- CAMPAIGN.* | tr '\n' ' ')"
 echo "  plots:     $(ls -- *.ps | tr '\n' ' ')"
 echo "  quality:   $scratch/zzQC.csv $scratch/zzSLIPS.csv"
-if command -v gs >/dev/null; then
-  # Every page of every file, upright (the pages are landscape): one PNG per
-  # page, <file>-<page>.png.
-  for file in *.ps; do
-    gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -r100 -sOutputFile="${file%.ps}-%d.png" \
-      -c "<< /Orientation 3 >> setpagedevice" -f "$file"
-  done
-  echo "  rendered:  $(ls -- *.png | tr '\n' ' ')"
-  echo "  showcase:  $scratch/ACOR-1-1.png: the 38 satellites of GPS, GLONASS, Galileo"
-  echo "             and BeiDou of ACOR00ESP_R_20213550000_01D_30S_MO.crx, a row each"
+if $with_cairo; then
+  echo "  PDF:       $(ls -- *.pdf | tr '\n' ' ')"
+  echo "  PNG:       $(ls -- *.png | tr '\n' ' ')"
+  echo "  showcase:  $scratch/ACOR-1.pdf and ACOR-1.png: the 38 satellites of GPS, GLONASS,"
+  echo "             Galileo and BeiDou of ACOR00ESP_R_20213550000_01D_30S_MO.crx, a row each"
+else
+  echo "  (built without cairo: no PDF or PNG pages; see the README's set-up)"
 fi

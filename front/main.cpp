@@ -34,6 +34,7 @@ void print_usage() {
     message("               (with -t one occupation, with -b/-e that span)\n");
     message("\nOptions:\n");
     message("-p             set paper orientation to portrait, default: landscape\n");
+    message("-f<format>     graphics format: ps (default), pdf, svg or png\n");
     message("-b<start_time> begin at epoch start_time, format: dd.mm.yy,hh:mm:ss\n");
     message("-e<end_time>   end at epoch end_time, format: dd.mm.yy,hh:mm:ss\n");
     message("-c             show XYZ-coordinates, default: LAT/LON/ALT\n");
@@ -82,7 +83,7 @@ void run_commands() {
         message("create plots for all occupations\n");
         // With the quality check in the same run, the pages show its slips.
         plot_occupations("zzOBS", s.show_lat_lon, s.landscape, s.plot_begin, s.plot_end,
-                         s.plot_station, s.sn_line_types, s.do_cycle_slips);
+                         s.plot_station, s.sn_line_types, s.do_cycle_slips, s.plot_format);
         message("done.\n");
     }
     std::vector<CheckedOccupation> checked;
@@ -95,7 +96,7 @@ void run_commands() {
     if (s.do_plot && s.plot_station[0] == '\0') {
         // The campaign at a glance, with the pages of every occupation; its
         // bars are shaded by the check's slips when the check ran too.
-        write_campaign_overview(s.landscape, s.do_cycle_slips ? &checked : nullptr);
+        write_campaign_overview(s.landscape, s.do_cycle_slips ? &checked : nullptr, s.plot_format);
     }
 }
 

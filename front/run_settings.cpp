@@ -26,6 +26,18 @@ double date_time_value(const char* value) {
     return time;
 }
 
+// The page format of -f; the program ends before any command when the name
+// is unknown or the build has no back end for it.
+DrawFormat page_format(const char* value) {
+    DrawFormat format = DrawFormat::ps;
+    if (!value || !parse_draw_format(value, &format))
+        fatal("unknown page format '%.16s': -f takes one of %s", value ? value : "",
+              draw_format_names());
+    if (!draw_format_available(format))
+        fatal("-f%s: this build writes PostScript only (built without cairo)", value);
+    return format;
+}
+
 }  // namespace
 
 bool parse_date_time(const char* text, double* time) {
@@ -80,6 +92,7 @@ void apply_option(char letter, const char* value) {
         break;
     case 'b': s.plot_begin = date_time_value(value); break;
     case 'e': s.plot_end = date_time_value(value); break;
+    case 'f': s.plot_format = page_format(value); break;
     case 'g': s.do_plot = true; break;
     case 'i': s.do_cycle_slips = true; break;
     case '0': s.no_obs_data = true; break;

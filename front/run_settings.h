@@ -3,6 +3,7 @@
 
 #include <climits>
 
+#include "draw/canvas_factory.h"
 #include "plot/line_styles.h"
 
 struct RunSettings {
@@ -23,6 +24,7 @@ struct RunSettings {
     double plot_begin;            // time value, -1 = the occupation's first epoch
     double plot_end;              // time value, -1 = the occupation's last epoch
     LineStyle sn_line_types[10];  // style for each signal-strength digit 0 to 9
+    DrawFormat plot_format;       // format of the pages (-f)
 };
 
 // The defaults; the S/N line types are those of the plots.
@@ -47,6 +49,7 @@ inline constexpr RunSettings default_run_settings = {
      default_sn_line_types[3], default_sn_line_types[4], default_sn_line_types[5],
      default_sn_line_types[6], default_sn_line_types[7], default_sn_line_types[8],
      default_sn_line_types[9]},
+    DrawFormat::ps,
 };
 
 // The run's settings (one instance for the run).
@@ -54,7 +57,7 @@ extern RunSettings run_settings;
 
 // The option letters of the command line; a letter followed by ':' takes a
 // value attached to it.
-inline constexpr const char option_letters[] = "Dp0gr:n:t:is:a:x:cd:b:e:";
+inline constexpr const char option_letters[] = "Dp0gr:n:t:is:a:x:cd:b:e:f:";
 
 // Reads a date and time "dd.mm.yy,hh:mm:ss" (local time; years below 70 are
 // 20yy, 70 to 99 are 19yy; month 0 is December) into *time, -1 for a date
@@ -67,7 +70,8 @@ bool parse_date_time(const char* text, double* time);
 void set_line_types(const char* text, LineStyle styles[10]);
 
 // Applies one option letter with its value (null when none) to run_settings.
-// A missing or over-long value ends the program.
+// A missing or over-long value ends the program, and so does a page format
+// (-f) that is unknown or that this build cannot write.
 void apply_option(char letter, const char* value);
 
 // Scans the command line into run_settings. An unknown option letter ends the

@@ -349,12 +349,17 @@ void plot_occupation(Campaign& c, const char* file_name, long occupation, const 
     bool written = true;
     page_parts parts;
     parts.open(canvas, pages, file_name);
+    // A page of its own is drawn on in the pass; pages of a series are put
+    // together from their parts after it.
+    if (pages == 1) canvas.begin_page(1);
     const int max_count = draw_epochs(canvas, c, op, parts);
     if (o.quality) draw_slip_marks(canvas, op, parts, quality.slips);
     const OccupationQuality* figures = o.quality ? &quality.quality : nullptr;
     for (int p = 0; p < pages; ++p) {
-        canvas.begin_page(p + 1);
-        if (pages > 1) written = parts.insert(p) && written;
+        if (pages > 1) {
+            canvas.begin_page(p + 1);
+            written = parts.insert(p) && written;
+        }
         draw_page_texts(canvas, c, op, p, max_count, o.show_lat_lon, figures);
         canvas.end_page();
     }

@@ -29,19 +29,21 @@ int* station_counter(long sta_ref) {
     return &station_plot_count[sta_ref / size];
 }
 
-// Ends the program with message 1 when the page's file cannot be created;
-// the file itself is replaced only by the finished page.
+// Ends the program with message 1 when the PostScript page's file cannot be
+// created; the file itself is replaced only by the finished page. The other
+// formats' files are created by their back end, which ends the program alike.
 void check_plot_file(const char* name) { output_abandon(output_create(name)); }
 
 // Counts the page for the station in the record buffer, names the file with
-// `name_format` (station name, count) as a plain name in the current folder,
-// and draws the page.
+// `name_format` (station name, count) as a plain name in the current folder
+// and the format's extension, and draws the page. SVG and PNG files of
+// several pages are named by page from it.
 void plot_page(Campaign& c, int* counter, const char* name_format, const char* notice,
                long occupation, const plot_options& o) {
     char formatted[1024];
     std::snprintf(formatted, sizeof formatted, name_format, c.sta.marker_name, ++*counter);
-    const std::string name = plain_file_name(formatted);
-    check_plot_file(name.c_str());
+    const std::string name = plain_file_name(formatted) + draw_format_extension(o.format);
+    if (o.format == DrawFormat::ps) check_plot_file(name.c_str());
     message(notice, name.c_str());
     plot_occupation(c, name.c_str(), occupation, o);
 }
@@ -55,7 +57,7 @@ void plot_all(Campaign& c, const plot_options& o) {
                     static_cast<long>(c.occ.sta_ref));
             continue;
         }
-        plot_page(c, counter, "%.61s-%d.ps", "\nplot into '%s'", r, o);
+        plot_page(c, counter, "%.61s-%d", "\nplot into '%s'", r, o);
     }
 }
 
@@ -73,21 +75,21 @@ void plot_station_only(Campaign& c, const char* station, const plot_options& o) 
         message("\nstation record %ld is not in zzSTA; nothing drawn\n", sta_no);
         return;
     }
-    plot_page(c, counter, "%.61s%d.ps", "plot into '%s'\n", occ, o);
+    plot_page(c, counter, "%.61s%d", "plot into '%s'\n", occ, o);
 }
 
 }  // namespace
 
 void plot_occupations(const char* obs_table, bool show_lat_lon, bool landscape, double plot_begin,
                       double plot_end, const char* plot_station, const LineStyle* line_types,
-                      bool quality) {
+                      bool quality, DrawFormat format) {
     Campaign c;
     plot_tables_open(c, obs_table);
     station_entries = count_stations(c);
     station_plot_count =
         static_cast<int*>(mem_calloc(static_cast<std::size_t>(station_entries + 1), sizeof(int)));
-    const plot_options options = {show_lat_lon, landscape,  plot_begin,
-                                  plot_end,     line_types, quality};
+    const plot_options options = {show_lat_lon, landscape, plot_begin, plot_end,
+                                  line_types,   quality,   format};
     if (plot_station == nullptr || plot_station[0] == '\0')
         plot_all(c, options);
     else

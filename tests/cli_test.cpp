@@ -28,6 +28,7 @@ const char usage[] =
     "               (with -t one occupation, with -b/-e that span)\n"
     "\nOptions:\n"
     "-p             set paper orientation to portrait, default: landscape\n"
+    "-f<format>     graphics format: ps (default), pdf, svg or png\n"
     "-b<start_time> begin at epoch start_time, format: dd.mm.yy,hh:mm:ss\n"
     "-e<end_time>   end at epoch end_time, format: dd.mm.yy,hh:mm:ss\n"
     "-c             show XYZ-coordinates, default: LAT/LON/ALT\n"
