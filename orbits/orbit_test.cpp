@@ -1,0 +1,236 @@
+// Broadcast positions against a precise orbit of the same day, the GLONASS
+// integration against its own elements, the relativistic clock term, and
+// the choice of the serving ephemeris.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+
+#include "orbits/satellite_state.h"
+#include "orbits/test_files.h"
+#include "orbits/time_scales.h"
+#include "tests/testkit/testkit.h"
+
+namespace {
+
+using orbits::Ephemeris;
+using orbits::EphemerisStore;
+using orbits::SatelliteState;
+
+const orbits_test::NavFile& mojn() {
+    static const orbits_test::NavFile file =
+        orbits_test::read_nav_file(testkit::test_data_path("MOJN00DNK_R_20201770000_01D_MN.rnx.gz"));
+    return file;
+}
+
+double distance(const double* a, const double* b) {
+    return std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) + (a[2] - b[2]) * (a[2] - b[2]));
+}
+
+struct Comparison {
+    int count = 0;
+    double sum2 = 0;
+    double worst = 0;
+};
+
+}  // namespace
+
+// Every satellite of the precise orbit that an ephemeris serves, at every
+// epoch of its 6 hours (15-minute spacing).
+TEST(BroadcastOrbit, MatchesPreciseOrbitPerSystem) {
+    int decoded = 0;
+    const EphemerisStore store = orbits_test::store_of(mojn(), &decoded);
+    ASSERT_GT(decoded, 1000);
+    const orbits_test::PreciseOrbit precise =
+        orbits_test::read_sp3(testkit::test_data_path("GBM0MGXRAP_20201770000_01D_15M_ORB_25epoch.sp3"));
+    std::map<std::string, Comparison> by_system;  // "G", "R", ..., and "C GEO"
+    for (const auto& [satellite, epochs] : precise.positions) {
+        const char system = satellite[0];
+        const int prn = std::atoi(satellite.c_str() + 1);
+        const std::string group =
+            std::string(1, system) + (system == 'C' && orbits::is_beidou_geo(prn) ? " GEO" : "");
+        for (const auto& [t, position] : epochs) {
+            const Ephemeris* eph = store.serving(system, prn, t);
+            if (eph == nullptr) continue;
+            const SatelliteState s = orbits::satellite_state(*eph, t);
+            const double d = distance(s.position, position.data());
+            Comparison& c = by_system[group];
+            ++c.count;
+            c.sum2 += d * d;
+            c.worst = std::max(c.worst, d);
+        }
+    }
+    // Broadcast orbits refer to the antenna, the precise one to the centre of
+    // mass: about a metre apart; a wrong term shows as tens of metres.
+    struct Limit {
+        const char* group;
+        int min_count;
+        double rms_m;
+    };
+    // BeiDou's geostationary satellite is the one the station sees; its
+    // broadcast orbit is known to be worst along its track (about 12 m here,
+    // constant over the day): a missing or wrong tilt of its frame gives
+    // kilometres.
+    const Limit limits[] = {{"G", 500, 2.5}, {"E", 350, 3.0}, {"J", 30, 3.0},
+                            {"C", 400, 3.0}, {"C GEO", 20, 15.0}, {"R", 200, 4.0}};
+    for (const Limit& l : limits) {
+        const Comparison& c = by_system[l.group];
+        const double rms = c.count > 0 ? std::sqrt(c.sum2 / c.count) : 0;
+        std::printf("%-6s %4d positions  3-D RMS %6.2f m  worst %6.2f m\n", l.group, c.count, rms, c.worst);
+        EXPECT_GE(c.count, l.min_count) << l.group;
+        EXPECT_LT(rms, l.rms_m) << l.group;
+    }
+}
+
+// The integration from one GLONASS record 15 minutes forwards and back
+// returns to its own elements, and two records 30 minutes apart meet in the
+// middle within the accuracy of broadcast orbits.
+TEST(GlonassOrbit, IntegrationAgainstItsOwnElements) {
+    const EphemerisStore store = orbits_test::store_of(mojn());
+    int pairs = 0;
+    for (int prn = 1; prn <= 24; ++prn) {
+        const std::vector<Ephemeris>& list = store.of_satellite('R', prn);
+        for (std::size_t i = 0; i + 1 < list.size(); ++i) {
+            const Ephemeris& a = list[i];
+            const Ephemeris& b = list[i + 1];
+            if (b.toe - a.toe != 1800.0 || !a.healthy || !b.healthy) continue;
+            for (double way : {900.0, -900.0}) {
+                // There and back again with a record that starts at the end point.
+                Ephemeris moved = a;
+                moved.toe = moved.toc = a.toe + way;
+                orbits::glonass_integrate(a, a.toe + way, orbits::glonass_step, moved.position, moved.velocity);
+                const SatelliteState back = orbits::glonass_state(moved, a.toe);
+                // The step is fine enough: a step of 1 s gets the same end point.
+                double fine[3], fine_velocity[3];
+                orbits::glonass_integrate(a, a.toe + way, 1.0, fine, fine_velocity);
+                EXPECT_LT(distance(fine, moved.position), 0.005) << "R" << prn << " way " << way;
+                EXPECT_LT(distance(back.position, a.position), 0.005) << "R" << prn << " way " << way;
+            }
+            const SatelliteState from_a = orbits::glonass_state(a, a.toe + 900.0);
+            const SatelliteState from_b = orbits::glonass_state(b, b.toe - 900.0);
+            EXPECT_LT(distance(from_a.position, from_b.position), 10.0) << "R" << prn << " at " << a.toe;
+            // Each record's own state at tb is where the integration starts.
+            const SatelliteState at_b = orbits::glonass_state(a, b.toe);
+            EXPECT_LT(distance(at_b.position, b.position), 20.0) << "R" << prn << " at " << b.toe;
+            ++pairs;
+        }
+    }
+    EXPECT_GT(pairs, 100);
+}
+
+// The relativistic clock term F e sqrt(A) sin E equals -2 r.v / c² of the
+// Kepler orbit, computed here from the positions alone (the harmonic
+// corrections part them by a few parts in a thousand: 2e-10 s is 6 cm, the
+// term itself reaches 4e-8 s).
+TEST(KeplerOrbit, RelativisticClockTermFromPositionAndVelocity) {
+    const EphemerisStore store = orbits_test::store_of(mojn());
+    int checked = 0;
+    for (const char system : {'G', 'E', 'C', 'J'}) {
+        for (int prn = 1; prn <= 40; ++prn) {
+            const std::vector<Ephemeris>& list = store.of_satellite(system, prn);
+            if (list.empty() || list[0].orbit != orbits::OrbitKind::kepler) continue;
+            Ephemeris eph = list[0];
+            eph.af0 = eph.af1 = eph.af2 = 0;  // leaves the relativistic term alone
+            for (double dt : {0.0, 1800.0, 4000.0}) {
+                const double t = eph.toe + dt;
+                const SatelliteState s = orbits::kepler_state(eph, t);
+                const SatelliteState ahead = orbits::kepler_state(eph, t + 0.5);
+                const SatelliteState behind = orbits::kepler_state(eph, t - 0.5);
+                double r_dot_v = 0;
+                for (int k = 0; k < 3; ++k) r_dot_v += s.position[k] * (ahead.position[k] - behind.position[k]);
+                const double expected = -2.0 * r_dot_v / (299792458.0 * 299792458.0);
+                EXPECT_NEAR(s.clock, expected, 2e-10) << system << prn << " dt " << dt;
+                ++checked;
+            }
+        }
+    }
+    EXPECT_GT(checked, 150);
+}
+
+// The serving ephemeris: nearest healthy one within its validity.
+TEST(EphemerisChoice, NearestHealthyWithinValidity) {
+    auto make = [](char system, int prn, double reference, bool healthy, bool fnav) {
+        Ephemeris e;
+        e.system = system;
+        e.prn = prn;
+        e.reference_gps = reference;
+        e.healthy = healthy;
+        e.fnav = fnav;
+        return e;
+    };
+    const Ephemeris list[] = {
+        make('G', 5, 0, true, false),         // 0
+        make('G', 5, 7200, true, false),      // 1
+        make('G', 5, 14400, false, false),    // 2: unhealthy
+        make('G', 7, 3600, true, false),      // 3: another satellite
+        make('R', 5, 0, true, false),         // 4: another system, same number
+        make('E', 5, 600, true, true),        // 5: F/NAV
+        make('E', 5, 600, true, false),       // 6: I/NAV of the same time
+    };
+    struct Row {
+        char system;
+        int prn;
+        double t;
+        int expected;
+    };
+    const Row rows[] = {
+        {'G', 5, 100, 0},      {'G', 5, 3599, 0},    {'G', 5, 3601, 1},  {'G', 5, -7200, 0},
+        {'G', 5, -7201, -1},   {'G', 5, 14400, 1},   {'G', 5, 14401, -1}, {'G', 7, 100, 3},
+        {'G', 8, 100, -1},     {'R', 5, 900, 4},     {'R', 5, 901, -1},  {'R', 5, -900, 4},
+        {'E', 5, 700, 6},      {'C', 5, 0, -1},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(orbits::choose_ephemeris(list, std::size(list), r.system, r.prn, r.t), r.expected)
+            << r.system << r.prn << " at " << r.t;
+    }
+}
+
+// Records are decoded from the values of their lines: the toe in the week
+// of the record's epoch (also across the week's end), BeiDou's geostationary
+// satellites by number, and records that cannot be orbits refused.
+TEST(EphemerisDecode, TimesKindsAndRefusals) {
+    double v[31] = {};
+    v[10] = 5153.7;  // sqrt(A)
+    v[8] = 0.01;
+    Ephemeris e;
+    // Saturday 23:59:44 of GPS week 2138 with a toe of 0 (the next week's start).
+    const double toc = orbits::calendar_seconds(2021, 1, 2, 23, 59, 44);
+    v[11] = 0;
+    ASSERT_TRUE(orbits::decode_ephemeris('G', 1, toc, v, "LNAV", -1, &e));
+    EXPECT_EQ(e.toe, orbits::calendar_seconds(2021, 1, 3, 0, 0, 0));
+    EXPECT_EQ(e.reference_gps, e.toe);
+    v[11] = 7200;  // BeiDou: 02:00 BDT of the week that starts 16 s after toc
+    ASSERT_TRUE(orbits::decode_ephemeris('C', 3, toc, v, "D2", -1, &e));
+    EXPECT_EQ(e.orbit, orbits::OrbitKind::beidou_geo);
+    EXPECT_EQ(e.reference_gps, orbits::calendar_seconds(2021, 1, 3, 2, 0, 14));
+    ASSERT_TRUE(orbits::decode_ephemeris('C', 6, toc, v, "D1", -1, &e));
+    EXPECT_EQ(e.orbit, orbits::OrbitKind::kepler);
+    ASSERT_TRUE(orbits::decode_ephemeris('C', 60, toc, v, "D2", -1, &e));
+    EXPECT_EQ(e.orbit, orbits::OrbitKind::beidou_geo);
+    v[24] = 1;
+    ASSERT_TRUE(orbits::decode_ephemeris('E', 1, toc, v, "FNAV", -1, &e));
+    EXPECT_FALSE(e.healthy);
+    EXPECT_TRUE(e.fnav);
+    v[20] = 2;  // data source F/NAV, no kind given
+    ASSERT_TRUE(orbits::decode_ephemeris('E', 1, toc, v, "", -1, &e));
+    EXPECT_TRUE(e.fnav);
+    v[20] = 517;  // I/NAV E1-B and E5b
+    ASSERT_TRUE(orbits::decode_ephemeris('E', 1, toc, v, "", -1, &e));
+    EXPECT_FALSE(e.fnav);
+
+    EXPECT_FALSE(orbits::decode_ephemeris('S', 120, toc, v, "", -1, &e));
+    EXPECT_FALSE(orbits::decode_ephemeris('I', 1, toc, v, "", -1, &e));
+    v[10] = 0;
+    EXPECT_FALSE(orbits::decode_ephemeris('G', 1, toc, v, "LNAV", -1, &e));
+    v[10] = 5153.7;
+    v[8] = 1.0;
+    EXPECT_FALSE(orbits::decode_ephemeris('G', 1, toc, v, "LNAV", -1, &e));
+    double r[31] = {};
+    EXPECT_FALSE(orbits::decode_ephemeris('R', 1, toc, r, "FDMA", -1, &e));
+    r[3] = 20000.0, r[7] = 5000.0, r[11] = 15000.0, r[10] = -4;
+    ASSERT_TRUE(orbits::decode_ephemeris('R', 1, toc, r, "FDMA", 18, &e));
+    EXPECT_EQ(e.frequency_channel, -4);
+    EXPECT_EQ(e.position[0], 2.0e7);
+    EXPECT_EQ(e.reference_gps, toc + 18);
+}

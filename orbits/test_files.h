@@ -1,0 +1,65 @@
+// Readers the orbit tests use to feed the module from files: broadcast
+// navigation records as the values of their lines, a precise orbit (SP3),
+// and the codes of a RINEX 2 observation file. They serve the tests only.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "orbits/atmosphere.h"
+#include "orbits/ephemeris_store.h"
+#include "orbits/point_position.h"
+
+namespace orbits_test {
+
+// A navigation record as its lines give it.
+struct NavRecord {
+    char system;
+    int prn;
+    double toc;  // seconds since 1970 of the record's calendar
+    double values[31];
+};
+
+struct NavFile {
+    std::vector<NavRecord> records;
+    orbits::KlobucharParameters klobuchar;
+    int leap_seconds = -1;
+};
+
+// Reads a RINEX 2 (N or G) or 3 navigation file, plain or gzip. A GLONASS
+// version 2 file (type G) gives system 'R'; a version 2 N file gives 'G'.
+NavFile read_nav_file(const std::string& path);
+
+// The records of a file decoded into a store (records that do not decode,
+// such as SBAS ones, are left out); `decoded` counts those kept.
+orbits::EphemerisStore store_of(const NavFile& file, int* decoded = nullptr);
+
+// Precise positions (m, ECEF) by satellite ("G01") and GPS time (GPS seconds).
+struct PreciseOrbit {
+    std::map<std::string, std::map<double, std::vector<double>>> positions;
+};
+PreciseOrbit read_sp3(const std::string& path);
+
+// The code observations of a RINEX 2 observation file, epoch by epoch:
+// C1 (or P1) and P2 of GPS and GLONASS satellites, with their carriers
+// (GLONASS channels from `channels`, by PRN; satellites without a channel
+// are left out).
+struct ObservationEpoch {
+    double gps_seconds;
+    std::vector<orbits::CodeObservation> codes;
+};
+struct ObservationFile {
+    double header_position[3] = {0, 0, 0};
+    std::vector<ObservationEpoch> epochs;
+};
+ObservationFile read_rinex2_codes(const std::string& path, const std::map<int, int>& glonass_channels);
+
+// The same from a RINEX 3 or 4 file (plain, compressed or compact), two
+// codes per satellite where the file has them: GPS C1C/C1W with C2W/C2L,
+// Galileo C1C with C5Q (E5a), BeiDou C2I with C7I (B1I, B2I), QZSS C1C with
+// C2L, GLONASS C1C/C1P with C2C/C2P. Only the systems in `systems` are kept.
+ObservationFile read_rinex3_codes(const std::string& path, const std::map<int, int>& glonass_channels,
+                                  const std::string& systems);
+
+}  // namespace orbits_test
