@@ -99,10 +99,21 @@ std::shared_ptr<const EphemerisStore> campaign_ephemerides() {
     return store;
 }
 
-OccupationSky occupation_sky(Campaign& campaign, std::shared_ptr<const EphemerisStore> store) {
+void header_position(Campaign& campaign, double out[3]) {
     campaign.read_linked(CampaignTable::cor, campaign.occ.cor_ref);
-    const double header[3] = {campaign.cor.pos_x, campaign.cor.pos_y, campaign.cor.pos_z};
-    return OccupationSky(std::move(store), header);
+    out[0] = campaign.cor.pos_x;
+    out[1] = campaign.cor.pos_y;
+    out[2] = campaign.cor.pos_z;
+}
+
+OccupationSky occupation_sky(Campaign& campaign, std::shared_ptr<const EphemerisStore> store,
+                             const double* computed) {
+    double position[3];
+    header_position(campaign, position);
+    const bool zero = position[0] == 0 && position[1] == 0 && position[2] == 0;
+    if (zero && computed != nullptr)
+        for (int k = 0; k < 3; ++k) position[k] = computed[k];
+    return OccupationSky(std::move(store), position);
 }
 
 }  // namespace orbits
