@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "obsdb/observation_walk.h"
+#include "quality/occupation_carriers.h"
 
 namespace {
 
@@ -109,7 +110,7 @@ long common_jump(const std::vector<long>& ks, int* votes) {
 
 class Check final {
 public:
-    Check(Campaign& c, long occupation, SlipSink& sink) : c_(c), sink_(sink) {
+    Check(Campaign& c, long occupation, SlipSink& sink) : c_(c), sink_(sink), carriers_(occupation) {
         q_.occupation = occupation;
     }
     OccupationQuality run();
@@ -130,6 +131,7 @@ private:
 
     Campaign& c_;
     SlipSink& sink_;
+    OccupationCarriers carriers_;
     OccupationQuality q_;
     double stored_interval_ = 0;
     double gap_limit_ = 60;
@@ -206,7 +208,8 @@ int Check::add_satellite(std::int32_t satocc_ref) {
     if (c_.read_linked(CampaignTable::sat, c_.satocc.sat_ref)) std::memcpy(s.prn, c_.sat.prn, 3);
     const char system = satellite_system(s.prn);
     s.system = system_of(system);
-    s.carriers = carriers_for(system);
+    s.carriers = carriers_.of(s.prn);  // GLONASS and BeiDou: per satellite and occupation
+    if (s.carriers) q_.systems[static_cast<std::size_t>(s.system)].frequencies_known = true;
     s.arc.begin(s.carriers, stored_interval_, gap_limit_);
     ++q_.systems[static_cast<std::size_t>(s.system)].satellites;
     sats_.push_back(s);
