@@ -1,5 +1,6 @@
 #include "orbits/occupation_sky.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstring>
@@ -97,6 +98,21 @@ std::shared_ptr<const EphemerisStore> campaign_ephemerides() {
         store->add(eph);
     }
     return store;
+}
+
+KlobucharParameters campaign_klobuchar(double gps_seconds) {
+    KlobucharParameters k;
+    bool spans = false;
+    for (const nav_record& nav : read_nav_headers()) {
+        if ((nav.present & NAV_ION_GPS) == 0) continue;
+        const bool here = gps_seconds >= nav.first_toc - 86400.0 && gps_seconds <= nav.last_toc + 86400.0;
+        if (k.known && (spans || !here)) continue;
+        k.known = true;
+        spans = here;
+        std::copy(nav.gps_alpha, nav.gps_alpha + 4, k.alpha);
+        std::copy(nav.gps_beta, nav.gps_beta + 4, k.beta);
+    }
+    return k;
 }
 
 void header_position(Campaign& campaign, double out[3]) {

@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "obsdb/campaign.h"
+#include "orbits/atmosphere.h"
 #include "orbits/ephemeris_store.h"
 #include "orbits/sky.h"
 #include "orbits/track.h"
@@ -80,6 +81,11 @@ std::shared_ptr<const EphemerisStore> campaign_ephemerides();
 // m; null or zero for none).
 OccupationSky occupation_sky(Campaign& campaign, std::shared_ptr<const EphemerisStore> store,
                              const double* computed = nullptr);
+
+// The ionosphere parameters (GPS's) of the navigation file of the
+// campaign whose ephemerides span `gps_seconds` (a day either side), else of
+// any that gives them; none without.
+KlobucharParameters campaign_klobuchar(double gps_seconds);
 
 // The header position of the occupation in `campaign.occ` (zzCOR must be
 // open); zero where the header gives none.

@@ -110,7 +110,8 @@ long common_jump(const std::vector<long>& ks, int* votes) {
 
 class Check final {
 public:
-    Check(Campaign& c, long occupation, SlipSink& sink) : c_(c), sink_(sink), carriers_(occupation) {
+    Check(Campaign& c, long occupation, SlipSink& sink, CheckObserver* observer)
+        : c_(c), sink_(sink), observer_(observer), carriers_(occupation) {
         q_.occupation = occupation;
     }
     OccupationQuality run();
@@ -131,6 +132,7 @@ private:
 
     Campaign& c_;
     SlipSink& sink_;
+    CheckObserver* observer_;
     OccupationCarriers carriers_;
     OccupationQuality q_;
     double stored_interval_ = 0;
@@ -211,6 +213,7 @@ int Check::add_satellite(std::int32_t satocc_ref) {
     s.carriers = carriers_.of(s.prn);  // GLONASS and BeiDou: per satellite and occupation
     if (s.carriers) q_.systems[static_cast<std::size_t>(s.system)].frequencies_known = true;
     s.arc.begin(s.carriers, stored_interval_, gap_limit_);
+    if (observer_) s.arc.observe_multipath(observer_->multipath_of(s.prn));
     ++q_.systems[static_cast<std::size_t>(s.system)].satellites;
     sats_.push_back(s);
     const int index = static_cast<int>(sats_.size()) - 1;
@@ -269,6 +272,7 @@ void Check::count_spacing(double t) {
 
 void Check::process_epoch(double t) {
     count_spacing(t);
+    if (observer_) observer_->epoch(t);
 
     clock_jump(t);
 
@@ -432,6 +436,7 @@ OccupationQuality Check::run() {
                 t = c_.obs.epoch;
             }
             take_observation(sat);
+            if (observer_) observer_->observation(sats_[static_cast<std::size_t>(sat)].prn, c_.obs);
         } while (walk.next());
         if (!epoch_.empty()) process_epoch(t);
         for (std::size_t i = 0; i < sats_.size(); ++i) {
@@ -471,8 +476,9 @@ struct PhaseSlips final : SlipSink {
 
 }  // namespace
 
-OccupationQuality check_occupation(Campaign& c, long occupation, SlipSink& slips) {
-    Check check(c, occupation, slips);
+OccupationQuality check_occupation(Campaign& c, long occupation, SlipSink& slips,
+                                   CheckObserver* observer) {
+    Check check(c, occupation, slips, observer);
     return check.run();
 }
 
