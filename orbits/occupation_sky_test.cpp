@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "obsdb/observation_walk.h"
+#include "orbits/sky_grid.h"
 #include "orbits/test_files.h"
 #include "orbits/time_scales.h"
 #include "tests/testkit/testkit.h"
@@ -213,4 +214,46 @@ TEST(OccupationSky, CampaignWithoutNavigation) {
     ASSERT_EQ(testkit::run_lumerak({"-rdelf0010.21o"}, dir.path()).status, 0);
     testkit::InDir in(dir.path());
     EXPECT_TRUE(orbits::campaign_ephemerides()->empty());
+}
+
+// The sky grid against the full computation over a whole day of five
+// systems (MOJN's navigation file, seen from KMS3): the same satellites
+// found, the sine of the elevation within 1e-4, at every 30 s.
+TEST(SkyGrid, WholeDayAgainstFullComputation) {
+    const orbits_test::NavFile nav =
+        orbits_test::read_nav_file(testkit::test_data_path("MOJN00DNK_R_20201770000_01D_MN.rnx.gz"));
+    const orbits::EphemerisStore store = orbits_test::store_of(nav);
+    const orbits::StationFrame kms3 = orbits::station_frame(3516213.438, 781859.8595, 5246037.966);
+    orbits::SkyGrid grid(store, kms3);
+    const double day = orbits::calendar_seconds(2020, 6, 25, 0, 0, 0);
+    double worst = 0;
+    long compared = 0, found = 0, differ = 0;
+    std::map<char, long> per_system;
+    std::map<char, double> worst_of;
+    for (double t = day + 3600; t < day + 82800; t += 30) {  // inside the day's ephemerides
+        grid.set_time(t);
+        for (int sat : grid.in_store()) {
+            const char system = grid.system_of(sat);
+            int prn = 0;
+            for (int p = 1; p < 100 && prn == 0; ++p)
+                if (grid.satellite(system, p) == sat) prn = p;
+            double sine = 0;
+            const bool on_grid = grid.sine_elevation(sat, &sine);
+            const orbits::Sighting full = orbits::sight_satellite(store, system, prn, kms3, t);
+            ++compared;
+            if (on_grid != full.found) ++differ;  // near the ends of a satellite's ephemerides
+            if (!on_grid || !full.found) continue;
+            ++found;
+            ++per_system[system];
+            const double off = std::fabs(sine - std::sin(full.look.elevation));
+            worst_of[system] = std::max(worst_of[system], off);
+            worst = std::max(worst, off);
+        }
+    }
+    EXPECT_EQ(differ, 0);
+    for (char s : {'G', 'R', 'E', 'C', 'J'}) EXPECT_GT(per_system[s], 0) << s;
+    for (auto [s, w] : worst_of) std::printf("%c %.2e\n", s, w);
+    EXPECT_LT(worst, 1e-4);
+    std::printf("sky grid: %ld of %ld satellite-epochs (%ld found by one only), sine off by %.2e at most\n", found,
+                compared, differ, worst);
 }

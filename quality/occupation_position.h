@@ -12,7 +12,7 @@
 #include "orbits/point_position.h"
 #include "quality/occupation_carriers.h"
 
-inline constexpr int position_epochs = 120;
+inline constexpr int position_epochs = 30;
 
 class PositionFromCodes {
 public:
@@ -22,6 +22,9 @@ public:
     PositionFromCodes(const orbits::EphemerisStore& store, const orbits::KlobucharParameters& klobuchar,
                       const double header[3], double first, double last, double interval);
 
+    // Whether the epoch at time value `t` is one to solve: its observations
+    // are wanted.
+    bool wants(double t) const { return t >= next_; }
     // Feeds an observation of satellite `prn` of the epoch being read; its
     // carriers, null where unknown (its codes are then left out).
     void observation(const char* prn, const obs_record& obs, const Carriers* carriers);

@@ -7,16 +7,6 @@
 
 namespace {
 
-constexpr char systems[] = "GRECJ";
-constexpr int numbers = 100;
-constexpr double node_spacing = 30.0;  // s
-
-int slot_of(char system, int prn) {
-    const char* at = system != 0 ? std::strchr(systems, system) : nullptr;
-    if (at == nullptr || prn < 1 || prn >= numbers) return -1;
-    return static_cast<int>(at - systems) * numbers + prn;
-}
-
 bool present(const obs_value& v) { return std::isfinite(v.value) && v.value != 0; }
 int strength(const obs_value& v) { return v.snr >= '1' && v.snr <= '9' ? v.snr - '0' : 0; }
 
@@ -42,9 +32,8 @@ struct OrbitCheck::ArcMultipath final : MultipathObserver {
         const double d = mp - s.shift;
         ++s.n;
         s.sum += d;
-        double e = 0;
-        if (!owner->elevation(system, prn, t, &e) || e < 0) return;
-        const int b = sky_band(e);
+        int b = 0;
+        if (!owner->band_of(system, prn, t, &b)) return;
         ++s.band_n[b];
         s.band_sum[b] += d;
         s.band_squares[b] += d * d;
@@ -65,7 +54,7 @@ struct OrbitCheck::ArcMultipath final : MultipathObserver {
 
 OrbitCheck::OrbitCheck(Campaign& c, long occupation, std::shared_ptr<const orbits::EphemerisStore> store,
                        SlipSink& next)
-    : next_(next), store_(std::move(store)), carriers_(occupation), slot_(std::strlen(systems) * numbers, -1) {
+    : next_(next), store_(std::move(store)), carriers_(occupation) {
     c.read_checked(CampaignTable::occ, occupation);
     orbits::header_position(c, figures_.header);
     figures_.orbits = store_ && !store_->empty();
@@ -84,27 +73,15 @@ OrbitCheck::OrbitCheck(Campaign& c, long occupation, std::shared_ptr<const orbit
         figures_.spacing = position_->spacing();
     }
     sky_ = orbits::occupation_sky(c, store_, figures_.position.known ? figures_.position.position : nullptr);
-    for (const char* s = systems; *s; ++s)
-        for (int prn = 1; prn < numbers; ++prn)
-            if (!store_->of_satellite(*s, prn).empty()) in_store_.push_back(satellite(*s, prn));
+    if (sky_.has_orbits()) grid_ = std::make_unique<orbits::SkyGrid>(*store_, sky_.station());
 }
 
 OrbitCheck::~OrbitCheck() = default;
 
-int OrbitCheck::satellite(char system, int prn) {
-    const int slot = slot_of(system, prn);
-    if (slot < 0) return -1;
-    if (slot_[static_cast<std::size_t>(slot)] < 0) {
-        slot_[static_cast<std::size_t>(slot)] = static_cast<int>(satellites_.size());
-        satellites_.push_back(Satellite{system, prn, {}});
-    }
-    return slot_[static_cast<std::size_t>(slot)];
-}
-
 int OrbitCheck::satellite(const char* prn) {
     char system = 0;
     int number = 0;
-    return orbits::parse_satellite(prn, &system, &number) ? satellite(system, number) : -1;
+    return grid_ && orbits::parse_satellite(prn, &system, &number) ? grid_->satellite(system, number) : -1;
 }
 
 double OrbitCheck::gps_of(double t) {
@@ -117,58 +94,46 @@ double OrbitCheck::gps_of(double t) {
     return t + offset_;
 }
 
-bool OrbitCheck::elevation_at(int sat, double gps, double* out) {
-    Satellite& s = satellites_[static_cast<std::size_t>(sat)];
-    const double x = gps / node_spacing;
-    const long k = static_cast<long>(std::floor(x));
-    float e[2];
-    for (int j = 0; j < 2; ++j) {
-        Node& n = s.nodes[(k + j) & (ring - 1)];
-        if (n.index != k + j) {
-            const orbits::SkyDirection d = sky_.direction_gps(s.system, s.prn, (k + j) * node_spacing);
-            n.index = k + j;
-            n.found = d.found;
-            n.elevation = static_cast<float>(d.elevation_deg);
-        }
-        if (!n.found) return false;
-        e[j] = n.elevation;
+bool OrbitCheck::band_at(int sat, double t, int* band, bool above_only) {
+    if (sat < 0) return false;
+    const double gps = gps_of(t);
+    if (gps != grid_time_) {
+        grid_->set_time(gps);
+        grid_time_ = gps;
     }
-    *out = e[0] + (x - static_cast<double>(k)) * (e[1] - e[0]);
+    double sine = 0;
+    if (!grid_->sine_elevation(sat, &sine, above_only) || sine < 0) return false;
+    *band = sky_band_of_sine(sine);
     return true;
 }
 
-bool OrbitCheck::elevation(char system, int prn, double t, double* out) {
-    if (!sky_.has_orbits()) return false;
-    const int sat = satellite(system, prn);
-    return sat >= 0 && elevation_at(sat, gps_of(t), out);
+bool OrbitCheck::band_of(char system, int prn, double t, int* band) {
+    return grid_ && band_at(grid_->satellite(system, prn), t, band);
 }
 
 void OrbitCheck::observation(const char* prn, const obs_record& obs) {
     if (!figures_.orbits) return;
-    if (position_) position_->observation(prn, obs, carriers_.of(prn));
-    if (!sky_.has_orbits()) return;
+    if (position_ && position_->wants(obs.epoch)) position_->observation(prn, obs, carriers_.of(prn));
+    if (!grid_) return;
     const int sat = satellite(prn);
-    double e = 0;
-    if (sat < 0 || !elevation_at(sat, gps_of(obs.epoch), &e) || e < 0) return;
+    int band = 0;
+    if (!band_at(sat, obs.epoch, &band)) return;
     const obs_value& l1 = obs.obs[OBS_L1];
     const obs_value& l2 = obs.obs[OBS_L2];
-    figures_.sky.observed(satellites_[static_cast<std::size_t>(sat)].system, e, present(l1), present(l2),
-                          strength(l1), strength(l2));
+    figures_.sky.observed(grid_->system_of(sat), band, present(l1), present(l2), strength(l1), strength(l2));
 }
 
 void OrbitCheck::count_expected(double t) {
-    const double gps = gps_of(t);
-    for (int sat : in_store_) {
-        double e = 0;
-        if (elevation_at(sat, gps, &e) && e >= 0)
-            figures_.sky.expected(satellites_[static_cast<std::size_t>(sat)].system, e);
+    for (int sat : grid_->in_store()) {
+        int band = 0;
+        if (band_at(sat, t, &band, true)) figures_.sky.expected(grid_->system_of(sat), band);
     }
 }
 
 void OrbitCheck::epoch(double t) {
     if (!figures_.orbits) return;
     if (position_) position_->epoch(t);
-    if (!sky_.has_orbits()) return;
+    if (!grid_) return;
     // The epochs a gap lost are expected too.
     if (interval_ > 0 && previous_t_ >= 0 && t - previous_t_ > 1.5 * interval_) {
         const long missing = std::lround((t - previous_t_) / interval_) - 1;
@@ -181,7 +146,7 @@ void OrbitCheck::epoch(double t) {
 MultipathObserver* OrbitCheck::multipath_of(const char* prn) {
     char system = 0;
     int number = 0;
-    if (!sky_.has_orbits() || !orbits::parse_satellite(prn, &system, &number)) return nullptr;
+    if (!grid_ || !orbits::parse_satellite(prn, &system, &number)) return nullptr;
     ArcMultipath& m = *multipath_.emplace_back(std::make_unique<ArcMultipath>());
     m.owner = this;
     m.system = system;
@@ -191,11 +156,10 @@ MultipathObserver* OrbitCheck::multipath_of(const char* prn) {
 
 void OrbitCheck::found(const QualitySlip& slip) {
     next_.found(slip);
-    if (slip.prn[0] == 0 || !sky_.has_orbits()) return;
+    if (slip.prn[0] == 0 || !grid_) return;
     const int sat = satellite(slip.prn);
-    double e = 0;
-    if (sat >= 0 && elevation_at(sat, gps_of(slip.t), &e) && e >= 0)
-        figures_.sky.slip(satellites_[static_cast<std::size_t>(sat)].system, e);
+    int band = 0;
+    if (band_at(sat, slip.t, &band)) figures_.sky.slip(grid_->system_of(sat), band);
 }
 
 OrbitFigures OrbitCheck::finish() {

@@ -3,17 +3,17 @@
 // value in the occupation's sky, counts per epoch the observations the sky
 // lets one expect, and computes the occupation's position from its codes.
 //
-// Elevations come from the occupation's sky (orbits/occupation_sky.h) on
-// nodes 30 s apart per satellite, interpolated linearly between them (an
-// error below 1e-4 degrees: the elevation's curvature over 30 s), and kept
-// for 32 minutes, so that slips and MP values, which the check decides some
-// epochs late, find them still there.
+// Elevations come from a sky grid (orbits/sky_grid.h: within 0.01 degrees)
+// seen from the occupation's sky's position (orbits/occupation_sky.h); its
+// nodes are kept for four hours, so that slips and MP values, which the
+// check decides some epochs late, find them still there.
 #pragma once
 
 #include <memory>
 #include <vector>
 
 #include "orbits/occupation_sky.h"
+#include "orbits/sky_grid.h"
 #include "quality/occupation_carriers.h"
 #include "quality/occupation_check.h"
 #include "quality/occupation_position.h"
@@ -47,27 +47,15 @@ public:
     // The figures, once the check has ended.
     OrbitFigures finish();
 
-    // The elevation (degrees) of a satellite of the occupation at a time
-    // value; false without an orbit then.
-    bool elevation(char system, int prn, double t, double* out);
+    // The elevation band of a satellite of the occupation at a time value;
+    // false without an orbit then or below the horizon.
+    bool band_of(char system, int prn, double t, int* band);
 
 private:
-    struct Node {
-        long index = -1;  // node time / node spacing
-        bool found = false;
-        float elevation = 0;
-    };
-    static constexpr int ring = 64;
-    struct Satellite {
-        char system;
-        int prn;
-        Node nodes[ring];
-    };
     struct ArcMultipath;
 
-    int satellite(char system, int prn);
+    bool band_at(int sat, double t, int* band, bool above_only = false);
     int satellite(const char* prn);
-    bool elevation_at(int sat, double gps, double* out);
     double gps_of(double t);
     void count_expected(double t);
 
@@ -78,9 +66,8 @@ private:
     OccupationCarriers carriers_;
     std::unique_ptr<PositionFromCodes> position_;
     bool position_done_ = false;  // computed before the check (header of zero)
-    std::vector<Satellite> satellites_;
-    std::vector<int> slot_;       // satellite by system and number
-    std::vector<int> in_store_;   // satellites with ephemerides
+    std::unique_ptr<orbits::SkyGrid> grid_;
+    double grid_time_ = -1;
     std::vector<std::unique_ptr<ArcMultipath>> multipath_;
     double interval_ = 0;
     double previous_t_ = -1;

@@ -27,6 +27,16 @@ int sky_band(double elevation_deg) {
     return std::min(static_cast<int>(elevation_deg / sky_band_width_deg), sky_band_count - 1);
 }
 
+int sky_band_of_sine(double sine) {
+    // sin(10°), sin(20°), ..., sin(80°)
+    static const double limits[sky_band_count - 1] = {
+        0.17364817766693033, 0.34202014332566871, 0.5, 0.64278760968653925,
+        0.76604444311897801, 0.86602540378443860, 0.93969262078590832, 0.98480775301220802};
+    int band = 0;
+    while (band < sky_band_count - 1 && sine >= limits[band]) ++band;
+    return band;
+}
+
 SystemSky& SkyBands::at(char system) {
     if (last_ >= 0 && systems_[static_cast<std::size_t>(last_)].system == system)
         return systems_[static_cast<std::size_t>(last_)];
@@ -47,12 +57,10 @@ const SystemSky* SkyBands::of(char system) const {
     return nullptr;
 }
 
-void SkyBands::expected(char system, double elevation_deg) {
-    ++at(system).bands[sky_band(elevation_deg)].expected;
-}
+void SkyBands::expected(char system, int band) { ++at(system).bands[band].expected; }
 
-void SkyBands::observed(char system, double elevation_deg, bool l1, bool l2, int ssi_l1, int ssi_l2) {
-    SkyBand& b = at(system).bands[sky_band(elevation_deg)];
+void SkyBands::observed(char system, int band, bool l1, bool l2, int ssi_l1, int ssi_l2) {
+    SkyBand& b = at(system).bands[band];
     if (l1) ++b.observed_l1;
     if (l2) ++b.observed_l2;
     const int ssi[2] = {ssi_l1, ssi_l2};
@@ -64,7 +72,7 @@ void SkyBands::observed(char system, double elevation_deg, bool l1, bool l2, int
         }
 }
 
-void SkyBands::slip(char system, double elevation_deg) { ++at(system).bands[sky_band(elevation_deg)].slips; }
+void SkyBands::slip(char system, int band) { ++at(system).bands[band].slips; }
 
 void SkyBands::multipath(char system, int band, int which, long count, double squares) {
     SkyBand& b = at(system).bands[std::clamp(band, 0, sky_band_count - 1)];

@@ -33,16 +33,17 @@ struct SystemSky {
 };
 
 // The band of an elevation (degrees): 0 below 10 (and below the horizon),
-// 8 from 80 up.
+// 8 from 80 up; the same from the sine of the elevation.
 int sky_band(double elevation_deg);
+int sky_band_of_sine(double sine);
 
 class SkyBands {
 public:
-    void expected(char system, double elevation_deg);
+    void expected(char system, int band);
     // An observation placed in the sky; `ssi_l1`, `ssi_l2` 1 to 9, 0 where
     // none was stored.
-    void observed(char system, double elevation_deg, bool l1, bool l2, int ssi_l1, int ssi_l2);
-    void slip(char system, double elevation_deg);
+    void observed(char system, int band, bool l1, bool l2, int ssi_l1, int ssi_l2);
+    void slip(char system, int band);
     // MP values of one kind (`which` 0: MP1) in one band: their number and
     // squared deviations from their arc's mean.
     void multipath(char system, int band, int which, long count, double squares);
