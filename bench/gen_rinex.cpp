@@ -8,6 +8,10 @@
 // strength digits drift slowly, loss-of-lock flags are rare, the visible set
 // changes every 15 minutes and a few short gaps are left out. The output is
 // the same for the same arguments.
+// More than 32 satellites (up to 100, plain RINEX 2.11 only) make a mixed
+// file: G01-G32, R01-R24, E01-E36 and S20-S27 in turn, of which 38 in 100 are
+// in view at a time, as a receiver of four systems sees them (100 give about
+// 110,000 observations a day at 30 seconds).
 // With -3 before OUT the same data is written as a RINEX 3.04 file (types
 // L1C, L2W, C1C, C2W, C1W for L1, L2, C1, P2, P1; one line per satellite).
 // With -c before OUT the same RINEX 2.11 data is written as compact RINEX 1.0:
@@ -28,6 +32,20 @@
 #include <vector>
 
 namespace {
+
+// The identifier of satellite `n` (from 1) of the pool.
+std::string satellite_name(int n) {
+    char name[16];
+    if (n <= 32)
+        std::snprintf(name, sizeof name, "G%02d", n);
+    else if (n <= 56)
+        std::snprintf(name, sizeof name, "R%02d", n - 32);
+    else if (n <= 92)
+        std::snprintf(name, sizeof name, "E%02d", n - 56);
+    else
+        std::snprintf(name, sizeof name, "S%02d", n - 73);
+    return name;
+}
 
 void header_line(std::FILE* out, const std::string& text, const char* label) {
     std::fprintf(out, "%-60.60s%-20s\n", text.c_str(), label);
@@ -158,7 +176,9 @@ int main(int argc, char** argv) {
     }
     const std::string marker = argc > 6 ? argv[6] : "BNCH";
     const int first_day = argc > 7 ? std::atoi(argv[7]) : 0;
-    if (rate <= 0 || satellites < 1 || satellites > 32 || types.empty() || marker.empty() ||
+    const bool mixed = satellites > 32;
+    if (rate <= 0 || satellites < 1 || satellites > 100 || (mixed && (rinex3 || compact)) ||
+        types.empty() || marker.empty() ||
         first_day < 0 || first_day > 29) {
         std::fprintf(stderr, "gen_rinex: bad arguments\n");
         return 2;
@@ -177,8 +197,9 @@ int main(int argc, char** argv) {
                     "CRINEX PROG / DATE");
     }
     header_line(out,
-                rinex3 ? "     3.04           OBSERVATION DATA    G (GPS)"
-                       : "     2.11           OBSERVATION DATA    G (GPS)",
+                rinex3  ? "     3.04           OBSERVATION DATA    G (GPS)"
+                : mixed ? "     2.11           OBSERVATION DATA    M (MIXED)"
+                        : "     2.11           OBSERVATION DATA    G (GPS)",
                 "RINEX VERSION / TYPE");
     header_line(out, "gen_rinex           LOADTEST            20261201 000000 UTC",
                 "PGM / RUN BY / DATE");
@@ -220,10 +241,12 @@ int main(int argc, char** argv) {
     auto chance = [&](double p) {
         return std::uniform_real_distribution<double>(0, 1)(random) < p;
     };
+    const int pool = mixed ? satellites : 32;
+    const std::size_t in_view = mixed ? static_cast<std::size_t>(satellites * 38 / 100)
+                                      : static_cast<std::size_t>(satellites);
     std::vector<int> visible;
-    for (int prn = 1; visible.size() < static_cast<std::size_t>(satellites); prn += 3)
-        visible.push_back((prn - 1) % 32 + 1);
-    int snr[33];
+    for (int prn = 1; visible.size() < in_view; prn += 3) visible.push_back((prn - 1) % pool + 1);
+    int snr[101];
     for (int& s : snr) s = 4 + static_cast<int>(random() % 6);
 
     CompactWriter cw;
@@ -238,7 +261,7 @@ int main(int argc, char** argv) {
             // One satellite sets, another rises.
             int rising = visible.back();
             for (bool free = false; !free;) {
-                rising = static_cast<int>(random() % 32) + 1;
+                rising = static_cast<int>(random() % static_cast<unsigned>(pool)) + 1;
                 free = true;
                 for (int v : visible) free = free && v != rising;
             }
@@ -268,7 +291,7 @@ int main(int argc, char** argv) {
                          visible.size());
             for (std::size_t i = 0; i < visible.size(); ++i) {
                 if (i && i % 12 == 0) std::fputs("\n                                ", out);
-                std::fprintf(out, "G%02d", visible[i]);
+                std::fputs(satellite_name(visible[i]).c_str(), out);
             }
             std::fputc('\n', out);
         }  // RINEX 2 epoch line

@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int op_kinds = 4;
+constexpr int op_kinds = 5;
 long counts[op_kinds] = {};
 FaultOp armed_op = FaultOp::write;
 long armed_nth = 0;
@@ -42,7 +42,7 @@ bool seam_fails(FaultOp op) {
     const long n = ++counts[static_cast<int>(op)];
     if (armed_nth == 0 || op != armed_op || n != armed_nth) return false;
     if (armed_action == FaultAction::end_process) _exit(fault_exit_status);
-    errno = op == FaultOp::write || op == FaultOp::record_write ? ENOSPC : EIO;
+    errno = op == FaultOp::sync || op == FaultOp::truncate ? EIO : ENOSPC;
     return true;
 }
 

@@ -27,6 +27,7 @@ enum class FaultOp {
     write,         // a positioned or appending write (index pages, journal)
     sync,          // fsync of a file or the folder
     truncate,
+    output,        // a write, sync or rename of an output file (output_file.h)
 };
 enum class FaultAction {
     fail,         // the call fails (ENOSPC for writes, EIO otherwise)

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #ifdef LUMERAK_FAULT_SEAM
 #include "db/fault_seam.h"
@@ -114,4 +115,19 @@ int io_sync_folder() {
     close(fd);
     SEAM(if (result == 0) seam_synced(-1));
     return result;
+}
+
+ssize_t io_output_write(int fd, const void* buffer, std::size_t count) {
+    FAULT_HERE(FaultOp::output, -1);
+    return write(fd, buffer, count);
+}
+
+int io_output_sync(int fd) {
+    FAULT_HERE(FaultOp::output, -1);
+    return syncs_on() ? fsync(fd) : 0;
+}
+
+int io_output_rename(const char* from, const char* to) {
+    FAULT_HERE(FaultOp::output, -1);
+    return std::rename(from, to);
 }

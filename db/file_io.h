@@ -27,6 +27,13 @@ void io_start_writeback(int fd, long from, long bytes);
 // Syncs the current folder, so that files created or removed in it stay so.
 int io_sync_folder();
 
+// Writes, syncs and renames of the program's output files (output_file.h).
+// They are no database files, so neither the order check nor the power-loss
+// log follows them; the fault seam can make any one of them fail.
+ssize_t io_output_write(int fd, const void* buffer, std::size_t count);
+int io_output_sync(int fd);
+int io_output_rename(const char* from, const char* to);
+
 // What the journal does, for the test variant's check of the order of
 // writes (nothing in the program itself): a change begins, journaled in the
 // file `journal`; an entry of the journal protects a file created in the

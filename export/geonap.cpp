@@ -11,7 +11,7 @@
 #include "geodesy/geodesy.h"
 #include "export/rinex_name.h"
 #include "obsdb/campaign.h"
-#include "support/checked_file.h"
+#include "db/output_file.h"
 #include "support/error.h"
 #include "support/text.h"
 #include "support/version.h"
@@ -41,7 +41,7 @@ constexpr StartingRow starting_rows[] = {
 };
 
 std::FILE* open_output(const std::string& base, const char* extension) {
-    std::FILE* file = std::fopen((base + extension).c_str(), "wt");
+    std::FILE* file = output_open((base + extension).c_str());
     if (!file) fatal("error occured while opening output file.\n");
     return file;
 }
@@ -217,10 +217,10 @@ void export_geonap(const char* base_name) {
         write_observation(tables, obs_file, receiver, antenna);
     }
 
-    checked_close(sta_file, (base + ".STA").c_str());
-    checked_close(obs_file, (base + ".OBS").c_str());
-    checked_close(rcv_file, (base + ".RCV").c_str());
-    checked_close(ant_file, (base + ".ANT").c_str());
+    output_finish(sta_file);
+    output_finish(obs_file);
+    output_finish(rcv_file);
+    output_finish(ant_file);
     tables.close({CampaignTable::occ, CampaignTable::cor, CampaignTable::rec, CampaignTable::ant,
                   CampaignTable::sta});
     db_close(&gn_db);

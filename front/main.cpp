@@ -1,10 +1,15 @@
 // The lumerak program: banner, option scan, then the requested commands in
-// the fixed order read, list, export, plot, cycle slips (the quality check).
+// the fixed order read, list, observation table, export, plot, cycle slips
+// (the quality check).
 #include <cstdio>
+#include <string>
 
+#include "db/output_file.h"
 #include "db/table.h"
 
 #include "export/geonap.h"
+#include "export/observation_directions.h"
+#include "export/observation_table.h"
 #include "front/run_settings.h"
 #include "obsdb/listing.h"
 #include "rinex/rinex_reader.h"
@@ -12,6 +17,7 @@
 #include "plot/plot_command.h"
 #include "quality/quality_command.h"
 #include "support/error.h"
+#include "support/untrusted_text.h"
 #include "support/version.h"
 
 namespace {
@@ -24,6 +30,8 @@ void print_usage() {
     message("-g             create graphics, one output file per occupation with suffix *.ps\n");
     message("-a<filename>   create GEONAP 'database' files, filenames begin with <filename> \n");
     message("-s<filename>   list contents of whole database into <filename>\n");
+    message("-x<filename>   write every observation as CSV into <filename>\n");
+    message("               (with -t one occupation, with -b/-e that span)\n");
     message("\nOptions:\n");
     message("-p             set paper orientation to portrait, default: landscape\n");
     message("-b<start_time> begin at epoch start_time, format: dd.mm.yy,hh:mm:ss\n");
@@ -44,10 +52,11 @@ void print_usage() {
 void run_commands() {
     const RunSettings& s = run_settings;
     if (s.do_read) {
-        message("'%s' read into database\n", s.read_file);
+        const std::string shown = console_text(s.read_file);
+        message("'%s' read into database\n", shown.c_str());
         char note[320];  // said when the read fails or is interrupted
         std::snprintf(note, sizeof note, "Nothing of '%.200s' was added to the database.",
-                      s.read_file);
+                      shown.c_str());
         db_changes_begin(note);
         read_rinex(s.read_file, s.no_obs_data);
         db_changes_commit();
@@ -56,8 +65,14 @@ void run_commands() {
     if (s.do_list) {
         list_database(s.list_file);
     }
+    if (s.do_table) {
+        message("observations into '%s'\n", console_text(s.table_file).c_str());
+        write_observation_table(s.table_file, {s.plot_station, s.plot_begin, s.plot_end},
+                                campaign_sky_directions());
+        message("done.\n");
+    }
     if (s.do_export) {
-        message("create GEONAP-Database '%s'\n", s.export_name);
+        message("create GEONAP-Database '%s'\n", console_text(s.export_name).c_str());
         const bool creates_gn = !table_exists(table_gn);  // the export's own table
         if (creates_gn) db_changes_begin("The export added nothing to the database.");
         export_geonap(s.export_name);
@@ -89,9 +104,10 @@ int main(int argc, char* argv[]) {
     if (argc > 1) scan_options(argc, argv);
 
     const RunSettings& s = run_settings;
-    if (s.do_read || s.do_plot || s.do_list || s.do_cycle_slips || s.do_export) {
+    if (s.do_read || s.do_plot || s.do_list || s.do_table || s.do_cycle_slips || s.do_export) {
         // One writer at a time; a journal left by an interrupted run is restored first.
         db_campaign_lock(s.do_read || (s.do_export && !table_exists(table_gn)));
+        output_sweep();
         run_commands();
     } else if (argc <= 1) {
         print_usage();

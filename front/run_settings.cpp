@@ -66,6 +66,10 @@ void apply_option(char letter, const char* value) {
         copy_value(s.export_name, value);
         s.do_export = true;
         break;
+    case 'x':
+        copy_value(s.table_file, value);
+        s.do_table = true;
+        break;
     case 't':
         copy_value(s.plot_station, value);
         s.do_cycle_slips = true;

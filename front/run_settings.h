@@ -9,10 +9,12 @@ struct RunSettings {
     char read_file[PATH_MAX];  // a path of any length the system takes
     char list_file[256];
     char export_name[256];
+    char table_file[256];  // -x: the observations as CSV
     char plot_station[65];
     bool do_read;
     bool do_list;
     bool do_export;
+    bool do_table;
     bool do_plot;
     bool do_cycle_slips;
     bool no_obs_data;
@@ -29,6 +31,8 @@ inline constexpr RunSettings default_run_settings = {
     "",
     "",
     "",
+    "",
+    false,
     false,
     false,
     false,
@@ -50,7 +54,7 @@ extern RunSettings run_settings;
 
 // The option letters of the command line; a letter followed by ':' takes a
 // value attached to it.
-inline constexpr const char option_letters[] = "Dp0gr:n:t:is:a:cd:b:e:";
+inline constexpr const char option_letters[] = "Dp0gr:n:t:is:a:x:cd:b:e:";
 
 // Reads a date and time "dd.mm.yy,hh:mm:ss" (local time; years below 70 are
 // 20yy, 70 to 99 are 19yy; month 0 is December) into *time, -1 for a date

@@ -96,12 +96,13 @@ TEST(DateTime, LocalTimeOfTheGivenFields) {
 
 TEST(Options, ValuesFlagsAndLaterOccurrencesOverride) {
     scan({"-rfirst.o", "-g", "-sList", "-aGN", "-rsecond.o", "-0", "-c", "-p", "-d1,2", "-d4",
-          "-nanything", "-D", "-:", "stray"});
+          "-nanything", "-D", "-:", "stray", "-xTable"});
     const RunSettings& s = run_settings;
     EXPECT_STREQ(s.read_file, "second.o");
     EXPECT_STREQ(s.list_file, "List");
     EXPECT_STREQ(s.export_name, "GN");
-    EXPECT_TRUE(s.do_read && s.do_list && s.do_export && s.do_plot && s.no_obs_data);
+    EXPECT_STREQ(s.table_file, "Table");
+    EXPECT_TRUE(s.do_read && s.do_list && s.do_export && s.do_plot && s.no_obs_data && s.do_table);
     EXPECT_FALSE(s.show_lat_lon || s.landscape || s.do_cycle_slips);
     // The second -d starts again at slot 0; slot 1 keeps the first -d's type.
     EXPECT_TRUE(same(s.sn_line_types[0], line_style(4)));
@@ -127,6 +128,7 @@ TEST(Options, MissingOrOverlongValuesEndTheRun) {
         {"-gs", "parameter expected."},
         {"-a", "parameter expected."},
         {"-t", "parameter expected."},
+        {"-x", "parameter expected."},
         {"-d", "parameter expected."},
         {"-b", "date/time expected."},
         {"-e", "date/time expected."},
@@ -134,6 +136,7 @@ TEST(Options, MissingOrOverlongValuesEndTheRun) {
         {"-r" + std::string(PATH_MAX, 'r'), "parameter expected."},
         {"-s" + std::string(256, 's'), "parameter expected."},
         {"-a" + std::string(256, 'a'), "parameter expected."},
+        {"-x" + std::string(256, 'x'), "parameter expected."},
         {"-t" + std::string(65, 't'), "parameter expected."},
     };
     for (const auto& [arg, text] : cases) {

@@ -10,6 +10,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "db/output_file.h"
 #include "db/table.h"
 #include "rinex/rinex_reader.h"
 #include "pslib/pslib.h"
@@ -109,6 +110,7 @@ void release_after_error() {
     escape = false;
     for (std::FILE* stream : streams) __real_fclose(stream);
     streams.clear();
+    output_abandon_all();
     for (void* block : blocks) __real__Z8mem_freePv(block);
     blocks.clear();
     ps_state = PsState{};

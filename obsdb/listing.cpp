@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "obsdb/campaign.h"
+#include "db/output_file.h"
 #include "obsdb/nav_listing.h"
-#include "support/checked_file.h"
 
 namespace {
 
@@ -107,15 +107,13 @@ void write_sections(Campaign& c, std::FILE* out) {
 }  // namespace
 
 void list_database(const char* file_name) {
-    std::FILE* out = checked_open(file_name, "wt");
-    static char out_buffer[1 << 16];
-    std::setvbuf(out, out_buffer, _IOFBF, sizeof out_buffer);
+    std::FILE* out = output_create(file_name);
 
     // A campaign that holds only navigation data lists only that.
     const bool navigation_only = !table_exists(table_occ) && nav_tables_exist();
     if (navigation_only) {
         list_nav_tables(out);
-        checked_close(out, file_name);
+        output_finish(out);
         std::printf("Done.\n");
         return;
     }
@@ -130,6 +128,6 @@ void list_database(const char* file_name) {
     tables.close({CampaignTable::occ, CampaignTable::satocc, CampaignTable::rec, CampaignTable::ant,
                   CampaignTable::sta, CampaignTable::sat, CampaignTable::obs});
     list_nav_tables(out);
-    checked_close(out, file_name);
+    output_finish(out);
     std::printf("Done.\n");
 }

@@ -28,7 +28,7 @@ int SkyGrid::satellite(char system, int prn) {
     int& index = slot_[static_cast<std::size_t>((at - systems) * numbers + prn)];
     if (index < 0) {
         index = static_cast<int>(satellites_.size());
-        satellites_.push_back(Satellite{system, prn, {}});
+        satellites_.push_back(Satellite{system, prn, {}, -1, false, 0});
     }
     return index;
 }
@@ -79,14 +79,27 @@ bool SkyGrid::sine_elevation(int satellite, double* out, bool above_only) {
     Satellite& s = satellites_[static_cast<std::size_t>(satellite)];
     double sum = 0;
     bool low = true;
+    int found = 0;
     for (int j = 0; j < 4; ++j) {
         const Node& n = node(s, first_ + j);
-        // Near the ends of the satellite's ephemerides: evaluated at the time.
-        if (!n.found) return direct_sine(s, time_, out);
+        if (!n.found) continue;
+        ++found;
         sum += weight_[j] * n.sine;
         low = low && n.sine < -0.17364817766693033;  // sin(-10°)
     }
-    if (above_only && low) return false;
+    // No node around the time has an orbit: neither has the time (an
+    // ephemeris serving it would serve the nearer of the two nodes beside
+    // it). Some have: the ends of the satellite's ephemerides, evaluated at
+    // the time itself.
+    if (found == 0 || (above_only && low)) return false;
+    if (found < 4) {
+        if (s.direct_time != time_) {
+            s.direct_time = time_;
+            s.direct_found = direct_sine(s, time_, &s.direct_sine);
+        }
+        *out = s.direct_sine;
+        return s.direct_found;
+    }
     *out = sum > 1 ? 1 : sum < -1 ? -1 : sum;
     return true;
 }

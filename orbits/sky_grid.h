@@ -33,8 +33,8 @@ public:
     void set_time(double gps_seconds);
     // The sine of the satellite's elevation at the time set, or false where
     // no ephemeris serves it at the nodes around the time, or (with
-    // `above_only`) where all four nodes lie more than 10 degrees below the
-    // horizon, which no cubic through them rises above.
+    // `above_only`) where the nodes around it all lie more than 10 degrees
+    // below the horizon, which no cubic through them rises above.
     bool sine_elevation(int satellite, double* out, bool above_only = false);
 
 private:
@@ -48,6 +48,9 @@ private:
         char system;
         int prn;
         Node nodes[ring];
+        double direct_time = -1;  // the last time evaluated directly
+        bool direct_found = false;
+        double direct_sine = 0;
     };
     const Node& node(Satellite& s, long index);
     bool direct_sine(const Satellite& s, double t, double* out) const;

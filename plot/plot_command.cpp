@@ -1,11 +1,13 @@
 #include "plot/plot_command.h"
 
 #include <cstdio>
+#include <string>
 
 #include "plot/occupation_page.h"
-#include "support/checked_file.h"
+#include "db/output_file.h"
 #include "support/error.h"
 #include "support/memory.h"
+#include "support/untrusted_text.h"
 
 namespace {
 
@@ -27,19 +29,21 @@ int* station_counter(long sta_ref) {
     return &station_plot_count[sta_ref / size];
 }
 
-// Creates the file (ending the program with message 1 when it cannot be
-// created) so that the page can write it.
-void create_plot_file(const char* name) { std::fclose(checked_open(name, "wt")); }
+// Ends the program with message 1 when the page's file cannot be created;
+// the file itself is replaced only by the finished page.
+void check_plot_file(const char* name) { output_abandon(output_create(name)); }
 
 // Counts the page for the station in the record buffer, names the file with
-// `name_format` (station name, count), creates it and draws the page.
+// `name_format` (station name, count) as a plain name in the current folder,
+// and draws the page.
 void plot_page(Campaign& c, int* counter, const char* name_format, const char* notice,
                long occupation, const plot_options& o) {
-    char name[1024];
-    std::snprintf(name, sizeof name, name_format, c.sta.marker_name, ++*counter);
-    create_plot_file(name);
-    message(notice, name);
-    plot_occupation(c, name, occupation, o);
+    char formatted[1024];
+    std::snprintf(formatted, sizeof formatted, name_format, c.sta.marker_name, ++*counter);
+    const std::string name = plain_file_name(formatted);
+    check_plot_file(name.c_str());
+    message(notice, name.c_str());
+    plot_occupation(c, name.c_str(), occupation, o);
 }
 
 void plot_all(Campaign& c, const plot_options& o) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "db/output_file.h"
 #include "obsdb/schema.h"
 #include "plot/sv_rows.h"
 #include "pslib/pslib.h"
@@ -32,10 +33,11 @@ public:
 
     Lines lines(const std::function<void()>& calls) {
         std::fflush(ps_state.out);
-        std::size_t before = testkit::read_file(path_).size();
+        const std::string open_file = output_written_file(ps_state.document);
+        std::size_t before = testkit::read_file(open_file).size();
         calls();
         std::fflush(ps_state.out);
-        return testkit::lines_of(testkit::read_file(path_).substr(before));
+        return testkit::lines_of(testkit::read_file(open_file).substr(before));
     }
 
 private:

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "db/output_file.h"
 #include "pslib/output_buffer.h"
 #include "pslib/pslib.h"
 
@@ -13,6 +14,11 @@ using pslib_detail::ps_round;
 using pslib_detail::put_colour;
 
 PsState ps_state = {};
+
+namespace {
+// The open document adds to a file (an overlay) instead of replacing it.
+bool overlaid = false;
+}  // namespace
 
 const PsFont ps_fonts[ps_font_count] = {
     {"Helvetica", 0.732},
@@ -338,7 +344,10 @@ bool open_output(const char* file_name, int overlay, double x_origin, double y_o
 
     st.out = stdout;
     if (file_name != nullptr && file_name[0] != '\0') {
-        st.out = std::fopen(file_name, overlay ? "at" : "wt");
+        // A new document replaces the file only once complete; an overlay adds
+        // to the file as it is.
+        st.out = overlay ? std::fopen(file_name, "at") : output_open(file_name);
+        overlaid = overlay != 0;
         if (st.out == nullptr) {
             std::fprintf(stderr, "pslib: Cannot create/open file : %s\n", file_name);
             st.document = nullptr;
@@ -484,10 +493,14 @@ int ps_end_document(int last_page) {
         }
     }
     bool written = !std::ferror(st.out);
-    if (st.out != stdout)
-        written = std::fclose(st.out) == 0 && written;
-    else
+    if (st.out == stdout)
         written = std::fflush(st.out) == 0 && written;
+    else if (overlaid)
+        written = std::fclose(st.out) == 0 && written;
+    else if (written)
+        written = output_commit(st.out);
+    else
+        output_abandon(st.out);
     st.out = nullptr;
     st.document = nullptr;
     st.pages = 0;

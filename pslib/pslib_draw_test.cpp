@@ -47,7 +47,7 @@ TEST(PsDraw, RoundingHalvesAwayFromZero) {
                                 pstest::white, nullptr),
               0);
     std::fflush(ps_state.out);
-    const std::size_t before = testkit::read_file(path).size();
+    const std::size_t before = testkit::read_file(output_written_file(ps_state.document)).size();
     ps_pen_to(1.25, -1.25, 3);
     ps_pen_to(1.24995, 0.0, 3);
     ps_pen_by(-1.25, 0.25, 3);

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "support/checked_file.h"
+#include "db/output_file.h"
 
 const char sky_csv_header[] =
     "station,occupation,system,elevation_from_deg,elevation_to_deg,expected,observed_l1,observed_l2,slips,"
@@ -90,8 +90,8 @@ std::string position_console_line(const OccupationLabel& label, const OrbitFigur
 }
 
 OrbitFiles::OrbitFiles() {
-    sky_ = checked_open("zzSKY.csv", "wt");
-    pos_ = checked_open("zzPOS.csv", "wt");
+    sky_ = output_create("zzSKY.csv");
+    pos_ = output_create("zzPOS.csv");
     std::fputs(sky_csv_header, sky_);
     std::fputs(pos_csv_header, pos_);
 }
@@ -104,7 +104,7 @@ void OrbitFiles::write(const OccupationLabel& label, const OccupationQuality& q,
 }
 
 void OrbitFiles::close() {
-    if (pos_) checked_close(pos_, "zzPOS.csv");
-    if (sky_) checked_close(sky_, "zzSKY.csv");
+    if (pos_) output_finish(pos_);
+    if (sky_) output_finish(sky_);
     pos_ = sky_ = nullptr;
 }

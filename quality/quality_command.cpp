@@ -8,7 +8,8 @@
 
 #include "quality/orbit_report.h"
 #include "quality/quality_report.h"
-#include "support/checked_file.h"
+#include "db/output_file.h"
+#include "support/untrusted_text.h"
 
 namespace {
 
@@ -58,10 +59,11 @@ void check_campaign(const char* station) {
     if (observations) c.open_read({CampaignTable::obs});
     const std::vector<Selected> selected = select_occupations(c, station);
     if (selected.empty() && station && station[0] != '\0')
-        std::printf("no occupation of station '%s' in the database\n", station);
+        std::printf("no occupation of station '%s' in the database\n",
+                    console_text(station).c_str());
 
-    std::FILE* qc = checked_open("zzQC.csv", "wt");
-    std::FILE* slips = checked_open("zzSLIPS.csv", "wt");
+    std::FILE* qc = output_create("zzQC.csv");
+    std::FILE* slips = output_create("zzSLIPS.csv");
     std::fputs(qc_csv_header, qc);
     std::fputs(slips_csv_header, slips);
     OrbitFiles orbit_files;
@@ -73,8 +75,8 @@ void check_campaign(const char* station) {
         OrbitCheck orbit(c, s.occupation, ephemerides, writer);
         const OccupationQuality q = check_occupation(c, s.occupation, orbit, &orbit);
         const OrbitFigures figures = orbit.finish();
-        std::fputs(qc_console_lines(s.label, q, &figures).c_str(), stdout);
-        std::fputs(position_console_line(s.label, figures).c_str(), stdout);
+        std::fputs(console_lines(qc_console_lines(s.label, q, &figures)).c_str(), stdout);
+        std::fputs(console_lines(position_console_line(s.label, figures)).c_str(), stdout);
         std::fputs(qc_csv_rows(s.label, q).c_str(), qc);
         orbit_files.write(s.label, q, figures);
     }
@@ -82,6 +84,6 @@ void check_campaign(const char* station) {
              CampaignTable::cor});
     if (observations) c.close({CampaignTable::obs});
     orbit_files.close();
-    checked_close(slips, "zzSLIPS.csv");
-    checked_close(qc, "zzQC.csv");
+    output_finish(slips);
+    output_finish(qc);
 }

@@ -32,6 +32,20 @@ std::string plain_number(double v, int decimals) {
     return s == "-0" ? "0" : s;
 }
 
+}  // namespace
+
+std::string csv_field(const std::string& text) {
+    if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char ch : text) {
+        if (ch == '"') quoted += '"';
+        quoted += ch;
+    }
+    return quoted + '"';
+}
+
+namespace {
+
 // Calendar fields of a time value rounded to milliseconds. A time no
 // calendar holds (from a damaged record) gives 1 January 1900, 00:00:00.000,
 // as the pages show it.
@@ -75,15 +89,6 @@ std::string count_or(bool known, long value, const char* none) {
 
 }  // namespace
 
-std::string csv_field(const std::string& text) {
-    if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (char ch : text) {
-        if (ch == '"') quoted += '"';
-        quoted += ch;
-    }
-    return quoted + '"';
-}
 
 std::string iso_epoch(double t) {
     const Calendar c = calendar_of(t);

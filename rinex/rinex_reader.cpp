@@ -9,6 +9,7 @@
 #include "rinex/rinex3_format.h"
 #include "support/checked_file.h"
 #include "support/error.h"
+#include "support/untrusted_text.h"
 
 namespace {
 
@@ -49,7 +50,8 @@ rinex_format open_and_classify(ReadState& st) {
     // The reason comes first: reports are cut after 83 characters.
     const std::size_t name_room = sizeof st.writer.tables().occ.rinex_file;
     if (std::strlen(st.base_name) >= name_room)
-        fatal("File name longer than %zu characters: '%s'\n", name_room - 1, st.base_name);
+        fatal("File name longer than %zu characters: '%s'\n", name_room - 1,
+              console_text(st.base_name).c_str());
     // A file that cannot be opened is reported as for every file the
     // program opens.
     std::FILE* probe = checked_open(st.file_name, "rb");
@@ -143,13 +145,14 @@ double epoch_time(ReadState& st, int year, int month, int day, int hour, int min
 // and a test harness that catches it must not see a leak).
 void refuse_file(ReadState& st, std::string_view reason) {
     st.source.close();
-    fatal("'%s': %.*s\n", st.base_name, static_cast<int>(reason.size()), reason.data());
+    fatal("'%s': %.*s\n", console_text(st.base_name).c_str(), static_cast<int>(reason.size()),
+          reason.data());
 }
 
 void reject_headerless(ReadState& st) {
     st.writer.close_unlinked();
     st.source.close();
-    fatal("'%.60s': no END OF HEADER line\n", st.base_name);
+    fatal("'%.60s': no END OF HEADER line\n", console_text(st.base_name).c_str());
 }
 
 void read_rinex(const char* file_name, bool no_obs_data) {

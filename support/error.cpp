@@ -2,8 +2,10 @@
 
 #include <cstdarg>
 #include <cstdlib>
+#include <string>
 
 #include "support/messages.h"
+#include "support/untrusted_text.h"
 
 std::FILE* report_stream = nullptr;
 unsigned char quiet = 0;
@@ -29,13 +31,26 @@ std::FILE* reports() {
     std::exit(status);
 }
 
+// The text as the console may show it: names read from files cannot send
+// control bytes to the terminal.
+std::string formatted(const char* format, std::va_list args) {
+    std::va_list copy;
+    va_copy(copy, args);
+    const int length = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
+    std::vsnprintf(text.data(), text.size() + 1, format, args);
+    return console_lines(text);
+}
+
 }  // namespace
 
 void error_set_exit_hook(exit_hook hook) { pending_hook = hook; }
 
-void message_line(const char* text) {
-    std::fprintf(reports(), "%s\n", text);
-    if (reports() != stderr && !quiet) std::fputs(text, stderr);
+void message_line(const char* line) {
+    const std::string text = console_lines(line);
+    std::fprintf(reports(), "%s\n", text.c_str());
+    if (reports() != stderr && !quiet) std::fputs(text.c_str(), stderr);
 }
 
 void error_exit(int number, ...) {
@@ -45,16 +60,11 @@ void error_exit(int number, ...) {
 
     std::va_list args;
     va_start(args, number);
-    std::va_list copy;
-    va_copy(copy, args);
-    std::fputs(prefix, reports());
-    std::vfprintf(reports(), text, args);
-    if (reports() != stderr && !quiet) {
-        std::fprintf(stderr, "\n%s", prefix);
-        std::vfprintf(stderr, text, copy);
-    }
-    va_end(copy);
+    const std::string report = formatted(text, args);
     va_end(args);
+    std::fputs(prefix, reports());
+    std::fputs(report.c_str(), reports());
+    if (reports() != stderr && !quiet) std::fprintf(stderr, "\n%s%s", prefix, report.c_str());
 
     if (number != 0 && error_line >= 0) {
         char line_part[32];
@@ -78,7 +88,7 @@ void fatal(const char* format, ...) {
     va_start(args, format);
     std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    std::fprintf(reports(), "%s", text);
+    std::fputs(console_lines(text).c_str(), reports());
     end_program(1);
 }
 
@@ -87,6 +97,6 @@ void message(const char* format, ...) {
     std::fflush(stdout);
     std::va_list args;
     va_start(args, format);
-    std::vfprintf(stderr, format, args);
+    std::fputs(formatted(format, args).c_str(), stderr);
     va_end(args);
 }

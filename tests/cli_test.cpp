@@ -24,6 +24,8 @@ const char usage[] =
     "-g             create graphics, one output file per occupation with suffix *.ps\n"
     "-a<filename>   create GEONAP 'database' files, filenames begin with <filename> \n"
     "-s<filename>   list contents of whole database into <filename>\n"
+    "-x<filename>   write every observation as CSV into <filename>\n"
+    "               (with -t one occupation, with -b/-e that span)\n"
     "\nOptions:\n"
     "-p             set paper orientation to portrait, default: landscape\n"
     "-b<start_time> begin at epoch start_time, format: dd.mm.yy,hh:mm:ss\n"
@@ -112,9 +114,9 @@ TEST(Cli, MissingValuesEndTheRunBeforeAnyCommand) {
 
 TEST(Cli, UnknownLetterEndsTheRunWithStatusOne) {
     ScratchDir dir;
-    auto r = run_lumerak({"-x"}, dir.path());
+    auto r = run_lumerak({"-y"}, dir.path());  // -x is the observation table
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, banner + "illegal option flag: x\n");
+    EXPECT_EQ(r.out, banner + "illegal option flag: y\n");
     EXPECT_EQ(r.err, "");
 
     // Nothing after the bad letter runs, not even the cycle-slip step.

@@ -2,6 +2,7 @@
 // observation files of tests/data by the lumerak program.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "export/observation_table.h"
 #include "obsdb/schema.h"
 #include "tests/testkit/testkit.h"
 
@@ -122,7 +124,8 @@ TEST(ListingOfRealFiles, WithoutObservationTableTheOutputStaysEmpty) {
     EXPECT_EQ(r.status, 10);
     EXPECT_NE(r.err.find("E0010: database zzOBS.DAT cannot be opened"), std::string::npos) << r.err;
     EXPECT_EQ(r.out.find("Done."), std::string::npos);
-    EXPECT_EQ(read_file(dir.file("list.txt")), "");
+    // A listing that fails leaves the one from before.
+    EXPECT_EQ(read_file(dir.file("list.txt")), "old\n");
 
     // The export needs no observations.
     r = run_lumerak({"-acamp"}, dir.path());
@@ -217,5 +220,65 @@ TEST(ExportOfRealFiles, StationWithoutPositionGetsZerosANoticeAndAnUnknownPositi
             EXPECT_EQ(page.find("ALT"), std::string::npos) << orientation;
             EXPECT_EQ(page.find("(X: "), std::string::npos) << orientation;
         }
+    }
+}
+
+// The observation table: one row per stored observation, in the columns of
+// its header, the values of the file, and -t, -b and -e choosing rows.
+// The epoch of a row to the second (its third field).
+std::string epoch_of(const std::string& row) {
+    const std::size_t first = row.find(',', row.find(',') + 1) + 1;
+    return row.substr(first, 19);
+}
+
+TEST(ObservationTableOfRealFiles, EveryObservationOnceAndTheSelections) {
+    ScratchDir dir;
+    read_files(dir, {"KOSG0010.95O", "07590920.05o"});
+    auto r = run_lumerak({"-xobs.csv"}, dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto rows = lines_of(read_file(dir.file("obs.csv")));
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows[0] + "\n", observation_csv_header);
+    EXPECT_EQ(static_cast<long>(rows.size()) - 1, records_of(dir, "zzOBS", sizeof(obs_record)));
+    for (const std::string& row : rows)
+        EXPECT_EQ(std::count(row.begin(), row.end(), ','), 14) << row;
+    // The first observation of KOSG0010.95O, types L1 L2 P1 P2 C1:
+    //   21700656.31447  16909599.97044          .00041  24479973.67844  24479975.23247
+    EXPECT_EQ(rows[1],
+              "KOSG,1,1995-01-01T00:00:00.000,G06,24479975.232,,21700656.314,24479973.678,"
+              "16909599.970,4,4,7,4,,");
+
+    const struct {
+        std::vector<std::string> options;
+        const char* first_epoch;  // of the rows chosen: none earlier,
+        const char* last_epoch;   // none later
+        const char* station;      // every row's
+    } selections[] = {
+        {{"-tKOSG"}, "1995-01-01T00:00:00", "1995-01-01T23:59:30", "KOSG,1,"},
+        {{"-tKOSG", "-b01.01.95,11:00:00", "-e01.01.95,12:00:00"}, "1995-01-01T11:00:00",
+         "1995-01-01T12:00:00", "KOSG,1,"},
+    };
+    for (const auto& s : selections) {
+        std::vector<std::string> args = s.options;
+        args.push_back("-xpart.csv");
+        r = run_lumerak(args, dir.path());
+        ASSERT_EQ(r.status, 0) << r.err;
+        const auto part = lines_of(read_file(dir.file("part.csv")));
+        ASSERT_GT(part.size(), 1u);
+        EXPECT_LT(part.size(), rows.size());
+        for (std::size_t i = 1; i < part.size(); ++i) {
+            EXPECT_EQ(part[i].rfind(s.station, 0), 0u) << part[i];
+            const std::string epoch = epoch_of(part[i]);
+            EXPECT_GE(epoch, s.first_epoch) << part[i];
+            EXPECT_LE(epoch, s.last_epoch) << part[i];
+        }
+        // Every row of the whole table within the selection is there.
+        long within = 0;
+        for (std::size_t i = 1; i < rows.size(); ++i) {
+            const std::string epoch = epoch_of(rows[i]);
+            within += rows[i].rfind(s.station, 0) == 0 && epoch >= s.first_epoch &&
+                      epoch <= s.last_epoch;
+        }
+        EXPECT_EQ(static_cast<long>(part.size()) - 1, within);
     }
 }

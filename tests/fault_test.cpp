@@ -204,9 +204,9 @@ TEST(Fault, BadInputsGiveTheirMessageAndStatus) {
     }
 
     ScratchDir dir;
-    const RunResult unknown = run_lumerak({"-x"}, dir.path());
+    const RunResult unknown = run_lumerak({"-y"}, dir.path());
     expect_clean_end(unknown, 1);
-    EXPECT_TRUE(contains(unknown.out, "illegal option flag: x\n")) << unknown.out;
+    EXPECT_TRUE(contains(unknown.out, "illegal option flag: y\n")) << unknown.out;
 }
 
 TEST(Fault, MissingLaterTableIsReported) {

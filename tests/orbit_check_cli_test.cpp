@@ -218,3 +218,50 @@ TEST(OrbitCheck, CampaignWithoutNavigationFiles) {
               "distance_m,epochs_used,flag\n"
               "GENA,1,3899225.300,396731.800,5015078.300,,,,,0,no computed position\n");
 }
+
+// -x fills the azimuth and elevation of every observation with an orbit
+// (the sky pages' computation, in full); counted by band they give what
+// the check's grid put into zzSKY.csv, up to an observation on a band's
+// edge. SBAS, without ephemerides, keeps its columns empty.
+TEST(OrbitCheck, ObservationTableGetsTheSky) {
+    ScratchDir dir;
+    ASSERT_EQ(check_kms3(dir, "").status, 0);
+    ASSERT_EQ(run_lumerak({"-xtable.csv"}, dir.path()).status, 0);
+    std::map<std::string, long> by_band;  // "G 10" -> observations with L1
+    long rows = 0, empty = 0, past = 0, placed = 0;
+    for (const Row& row : read_csv(dir.file("table.csv"))) {
+        ++rows;
+        const std::string system = row.at("satellite").substr(0, 1);
+        if (system == "S") {
+            EXPECT_EQ(row.at("azimuth_deg"), "");
+            EXPECT_EQ(row.at("elevation_deg"), "");
+            ++empty;
+            continue;
+        }
+        if (row.at("elevation_deg") == "") {  // past its ephemerides (R03 after 10:00)
+            EXPECT_EQ(row.at("azimuth_deg"), "");
+            ++past;
+            continue;
+        }
+        const double azimuth = std::stod(row.at("azimuth_deg")), elevation = std::stod(row.at("elevation_deg"));
+        EXPECT_GE(azimuth, 0);
+        EXPECT_LT(azimuth, 360);
+        EXPECT_GT(elevation, 0) << row.at("satellite");
+        EXPECT_LE(elevation, 90);
+        placed += row.at("l1") != "";
+        if (row.at("l1") != "")
+            ++by_band[system + " " + std::to_string(std::min(static_cast<int>(elevation / 10), 8) * 10)];
+    }
+    EXPECT_EQ(rows, 919);
+    EXPECT_EQ(empty, 133);
+    long compared = 0;
+    for (const Row& row : read_csv(dir.file("zzSKY.csv"))) {
+        const long counted = by_band[row.at("system") + " " + row.at("elevation_from_deg")];
+        EXPECT_NEAR(static_cast<double>(std::stol(row.at("observed_l1"))), static_cast<double>(counted), 2)
+            << row.at("system") << " " << row.at("elevation_from_deg");
+        compared += counted;
+    }
+    EXPECT_LT(past, 20);
+    EXPECT_GT(placed, 700);
+    EXPECT_EQ(compared, placed);
+}

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "db/output_file.h"
 #include "pslib/pslib.h"
 #include "tests/testkit/testkit.h"
 
@@ -36,13 +37,14 @@ public:
     int status() const { return status_; }
     const std::string& path() const { return path_; }
 
-    // What `calls` add to the open document.
+    // What `calls` add to the open document (still under its temporary name).
     std::string written(const std::function<void()>& calls) {
         std::fflush(ps_state.out);
-        const std::size_t before = testkit::read_file(path_).size();
+        const std::string open_file = output_written_file(ps_state.document);
+        const std::size_t before = testkit::read_file(open_file).size();
         calls();
         std::fflush(ps_state.out);
-        return testkit::read_file(path_).substr(before);
+        return testkit::read_file(open_file).substr(before);
     }
 
     // Ends the document and returns its whole text.

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -123,6 +124,13 @@ void write_file(const std::string& path, const std::string& content) {
 }
 
 bool file_exists(const std::string& path) { return fs::exists(path); }
+
+std::vector<std::string> read_folder_names(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 bool write_int32_at(const std::string& path, long offset, std::int32_t value) {
     std::FILE* f = std::fopen(path.c_str(), "r+b");

@@ -60,6 +60,8 @@ RunResult run_in_child(const std::function<void()>& body);
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& content);
 bool file_exists(const std::string& path);
+// The names in a folder, hidden ones too, sorted.
+std::vector<std::string> read_folder_names(const std::string& dir);
 // Overwrites the 32-bit value at byte `offset` of an existing file (a record
 // link, for example); false when the file cannot be written.
 bool write_int32_at(const std::string& path, long offset, std::int32_t value);
