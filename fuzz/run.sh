@@ -21,12 +21,12 @@ if ! command -v clang++ >/dev/null || [ ! -e "${runtime[0]}" ]; then
 fi
 
 cmake -S fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang
-cmake --build "$build" -j2 --target rinex_fuzz compact_fuzz index_fuzz campaign_fuzz
+cmake --build "$build" -j2 --target rinex_fuzz nav_fuzz compact_fuzz index_fuzz campaign_fuzz
 
 mkdir -p "$build/artifacts"
 artifacts=$(cd "$build/artifacts" && pwd)
 passed=0
-for harness in ${FUZZ_HARNESSES:-rinex_fuzz compact_fuzz index_fuzz campaign_fuzz}; do
+for harness in ${FUZZ_HARNESSES:-rinex_fuzz nav_fuzz compact_fuzz index_fuzz campaign_fuzz}; do
   corpus="$build/corpus-${harness%_fuzz}"
   mkdir -p "$corpus"
   cp fuzz/corpus/"${harness%_fuzz}"/* "$corpus"/
