@@ -18,6 +18,9 @@ struct OrbitCheck::ArcMultipath final : MultipathObserver {
     OrbitCheck* owner = nullptr;
     char system = 0;
     int prn = 0;
+    double last_t = -1;
+    bool last_found = false;
+    int last_band = 0;
     struct Sums {
         long n = 0;
         double shift = 0, sum = 0;
@@ -32,8 +35,13 @@ struct OrbitCheck::ArcMultipath final : MultipathObserver {
         const double d = mp - s.shift;
         ++s.n;
         s.sum += d;
-        int b = 0;
-        if (!owner->band_of(system, prn, t, &b)) return;
+        // MP1 and MP2 of an epoch come one after the other: one look-up.
+        if (t != last_t) {
+            last_t = t;
+            last_found = owner->band_of(system, prn, t, &last_band);
+        }
+        if (!last_found) return;
+        const int b = last_band;
         ++s.band_n[b];
         s.band_sum[b] += d;
         s.band_squares[b] += d * d;
@@ -124,10 +132,19 @@ void OrbitCheck::observation(const char* prn, const obs_record& obs) {
 }
 
 void OrbitCheck::count_expected(double t) {
-    for (int sat : grid_->in_store()) {
-        int band = 0;
-        if (band_at(sat, t, &band, true)) figures_.sky.expected(grid_->system_of(sat), band);
+    // The sky is counted afresh every expected_step seconds and added at
+    // every epoch in between: at 1 s a satellite's band changes some seconds
+    // early or late, while the count costs a thirtieth.
+    const long sample = static_cast<long>(std::floor(gps_of(t) / expected_step));
+    if (sample != expected_sample_) {
+        expected_sample_ = sample;
+        expected_now_.clear();
+        for (int sat : grid_->in_store()) {
+            int band = 0;
+            if (band_at(sat, t, &band, true)) expected_now_.push_back({grid_->system_of(sat), band});
+        }
     }
+    for (const auto& [system, band] : expected_now_) figures_.sky.expected(system, band);
 }
 
 void OrbitCheck::epoch(double t) {

@@ -69,6 +69,9 @@ private:
     std::unique_ptr<orbits::SkyGrid> grid_;
     double grid_time_ = -1;
     std::vector<std::unique_ptr<ArcMultipath>> multipath_;
+    static constexpr double expected_step = 30.0;  // s
+    long expected_sample_ = -1;
+    std::vector<std::pair<char, int>> expected_now_;  // system and band of each satellite up
     double interval_ = 0;
     double previous_t_ = -1;
     long offset_bucket_ = -1;  // the time zone offset of time values is kept per quarter hour
