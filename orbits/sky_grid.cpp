@@ -28,7 +28,7 @@ int SkyGrid::satellite(char system, int prn) {
     int& index = slot_[static_cast<std::size_t>((at - systems) * numbers + prn)];
     if (index < 0) {
         index = static_cast<int>(satellites_.size());
-        satellites_.push_back(Satellite{system, prn, {}, -1, false, 0});
+        satellites_.push_back(Satellite{system, prn, {}, -1, {false, false}, {0, 0}});
     }
     return index;
 }
@@ -59,6 +59,24 @@ const SkyGrid::Node& SkyGrid::node(Satellite& s, long index) {
     n.index = index;
     n.found = direct_sine(s, static_cast<double>(index) * sky_grid_step, &n.sine);
     return n;
+}
+
+// Near the ends of a satellite's ephemerides: evaluated directly every
+// edge_step seconds and interpolated linearly between (1e-6 in the sine).
+bool SkyGrid::edge_sine(Satellite& s, double* out) const {
+    const long k = static_cast<long>(std::floor(time_ / edge_step));
+    if (s.edge_index != k) {
+        s.edge_index = k;
+        s.edge_found[0] = direct_sine(s, static_cast<double>(k) * edge_step, &s.edge_sine[0]);
+        s.edge_found[1] = direct_sine(s, static_cast<double>(k + 1) * edge_step, &s.edge_sine[1]);
+    }
+    if (s.edge_found[0] && s.edge_found[1]) {
+        const double u = time_ / edge_step - static_cast<double>(k);
+        *out = s.edge_sine[0] + u * (s.edge_sine[1] - s.edge_sine[0]);
+        return true;
+    }
+    // One end without an orbit: the time itself decides.
+    return direct_sine(s, time_, out);
 }
 
 void SkyGrid::set_time(double gps_seconds) {
@@ -92,14 +110,7 @@ bool SkyGrid::sine_elevation(int satellite, double* out, bool above_only) {
     // it). Some have: the ends of the satellite's ephemerides, evaluated at
     // the time itself.
     if (found == 0 || (above_only && low)) return false;
-    if (found < 4) {
-        if (s.direct_time != time_) {
-            s.direct_time = time_;
-            s.direct_found = direct_sine(s, time_, &s.direct_sine);
-        }
-        *out = s.direct_sine;
-        return s.direct_found;
-    }
+    if (found < 4) return edge_sine(s, out);
     *out = sum > 1 ? 1 : sum < -1 ? -1 : sum;
     return true;
 }

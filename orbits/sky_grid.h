@@ -3,8 +3,8 @@
 // elevation on nodes sky_grid_step apart (one orbit evaluation per node,
 // the line of sight with the Earth's rotation during a mean travel time of
 // 75 ms), interpolated between them by a cubic through four nodes; where
-// a node has no orbit (the ends of a satellite's ephemerides), evaluated at
-// the time itself. The weights of a time are worked out once for all
+// a node has no orbit (the ends of a satellite's ephemerides), evaluated
+// every 30 s and interpolated linearly between. The weights of a time are worked out once for all
 // satellites. Over a real day of five systems the sine stays within 5e-5 of
 // the full computation: 0.003 degrees of elevation at the 10-degree mask,
 // more only near the zenith, where the sine hardly moves (occupation_sky_test).
@@ -48,12 +48,14 @@ private:
         char system;
         int prn;
         Node nodes[ring];
-        double direct_time = -1;  // the last time evaluated directly
-        bool direct_found = false;
-        double direct_sine = 0;
+        long edge_index = -1;  // the edge_step interval evaluated directly
+        bool edge_found[2];
+        double edge_sine[2];
     };
     const Node& node(Satellite& s, long index);
     bool direct_sine(const Satellite& s, double t, double* out) const;
+    bool edge_sine(Satellite& s, double* out) const;
+    static constexpr double edge_step = 30.0;  // s
 
     const EphemerisStore& store_;
     StationFrame station_;

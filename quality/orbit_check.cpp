@@ -21,6 +21,29 @@ struct OrbitCheck::ArcMultipath final : MultipathObserver {
     double last_t = -1;
     bool last_found = false;
     int last_band = 0;
+    // The bands of the satellite's latest observations, in time order: the
+    // MP values, which follow some epochs behind, find theirs here.
+    static constexpr int kept = 64;
+    struct Seen {
+        double t = -1;
+        bool found = false;
+        int band = 0;
+    } seen[kept];
+    long seen_count = 0, seen_read = 0;
+
+    void saw(double t, bool found, int band) { seen[seen_count++ % kept] = {t, found, band}; }
+    bool recall(double t, int* band) {
+        if (seen_read < seen_count - kept) seen_read = seen_count - kept;
+        for (; seen_read < seen_count; ++seen_read) {
+            const Seen& e = seen[seen_read % kept];
+            if (e.t > t) break;
+            if (e.t == t) {
+                *band = e.band;
+                return e.found;
+            }
+        }
+        return owner->band_of(system, prn, t, band);
+    }
     struct Sums {
         long n = 0;
         double shift = 0, sum = 0;
@@ -38,7 +61,7 @@ struct OrbitCheck::ArcMultipath final : MultipathObserver {
         // MP1 and MP2 of an epoch come one after the other: one look-up.
         if (t != last_t) {
             last_t = t;
-            last_found = owner->band_of(system, prn, t, &last_band);
+            last_found = recall(t, &last_band);
         }
         if (!last_found) return;
         const int b = last_band;
@@ -125,7 +148,10 @@ void OrbitCheck::observation(const char* prn, const obs_record& obs) {
     if (!grid_) return;
     const int sat = satellite(prn);
     int band = 0;
-    if (!band_at(sat, obs.epoch, &band)) return;
+    const bool found = band_at(sat, obs.epoch, &band);
+    if (static_cast<std::size_t>(sat) < arc_of_.size() && arc_of_[static_cast<std::size_t>(sat)])
+        arc_of_[static_cast<std::size_t>(sat)]->saw(obs.epoch, found, band);
+    if (!found) return;
     const obs_value& l1 = obs.obs[OBS_L1];
     const obs_value& l2 = obs.obs[OBS_L2];
     figures_.sky.observed(grid_->system_of(sat), band, present(l1), present(l2), strength(l1), strength(l2));
@@ -168,6 +194,11 @@ MultipathObserver* OrbitCheck::multipath_of(const char* prn) {
     m.owner = this;
     m.system = system;
     m.prn = number;
+    const int sat = grid_->satellite(system, number);
+    if (sat >= 0) {
+        if (arc_of_.size() <= static_cast<std::size_t>(sat)) arc_of_.resize(static_cast<std::size_t>(sat) + 1);
+        arc_of_[static_cast<std::size_t>(sat)] = &m;
+    }
     return &m;
 }
 

@@ -69,6 +69,7 @@ private:
     std::unique_ptr<orbits::SkyGrid> grid_;
     double grid_time_ = -1;
     std::vector<std::unique_ptr<ArcMultipath>> multipath_;
+    std::vector<ArcMultipath*> arc_of_;  // by grid satellite
     static constexpr double expected_step = 30.0;  // s
     long expected_sample_ = -1;
     std::vector<std::pair<char, int>> expected_now_;  // system and band of each satellite up
