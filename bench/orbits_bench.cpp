@@ -1,9 +1,13 @@
 // The cost of a satellite position: evaluated directly from the broadcast
 // elements (Kepler, GLONASS integration) against the interpolated track, on
-// a walk at 1 Hz as the quality check makes it; and a satellite's look angles
-// with the Earth's rotation during the signal's travel, both ways.
+// a walk at 1 Hz as the quality check makes it; a satellite's look angles
+// with the Earth's rotation during the signal's travel, both ways; and one
+// epoch's position from its codes.
 #include <benchmark/benchmark.h>
 
+#include <map>
+
+#include "orbits/point_position.h"
 #include "orbits/sky.h"
 #include "orbits/test_files.h"
 #include "orbits/time_scales.h"
@@ -82,8 +86,31 @@ void SightTrack(benchmark::State& state) {
     }
 }
 
+// One epoch's position from the codes of every system (KMS3, 8 June 2022,
+// about 30 satellites of four systems with two codes each), started from
+// the header's position as the occupation's walk would.
+void SolveEpoch(benchmark::State& state) {
+    const orbits_test::NavFile nav = orbits_test::read_nav_file(LUMERAK_TEST_DATA "/KMS300DNK_R_20221591000_01H_MN.rnx.gz");
+    const orbits::EphemerisStore store = orbits_test::store_of(nav);
+    std::map<int, int> channels;
+    for (int prn = 1; prn <= 27; ++prn)
+        if (!store.of_satellite('R', prn).empty()) channels[prn] = store.of_satellite('R', prn)[0].frequency_channel;
+    const orbits_test::ObservationFile obs = orbits_test::read_rinex3_codes(
+        LUMERAK_TEST_DATA "/KMS300DNK_R_20221591000_01H_30S_MO.crx", channels, "GRECJ");
+    orbits::PositionSettings settings;
+    std::size_t e = 0;
+    for (auto _ : state) {
+        const orbits_test::ObservationEpoch& epoch = obs.epochs[e];
+        const orbits::EpochSolution s = orbits::solve_epoch({epoch.gps_seconds, epoch.codes.data(), epoch.codes.size()},
+                                                            store, settings, obs.header_position);
+        benchmark::DoNotOptimize(s);
+        if (++e == obs.epochs.size()) e = 0;
+    }
+}
+
 }  // namespace
 
+BENCHMARK(SolveEpoch);
 BENCHMARK(Direct)->DenseRange(0, 3);
 BENCHMARK(Track)->DenseRange(0, 3);
 BENCHMARK(SightDirect);

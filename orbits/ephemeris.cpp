@@ -83,6 +83,10 @@ bool is_beidou_geo(int prn) { return (prn >= 1 && prn <= 5) || (prn >= 59 && prn
 bool decode_ephemeris(char system, int prn, double toc, const double* values, const char* kind,
                       int leap_seconds, Ephemeris* out) {
     if (std::strchr("GREC J", system) == nullptr || system == ' ' || system == 0) return false;
+    // A value beyond any range (an overflowing field) would carry into every
+    // position computed from the record.
+    for (int i = 0; i < 31; ++i)
+        if (!std::isfinite(values[i])) return false;
     Ephemeris eph;
     eph.system = system;
     eph.prn = prn;

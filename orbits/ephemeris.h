@@ -49,7 +49,8 @@ inline constexpr double glonass_validity = 900.0;
 // the broadcast-orbit lines four by four, in file order, 0 where absent) and
 // `kind` the message ("LNAV", "INAV", "FNAV", "D1", "D2", "FDMA"; may be
 // empty). `leap_seconds` is the file's LEAP SECONDS or -1. False for another
-// system, or for a record whose orbit cannot be an orbit (a semi-major axis
+// system, for a record with a value that is not a finite number, or for a
+// record whose orbit cannot be an orbit (a semi-major axis
 // of zero, an eccentricity of 1 or more, a GLONASS position of zero).
 bool decode_ephemeris(char system, int prn, double toc, const double* values, const char* kind,
                       int leap_seconds, Ephemeris* out);

@@ -21,6 +21,8 @@ struct Measurement {
     bool ionosphere_free;
     const Ephemeris* eph;
     double group_delay;    // s, subtracted from the satellite clock
+    double satellite[3];   // at transmission, in the frame of the reception (m)
+    double clock;          // satellite clock at transmission, group delay removed (s)
 };
 
 bool usable_code(double c) { return std::isfinite(c) && c > 1.0e7 && c < 6.0e7; }
@@ -92,21 +94,26 @@ int system_index(char system) {
     return -1;
 }
 
-// The code minus its model (range with the Earth's rotation during the
-// travel, satellite clock, ionosphere and troposphere) at position `x`.
-// False for a satellite below the mask (once the position is near the
-// ground; far from it, every satellite counts).
+// The satellite's place and clock for a code: the transmission time follows
+// from the code itself (by the satellite's clock, then by the system's
+// time), so it does not change while the position is iterated.
+void place_satellite(double reception, Measurement* m) {
+    double t_tx = reception - m->code / speed_of_light;
+    t_tx -= satellite_state(*m->eph, t_tx).clock - m->group_delay;
+    const SatelliteState s = satellite_state(*m->eph, t_tx);
+    rotate_for_travel_time(s.position, reception - t_tx, m->satellite);
+    m->clock = s.clock - m->group_delay;
+}
+
+// The code minus its model (range, satellite clock, ionosphere and
+// troposphere) at position `x`. False for a satellite below the mask (once
+// the position is near the ground; far from it, every satellite counts).
 bool model_residual(const Measurement& m, double reception, const double x[3], const StationFrame& here,
                     bool near_ground, const PositionSettings& settings, Residual* r) {
-    // Transmission time by the satellite's clock, then by the system's time.
-    double t_tx = reception - m.code / speed_of_light;
-    t_tx -= satellite_state(*m.eph, t_tx).clock - m.group_delay;
-    const SatelliteState s = satellite_state(*m.eph, t_tx);
-    double p[3];
-    rotate_for_travel_time(s.position, reception - t_tx, p);
+    const double* p = m.satellite;
     const double d[3] = {p[0] - x[0], p[1] - x[1], p[2] - x[2]};
     const double range = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-    double model = range - speed_of_light * (s.clock - m.group_delay);
+    double model = range - speed_of_light * m.clock;
     if (near_ground) {
         const LookAngles look = look_angles(here, p);
         if (look.elevation < settings.elevation_mask) return false;
@@ -134,7 +141,9 @@ EpochSolution solve_epoch(const EpochInput& epoch, const EphemerisStore& store,
         if (system_index(o.system) < 0) continue;
         const Ephemeris* eph = store.serving(o.system, o.prn, epoch.gps_seconds);
         Measurement m{};
-        if (eph != nullptr && make_measurement(o, eph, &m)) ms.push_back(m);
+        if (eph == nullptr || !make_measurement(o, eph, &m)) continue;
+        place_satellite(epoch.gps_seconds, &m);
+        ms.push_back(m);
     }
 
     double x[3] = {0, 0, 0};

@@ -9,6 +9,7 @@
 #include "input/input_stream.h"
 #include "input/observation_source.h"
 #include "orbits/frequencies.h"
+#include "orbits/nav_records.h"
 #include "orbits/time_scales.h"
 
 namespace orbits_test {
@@ -51,103 +52,34 @@ bool label_is(const std::string& line, const char* label) {
 
 NavFile read_nav_file(const std::string& path) {
     const std::vector<std::string> lines = read_lines(path);
+    std::string text;
+    for (const std::string& l : lines) text += l + "\n";
     NavFile file;
-    std::size_t i = 0;
-    double version = 0;
-    char type = ' ';
-    for (; i < lines.size(); ++i) {
-        const std::string& l = lines[i];
-        if (label_is(l, "RINEX VERSION")) {
-            version = number(l, 0, 9);
-            type = l[20];
-        } else if (label_is(l, "ION ALPHA") || label_is(l, "ION BETA")) {
-            double* to = label_is(l, "ION ALPHA") ? file.klobuchar.alpha : file.klobuchar.beta;
-            for (int k = 0; k < 4; ++k) to[k] = number(l, 2 + 12 * k, 12);
-            file.klobuchar.known = true;
-        } else if (label_is(l, "IONOSPHERIC CORR") && (l.compare(0, 4, "GPSA") == 0 || l.compare(0, 4, "GPSB") == 0)) {
-            double* to = l[3] == 'A' ? file.klobuchar.alpha : file.klobuchar.beta;
-            for (int k = 0; k < 4; ++k) to[k] = number(l, 5 + 12 * k, 12);
-            file.klobuchar.known = true;
-        } else if (label_is(l, "LEAP SECONDS")) {
-            file.leap_seconds = integer(l, 0, 6);
-        } else if (label_is(l, "END OF HEADER")) {
-            ++i;
-            break;
-        }
-    }
-    const bool v2 = version < 3;
-    while (i < lines.size()) {
+    file.parsed = parse_nav_text(text);
+    if (!file.parsed.ok)
+        throw std::runtime_error(path + ":" + std::to_string(file.parsed.error_line) + ": " + file.parsed.error_text);
+    file.klobuchar = orbits::klobuchar_of(file.parsed.header);
+    file.leap_seconds = orbits::leap_seconds_of(file.parsed.header);
+    for (std::size_t i = 0; i + 3 < lines.size() && !file.klobuchar.known; ++i) {
         const std::string& first = lines[i];
-        if (first.find_first_not_of(' ') == std::string::npos) {
-            ++i;
-            continue;
-        }
-        if (first[0] == '>') {
-            // Version 4: "> EPH G02 LNAV" heads a record of the kind named;
-            // "> ION G29 LNAV" holds the Klobuchar parameters; other records
-            // (and the rest of these) are skipped up to the next '>'.
-            if (first.compare(0, 5, "> ION") == 0 && first.find("LNAV") != std::string::npos && i + 3 < lines.size()) {
-                const std::string& a = lines[i + 1];
-                const std::string& b = lines[i + 2];
-                const std::string& c = lines[i + 3];
-                file.klobuchar.alpha[0] = number(a, 23, 19), file.klobuchar.alpha[1] = number(a, 42, 19);
-                file.klobuchar.alpha[2] = number(a, 61, 19), file.klobuchar.alpha[3] = number(b, 4, 19);
-                file.klobuchar.beta[0] = number(b, 23, 19), file.klobuchar.beta[1] = number(b, 42, 19);
-                file.klobuchar.beta[2] = number(b, 61, 19), file.klobuchar.beta[3] = number(c, 4, 19);
-                file.klobuchar.known = true;
-            }
-            const bool eph = first.compare(0, 5, "> EPH") == 0;
-            ++i;
-            if (!eph)
-                while (i < lines.size() && (lines[i].empty() || lines[i][0] != '>')) ++i;
-            continue;
-        }
-        NavRecord r{};
-        std::size_t value_column;
-        int continuation;
-        if (v2) {
-            r.system = type == 'G' ? 'R' : 'G';
-            r.prn = integer(first, 0, 2);
-            int year = integer(first, 3, 2);
-            year += year < 80 ? 2000 : 1900;
-            r.toc = orbits::calendar_seconds(year, integer(first, 6, 2), integer(first, 9, 2), integer(first, 12, 2),
-                                             integer(first, 15, 2), number(first, 17, 5));
-            value_column = 22;
-            continuation = r.system == 'R' ? 3 : 7;
-        } else {
-            r.system = first[0];
-            r.prn = integer(first, 1, 2);
-            r.toc = orbits::calendar_seconds(integer(first, 4, 4), integer(first, 9, 2), integer(first, 12, 2),
-                                             integer(first, 15, 2), integer(first, 18, 2), integer(first, 21, 2));
-            value_column = 23;
-            // Continuation lines start with blanks; the next record with its system.
-            continuation = 0;
-            while (i + 1 + continuation < lines.size() && lines[i + 1 + continuation].size() > 4 &&
-                   lines[i + 1 + continuation][0] == ' ')
-                ++continuation;
-        }
-        for (int k = 0; k < 3; ++k) r.values[k] = number(first, value_column + 19 * k, 19);
-        const std::size_t indent = v2 ? 3 : 4;
-        for (int line = 0; line < continuation && line < 7; ++line) {
-            const std::string& l = i + 1 + line < lines.size() ? lines[i + 1 + line] : std::string();
-            for (int k = 0; k < 4; ++k) r.values[3 + 4 * line + k] = number(l, indent + 19 * k, 19);
-        }
-        i += 1 + continuation;
-        file.records.push_back(r);
+        if (first.compare(0, 7, "> ION G") != 0 || first.find("LNAV") == std::string::npos) continue;
+        const std::string& a = lines[i + 1];
+        const std::string& b = lines[i + 2];
+        const std::string& c = lines[i + 3];
+        orbits::KlobucharParameters& k = file.klobuchar;
+        k.alpha[0] = number(a, 23, 19), k.alpha[1] = number(a, 42, 19), k.alpha[2] = number(a, 61, 19);
+        k.alpha[3] = number(b, 4, 19), k.beta[0] = number(b, 23, 19), k.beta[1] = number(b, 42, 19);
+        k.beta[2] = number(b, 61, 19), k.beta[3] = number(c, 4, 19);
+        k.known = true;
     }
     return file;
 }
 
 orbits::EphemerisStore store_of(const NavFile& file, int* decoded) {
-    orbits::EphemerisStore store;
-    int kept = 0;
-    for (const NavRecord& r : file.records) {
-        orbits::Ephemeris eph;
-        if (!orbits::decode_ephemeris(r.system, r.prn, r.toc, r.values, "", file.leap_seconds, &eph)) continue;
-        store.add(eph);
-        ++kept;
-    }
-    if (decoded != nullptr) *decoded = kept;
+    std::size_t kept = 0;
+    orbits::EphemerisStore store = orbits::store_of_records(file.parsed.ephemerides.data(),
+                                                            file.parsed.ephemerides.size(), file.leap_seconds, &kept);
+    if (decoded != nullptr) *decoded = static_cast<int>(kept);
     return store;
 }
 
@@ -165,85 +97,6 @@ PreciseOrbit read_sp3(const std::string& path) {
         }
     }
     return orbit;
-}
-
-ObservationFile read_rinex2_codes(const std::string& path, const std::map<int, int>& glonass_channels) {
-    const std::vector<std::string> lines = read_lines(path);
-    ObservationFile file;
-    std::vector<std::string> types;
-    std::size_t i = 0;
-    for (; i < lines.size(); ++i) {
-        const std::string& l = lines[i];
-        if (label_is(l, "APPROX POSITION XYZ")) {
-            for (int k = 0; k < 3; ++k) file.header_position[k] = number(l, 14 * k, 14);
-        } else if (label_is(l, "# / TYPES OF OBSERV")) {
-            for (int k = 0; k < 9; ++k) {
-                const std::string t = field(l, 10 + 6 * k, 2);
-                if (t.size() == 2 && t[0] != ' ') types.push_back(t);
-            }
-        } else if (label_is(l, "END OF HEADER")) {
-            ++i;
-            break;
-        }
-    }
-    auto index_of = [&](const char* t) {
-        for (std::size_t k = 0; k < types.size(); ++k)
-            if (types[k] == t) return static_cast<int>(k);
-        return -1;
-    };
-    const int c1 = index_of("C1"), p1 = index_of("P1"), p2 = index_of("P2");
-    const int lines_per_satellite = (static_cast<int>(types.size()) + 4) / 5;
-    while (i < lines.size()) {
-        const std::string& head = lines[i];
-        const int flag = integer(head, 28, 1);
-        const int count = integer(head, 29, 3);
-        int year = integer(head, 1, 2);
-        year += year < 80 ? 2000 : 1900;
-        ObservationEpoch epoch;
-        epoch.gps_seconds = orbits::calendar_seconds(year, integer(head, 4, 2), integer(head, 7, 2),
-                                                     integer(head, 10, 2), integer(head, 13, 2), number(head, 15, 11));
-        std::vector<std::string> satellites;
-        std::size_t at = i;
-        for (int k = 0; k < count; ++k) {
-            if (k > 0 && k % 12 == 0) ++at;
-            std::string id = field(lines[at], 32 + 3 * (k % 12), 3);
-            if (id[0] == ' ') id[0] = 'G';
-            satellites.push_back(id);
-        }
-        i = at + 1;
-        if (flag > 1) {  // an event: `count` lines of header records follow
-            i += count;
-            continue;
-        }
-        for (const std::string& id : satellites) {
-            std::vector<double> values(types.size(), 0.0);
-            for (std::size_t k = 0; k < types.size(); ++k) {
-                const std::string& l = lines[i + k / 5];
-                values[k] = number(l, 16 * (k % 5), 14);
-            }
-            i += lines_per_satellite;
-            orbits::CodeObservation o{};
-            o.system = id[0];
-            o.prn = std::atoi(id.c_str() + 1);
-            const double first = p1 >= 0 && values[p1] != 0 ? values[p1] : c1 >= 0 ? values[c1] : 0;
-            o.code[0] = first;
-            o.code[1] = p2 >= 0 ? values[p2] : 0;
-            if (o.system == 'G') {
-                o.frequency[0] = orbits::l1_frequency;
-                o.frequency[1] = orbits::l2_frequency;
-            } else if (o.system == 'R') {
-                const auto channel = glonass_channels.find(o.prn);
-                if (channel == glonass_channels.end()) continue;
-                o.frequency[0] = orbits::glonass_g1_frequency(channel->second);
-                o.frequency[1] = orbits::glonass_g2_frequency(channel->second);
-            } else {
-                continue;
-            }
-            epoch.codes.push_back(o);
-        }
-        file.epochs.push_back(epoch);
-    }
-    return file;
 }
 
 ObservationFile read_rinex3_codes(const std::string& path, const std::map<int, int>& glonass_channels,

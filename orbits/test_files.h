@@ -10,29 +10,23 @@
 #include "orbits/atmosphere.h"
 #include "orbits/ephemeris_store.h"
 #include "orbits/point_position.h"
+#include "rinex/nav_format.h"
 
 namespace orbits_test {
 
-// A navigation record as its lines give it.
-struct NavRecord {
-    char system;
-    int prn;
-    double toc;  // seconds since 1970 of the record's calendar
-    double values[31];
-};
-
+// A navigation file as the navigation reader gives it, with the Klobuchar
+// parameters of its header or, for RINEX 4, of its first GPS "> ION" record
+// (which the reader passes over).
 struct NavFile {
-    std::vector<NavRecord> records;
+    ::NavFile parsed;
     orbits::KlobucharParameters klobuchar;
     int leap_seconds = -1;
 };
 
-// Reads a RINEX 2 (N or G) or 3 navigation file, plain or gzip. A GLONASS
-// version 2 file (type G) gives system 'R'; a version 2 N file gives 'G'.
+// Reads a navigation file (plain or gzip) with the navigation reader.
 NavFile read_nav_file(const std::string& path);
 
-// The records of a file decoded into a store (records that do not decode,
-// such as SBAS ones, are left out); `decoded` counts those kept.
+// The file's ephemerides decoded into a store; `decoded` counts those kept.
 orbits::EphemerisStore store_of(const NavFile& file, int* decoded = nullptr);
 
 // Precise positions (m, ECEF) by satellite ("G01") and GPS time (GPS seconds).
@@ -41,10 +35,8 @@ struct PreciseOrbit {
 };
 PreciseOrbit read_sp3(const std::string& path);
 
-// The code observations of a RINEX 2 observation file, epoch by epoch:
-// C1 (or P1) and P2 of GPS and GLONASS satellites, with their carriers
-// (GLONASS channels from `channels`, by PRN; satellites without a channel
-// are left out).
+// The code observations of an observation file, epoch by epoch, with the
+// header's position.
 struct ObservationEpoch {
     double gps_seconds;
     std::vector<orbits::CodeObservation> codes;
@@ -53,9 +45,8 @@ struct ObservationFile {
     double header_position[3] = {0, 0, 0};
     std::vector<ObservationEpoch> epochs;
 };
-ObservationFile read_rinex2_codes(const std::string& path, const std::map<int, int>& glonass_channels);
 
-// The same from a RINEX 3 or 4 file (plain, compressed or compact), two
+// Reads a RINEX 3 or 4 file (plain, compressed or compact) for its codes, (plain, compressed or compact), two
 // codes per satellite where the file has them: GPS C1C/C1W with C2W/C2L,
 // Galileo C1C with C5Q (E5a), BeiDou C2I with C7I (B1I, B2I), QZSS C1C with
 // C2L, GLONASS C1C/C1P with C2C/C2P. Only the systems in `systems` are kept.

@@ -47,7 +47,4 @@ int leap_seconds_at_gps(double gps_seconds);
 double gps_of_utc(double utc_seconds, int file_leap_seconds = -1);
 double utc_of_gps(double gps_seconds, int file_leap_seconds = -1);
 
-// Moscow time, UTC(SU) + 3 h, in which GLONASS broadcasts its frame times.
-inline constexpr double moscow_ahead_of_utc = 10800.0;
-
 }  // namespace orbits

@@ -13,6 +13,8 @@ namespace orbits {
 inline constexpr int track_nodes = 8;
 inline constexpr double default_track_step = 300.0;  // s
 
+// A track refers to the store and to the ephemerides in it: the store must
+// outlive it and take no more ephemerides while it is in use.
 class SatelliteTrack {
 public:
     SatelliteTrack(const EphemerisStore& store, char system, int prn, double step = default_track_step);

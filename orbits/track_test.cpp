@@ -79,17 +79,3 @@ TEST(SatelliteTrack, WalkEvaluatesFewNodes) {
         EXPECT_GE(track.evaluations(), 3600 / r.step) << r.system << r.prn;
     }
 }
-
-// Lagrange interpolation reproduces polynomials up to its degree exactly.
-TEST(Lagrange, ReproducesPolynomialsOfItsDegree) {
-    double y[orbits::track_nodes][4];
-    auto f = [](double x) { return 3 - 2 * x + 0.5 * x * x * x - 0.01 * std::pow(x, 7); };
-    for (int j = 0; j < orbits::track_nodes; ++j) y[j][0] = f(j), y[j][1] = j, y[j][2] = 1, y[j][3] = 0;
-    for (double x : {0.0, 0.25, 3.5, 6.9, 7.0}) {
-        double out[4];
-        orbits::lagrange_equally_spaced(x, y, 4, out);
-        EXPECT_NEAR(out[0], f(x), 1e-9) << x;
-        EXPECT_NEAR(out[1], x, 1e-12) << x;
-        EXPECT_NEAR(out[2], 1, 1e-12) << x;
-    }
-}
