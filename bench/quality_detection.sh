@@ -39,7 +39,8 @@ compare() {
     }
     FILENAME ~ /truth$/ {
         if ($1 == "interval") interval = $2
-        if ($1 == "slip" || $1 == "lli") { sat[++n] = $2; at[n] = seconds($3) }
+        # A flag without lost cycles ("lli ... 0 0") is no slip.
+        if ($1 == "slip" || ($1 == "lli" && ($4 != 0 || $5 != 0))) { sat[++n] = $2; at[n] = seconds($3) }
         if ($1 == "clock") clock = $2
         if ($1 == "satellite_epochs") epochs += $3
         if ($1 == "mp") { mp1[$2] = $3; mp2[$2] = $4 }

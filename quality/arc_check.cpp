@@ -132,6 +132,7 @@ void ArcCheck::add(const EpochValues& epoch, ArcListener& out) {
     e = epoch;
     // A flag on the arc's first epoch, or with the arc ended above, is no slip.
     if (!active_ || epoch.reacquired) e.lli = false;
+    pending_flags_ += e.lli;
     active_ = true;
     last_t_ = epoch.t;
     if (pending_count_ == after_size) decide(out);
@@ -173,6 +174,7 @@ void ArcCheck::close_multipath(ArcListener& out) {
 }
 
 void ArcCheck::drop_first() {
+    pending_flags_ -= pending(0).lli;
     ++pending_first_;
     if (--pending_count_ == 0) pending_first_ = 0;
 }
@@ -180,7 +182,9 @@ void ArcCheck::drop_first() {
 void ArcCheck::accept(const EpochValues& e) {
     if (before_count_ == 0) t0_ = e.t;
     if (!std::isfinite(gf0_)) gf0_ = e.gf;
-    before_[before_next_] = {e.t - t0_, e.gf - gf0_, e.mw, e.mp1, e.mp2};
+    before_[before_next_] = {e.t - t0_, e.gf - gf0_, e.mw};
+    last_mp1_ = e.mp1;
+    last_mp2_ = e.mp2;
     ++arc_accepted_;
     if (++before_next_ == before_size) before_next_ = 0;
     if (before_count_ < before_size) ++before_count_;
@@ -360,6 +364,7 @@ ArcCheck::GfStep ArcCheck::gf_step_at(const Line& line, double departure, bool s
 // The pending epochs up to the next flagged one: whether that flag ends the
 // arc is decided only when it is first.
 int ArcCheck::horizon() const {
+    if (pending_flags_ == (pending(0).lli ? 1 : 0)) return pending_count_;
     int n = 1;
     while (n < pending_count_ && !pending(n).lli) ++n;
     return n;
@@ -399,8 +404,8 @@ bool ArcCheck::flag_holds() {
 int ArcCheck::broken(const EpochValues& e) const {
     const Point& last = recent(0);
     const double dt = e.t - t0_ - last.t;
-    return (std::fabs(e.mp1 - last.mp1) > mp_break ? 1 : 0) |
-           (std::fabs(e.mp2 - last.mp2) > mp_break ? 2 : 0) |
+    return (std::fabs(e.mp1 - last_mp1_) > mp_break ? 1 : 0) |
+           (std::fabs(e.mp2 - last_mp2_) > mp_break ? 2 : 0) |
            (std::fabs(e.gf - gf0_ - last.gf) >
                     gf_certain * (gf_threshold_base + gf_threshold_per_second * dt)
                 ? 4
@@ -414,8 +419,8 @@ bool ArcCheck::break_stays(const EpochValues& e, const EpochValues& next, int wh
     auto nearer = [](double v, double at, double before) {
         return std::fabs(v - at) < std::fabs(v - before);
     };
-    return ((which & 1) && nearer(next.mp1, e.mp1, last.mp1)) ||
-           ((which & 2) && nearer(next.mp2, e.mp2, last.mp2)) ||
+    return ((which & 1) && nearer(next.mp1, e.mp1, last_mp1_)) ||
+           ((which & 2) && nearer(next.mp2, e.mp2, last_mp2_)) ||
            ((which & 4) && nearer(next.gf - gf0_, e.gf - gf0_, last.gf));
 }
 
@@ -488,8 +493,11 @@ void ArcCheck::decide(ArcListener& out) {
 
     // A break (MP1, MP2 or GF moving by more than noise explains) that the
     // next epoch does not undo is a slip whatever the other tests make of
-    // it; one that it undoes, or that nothing follows, is an outlier.
-    const int breaks = broken(e);
+    // it; one that it undoes, or that nothing follows, is an outlier. Where
+    // MW is measured, a break moves it beyond its single-epoch test (5 m of
+    // MP1 or MP2 are 2.5 cycles and more): only candidates are looked at.
+    const bool look = gf_candidate || mw_candidate || window_candidate || !have_mw;
+    const int breaks = look ? broken(e) : 0;
     const bool break_holds = breaks && na > 1 && break_stays(e, pending(1), breaks);
     if (breaks && !break_holds) {
         ++outliers_;

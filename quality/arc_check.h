@@ -113,7 +113,6 @@ public:
 private:
     struct Point {
         double t, gf, mw;  // t and gf relative to the arc's first accepted epoch
-        double mp1, mp2;
     };
     struct GfStep {
         double jump;
@@ -177,8 +176,9 @@ private:
     EpochValues pending_[2 * after_size] = {};
     int pending_first_ = 0, pending_count_ = 0;
     // The pending epochs the decision of the first may look at: up to the
-    // next flagged one, which may end the arc.
+    // next flagged one, which may end the arc; the flagged ones among them.
     int visible_ = 0;
+    int pending_flags_ = 0;
     EpochValues& pending(int i) { return pending_[pending_first_ + i]; }
     const EpochValues& pending(int i) const { return pending_[pending_first_ + i]; }
 
@@ -196,6 +196,7 @@ private:
     MultipathObserver* mp_observer_ = nullptr;
     long outliers_ = 0;
     long arc_accepted_ = 0;  // epochs accepted since the arc began
+    double last_mp1_ = 0, last_mp2_ = 0;  // of the latest accepted epoch
     // The stretch of breaks being gathered: first and last break, their number.
     double stretch_first_ = 0, stretch_last_ = 0;
     long stretch_breaks_ = 0;

@@ -86,6 +86,7 @@ constexpr long not_whole = -1000000000L;
 // The whole number of milliseconds in `off` (0 for less than half of one),
 // or not_whole when it is off by something else.
 long whole_milliseconds(double off) {
+    if (std::fabs(off) <= clock_tolerance_m) return 0;  // the usual epoch, without a division
     if (!(std::fabs(off) < 1e6 * millisecond_m)) return not_whole;
     const double k = std::round(off / millisecond_m);
     if (std::fabs(off - k * millisecond_m) > clock_tolerance_m) return not_whole;
@@ -141,12 +142,14 @@ private:
     std::unordered_map<std::int32_t, int> by_ref_;
     int last_found_ = -1;
     std::vector<EpochObservation> epoch_;
-    // The clock-jump test's values of the epoch: whole milliseconds off the
-    // prediction of each code, of each phase, and of each code less its phase.
+    // The clock-jump test's values of the epoch: the whole milliseconds (not
+    // none) that codes and phases are off their predictions, and those of the
+    // code less the phase of the satellites whose code is off.
     std::vector<long> code_ms_, phase_ms_, difference_ms_;
     void clock_jump(double t);
     double code_offset_ = 0, phase_offset_ = 0;  // m, the clock jumps so far
     double previous_t_ = 0;
+    double next_arc_end_ = -HUGE_VAL;  // no open arc ends before this time
     // Slips found but not yet passed on: the arcs decide an epoch a few
     // epochs late, so slips are held until no arc can find an earlier one,
     // and then passed on in time order.
@@ -338,6 +341,7 @@ void Check::clock_jump(double t) {
     code_ms_.clear();
     phase_ms_.clear();
     difference_ms_.clear();
+    int codes = 0, phases = 0;  // predicted
     for (const EpochObservation& e : epoch_) {
         const Satellite& s = sats_[static_cast<std::size_t>(e.sat)];
         const double code =
@@ -346,23 +350,32 @@ void Check::clock_jump(double t) {
             s.carriers && e.l1 != 0
                 ? prediction_off(s, s.phase, s.carriers->lambda1 * e.l1 - phase_offset_, t)
                 : nan_value;
-        if (!std::isnan(code)) code_ms_.push_back(whole_milliseconds(code));
-        if (!std::isnan(phase)) phase_ms_.push_back(whole_milliseconds(phase));
-        if (!std::isnan(code) && !std::isnan(phase))
-            difference_ms_.push_back(whole_milliseconds(code - phase));
+        if (!std::isnan(code)) {
+            ++codes;
+            const long k = whole_milliseconds(code);
+            if (k != 0) {
+                code_ms_.push_back(k);
+                if (!std::isnan(phase)) difference_ms_.push_back(whole_milliseconds(code - phase));
+            }
+        }
+        if (!std::isnan(phase)) {
+            ++phases;
+            const long k = whole_milliseconds(phase);
+            if (k != 0) phase_ms_.push_back(k);
+        }
     }
     int votes = 0;
     long code_jump = common_jump(code_ms_, &votes), phase_jump = 0;
-    bool unsure = votes * 4 >= static_cast<int>(code_ms_.size()) && votes > 0;
-    if (votes * 2 <= static_cast<int>(code_ms_.size())) code_jump = 0;
+    bool unsure = votes > 0 && votes * 4 >= codes;
+    if (votes * 2 <= codes) code_jump = 0;
     if (code_jump != 0) {
         const long moved = std::count(difference_ms_.begin(), difference_ms_.end(), 0L);
         const long stayed = std::count(difference_ms_.begin(), difference_ms_.end(), code_jump);
         phase_jump = moved > stayed ? code_jump : 0;
     } else {
         phase_jump = common_jump(phase_ms_, &votes);
-        unsure = unsure || (votes * 4 >= static_cast<int>(phase_ms_.size()) && votes > 0);
-        if (votes * 2 <= static_cast<int>(phase_ms_.size())) phase_jump = 0;
+        unsure = unsure || (votes > 0 && votes * 4 >= phases);
+        if (votes * 2 <= phases) phase_jump = 0;
     }
     if (code_jump != 0 || phase_jump != 0) {
         code_offset_ += static_cast<double>(code_jump) * millisecond_m;
@@ -383,14 +396,20 @@ void Check::on_slip(int sat, const SlipFound& found) {
 }
 
 // Ends the arcs of satellites missing for longer than the gap limit, so that
-// their last epochs are decided now and not when they rise again.
+// their last epochs are decided now and not when they rise again. The arcs
+// are looked at only from the earliest time one of them can end (arcs opened
+// later end later still), less a millisecond for rounding.
 void Check::end_lost_arcs(double t) {
+    if (t < next_arc_end_ - 1e-3) return;
+    next_arc_end_ = HUGE_VAL;
     for (std::size_t i = 0; i < sats_.size(); ++i) {
         ArcCheck& arc = sats_[i].arc;
         if (arc.open() && (t - arc.last_epoch()) - stored_interval_ > gap_limit_) {
             SatelliteListener listener(this, static_cast<int>(i));
             arc.finish(listener);
         }
+        if (arc.open())
+            next_arc_end_ = std::min(next_arc_end_, arc.last_epoch() + stored_interval_ + gap_limit_);
     }
 }
 
