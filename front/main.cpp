@@ -8,6 +8,7 @@
 #include "db/table.h"
 
 #include "export/geonap.h"
+#include "export/observation_directions.h"
 #include "export/observation_table.h"
 #include "front/run_settings.h"
 #include "obsdb/listing.h"
@@ -68,7 +69,8 @@ void run_commands() {
     }
     if (s.do_table) {
         message("observations into '%s'\n", console_text(s.table_file).c_str());
-        write_observation_table(s.table_file, {s.plot_station, s.plot_begin, s.plot_end});
+        write_observation_table(s.table_file, {s.plot_station, s.plot_begin, s.plot_end},
+                                campaign_sky_directions());
         message("done.\n");
     }
     if (s.do_export) {

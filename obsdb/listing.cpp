@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "obsdb/campaign.h"
-#include "obsdb/nav_listing.h"
 #include "db/output_file.h"
+#include "obsdb/nav_listing.h"
 
 namespace {
 

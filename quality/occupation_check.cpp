@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "obsdb/observation_walk.h"
+#include "quality/occupation_carriers.h"
 
 namespace {
 
@@ -110,8 +111,9 @@ long common_jump(const std::vector<long>& ks, int* votes) {
 
 class Check final {
 public:
-    Check(Campaign& c, long occupation, SlipSink& sink, ObservationTap* tap)
-        : c_(c), sink_(sink), tap_(tap) {
+    Check(Campaign& c, long occupation, SlipSink& sink, CheckObserver* observer,
+          ObservationTap* tap)
+        : c_(c), sink_(sink), observer_(observer), tap_(tap), carriers_(occupation) {
         q_.occupation = occupation;
     }
     OccupationQuality run();
@@ -132,7 +134,9 @@ private:
 
     Campaign& c_;
     SlipSink& sink_;
+    CheckObserver* observer_;
     ObservationTap* tap_;
+    OccupationCarriers carriers_;
     OccupationQuality q_;
     double stored_interval_ = 0;
     double gap_limit_ = 60;
@@ -211,8 +215,10 @@ int Check::add_satellite(std::int32_t satocc_ref) {
     if (c_.read_linked(CampaignTable::sat, c_.satocc.sat_ref)) std::memcpy(s.prn, c_.sat.prn, 3);
     const char system = satellite_system(s.prn);
     s.system = system_of(system);
-    s.carriers = carriers_for(system);
+    s.carriers = carriers_.of(s.prn);  // GLONASS and BeiDou: per satellite and occupation
+    if (s.carriers) q_.systems[static_cast<std::size_t>(s.system)].frequencies_known = true;
     s.arc.begin(s.carriers, stored_interval_, gap_limit_);
+    if (observer_) s.arc.observe_multipath(observer_->multipath_of(s.prn));
     ++q_.systems[static_cast<std::size_t>(s.system)].satellites;
     sats_.push_back(s);
     const int index = static_cast<int>(sats_.size()) - 1;
@@ -271,6 +277,7 @@ void Check::count_spacing(double t) {
 
 void Check::process_epoch(double t) {
     count_spacing(t);
+    if (observer_) observer_->epoch(t);
 
     clock_jump(t);
 
@@ -451,6 +458,7 @@ OccupationQuality Check::run() {
             }
             take_observation(sat);
             if (tap_) tap_->observed(c_.obs);
+            if (observer_) observer_->observation(sats_[static_cast<std::size_t>(sat)].prn, c_.obs);
         } while (walk.next());
         if (!epoch_.empty()) process_epoch(t);
         for (std::size_t i = 0; i < sats_.size(); ++i) {
@@ -491,8 +499,8 @@ struct PhaseSlips final : SlipSink {
 }  // namespace
 
 OccupationQuality check_occupation(Campaign& c, long occupation, SlipSink& slips,
-                                   ObservationTap* tap) {
-    Check check(c, occupation, slips, tap);
+                                   CheckObserver* observer, ObservationTap* tap) {
+    Check check(c, occupation, slips, observer, tap);
     return check.run();
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "quality/baselines.h"
+#include "quality/orbit_report.h"
 #include "quality/quality_report.h"
 #include "quality/station_position.h"
 #include "db/output_file.h"
@@ -125,14 +126,18 @@ void check_campaign(const char* station, std::vector<CheckedOccupation>* checked
     std::fputs(qc_csv_header, qc);
     std::fputs(slips_csv_header, slips);
     SatelliteNumbers numbers;
+    OrbitFiles orbit_files;
+    const auto ephemerides = orbits::campaign_ephemerides();
     for (Selected& s : selected) {
         if (!s.checked) continue;
         SlipWriter writer;
         writer.out = slips;
         writer.label = &s.label;
+        OrbitCheck orbit(c, s.occupation, ephemerides, writer);
         // The baselines' epochs are gathered in the check's own pass.
         EpochCollector epochs(&s.epochs);
-        const OccupationQuality q = check_occupation(c, s.occupation, writer, &epochs);
+        const OccupationQuality q = check_occupation(c, s.occupation, orbit, &orbit, &epochs);
+        const OrbitFigures figures = orbit.finish();
         epochs.finish(c, numbers);
         if (checked) {
             CheckedOccupation found{s.occupation, 0, 0};
@@ -142,13 +147,16 @@ void check_campaign(const char* station, std::vector<CheckedOccupation>* checked
             }
             checked->push_back(found);
         }
-        std::fputs(console_lines(qc_console_lines(s.label, q)).c_str(), stdout);
+        std::fputs(console_lines(qc_console_lines(s.label, q, &figures)).c_str(), stdout);
+        std::fputs(console_lines(position_console_line(s.label, figures)).c_str(), stdout);
         std::fputs(qc_csv_rows(s.label, q).c_str(), qc);
+        orbit_files.write(s.label, q, figures);
     }
     write_baselines(c, selected, numbers, one_station);
     c.close({CampaignTable::occ, CampaignTable::sta, CampaignTable::satocc, CampaignTable::sat,
              CampaignTable::cor});
     if (observations) c.close({CampaignTable::obs});
+    orbit_files.close();
     output_finish(slips);
     output_finish(qc);
 }

@@ -18,10 +18,14 @@ struct OccupationLabel {
 extern const char qc_csv_header[];
 extern const char slips_csv_header[];
 
+struct OrbitFigures;
+
 // The console lines of one occupation, one per system (one line saying that
 // nothing was stored when the occupation has no observations), each ending in
-// a newline.
-std::string qc_console_lines(const OccupationLabel& label, const OccupationQuality& q);
+// a newline; with `orbits`, each system's line ends in its sky's share
+// (quality/orbit_report.h).
+std::string qc_console_lines(const OccupationLabel& label, const OccupationQuality& q,
+                             const OrbitFigures* orbits = nullptr);
 
 // The zzQC.csv rows of one occupation, one per system (one row of empty
 // values when the occupation has no observations), each ending in a newline.

@@ -384,6 +384,17 @@ void Generator::header(std::FILE* out) const {
             o_.second_carrier ? "     5    L1    L2    C1    P1    P2" : "     3    L1    C1    P1",
             "# / TYPES OF OBSERV");
     }
+    if (v3 && o_.four_systems) {
+        // Every GLONASS satellite on channel 0, the carriers it is made with.
+        for (int first = 1; first <= 24; first += 8) {
+            std::string pairs = first == 1 ? " 24 " : "    ";
+            for (int prn = first; prn < first + 8; ++prn) {
+                std::snprintf(text, sizeof text, "R%02d  0 ", prn);
+                pairs += text;
+            }
+            line(pairs.c_str(), "GLONASS SLOT / FRQ #");
+        }
+    }
     std::snprintf(text, sizeof text, "%10.3f", o_.interval_s);
     line(text, "INTERVAL");
     const std::tm f = calendar(o_.start_s);
@@ -594,7 +605,7 @@ bool Generator::run(const std::string& obs_path, const std::string& truth_path) 
     for (const auto& [system, count] : sat_epochs_)
         std::fprintf(truth, "satellite_epochs %c %ld\n", system, count);
     for (const auto& [system, rms] : mp_rms_)
-        if (rms[0].n > 0 && (system == 'G' || system == 'E'))
+        if (rms[0].n > 0)
             std::fprintf(truth, "mp %c %.4f %.4f\n", system, rms[0].value(), rms[1].value());
     for (const std::string& l : truth_lines_) std::fprintf(truth, "%s\n", l.c_str());
     return std::fclose(truth) == 0 && written;

@@ -37,8 +37,8 @@ struct Options {
     // code and phase; 2: in code alone.
     int steering = 0;
     bool receiver_shapes = false;  // the code-only epoch, runaway phase and flag runs
-    // RINEX 3: GLONASS and BeiDou too, whose carrier frequencies the check
-    // does not know (their codes take part in its clock test).
+    // RINEX 3: GLONASS (its satellites on channel 0, as the header's slot
+    // lines say) and BeiDou (B1I and B3I) too.
     bool four_systems = false;
     // The first epoch, in seconds after 2021-03-01 00:00:00. The satellites
     // move with this time, so files of the same seed written for different

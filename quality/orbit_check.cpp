@@ -1,0 +1,219 @@
+#include "quality/orbit_check.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "orbits/time_scales.h"
+
+namespace {
+
+bool present(const obs_value& v) { return std::isfinite(v.value) && v.value != 0; }
+int strength(const obs_value& v) { return v.snr >= '1' && v.snr <= '9' ? v.snr - '0' : 0; }
+
+}  // namespace
+
+// The MP values of one satellite's arc by band, until the arc ends and its
+// mean is known: then each band gets its values' squared deviations from it.
+struct OrbitCheck::ArcMultipath final : MultipathObserver {
+    OrbitCheck* owner = nullptr;
+    char system = 0;
+    int prn = 0;
+    double last_t = -1;
+    bool last_found = false;
+    int last_band = 0;
+    // The bands of the satellite's latest observations, in time order: the
+    // MP values, which follow some epochs behind, find theirs here.
+    static constexpr int kept = 64;
+    struct Seen {
+        double t = -1;
+        bool found = false;
+        int band = 0;
+    } seen[kept];
+    long seen_count = 0, seen_read = 0;
+
+    void saw(double t, bool found, int band) { seen[seen_count++ % kept] = {t, found, band}; }
+    bool recall(double t, int* band) {
+        if (seen_read < seen_count - kept) seen_read = seen_count - kept;
+        for (; seen_read < seen_count; ++seen_read) {
+            const Seen& e = seen[seen_read % kept];
+            if (e.t > t) break;
+            if (e.t == t) {
+                *band = e.band;
+                return e.found;
+            }
+        }
+        return owner->band_of(system, prn, t, band);
+    }
+    struct Sums {
+        long n = 0;
+        double shift = 0, sum = 0;
+        long band_n[sky_band_count] = {};
+        double band_sum[sky_band_count] = {};
+        double band_squares[sky_band_count] = {};
+    } arc[2];
+
+    void value(int which, double t, double mp) override {
+        Sums& s = arc[which];
+        if (s.n == 0) s.shift = mp;
+        const double d = mp - s.shift;
+        ++s.n;
+        s.sum += d;
+        // MP1 and MP2 of an epoch come one after the other: one look-up.
+        if (t != last_t) {
+            last_t = t;
+            last_found = recall(t, &last_band);
+        }
+        if (!last_found) return;
+        const int b = last_band;
+        ++s.band_n[b];
+        s.band_sum[b] += d;
+        s.band_squares[b] += d * d;
+    }
+    void arc_end(int which, bool kept) override {
+        Sums& s = arc[which];
+        if (kept && s.n > 0) {
+            const double mean = s.sum / static_cast<double>(s.n);
+            for (int b = 0; b < sky_band_count; ++b)
+                if (s.band_n[b] > 0)
+                    owner->figures_.sky.multipath(
+                        system, b, which, s.band_n[b],
+                        s.band_squares[b] - 2 * mean * s.band_sum[b] + static_cast<double>(s.band_n[b]) * mean * mean);
+        }
+        s = Sums{};
+    }
+};
+
+OrbitCheck::OrbitCheck(Campaign& c, long occupation, std::shared_ptr<const orbits::EphemerisStore> store,
+                       SlipSink& next)
+    : next_(next), store_(std::move(store)), carriers_(occupation) {
+    c.read_checked(CampaignTable::occ, occupation);
+    orbits::header_position(c, figures_.header);
+    figures_.orbits = store_ && !store_->empty();
+    interval_ = c.occ.interval > 0 ? c.occ.interval : 0;
+    if (!figures_.orbits) return;
+    const orbits::KlobucharParameters klobuchar =
+        orbits::campaign_klobuchar(orbits::gps_seconds_of_time_value(c.occ.first_epoch));
+    const bool header_zero = figures_.header[0] == 0 && figures_.header[1] == 0 && figures_.header[2] == 0;
+    if (header_zero) {
+        figures_.position = position_from_codes(c, occupation, *store_, klobuchar);
+        position_done_ = true;
+        c.read_checked(CampaignTable::occ, occupation);
+    } else {
+        position_ = std::make_unique<PositionFromCodes>(*store_, klobuchar, figures_.header, c.occ.first_epoch,
+                                                        c.occ.last_epoch, c.occ.interval);
+        figures_.spacing = position_->spacing();
+    }
+    sky_ = orbits::occupation_sky(c, store_, figures_.position.known ? figures_.position.position : nullptr);
+    if (sky_.has_orbits()) grid_ = std::make_unique<orbits::SkyGrid>(*store_, sky_.station());
+}
+
+OrbitCheck::~OrbitCheck() = default;
+
+int OrbitCheck::satellite(const char* prn) {
+    char system = 0;
+    int number = 0;
+    return grid_ && orbits::parse_satellite(prn, &system, &number) ? grid_->satellite(system, number) : -1;
+}
+
+double OrbitCheck::gps_of(double t) {
+    const long bucket = static_cast<long>(std::floor(t / 900.0));
+    if (bucket != offset_bucket_) {
+        const double whole = bucket * 900.0;
+        offset_ = orbits::gps_seconds_of_time_value(whole) - whole;
+        offset_bucket_ = bucket;
+    }
+    return t + offset_;
+}
+
+bool OrbitCheck::band_at(int sat, double t, int* band, bool above_only) {
+    if (sat < 0) return false;
+    const double gps = gps_of(t);
+    if (gps != grid_time_) {
+        grid_->set_time(gps);
+        grid_time_ = gps;
+    }
+    double sine = 0;
+    if (!grid_->sine_elevation(sat, &sine, above_only) || sine < 0) return false;
+    *band = sky_band_of_sine(sine);
+    return true;
+}
+
+bool OrbitCheck::band_of(char system, int prn, double t, int* band) {
+    return grid_ && band_at(grid_->satellite(system, prn), t, band);
+}
+
+void OrbitCheck::observation(const char* prn, const obs_record& obs) {
+    if (!figures_.orbits) return;
+    if (position_ && position_->wants(obs.epoch)) position_->observation(prn, obs, carriers_.of(prn));
+    if (!grid_) return;
+    const int sat = satellite(prn);
+    int band = 0;
+    const bool found = band_at(sat, obs.epoch, &band);
+    if (static_cast<std::size_t>(sat) < arc_of_.size() && arc_of_[static_cast<std::size_t>(sat)])
+        arc_of_[static_cast<std::size_t>(sat)]->saw(obs.epoch, found, band);
+    if (!found) return;
+    const obs_value& l1 = obs.obs[OBS_L1];
+    const obs_value& l2 = obs.obs[OBS_L2];
+    figures_.sky.observed(grid_->system_of(sat), band, present(l1), present(l2), strength(l1), strength(l2));
+}
+
+void OrbitCheck::count_expected(double t) {
+    // The sky is counted afresh every expected_step seconds and added at
+    // every epoch in between: at 1 s a satellite's band changes some seconds
+    // early or late, while the count costs a thirtieth.
+    const long sample = static_cast<long>(std::floor(gps_of(t) / expected_step));
+    if (sample != expected_sample_) {
+        expected_sample_ = sample;
+        expected_now_.clear();
+        for (int sat : grid_->in_store()) {
+            int band = 0;
+            if (band_at(sat, t, &band, true)) expected_now_.push_back({grid_->system_of(sat), band});
+        }
+    }
+    for (const auto& [system, band] : expected_now_) figures_.sky.expected(system, band);
+}
+
+void OrbitCheck::epoch(double t) {
+    if (!figures_.orbits) return;
+    if (position_) position_->epoch(t);
+    if (!grid_) return;
+    // The epochs a gap lost are expected too.
+    if (interval_ > 0 && previous_t_ >= 0 && t - previous_t_ > 1.5 * interval_) {
+        const long missing = std::lround((t - previous_t_) / interval_) - 1;
+        for (long k = 1; k <= missing && k < 10000000; ++k) count_expected(previous_t_ + k * interval_);
+    }
+    count_expected(t);
+    previous_t_ = t;
+}
+
+MultipathObserver* OrbitCheck::multipath_of(const char* prn) {
+    char system = 0;
+    int number = 0;
+    if (!grid_ || !orbits::parse_satellite(prn, &system, &number)) return nullptr;
+    ArcMultipath& m = *multipath_.emplace_back(std::make_unique<ArcMultipath>());
+    m.owner = this;
+    m.system = system;
+    m.prn = number;
+    const int sat = grid_->satellite(system, number);
+    if (sat >= 0) {
+        if (arc_of_.size() <= static_cast<std::size_t>(sat)) arc_of_.resize(static_cast<std::size_t>(sat) + 1);
+        arc_of_[static_cast<std::size_t>(sat)] = &m;
+    }
+    return &m;
+}
+
+void OrbitCheck::found(const QualitySlip& slip) {
+    next_.found(slip);
+    if (slip.prn[0] == 0 || !grid_) return;
+    const int sat = satellite(slip.prn);
+    int band = 0;
+    if (band_at(sat, slip.t, &band)) figures_.sky.slip(grid_->system_of(sat), band);
+}
+
+OrbitFigures OrbitCheck::finish() {
+    if (position_ && !position_done_) {
+        figures_.position = position_->result();
+        position_done_ = true;
+    }
+    return std::move(figures_);
+}

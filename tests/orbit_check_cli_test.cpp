@@ -1,0 +1,267 @@
+// The quality check with orbits run by the real program on real days with
+// their navigation files: the position from the codes against the header's,
+// headers of zero and far off flagged, completeness against the sky,
+// GLONASS and BeiDou checked like GPS and Galileo; and a campaign without
+// navigation files, whose report stays as it was.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/testkit/testkit.h"
+#include "tools/obsgen/obs_generator.h"
+
+using testkit::run_lumerak;
+using testkit::ScratchDir;
+
+namespace {
+
+using Row = std::map<std::string, std::string>;
+
+std::vector<std::string> split(const std::string& line) {
+    std::vector<std::string> parts;
+    std::string part;
+    std::istringstream in(line);
+    while (std::getline(in, part, ',')) parts.push_back(part);
+    if (!line.empty() && line.back() == ',') parts.emplace_back();
+    return parts;
+}
+
+std::vector<Row> read_csv(const std::string& path) {
+    const std::vector<std::string> lines = testkit::lines_of(testkit::read_file(path));
+    std::vector<Row> rows;
+    if (lines.empty()) return rows;
+    const std::vector<std::string> names = split(lines[0]);
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const std::vector<std::string> values = split(lines[i]);
+        EXPECT_EQ(values.size(), names.size()) << lines[i];
+        Row row;
+        for (std::size_t k = 0; k < names.size() && k < values.size(); ++k) row[names[k]] = values[k];
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+const char kms3_obs[] = "KMS300DNK_R_20221591000_01H_30S_MO.crx";
+const char kms3_nav[] = "KMS300DNK_R_20221591000_01H_MN.rnx.gz";
+// KMS3's IGS position as its header gives it.
+const double kms3[3] = {3516213.438, 781859.8595, 5246037.966};
+
+// The KMS3 hour with its header position replaced by `approx` (the
+// header's 14.4 fields, or "" to keep it), read with its navigation file
+// (before it, as a campaign may) and checked.
+testkit::RunResult check_kms3(const ScratchDir& dir, const std::string& approx) {
+    std::string text = testkit::read_file(testkit::test_data_path(kms3_obs));
+    if (!approx.empty()) {
+        const std::size_t at = text.find("APPROX POSITION XYZ");
+        EXPECT_NE(at, std::string::npos);
+        text.replace(at - 60, 42, approx);
+    }
+    testkit::write_file(dir.file(kms3_obs), text);
+    testkit::copy_test_data(kms3_nav, dir.path());
+    EXPECT_EQ(run_lumerak({std::string("-r") + kms3_nav}, dir.path()).status, 0);
+    EXPECT_EQ(run_lumerak({std::string("-r") + kms3_obs}, dir.path()).status, 0);
+    return run_lumerak({"-i"}, dir.path());
+}
+
+double distance_to_kms3(const Row& pos) {
+    double sum = 0;
+    const char* names[] = {"computed_x_m", "computed_y_m", "computed_z_m"};
+    for (int k = 0; k < 3; ++k) {
+        const double d = std::stod(pos.at(names[k])) - kms3[k];
+        sum += d * d;
+    }
+    return std::sqrt(sum);
+}
+
+}  // namespace
+
+// KMS3, an IGS station (coordinates good to centimetres), an hour of five
+// systems with its own navigation file: the position from the codes within
+// a few metres of the header's, every epoch solved; every system with
+// orbits gets its bands and a share of the sky on its line, SBAS (no
+// ephemerides) says it has none; nothing expected is missing from the bands
+// and the station tracks nearly all it can; GLONASS and BeiDou get MP of the
+// order of GPS's and Galileo's and no slips on a clean hour.
+TEST(OrbitCheck, RealDayWithItsNavigationFile) {
+    ScratchDir dir;
+    const auto r = check_kms3(dir, "");
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    const std::vector<Row> pos = read_csv(dir.file("zzPOS.csv"));
+    ASSERT_EQ(pos.size(), 1u);
+    EXPECT_EQ(pos[0].at("station"), "KMS3");
+    EXPECT_EQ(pos[0].at("header_x_m"), "3516213.438");
+    EXPECT_LT(std::stod(pos[0].at("distance_m")), 5.0);
+    EXPECT_NEAR(std::stod(pos[0].at("distance_m")), distance_to_kms3(pos[0]), 0.01);
+    EXPECT_EQ(pos[0].at("epochs_used"), "19");
+    EXPECT_EQ(pos[0].at("flag"), "");
+
+    const std::vector<Row> sky = read_csv(dir.file("zzSKY.csv"));
+    EXPECT_EQ(testkit::lines_of(testkit::read_file(dir.file("zzSKY.csv")))[0],
+              "station,occupation,system,elevation_from_deg,elevation_to_deg,expected,observed_l1,"
+              "observed_l2,slips,mp1_rms_m,mp2_rms_m,mean_ssi_l1,mean_ssi_l2");
+    std::map<std::string, long> expected, observed;
+    std::string systems;
+    for (const Row& row : sky) {
+        const std::string s = row.at("system");
+        if (systems.find(s) == std::string::npos) systems += s;
+        const long e = std::stol(row.at("expected")), o1 = std::stol(row.at("observed_l1"));
+        EXPECT_LE(o1, e) << s << " " << row.at("elevation_from_deg");
+        EXPECT_LE(std::stol(row.at("observed_l2")), e) << s << " " << row.at("elevation_from_deg");
+        EXPECT_EQ(std::stoi(row.at("elevation_to_deg")) - std::stoi(row.at("elevation_from_deg")), 10);
+        if (std::stoi(row.at("elevation_from_deg")) >= 10) {
+            expected[s] += e;
+            observed[s] += o1;
+        }
+    }
+    EXPECT_EQ(systems, "GRECJ");
+    EXPECT_EQ(sky.size(), 45u);
+    for (const char* s : {"G", "R", "E", "C"}) {
+        ASSERT_GT(expected[s], 0) << s;
+        EXPECT_GE(observed[s] * 100, expected[s] * 95) << s;
+    }
+
+    const std::vector<std::string> lines = testkit::lines_of(r.out);
+    int shares = 0;
+    for (const std::string& line : lines) {
+        if (line.find(" SBAS ") != std::string::npos) {
+            EXPECT_TRUE(line.ends_with("  no orbits")) << line;
+        } else if (line.find(" GPS ") != std::string::npos) {
+            const std::string share = "  sky " + std::to_string(expected["G"]) + " above 10 deg  L1 ";
+            EXPECT_NE(line.find(share), std::string::npos) << line;
+            ++shares;
+        }
+    }
+    EXPECT_EQ(shares, 1);
+    const std::string position = "KMS3        1 position from codes ";
+    bool found = false;
+    for (const std::string& line : lines)
+        if (line.starts_with(position)) {
+            found = true;
+            EXPECT_TRUE(line.ends_with(" (19 epochs), " + pos[0].at("distance_m") + " m from the header's"))
+                << line;
+        }
+    EXPECT_TRUE(found) << r.out;
+
+    // GLONASS and BeiDou against GPS and Galileo.
+    std::map<std::string, Row> qc;
+    for (const Row& row : read_csv(dir.file("zzQC.csv"))) qc[row.at("system")] = row;
+    for (const char* s : {"R", "C"}) {
+        for (const char* mp : {"mp1_rms_m", "mp2_rms_m"}) {
+            const double value = std::stod(qc.at(s).at(mp));
+            const double reference = std::max(std::stod(qc.at("G").at(mp)), std::stod(qc.at("E").at(mp)));
+            EXPECT_GT(value, 0.02) << s << " " << mp;
+            EXPECT_LT(value, 3 * reference) << s << " " << mp;
+        }
+        EXPECT_EQ(qc.at(s).at("slips_gf"), "0") << s;
+        EXPECT_EQ(qc.at(s).at("slips_mw"), "0") << s;
+    }
+}
+
+// A header without position gets the computed one, which its sky is then
+// seen from; a header far off is flagged with the distance.
+TEST(OrbitCheck, HeaderPositionZeroOrFarOff) {
+    struct Case {
+        const char* approx;
+        const char* flag;
+        double distance;  // from the computed position; < 0: none given
+        const char* console;
+    } cases[] = {
+        {"        0.0000        0.0000        0.0000", "header position zero", -1,
+         "  ** header position zero"},
+        {"  3516213.4380   781859.8595  5246537.9660", "header more than 100 m off", 500,
+         "  ** header more than 100 m off"},
+        {"  3516213.4380   781859.8595  5246077.9660", "", 40, "m from the header's"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.approx);
+        ScratchDir dir;
+        const auto r = check_kms3(dir, c.approx);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::vector<Row> pos = read_csv(dir.file("zzPOS.csv"));
+        ASSERT_EQ(pos.size(), 1u);
+        EXPECT_EQ(pos[0].at("flag"), c.flag);
+        EXPECT_LT(distance_to_kms3(pos[0]), 5.0);
+        if (c.distance < 0) {
+            EXPECT_EQ(pos[0].at("distance_m"), "");
+        } else {
+            EXPECT_NEAR(std::stod(pos[0].at("distance_m")), c.distance, 5.0);
+        }
+        bool found = false;
+        for (const std::string& line : testkit::lines_of(r.out))
+            if (line.starts_with("KMS3        1 position from codes")) found = line.ends_with(c.console);
+        EXPECT_TRUE(found) << r.out;
+        // The sky is there whatever the header says.
+        EXPECT_EQ(read_csv(dir.file("zzSKY.csv")).size(), 45u);
+    }
+}
+
+// Without navigation files the console and zzQC.csv are as before, zzSKY.csv
+// holds its header only and zzPOS.csv the header's position, uncomputed.
+TEST(OrbitCheck, CampaignWithoutNavigationFiles) {
+    ScratchDir dir;
+    obsgen::Options o;
+    o.hours = 2;
+    ASSERT_TRUE(obsgen::generate(o, dir.file("F.obs"), dir.file("F.truth")));
+    const auto r = run_lumerak({"-rF.obs", "-i"}, dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.find(" sky "), std::string::npos);
+    EXPECT_EQ(r.out.find("no orbits"), std::string::npos);
+    EXPECT_EQ(r.out.find("position"), std::string::npos);
+    EXPECT_EQ(testkit::lines_of(testkit::read_file(dir.file("zzSKY.csv"))).size(), 1u);
+    EXPECT_EQ(testkit::read_file(dir.file("zzPOS.csv")),
+              "station,occupation,header_x_m,header_y_m,header_z_m,computed_x_m,computed_y_m,computed_z_m,"
+              "distance_m,epochs_used,flag\n"
+              "GENA,1,3899225.300,396731.800,5015078.300,,,,,0,no computed position\n");
+}
+
+// -x fills the azimuth and elevation of every observation with an orbit
+// (the sky pages' computation, in full); counted by band they give what
+// the check's grid put into zzSKY.csv, up to an observation on a band's
+// edge. SBAS, without ephemerides, keeps its columns empty.
+TEST(OrbitCheck, ObservationTableGetsTheSky) {
+    ScratchDir dir;
+    ASSERT_EQ(check_kms3(dir, "").status, 0);
+    ASSERT_EQ(run_lumerak({"-xtable.csv"}, dir.path()).status, 0);
+    std::map<std::string, long> by_band;  // "G 10" -> observations with L1
+    long rows = 0, empty = 0, past = 0, placed = 0;
+    for (const Row& row : read_csv(dir.file("table.csv"))) {
+        ++rows;
+        const std::string system = row.at("satellite").substr(0, 1);
+        if (system == "S") {
+            EXPECT_EQ(row.at("azimuth_deg"), "");
+            EXPECT_EQ(row.at("elevation_deg"), "");
+            ++empty;
+            continue;
+        }
+        if (row.at("elevation_deg") == "") {  // past its ephemerides (R03 after 10:00)
+            EXPECT_EQ(row.at("azimuth_deg"), "");
+            ++past;
+            continue;
+        }
+        const double azimuth = std::stod(row.at("azimuth_deg")), elevation = std::stod(row.at("elevation_deg"));
+        EXPECT_GE(azimuth, 0);
+        EXPECT_LT(azimuth, 360);
+        EXPECT_GT(elevation, 0) << row.at("satellite");
+        EXPECT_LE(elevation, 90);
+        placed += row.at("l1") != "";
+        if (row.at("l1") != "")
+            ++by_band[system + " " + std::to_string(std::min(static_cast<int>(elevation / 10), 8) * 10)];
+    }
+    EXPECT_EQ(rows, 919);
+    EXPECT_EQ(empty, 133);
+    long compared = 0;
+    for (const Row& row : read_csv(dir.file("zzSKY.csv"))) {
+        const long counted = by_band[row.at("system") + " " + row.at("elevation_from_deg")];
+        EXPECT_NEAR(static_cast<double>(std::stol(row.at("observed_l1"))), static_cast<double>(counted), 2)
+            << row.at("system") << " " << row.at("elevation_from_deg");
+        compared += counted;
+    }
+    EXPECT_LT(past, 20);
+    EXPECT_GT(placed, 700);
+    EXPECT_EQ(compared, placed);
+}
