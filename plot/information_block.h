@@ -2,6 +2,7 @@
 // of a signal/noise page.
 #pragma once
 
+#include "draw/canvas.h"
 #include "obsdb/campaign.h"
 #include "quality/occupation_check.h"
 
@@ -9,12 +10,12 @@
 // first and last epoch and its file name, read through the occupation in the
 // record buffer; with `pages` above 1 also "Page:  k of n". The fourth line
 // of the block (info_line_y(3)) is left free.
-void draw_information(Campaign& c, bool show_lat_lon, int page, int pages);
+void draw_information(Canvas& canvas, Campaign& c, bool show_lat_lon, int page, int pages);
 
 // The quality check's figures of the occupation on the fourth line of the
 // block: slips by test with the observations per slip, and the RMS of MP1
 // and MP2 per system.
-void draw_quality_line(const OccupationQuality& q);
+void draw_quality_line(Canvas& c, const OccupationQuality& q);
 
 // Program, version, credits and today's date, reading down the right edge.
-void draw_footer();
+void draw_footer(Canvas& c);

@@ -1,20 +1,20 @@
 #include "plot/occupation_page.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <string>
 #include <vector>
 
+#include "draw/canvas_factory.h"
 #include "obsdb/observation_walk.h"
 #include "plot/information_block.h"
 #include "plot/page_text.h"
 #include "plot/row_order.h"
 #include "plot/sn_elements.h"
 #include "plot/sv_rows.h"
-#include "pslib/pslib.h"
 #include "support/error.h"
 
 void plot_tables_open(Campaign& c, const char* obs_table) {
@@ -52,38 +52,25 @@ void progress_mark() {
     if (progress_count % 100 == 0) std::putchar('.');
 }
 
-// A temporary file without a name: the system removes it when it is closed,
-// also when the run ends in between. Null when none can be made.
-std::FILE* open_part() {
-    char name[] = "/tmp/lumerak-page-XXXXXX";
-    const int fd = mkstemp(name);
-    if (fd < 0) return nullptr;
-    close(fd);
-    std::FILE* part = std::fopen(name, "w+b");
-    std::remove(name);
-    return part;
-}
-
 // Where the drawing of the epochs goes. A document of one page is drawn
-// straight into the document. A document of several pages is drawn in the
-// same one pass over the observations: the rows of each page into a
-// temporary part of their own, and the satellite-count curve, which every
-// page shows, into one more; the pages are put together from the parts after
-// the pass. So the observations are read once however many pages there are,
-// and none of them is held in memory.
+// straight onto its page. A document of several pages is drawn in the same
+// one pass over the observations: the rows of each page into a part of their
+// own, and the satellite-count curve, which every page shows, into one more;
+// the pages are put together from the parts after the pass. So the
+// observations are read once however many pages there are, and none of them
+// is held in memory.
 class page_parts {
 public:
     // Opens the parts of a document of `pages` pages (none for one page);
     // ends the program when a part cannot be made.
-    void open(int pages, const char* file_name) {
-        // Parts of a page that an error report left were closed with the
-        // run's other files.
+    void open(Canvas& canvas, int pages, const char* file_name) {
+        canvas_ = &canvas;
         rows_.clear();
-        count_ = nullptr;
+        count_ = -1;
         if (pages <= 1) return;
         for (int p = 0; p <= pages; ++p) {
-            std::FILE* part = open_part();
-            if (part == nullptr) {
+            const int part = canvas.open_part();
+            if (part < 0) {
                 std::perror("");
                 fatal("Cannot create a temporary file for the pages of %s\n", file_name);
             }
@@ -91,28 +78,28 @@ public:
         }
     }
     void close() {
-        for (std::FILE* part : rows_) std::fclose(part);
-        if (count_ != nullptr) std::fclose(count_);
+        if (canvas_ != nullptr) canvas_->close_parts();
         rows_.clear();
-        count_ = nullptr;
+        count_ = -1;
     }
 
     // The following element goes onto the rows of `page`, or the count curve.
     void rows_of(int page) {
-        if (count_ != nullptr) ps_redirect(rows_[page]);
+        if (count_ >= 0) canvas_->draw_into(rows_[page]);
     }
     void count_curve() {
-        if (count_ != nullptr) ps_redirect(count_);
+        if (count_ >= 0) canvas_->draw_into(count_);
     }
-    // The drawing of `page` into the document's page being drawn.
+    // The drawing of `page` onto the document's page being drawn.
     bool insert(int page) {
-        ps_redirect(nullptr);
-        return ps_insert_part(count_) == 0 && ps_insert_part(rows_[page]) == 0;
+        canvas_->draw_into(-1);
+        return canvas_->insert_part(count_) && canvas_->insert_part(rows_[page]);
     }
 
 private:
-    std::vector<std::FILE*> rows_;
-    std::FILE* count_ = nullptr;
+    Canvas* canvas_ = nullptr;
+    std::vector<int> rows_;
+    int count_ = -1;
 };
 
 // The pages of an occupation and their rows.
@@ -129,17 +116,16 @@ struct occupation_pages {
     }
 };
 
-// The page being drawn, with its rows, layouts and parts. It lives here
-// rather than on the stack: an error report leaves a page from deep inside
-// its walks, which ends the program, except under the fuzzing harness, which
-// returns to its loop; what the page holds then stays reachable and is taken
-// over by the next page.
+// The page being drawn, with its rows and layouts. It lives here rather than
+// on the stack: an error report leaves a page from deep inside its walks,
+// which ends the program, except under the fuzzing harness, which returns to
+// its loop; what the page holds then stays reachable and is taken over by
+// the next page.
 occupation_pages drawing;
-page_parts parts;
 
 // Draws the rows and the count curve epoch by epoch in one forward pass over
 // zzOBS. Returns the largest count level reached.
-int draw_epochs(Campaign& c, occupation_pages& o, page_parts& parts) {
+int draw_epochs(Canvas& canvas, Campaign& c, occupation_pages& o, page_parts& parts) {
     std::vector<sv_slot>& slots = o.rows.slots;
     const int rows = o.rows.count();
     const sn_page& count_page = o.pages.front();  // the count curve is the same on every page
@@ -165,8 +151,8 @@ int draw_epochs(Campaign& c, occupation_pages& o, page_parts& parts) {
             slots[read].l2_next = sn_class_of(l2.snr);
             if (loses_lock(l1.lli) || loses_lock(l2.lli)) {
                 o.on_row(read, parts, [&](const sn_page& page, sv_slot&, int row) {
-                    if (loses_lock(l1.lli)) lock_loss_mark(page, SN_L1, t, row);
-                    if (loses_lock(l2.lli)) lock_loss_mark(page, SN_L2, t, row);
+                    if (loses_lock(l1.lli)) lock_loss_mark(canvas, page, SN_L1, t, row);
+                    if (loses_lock(l2.lli)) lock_loss_mark(canvas, page, SN_L2, t, row);
                 });
             }
             read = walk.next() ? o.rows.slot_of(c.obs.satocc_ref) : 0;
@@ -179,24 +165,26 @@ int draw_epochs(Campaign& c, occupation_pages& o, page_parts& parts) {
         bool more = read != 0 && c.obs.epoch <= count_page.end;
         if (more && std::floor(c.obs.epoch) > t + interval) {
             parts.count_curve();
-            count_curve_gap(count_page, &slots[0], t, &n);
+            count_curve_gap(canvas, count_page, &slots[0], t, &n);
             t = slots[0].l1_since;
             for (int k = 1; k <= rows; ++k)
                 o.on_row(k, parts, [&](const sn_page& page, sv_slot& slot, int row) {
-                    segment_gap(page, &slot, SN_L1, t, row);
-                    segment_gap(page, &slot, SN_L2, t, row);
+                    segment_gap(canvas, page, &slot, SN_L1, t, row);
+                    segment_gap(canvas, page, &slot, SN_L2, t, row);
                 });
         }
         if (slots[0].l1_class != n) {
             parts.count_curve();
-            count_curve_step(count_page, &slots[0], t, n);
+            count_curve_step(canvas, count_page, &slots[0], t, n);
         }
         for (int k = 1; k <= rows; ++k) {
             if (slots[k].l1_class == slots[k].l1_next && slots[k].l2_class == slots[k].l2_next)
                 continue;
             o.on_row(k, parts, [&](const sn_page& page, sv_slot& slot, int row) {
-                if (slot.l1_class != slot.l1_next) segment_change(page, &slot, SN_L1, t, row);
-                if (slot.l2_class != slot.l2_next) segment_change(page, &slot, SN_L2, t, row);
+                if (slot.l1_class != slot.l1_next)
+                    segment_change(canvas, page, &slot, SN_L1, t, row);
+                if (slot.l2_class != slot.l2_next)
+                    segment_change(canvas, page, &slot, SN_L2, t, row);
             });
         }
 
@@ -216,11 +204,11 @@ int draw_epochs(Campaign& c, occupation_pages& o, page_parts& parts) {
     // the frame).
     if (epochs > 0) {
         parts.count_curve();
-        count_curve_close(count_page, &slots[0], t);
+        count_curve_close(canvas, count_page, &slots[0], t);
         for (int k = 1; k <= rows; ++k)
             o.on_row(k, parts, [&](const sn_page& page, sv_slot& slot, int row) {
-                segment_close(page, &slot, SN_L1, t, row);
-                segment_close(page, &slot, SN_L2, t, row);
+                segment_close(canvas, page, &slot, SN_L1, t, row);
+                segment_close(canvas, page, &slot, SN_L2, t, row);
             });
     }
     return max_count;
@@ -228,62 +216,65 @@ int draw_epochs(Campaign& c, occupation_pages& o, page_parts& parts) {
 
 // Satellite names left of the rows of page `p`, "SV #" above them, and the
 // scale of the satellite-count curve.
-void draw_row_labels(const occupation_pages& o, int p, int max_count) {
+void draw_row_labels(Canvas& c, const occupation_pages& o, int p, int max_count) {
     const sn_page& page = o.pages[p];
-    ps_select_font(0);
-    ps_paint(0, 0, 0);
+    c.font(0);
+    c.paint(0, 0, 0);
     for (int k = 1; k <= o.rows.count(); ++k) {
         const sv_row& at = o.rows.place[k];
         if (at.page == p && at.labelled)
-            put_text(1.2, row_line_y(page, SN_L1, at.row), label_size, 11, "%3s", at.id);
+            put_text(c, 1.2, row_line_y(page, SN_L1, at.row), label_size, text_top + text_right,
+                     "%3s", at.id);
     }
-    put_text(1.2, sn_frame_bottom + frame_height(page) + 0.45, label_size, 10, "SV #");
-    ps_line_width(3);
+    put_text(c, 1.2, sn_frame_bottom + frame_height(page) + 0.45, label_size,
+             text_top + text_centre, "SV #");
+    c.line_width(3);
     const int step = count_label_step(page);
     for (int v = step; v <= max_count; v += step) {
-        put_text(1.8, count_level_y(page, v), 6, 7, "%d", v);
-        ps_pen_to(1.9, count_level_y(page, v), ps_pen_move);
-        ps_pen_by(0.1, 0.0, ps_pen_draw);
+        put_text(c, 1.8, count_level_y(page, v), 6, text_middle + text_right, "%d", v);
+        c.move_to(1.9, count_level_y(page, v));
+        c.line_by(0.1, 0.0);
     }
 }
 
-void draw_frame(const sn_page& page) {
+void draw_frame(Canvas& c, const sn_page& page) {
     double height = frame_height(page) + 0.07;
-    ps_paint(0, 0, 0);
-    ps_line_width(12);
-    ps_pen_to(2.0, sn_frame_bottom, ps_pen_move);
-    ps_pen_by(26.0, 0.0, ps_pen_draw);
-    ps_pen_by(0.0, height, ps_pen_draw);
-    ps_pen_by(-26.0, 0.0, ps_pen_draw);
-    ps_pen_by(0.0, -height, ps_pen_draw);
+    c.paint(0, 0, 0);
+    c.line_width(12);
+    c.move_to(2.0, sn_frame_bottom);
+    c.line_by(26.0, 0.0);
+    c.line_by(0.0, height);
+    c.line_by(-26.0, 0.0);
+    c.line_by(0.0, -height);
 }
 
 // A cross on its satellite's row at each slip the quality check found in GF
 // or MW within the plotted span.
-void draw_slip_marks(occupation_pages& o, page_parts& parts,
+void draw_slip_marks(Canvas& canvas, occupation_pages& o, page_parts& parts,
                      const std::vector<QualitySlip>& slips) {
     const sn_page& span = o.pages.front();
     for (const QualitySlip& slip : slips) {
         const int k = o.rows.slot_of(static_cast<std::int32_t>(slip.satocc));
         if (k == 0 || slip.t < span.begin || slip.t > span.end) continue;
-        o.on_row(k, parts,
-                 [&](const sn_page& page, sv_slot&, int row) { slip_mark(page, slip.t, row); });
+        o.on_row(k, parts, [&](const sn_page& page, sv_slot&, int row) {
+            slip_mark(canvas, page, slip.t, row);
+        });
     }
 }
 
 // Everything of page `p` that follows the epochs: labels, information block
 // (with the quality check's line when it ran), footer, frame, time axis and
 // legend.
-void draw_page_texts(Campaign& c, const occupation_pages& o, int p, int max_count,
+void draw_page_texts(Canvas& canvas, Campaign& c, const occupation_pages& o, int p, int max_count,
                      bool show_lat_lon, const OccupationQuality* quality) {
     const sn_page& page = o.pages[p];
-    draw_row_labels(o, p, max_count);
-    draw_information(c, show_lat_lon, p + 1, static_cast<int>(o.pages.size()));
-    if (quality) draw_quality_line(*quality);
-    draw_footer();
-    draw_frame(page);
-    time_axis(page);
-    sn_legend(page);
+    draw_row_labels(canvas, o, p, max_count);
+    draw_information(canvas, c, show_lat_lon, p + 1, static_cast<int>(o.pages.size()));
+    if (quality) draw_quality_line(canvas, *quality);
+    draw_footer(canvas);
+    draw_frame(canvas, page);
+    time_axis(canvas, page);
+    sn_legend(canvas, page);
 }
 
 // Centimetres per second for the span; a span without positive length
@@ -305,6 +296,12 @@ double scale_of(double begin, double end, int interval) {
 constexpr double portrait_scale = 0.68;
 constexpr double portrait_x_origin = 0.9;
 constexpr double portrait_y_origin = 2.0;
+
+// "Signal/noise <station> <observation file>", the document's title.
+std::string page_title(Campaign& c) {
+    c.read_linked(CampaignTable::sta, c.occ.sta_ref);
+    return "Signal/noise " + field_text(c.sta.marker_name) + " " + field_text(c.occ.rinex_file);
+}
 
 }  // namespace
 
@@ -337,35 +334,32 @@ void plot_occupation(Campaign& c, const char* file_name, long occupation, const 
             set_page_rows(&page, rows, sv_frame_rows, op.rows.count());
     }
 
-    const int white[3] = {255, 255, 255};
-    const double paper_scale = o.landscape ? 1.0 : portrait_scale;
-    const double x_origin = o.landscape ? 0.0 : portrait_x_origin;
-    const double y_origin = o.landscape ? 0.0 : portrait_y_origin;
-    const int mode = o.landscape ? 0 : ps_mode_portrait;
-    const int opened =
-        pages == 1 ? ps_begin_document(file_name, 0, mode, x_origin, y_origin, paper_scale,
-                                       paper_scale, 1, 300, ps_unit_cm, 20.0, white, nullptr)
-                   : ps_begin_pages(file_name, pages, mode, x_origin, y_origin, paper_scale,
-                                    paper_scale, 1, 300, ps_unit_cm, 20.0, white, nullptr);
-    if (opened != 0) return;
+    PageSetup setup;
+    setup.landscape = o.landscape;
+    setup.scale = o.landscape ? 1.0 : portrait_scale;
+    setup.x_origin = o.landscape ? 0.0 : portrait_x_origin;
+    setup.y_origin = o.landscape ? 0.0 : portrait_y_origin;
+    const std::string title = page_title(c);
+    setup.title = title.c_str();
+    std::unique_ptr<Canvas> made = make_canvas(o.format);
+    if (!made) fatal("%s pages cannot be written by this build\n", draw_format_extension(o.format));
+    Canvas& canvas = *made;
+    if (!canvas.begin_document(file_name, setup, pages)) return;
 
     bool written = true;
-    parts.open(pages, file_name);
-    const int max_count = draw_epochs(c, op, parts);
-    if (o.quality) draw_slip_marks(op, parts, quality.slips);
+    page_parts parts;
+    parts.open(canvas, pages, file_name);
+    const int max_count = draw_epochs(canvas, c, op, parts);
+    if (o.quality) draw_slip_marks(canvas, op, parts, quality.slips);
     const OccupationQuality* figures = o.quality ? &quality.quality : nullptr;
-    if (pages == 1) {
-        draw_page_texts(c, op, 0, max_count, o.show_lat_lon, figures);
-    } else {
-        for (int p = 0; p < pages; ++p) {
-            ps_begin_page(p + 1);
-            written = parts.insert(p) && written;
-            draw_page_texts(c, op, p, max_count, o.show_lat_lon, figures);
-            ps_end_page();
-        }
+    for (int p = 0; p < pages; ++p) {
+        canvas.begin_page(p + 1);
+        if (pages > 1) written = parts.insert(p) && written;
+        draw_page_texts(canvas, c, op, p, max_count, o.show_lat_lon, figures);
+        canvas.end_page();
     }
     parts.close();
-    if (ps_end_document(1) != 0 || !written) {
+    if (!canvas.end_document() || !written) {
         std::perror("");
         fatal("Write failure on file %s\n", file_name);
     }

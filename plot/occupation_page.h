@@ -1,6 +1,7 @@
 // The signal/noise page of one occupation.
 #pragma once
 
+#include "draw/canvas_factory.h"
 #include "obsdb/campaign.h"
 #include "plot/line_styles.h"
 
@@ -17,8 +18,10 @@ struct plot_options {
     double end;                   //   or last epoch
     const LineStyle* line_types;  // style of each S/N digit 0 to 9
     bool quality = false;         // the quality check's slip marks and figures (-g -i)
+    DrawFormat format = DrawFormat::ps;
 };
 
-// Writes the page of the occupation with record number `occupation` into a
-// new PostScript document `file_name`. The tables must be open.
+// Writes the pages of the occupation with record number `occupation` into a
+// new document `file_name` in the options' format (SVG and PNG: one file per
+// page, page_file_name). The tables must be open.
 void plot_occupation(Campaign& c, const char* file_name, long occupation, const plot_options& o);

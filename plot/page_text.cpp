@@ -3,13 +3,11 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "pslib/pslib.h"
-
-void put_text(double x, double y, int size, int justify, const char* format, ...) {
+void put_text(Canvas& c, double x, double y, int size, int justify, const char* format, ...) {
     char text[256];
     va_list args;
     va_start(args, format);
     std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    ps_put_text(x, y, size, text, 0.0, justify, 0);
+    c.text(x, y, size, text, 0.0, justify);
 }

@@ -5,8 +5,6 @@
 #include <cstdio>
 #include <ctime>
 
-#include "pslib/pslib.h"
-
 namespace {
 
 // Count curve: light red, width 10 at full pitch and never below 4.
@@ -34,15 +32,15 @@ std::tm local_fields(double t) {
     return fields;
 }
 
-void line(double x0, double y0, double x1, double y1) {
-    ps_pen_to(x0, y0, ps_pen_move);
-    ps_pen_to(x1, y1, ps_pen_draw);
+void line(Canvas& c, double x0, double y0, double x1, double y1) {
+    c.move_to(x0, y0);
+    c.line_to(x1, y1);
 }
 
-void count_curve_style(const sn_page& page) {
-    ps_paint(count_red, count_green, count_blue);
+void count_curve_style(Canvas& c, const sn_page& page) {
+    c.paint(count_red, count_green, count_blue);
     const long width = std::lround(count_width * page.count_pitch / sn_full_pitch);
-    ps_line_width(static_cast<int>(std::max<long>(width, count_min_width)));
+    c.line_width(static_cast<int>(std::max<long>(width, count_min_width)));
 }
 
 // The since/class/next fields of one frequency of a slot.
@@ -59,44 +57,46 @@ freq_fields fields_of(sv_slot* slot, sn_frequency freq) {
 
 // Draws the open segment of one frequency from its start to `to`, if the
 // row has one. Returns true when it drew.
-bool draw_open_segment(const sn_page& page, const sv_slot* slot, sn_frequency freq, double to,
-                       int row) {
+bool draw_open_segment(Canvas& c, const sn_page& page, const sv_slot* slot, sn_frequency freq,
+                       double to, int row) {
     double since = freq == SN_L1 ? slot->l1_since : slot->l2_since;
     char sn_class = freq == SN_L1 ? slot->l1_class : slot->l2_class;
     if (sn_class == 0) return false;
     double y = row_line_y(page, freq, row);
-    sn_class_style(page, sn_class);
-    line(plot_x(page, since), y, plot_x(page, to), y);
+    sn_class_style(c, page, sn_class);
+    line(c, plot_x(page, since), y, plot_x(page, to), y);
     return true;
 }
 
 }  // namespace
 
-void sn_class_style(const sn_page& page, char sn_class) {
+void sn_class_style(Canvas& c, const sn_page& page, char sn_class) {
     int digit = sn_class >= '0' && sn_class <= '9' ? sn_class - '0' : 0;
     const LineStyle& style = page.line_types[digit];
-    ps_paint(style.grey, style.grey, style.grey);
-    ps_line_width(row_line_width(page, style.width));
+    c.paint(style.grey, style.grey, style.grey);
+    c.line_width(row_line_width(page, style.width));
 }
 
-void segment_change(const sn_page& page, sv_slot* slot, sn_frequency freq, double t, int row) {
-    draw_open_segment(page, slot, freq, t, row);
+void segment_change(Canvas& c, const sn_page& page, sv_slot* slot, sn_frequency freq, double t,
+                    int row) {
+    draw_open_segment(c, page, slot, freq, t, row);
     freq_fields f = fields_of(slot, freq);
     *f.sn_class = *f.next;
     *f.since = t;
 }
 
-void segment_gap(const sn_page& page, sv_slot* slot, sn_frequency freq, double t, int row) {
+void segment_gap(Canvas& c, const sn_page& page, sv_slot* slot, sn_frequency freq, double t,
+                 int row) {
     const int interval = page.interval;
     freq_fields f = fields_of(slot, freq);
-    bool drew = draw_open_segment(page, slot, freq, t - interval, row);
+    bool drew = draw_open_segment(c, page, slot, freq, t - interval, row);
     if (!drew && *f.next != 0 && interval > 0) {
         // First seen in the epoch before the gap: its line covers that
         // epoch's interval and ends there, instead of opening after the gap
         // and running over it to the next epoch.
         double y = row_line_y(page, freq, row);
-        sn_class_style(page, *f.next);
-        line(plot_x(page, t - 2.0 * interval), y, plot_x(page, t - interval), y);
+        sn_class_style(c, page, *f.next);
+        line(c, plot_x(page, t - 2.0 * interval), y, plot_x(page, t - interval), y);
         drew = true;
     }
     if (drew) {
@@ -106,68 +106,69 @@ void segment_gap(const sn_page& page, sv_slot* slot, sn_frequency freq, double t
     *f.since = t - interval;
 }
 
-void segment_close(const sn_page& page, const sv_slot* slot, sn_frequency freq, double t, int row) {
-    draw_open_segment(page, slot, freq, t + page.interval, row);
+void segment_close(Canvas& c, const sn_page& page, const sv_slot* slot, sn_frequency freq, double t,
+                   int row) {
+    draw_open_segment(c, page, slot, freq, t + page.interval, row);
 }
 
-void count_curve_step(const sn_page& page, sv_slot* slot0, double t, int n) {
+void count_curve_step(Canvas& c, const sn_page& page, sv_slot* slot0, double t, int n) {
     double s = plot_x(page, slot0->l1_since);
     double x = plot_x(page, t);
-    count_curve_style(page);
-    ps_pen_to(s, count_level_y(page, slot0->l1_class), ps_pen_move);
-    ps_pen_to(x, count_level_y(page, slot0->l1_class), ps_pen_draw);
-    ps_pen_to(x, count_level_y(page, n), ps_pen_draw);
+    count_curve_style(c, page);
+    c.move_to(s, count_level_y(page, slot0->l1_class));
+    c.line_to(x, count_level_y(page, slot0->l1_class));
+    c.line_to(x, count_level_y(page, n));
     slot0->l1_class = static_cast<char>(n);
     slot0->l1_since = t;
 }
 
-void count_curve_gap(const sn_page& page, sv_slot* slot0, double t, int* n) {
+void count_curve_gap(Canvas& c, const sn_page& page, sv_slot* slot0, double t, int* n) {
     double s = plot_x(page, slot0->l1_since);
     double x = plot_x(page, t);
     double x1 = plot_x(page, t + page.interval);
     double x2 = plot_x(page, t + 2.0 * page.interval);
-    count_curve_style(page);
-    ps_pen_to(s, count_level_y(page, slot0->l1_class), ps_pen_move);
-    ps_pen_to(x, count_level_y(page, slot0->l1_class), ps_pen_draw);
-    ps_pen_to(x, count_level_y(page, *n), ps_pen_draw);
-    ps_pen_to(x1, count_level_y(page, *n), ps_pen_draw);
-    ps_pen_to(x1, count_level_y(page, 0), ps_pen_draw);
-    ps_pen_to(x2, count_level_y(page, 0), ps_pen_draw);
+    count_curve_style(c, page);
+    c.move_to(s, count_level_y(page, slot0->l1_class));
+    c.line_to(x, count_level_y(page, slot0->l1_class));
+    c.line_to(x, count_level_y(page, *n));
+    c.line_to(x1, count_level_y(page, *n));
+    c.line_to(x1, count_level_y(page, 0));
+    c.line_to(x2, count_level_y(page, 0));
     slot0->l1_class = 0;
     *n = 0;
     slot0->l1_since = t + 2.0 * page.interval;
 }
 
-void count_curve_close(const sn_page& page, const sv_slot* slot0, double t) {
+void count_curve_close(Canvas& c, const sn_page& page, const sv_slot* slot0, double t) {
     double s = plot_x(page, slot0->l1_since);
     double x1 = plot_x(page, t + page.interval);
-    count_curve_style(page);
-    ps_pen_to(s, count_level_y(page, slot0->l1_class), ps_pen_move);
-    ps_pen_to(x1, count_level_y(page, slot0->l1_class), ps_pen_draw);
-    ps_pen_to(x1, count_level_y(page, 0), ps_pen_draw);
+    count_curve_style(c, page);
+    c.move_to(s, count_level_y(page, slot0->l1_class));
+    c.line_to(x1, count_level_y(page, slot0->l1_class));
+    c.line_to(x1, count_level_y(page, 0));
 }
 
-void lock_loss_mark(const sn_page& page, sn_frequency freq, double t, int row) {
+void lock_loss_mark(Canvas& c, const sn_page& page, sn_frequency freq, double t, int row) {
     const double x = plot_x(page, t), s = row_scale(page);
-    ps_paint(0, 0, 0);
-    ps_line_width(row_line_width(page, mark_width));
+    c.paint(0, 0, 0);
+    c.line_width(row_line_width(page, mark_width));
     if (freq == SN_L1) {
         const double top = row_top(page, row);
-        line(x, top - 0.06 * s, x, top - 0.18 * s);
+        line(c, x, top - 0.06 * s, x, top - 0.18 * s);
     } else {
         const double bottom = row_bottom(page, row);
-        line(x, bottom + 0.06 * s, x, bottom + 0.18 * s);
+        line(c, x, bottom + 0.06 * s, x, bottom + 0.18 * s);
     }
 }
 
-void slip_mark(const sn_page& page, double t, int row) {
+void slip_mark(Canvas& c, const sn_page& page, double t, int row) {
     const double x = plot_x(page, t), s = row_scale(page);
     const double middle = (row_line_y(page, SN_L1, row) + row_line_y(page, SN_L2, row)) / 2;
     const double arm = 0.1 * s;
-    ps_paint(slip_red, slip_green, slip_blue);
-    ps_line_width(row_line_width(page, slip_width));
-    line(x - arm, middle - arm, x + arm, middle + arm);
-    line(x - arm, middle + arm, x + arm, middle - arm);
+    c.paint(slip_red, slip_green, slip_blue);
+    c.line_width(row_line_width(page, slip_width));
+    line(c, x - arm, middle - arm, x + arm, middle + arm);
+    line(c, x - arm, middle + arm, x + arm, middle - arm);
 }
 
 double tick_step(double begin, double end) {
@@ -217,46 +218,45 @@ void tick_text(double t, tick_label* previous, char* text) {
     std::snprintf(text, tick_text_size, "%s%s%s%s", date, hour, minute, second);
 }
 
-void time_tick(const sn_page& page, double t, tick_label* previous) {
+void time_tick(Canvas& c, const sn_page& page, double t, tick_label* previous) {
     char label[tick_text_size];
     tick_text(t, previous, label);
     double x = plot_x(page, t);
-    ps_paint(0, 0, 0);
-    ps_put_text(x, frame_height(page) + 1.0, 6, label, 30.0, 5, 0);
-    ps_line_width(0);
-    line(x, sn_frame_bottom, x, frame_height(page) + 0.95);
+    c.paint(0, 0, 0);
+    c.text(x, frame_height(page) + 1.0, 6, label, 30.0, text_middle + text_left);
+    c.line_width(0);
+    line(c, x, sn_frame_bottom, x, frame_height(page) + 0.95);
 }
 
-void time_axis(const sn_page& page) {
+void time_axis(Canvas& c, const sn_page& page) {
     const double begin = page.begin, end = page.end;
     // More labels than this cannot be read on a 26 cm axis; the bound only
     // guards against a step too small for the magnitude of the time values.
     constexpr int max_ticks = 2000;
-    ps_select_font(0);
+    c.font(0);
     double step = tick_step(begin, end);
     tick_label previous = no_tick_label;
-    time_tick(page, begin, &previous);
+    time_tick(c, page, begin, &previous);
     double tick = first_tick(begin, step);
     for (int i = 0; tick < end && i < max_ticks; ++i) {
-        time_tick(page, tick, &previous);
+        time_tick(c, page, tick, &previous);
         tick += step;
     }
-    time_tick(page, end, &previous);
+    time_tick(c, page, end, &previous);
 }
 
-void sn_legend(const sn_page& page) {
-    ps_select_font(0);
-    char title[] = "signal/noise";
-    ps_put_text(21.5, 0.0, 8, title, 0.0, 2, 0);
+void sn_legend(Canvas& c, const sn_page& page) {
+    c.font(0);
+    c.text(21.5, 0.0, 8, "signal/noise", 0.0, text_centre);
     for (int v = 0; v <= 9; ++v) {
         const LineStyle& style = page.line_types[v];
-        ps_line_width(style.width);
-        ps_paint(style.grey, style.grey, style.grey);
-        line(18.0 + v * 0.7, 0.3, 18.0 + (v + 1) * 0.7, 0.3);
+        c.line_width(style.width);
+        c.paint(style.grey, style.grey, style.grey);
+        line(c, 18.0 + v * 0.7, 0.3, 18.0 + (v + 1) * 0.7, 0.3);
         char digit[4];
         std::snprintf(digit, sizeof digit, "%1d", v);
-        ps_paint(0, 0, 0);
-        ps_put_text(18.0 + v * 0.7 + 0.35, 0.4, 8, digit, 0.0, 2, 0);
+        c.paint(0, 0, 0);
+        c.text(18.0 + v * 0.7 + 0.35, 0.4, 8, digit, 0.0, text_centre);
     }
 }
 

@@ -3,12 +3,13 @@
 // time axis, the legend and the text form of a time value.
 //
 // All coordinates are centimetres of the page (plot/page_geometry.h). The
-// elements write into the PostScript document the page has opened.
+// elements draw on the canvas of the document the page has opened.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "draw/canvas.h"
 #include "plot/page_geometry.h"
 
 // Line state of one row. The slot of the satellite-count curve uses only
@@ -26,32 +27,35 @@ struct sv_slot {
 
 // Sets paint and line width for an S/N class ("0" to "9"; anything else is
 // drawn like "0") from the page's line styles, the width scaled to the rows.
-void sn_class_style(const sn_page& page, char sn_class);
+void sn_class_style(Canvas& c, const sn_page& page, char sn_class);
 
 // Segment of one row and frequency; `row` is the row's index on the page.
 // change: ends the open segment at t and opens one of the next class at t.
-void segment_change(const sn_page& page, sv_slot* slot, sn_frequency freq, double t, int row);
+void segment_change(Canvas& c, const sn_page& page, sv_slot* slot, sn_frequency freq, double t,
+                    int row);
 // gap: t is already two intervals past the last epoch; the open segment ends
 // one interval after that epoch (t - interval) and the row has no segment. A
 // row first seen in that epoch gets a line over its one interval.
-void segment_gap(const sn_page& page, sv_slot* slot, sn_frequency freq, double t, int row);
+void segment_gap(Canvas& c, const sn_page& page, sv_slot* slot, sn_frequency freq, double t,
+                 int row);
 // close: draws the open segment up to t + interval; the slot is unchanged.
-void segment_close(const sn_page& page, const sv_slot* slot, sn_frequency freq, double t, int row);
+void segment_close(Canvas& c, const sn_page& page, const sv_slot* slot, sn_frequency freq, double t,
+                   int row);
 
 // Satellite-count step curve on its slot.
-void count_curve_step(const sn_page& page, sv_slot* slot0, double t, int n);
-void count_curve_gap(const sn_page& page, sv_slot* slot0, double t, int* n);
-void count_curve_close(const sn_page& page, const sv_slot* slot0, double t);
+void count_curve_step(Canvas& c, const sn_page& page, sv_slot* slot0, double t, int n);
+void count_curve_gap(Canvas& c, const sn_page& page, sv_slot* slot0, double t, int* n);
+void count_curve_close(Canvas& c, const sn_page& page, const sv_slot* slot0, double t);
 
 // Short vertical mark at t for a loss of lock on a row: for L1 from 0.06 to
 // 0.18 cm below the row's top, for L2 as far above its bottom, scaled with
 // the pitch.
-void lock_loss_mark(const sn_page& page, sn_frequency freq, double t, int row);
+void lock_loss_mark(Canvas& c, const sn_page& page, sn_frequency freq, double t, int row);
 
 // Mark at t of a slip that the quality check found in GF or MW on a row: a
 // dark blue cross between the row's L1 and L2 lines, 0.2 cm wide and high at
 // full pitch, scaled with it.
-void slip_mark(const sn_page& page, double t, int row);
+void slip_mark(Canvas& c, const sn_page& page, double t, int row);
 
 // Spacing of the time-axis ticks in seconds for the span begin to end;
 // always finite and positive.
@@ -77,12 +81,12 @@ inline constexpr std::size_t tick_text_size = 96;
 // Label text of a tick at t given the previous label; updates `previous`.
 void tick_text(double t, tick_label* previous, char* text);
 // Label and grid line of one tick.
-void time_tick(const sn_page& page, double t, tick_label* previous);
+void time_tick(Canvas& c, const sn_page& page, double t, tick_label* previous);
 // The time axis: labels at begin, at every tick strictly before end, and at end.
-void time_axis(const sn_page& page);
+void time_axis(Canvas& c, const sn_page& page);
 
 // Legend of the page's ten S/N line styles below the plot.
-void sn_legend(const sn_page& page);
+void sn_legend(Canvas& c, const sn_page& page);
 
 // "dd.mm.yy hh:mm:ss" of a time value in local time (the year as years since
 // 1900, so 2000 prints as 100). `buffer` holds at least time_text_size bytes.

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "draw/ps_canvas.h"
 #include "obsdb/schema.h"
 #include "plot/sv_rows.h"
 #include "pslib/pslib.h"
@@ -23,12 +24,8 @@ using Lines = std::vector<std::string>;
 // element calls adds to it.
 class Page {
 public:
-    Page() : path_(dir_.file("page.ps")) {
-        const int white[3] = {255, 255, 255};
-        ps_begin_document(path_.c_str(), 0, 0, 0.0, 0.0, 1.0, 1.0, 1, 300, ps_unit_cm, 20.0, white,
-                          nullptr);
-    }
-    ~Page() { ps_end_document(1); }
+    Page() : path_(dir_.file("page.ps")) { canvas.begin_document(path_.c_str(), PageSetup{}, 1); }
+    ~Page() { canvas.end_document(); }
 
     Lines lines(const std::function<void()>& calls) {
         std::fflush(ps_state.out);
@@ -37,6 +34,8 @@ public:
         std::fflush(ps_state.out);
         return testkit::lines_of(testkit::read_file(path_).substr(before));
     }
+
+    PsCanvas canvas;
 
 private:
     testkit::ScratchDir dir_;
@@ -76,14 +75,14 @@ TEST_F(SnElements, SegmentCloseLeavesTheSlotSoASecondCallDrawsTheSameLine) {
     sv_slot slot = slot_with('0', '8', 1002.0);
     const sv_slot before = slot;
     Lines first = page_.lines([&] {
-        segment_close(sn_, &slot, SN_L1, 1010.0, 1);
-        segment_close(sn_, &slot, SN_L2, 1010.0, 1);
+        segment_close(page_.canvas, sn_, &slot, SN_L1, 1010.0, 1);
+        segment_close(page_.canvas, sn_, &slot, SN_L2, 1010.0, 1);
     });
     EXPECT_EQ(first, (Lines{"S 0.471 A", "S 12 W", "1200 540 M", "5400 0 D", "S 0 A", "S 40 W",
                             "1200 480 M", "5400 0 D"}));
     EXPECT_EQ(page_.lines([&] {
-        segment_close(sn_, &slot, SN_L1, 1010.0, 1);
-        segment_close(sn_, &slot, SN_L2, 1010.0, 1);
+        segment_close(page_.canvas, sn_, &slot, SN_L1, 1010.0, 1);
+        segment_close(page_.canvas, sn_, &slot, SN_L2, 1010.0, 1);
     }),
               first);
     EXPECT_EQ(std::memcmp(&slot, &before, sizeof slot), 0);
@@ -92,15 +91,15 @@ TEST_F(SnElements, SegmentCloseLeavesTheSlotSoASecondCallDrawsTheSameLine) {
 TEST_F(SnElements, ClassStylesComeFromTheLineTypesOfTheRun) {
     // A character that is no digit draws like "0" (grey 120, width 12).
     sv_slot odd = slot_with('x', 0, 1000.0);
-    EXPECT_EQ(page_.lines([&] { segment_close(sn_, &odd, SN_L1, 1000.0, 0); }),
+    EXPECT_EQ(page_.lines([&] { segment_close(page_.canvas, sn_, &odd, SN_L1, 1000.0, 0); }),
               (Lines{"S 0.471 A", "S 12 W", "600 735 M", "3000 0 D"}));
 
     // Line type -1 is white with width 0: invisible on the page and in the legend.
     styles_[6] = line_style(-1);
     sv_slot slot = slot_with('6', 0, 1000.0);
-    EXPECT_EQ(page_.lines([&] { segment_close(sn_, &slot, SN_L1, 1000.0, 0); }),
+    EXPECT_EQ(page_.lines([&] { segment_close(page_.canvas, sn_, &slot, SN_L1, 1000.0, 0); }),
               (Lines{"S 1 A", "S 0 W", "600 735 M", "3000 0 D"}));
-    Lines legend = page_.lines([&] { sn_legend(sn_); });
+    Lines legend = page_.lines([&] { sn_legend(page_.canvas, sn_); });
     // The sample of digit 6 is drawn white with width 0.
     auto sample = std::find(legend.begin(), legend.end(), "6660 90 M");
     ASSERT_NE(sample, legend.end());
@@ -192,7 +191,7 @@ TEST_F(SnElements, TimeAxisLabelsBeginTicksAndEnd) {
     auto axis = [&](double cm_per_second, double to) {
         sn_page p = page_of(2, to, cm_per_second, styles_);
         p.begin = from;
-        return page_.lines([&] { time_axis(p); });
+        return page_.lines([&] { time_axis(page_.canvas, p); });
     };
     Lines lines = axis(26.0 / 30, from + 20);
     EXPECT_EQ(axis_labels(lines),
@@ -212,7 +211,7 @@ TEST_F(SnElements, TimeAxisLabelsBeginTicksAndEnd) {
 }
 
 TEST_F(SnElements, LegendShowsTheTenStyles) {
-    Lines lines = page_.lines([&] { sn_legend(sn_); });
+    Lines lines = page_.lines([&] { sn_legend(page_.canvas, sn_); });
     ASSERT_EQ(lines.size(), 1u + 10 * 6);
     EXPECT_EQ(lines[0], "6450 0 M 85 F0 (signal/noise) E -2 div 0 G Z");
     EXPECT_EQ((Lines(lines.begin() + 1, lines.begin() + 7)),

@@ -163,3 +163,14 @@ void ps_put_text(double x, double y, int size, char* text, double angle, int jus
 // parentheses and brackets get a backslash. Returns a zero-filled block of
 // ps_text_buffer bytes from mem_calloc that the caller releases with mem_free.
 char* ps_convert_text(const char* text);
+
+// Rectangle with its lower left corner at (x, y) in measure units, w wide and
+// h high: filled with the paint (`filled` non-zero) or its outline stroked.
+// Ends the pending path.
+void ps_rectangle(double x, double y, double w, double h, int filled);
+
+// Saves the graphics state and cuts the following drawing to the rectangle;
+// ps_unclip gives back the state saved (paint, line width, clip). Both end
+// the pending path.
+void ps_clip_rectangle(double x, double y, double w, double h);
+void ps_unclip();

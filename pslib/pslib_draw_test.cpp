@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 
 #include "tests/testkit/pslib_test_util.h"
@@ -153,4 +154,25 @@ TEST(PsDraw, MisuseIsReportedAndIgnored) {
               "pslib: Selected color is out of range (0/0/300), ignored\n");
     const std::string text = testkit::read_file(path);
     EXPECT_EQ(text.substr(text.find("%%EndSetup")), "%%EndSetup\nS\n");
+}
+
+TEST(PsDraw, RectanglesAndClipping) {
+    struct Row {
+        std::function<void()> calls;
+        const char* text;
+    };
+    const Row rows[] = {
+        {[] { ps_rectangle(1.0, 2.0, 3.0, 0.5, 0); }, "300 600 M 900 0 D 0 150 D -900 0 D P S\n"},
+        {[] { ps_rectangle(1.0, 2.0, 3.0, 0.5, 1); }, "300 600 M 900 0 D 0 150 D -900 0 D P F\n"},
+        // A box of negative width runs to the left of its corner.
+        {[] { ps_rectangle(1.0, 0.0, -1.0, 1.0, 1); }, "300 0 M -300 0 D 0 300 D 300 0 D P F\n"},
+        {[] { ps_clip_rectangle(2.0, 1.0, 26.0, 18.0); },
+         "S V 600 300 m 7800 0 D 0 5400 D -7800 0 D P clip N\n"},
+        {[] { ps_unclip(); }, "S U\n"},
+    };
+    for (const Row& row : rows) {
+        Doc doc;
+        EXPECT_EQ(doc.written(row.calls), row.text);
+        EXPECT_EQ(ps_state.path_len, 0);
+    }
 }
