@@ -10,7 +10,11 @@
 
 #include "draw/canvas_factory.h"
 #include "obsdb/observation_walk.h"
+#include "plot/elevation_page.h"
 #include "plot/information_block.h"
+#include "plot/occupation_sky.h"
+#include "plot/sky_gather.h"
+#include "plot/sky_page.h"
 #include "plot/page_text.h"
 #include "plot/row_order.h"
 #include "plot/sn_elements.h"
@@ -61,13 +65,13 @@ void progress_mark() {
 // is held in memory.
 class page_parts {
 public:
-    // Opens the parts of a document of `pages` pages (none for one page);
-    // ends the program when a part cannot be made.
-    void open(Canvas& canvas, int pages, const char* file_name) {
+    // Opens the parts of `pages` signal/noise pages (none for a document of
+    // one page, `alone`); ends the program when a part cannot be made.
+    void open(Canvas& canvas, int pages, bool alone, const char* file_name) {
         canvas_ = &canvas;
         rows_.clear();
         count_ = -1;
-        if (pages <= 1) return;
+        if (alone) return;
         for (int p = 0; p <= pages; ++p) {
             const int part = canvas.open_part();
             if (part < 0) {
@@ -124,8 +128,10 @@ struct occupation_pages {
 occupation_pages drawing;
 
 // Draws the rows and the count curve epoch by epoch in one forward pass over
-// zzOBS. Returns the largest count level reached.
-int draw_epochs(Canvas& canvas, Campaign& c, occupation_pages& o, page_parts& parts) {
+// zzOBS, and hands every observation to `sky` where the sky pages follow.
+// Returns the largest count level reached.
+int draw_epochs(Canvas& canvas, Campaign& c, occupation_pages& o, page_parts& parts,
+                SkyGather* sky) {
     std::vector<sv_slot>& slots = o.rows.slots;
     const int rows = o.rows.count();
     const sn_page& count_page = o.pages.front();  // the count curve is the same on every page
@@ -149,6 +155,8 @@ int draw_epochs(Canvas& canvas, Campaign& c, occupation_pages& o, page_parts& pa
             const obs_value& l2 = c.obs.obs[OBS_L2];
             slots[read].l1_next = sn_class_of(l1.snr);
             slots[read].l2_next = sn_class_of(l2.snr);
+            if (sky)
+                sky->observe(read, t, l1.snr, l2.snr, loses_lock(l1.lli) || loses_lock(l2.lli));
             if (loses_lock(l1.lli) || loses_lock(l2.lli)) {
                 o.on_row(read, parts, [&](const sn_page& page, sv_slot&, int row) {
                     if (loses_lock(l1.lli)) lock_loss_mark(canvas, page, SN_L1, t, row);
@@ -265,11 +273,11 @@ void draw_slip_marks(Canvas& canvas, occupation_pages& o, page_parts& parts,
 // Everything of page `p` that follows the epochs: labels, information block
 // (with the quality check's line when it ran), footer, frame, time axis and
 // legend.
-void draw_page_texts(Canvas& canvas, Campaign& c, const occupation_pages& o, int p, int max_count,
-                     bool show_lat_lon, const OccupationQuality* quality) {
+void draw_page_texts(Canvas& canvas, Campaign& c, const occupation_pages& o, int p, int pages,
+                     int max_count, bool show_lat_lon, const OccupationQuality* quality) {
     const sn_page& page = o.pages[p];
     draw_row_labels(canvas, o, p, max_count);
-    draw_information(canvas, c, show_lat_lon, p + 1, static_cast<int>(o.pages.size()));
+    draw_information(canvas, c, show_lat_lon, p + 1, pages);
     if (quality) draw_quality_line(canvas, *quality);
     draw_footer(canvas);
     draw_frame(canvas, page);
@@ -303,6 +311,32 @@ std::string page_title(Campaign& c) {
     return "Signal/noise " + field_text(c.sta.marker_name) + " " + field_text(c.occ.rinex_file);
 }
 
+// What the sky pages draw, gathered in the pass over the observations.
+struct sky_pages {
+    std::vector<SatelliteSky> satellites;
+    std::vector<SystemElevation> systems;
+};
+
+// The sky plot and the page of signal against elevation, pages `first` and
+// `first` + 1 of `pages`, each with the information block (and the quality
+// check's line where it ran) and the footer.
+void draw_sky_pages(Canvas& canvas, Campaign& c, const sky_pages& sky, int first, int pages,
+                    const plot_options& o, const OccupationQuality* quality,
+                    const std::vector<BandCompleteness>* completeness) {
+    canvas.begin_page(first);
+    draw_sky_plot(canvas, sky.satellites, o.line_types);
+    draw_information(canvas, c, o.show_lat_lon, first, pages, "Sky");
+    if (quality) draw_quality_line(canvas, *quality);
+    draw_footer(canvas);
+    canvas.end_page();
+    canvas.begin_page(first + 1);
+    draw_elevation_page(canvas, sky.systems, completeness);
+    draw_information(canvas, c, o.show_lat_lon, first + 1, pages, "Signal/elevation");
+    if (quality) draw_quality_line(canvas, *quality);
+    draw_footer(canvas);
+    canvas.end_page();
+}
+
 }  // namespace
 
 void plot_occupation(Campaign& c, const char* file_name, long occupation, const plot_options& o) {
@@ -318,6 +352,16 @@ void plot_occupation(Campaign& c, const char* file_name, long occupation, const 
     op.pages.clear();
     collect_rows(c, occupation, begin, &op.rows);
     const int pages = op.rows.pages();
+    // The sky pages follow where the campaign holds orbits for the occupation.
+    const SkyLook look = occupation_sky_look(c, occupation);
+    c.read_linked(CampaignTable::occ, occupation);
+    std::unique_ptr<SkyGather> sky;
+    if (look) {
+        std::vector<std::string> ids(static_cast<std::size_t>(op.rows.count()) + 1);
+        for (int k = 1; k <= op.rows.count(); ++k) ids[k] = op.rows.place[k].id;
+        sky = std::make_unique<SkyGather>(look, ids, interval);
+    }
+    const int document_pages = pages + (sky ? 2 : 0);
     sn_page base{};
     base.begin = begin;
     base.end = end;
@@ -344,21 +388,34 @@ void plot_occupation(Campaign& c, const char* file_name, long occupation, const 
     std::unique_ptr<Canvas> made = make_canvas(o.format);
     if (!made) fatal("%s pages cannot be written by this build\n", draw_format_extension(o.format));
     Canvas& canvas = *made;
-    if (!canvas.begin_document(file_name, setup, pages)) return;
+    if (!canvas.begin_document(file_name, setup, document_pages)) return;
 
     bool written = true;
     page_parts parts;
-    parts.open(canvas, pages, file_name);
-    const int max_count = draw_epochs(canvas, c, op, parts);
+    parts.open(canvas, pages, document_pages <= 1, file_name);
+    const int max_count = draw_epochs(canvas, c, op, parts, sky.get());
     if (o.quality) draw_slip_marks(canvas, op, parts, quality.slips);
     const OccupationQuality* figures = o.quality ? &quality.quality : nullptr;
     for (int p = 0; p < pages; ++p) {
         canvas.begin_page(p + 1);
-        if (pages > 1) written = parts.insert(p) && written;
-        draw_page_texts(canvas, c, op, p, max_count, o.show_lat_lon, figures);
+        if (document_pages > 1) written = parts.insert(p) && written;
+        draw_page_texts(canvas, c, op, p, document_pages, max_count, o.show_lat_lon, figures);
         canvas.end_page();
     }
     parts.close();
+    if (sky) {
+        sky->finish();
+        if (o.quality)
+            for (const QualitySlip& slip : quality.slips) {
+                const int k = op.rows.slot_of(static_cast<std::int32_t>(slip.satocc));
+                if (k != 0 && slip.t >= begin && slip.t <= end) sky->mark_slip(k, slip.t);
+            }
+        const sky_pages drawn{sky->satellites(), sky->systems()};
+        const std::vector<BandCompleteness> completeness;
+        sky.reset();
+        draw_sky_pages(canvas, c, drawn, pages + 1, document_pages, o, figures,
+                       o.quality ? &completeness : nullptr);
+    }
     if (!canvas.end_document() || !written) {
         std::perror("");
         fatal("Write failure on file %s\n", file_name);
