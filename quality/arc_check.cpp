@@ -53,6 +53,14 @@ constexpr double mw_prior_weight = 4;
 // The epochs after a candidate that tell an outlier from a step.
 constexpr int outlier_look = 5;
 
+// A break: MP1 or MP2 moving by more than this (m) from one epoch to the
+// next, which no code noise explains (or GF by gf_certain thresholds).
+constexpr double mp_break = 5;
+// A flagged epoch kept its count where the GF step across it is within this
+// (m: a 1/1 slip moves GF by 5.4 cm, 4/3 by 2.9 cm) and the MW step within
+// the floor or mw_supported_sigmas deviations.
+constexpr double flag_gf_tolerance = 0.025;
+
 const double none = std::nan("");
 
 double median(double* v, int n) {
@@ -111,18 +119,21 @@ void ArcCheck::begin(const Carriers* carriers, double interval, double gap_limit
 void ArcCheck::add(const EpochValues& epoch, ArcListener& out) {
     if (active_ && !(epoch.t > last_t_)) return;  // a repeated or earlier epoch
     if (active_ && (epoch.t - last_t_) - interval_ > gap_limit_) end_arc(out);
-    if (active_ && (epoch.lli || epoch.reacquired)) {
+    if (active_ && epoch.reacquired) {
         end_arc(out);
         if (epoch.lli) out.slip({epoch.t, SlipTest::lli, none, none});
     }
-    active_ = true;
-    last_t_ = epoch.t;
     if (pending_first_ + pending_count_ == 2 * after_size) {
         EpochValues* first = pending_ + pending_first_;
         std::copy(first, first + pending_count_, pending_);
         pending_first_ = 0;
     }
-    pending(pending_count_++) = epoch;
+    EpochValues& e = pending(pending_count_++);
+    e = epoch;
+    // A flag on the arc's first epoch, or with the arc ended above, is no slip.
+    if (!active_ || epoch.reacquired) e.lli = false;
+    active_ = true;
+    last_t_ = epoch.t;
     if (pending_count_ == after_size) decide(out);
 }
 
@@ -135,6 +146,7 @@ void ArcCheck::finish(ArcListener& out) {
 void ArcCheck::end_arc(ArcListener& out) {
     while (pending_count_ > 0) decide(out);
     close_multipath(out);
+    close_stretch(out);
     clear_before();
     window_variance_ = mw_prior_sigma * mw_prior_sigma;
     window_updates_ = 0;
@@ -143,6 +155,7 @@ void ArcCheck::end_arc(ArcListener& out) {
 
 void ArcCheck::clear_before() {
     held_steps_ = 0;
+    arc_accepted_ = 0;
     before_count_ = before_next_ = 0;
     mw_n_ = 0;
     mw_mean_ = mw_m2_ = 0;
@@ -166,7 +179,8 @@ void ArcCheck::drop_first() {
 void ArcCheck::accept(const EpochValues& e) {
     if (before_count_ == 0) t0_ = e.t;
     if (!std::isfinite(gf0_)) gf0_ = e.gf;
-    before_[before_next_] = {e.t - t0_, e.gf - gf0_, e.mw};
+    before_[before_next_] = {e.t - t0_, e.gf - gf0_, e.mw, e.mp1, e.mp2};
+    ++arc_accepted_;
     if (++before_next_ == before_size) before_next_ = 0;
     if (before_count_ < before_size) ++before_count_;
     if (std::isfinite(e.mw)) {
@@ -261,7 +275,7 @@ ArcCheck::Line ArcCheck::before_line() const {
     } else {
         double ft = 0, fg = 0;
         int m = 0;
-        for (int i = 1; i < pending_count_; ++i) {
+        for (int i = 1; i < visible_; ++i) {
             if (!std::isfinite(pending(i).gf)) continue;
             ft += pending(i).t - t0_;
             fg += pending(i).gf - gf0_;
@@ -270,7 +284,7 @@ ArcCheck::Line ArcCheck::before_line() const {
         if (m >= 2) {
             ft /= m;
             fg /= m;
-            for (int i = 1; i < pending_count_; ++i) {
+            for (int i = 1; i < visible_; ++i) {
                 if (!std::isfinite(pending(i).gf)) continue;
                 const double dt = pending(i).t - t0_ - ft;
                 sxx += dt * dt;
@@ -285,7 +299,7 @@ ArcCheck::Line ArcCheck::before_line() const {
 // The first epoch of an arc against the few that follow it: GF extrapolated
 // back from the next two, MW against the median of the next ones.
 bool ArcCheck::first_is_outlier() const {
-    if (pending_count_ < 3) return false;
+    if (visible_ < 3) return false;
     const EpochValues& e = pending(0);
     const EpochValues& a = pending(1);
     const EpochValues& b = pending(2);
@@ -297,7 +311,7 @@ bool ArcCheck::first_is_outlier() const {
     if (std::isfinite(e.mw)) {
         double v[outlier_look];
         int n = 0;
-        for (int i = 1; i < pending_count_ && i <= outlier_look; ++i)
+        for (int i = 1; i < visible_ && i <= outlier_look; ++i)
             if (std::isfinite(pending(i).mw)) v[n++] = pending(i).mw;
         if (n >= 2 &&
             std::fabs(e.mw - median(v, n)) > std::max(mw_sigmas * mw_prior_sigma, mw_floor))
@@ -321,7 +335,7 @@ ArcCheck::GfStep ArcCheck::gf_step_at(const Line& line, double departure, bool s
         ts[n] = p.t;
         gs[n++] = p.gf;
     }
-    for (int i = 0; i < pending_count_ && i < step_fit_after; ++i) {
+    for (int i = 0; i < visible_ && i < step_fit_after; ++i) {
         const double t = pending(i).t - t0_;
         if (!std::isfinite(pending(i).gf) || t - te > step_fit_seconds) continue;
         const double g = pending(i).gf - gf0_;
@@ -334,13 +348,104 @@ ArcCheck::GfStep ArcCheck::gf_step_at(const Line& line, double departure, bool s
     }
     const StepFit fit = fit_step(ts, gs, n, te);
     if (!fit.solved) return {departure, stays};
+    int after = 0;
+    while (after < n && ts[n - 1 - after] >= te) ++after;
     return {fit.jump,
-            fit.worst_residual <= std::max(3 * gf_jump_sigma, 0.25 * std::fabs(fit.jump))};
+            fit.worst_residual <= std::max(3 * gf_jump_sigma, 0.25 * std::fabs(fit.jump)), true,
+            after};
+}
+
+// The pending epochs up to the next flagged one: whether that flag ends the
+// arc is decided only when it is first.
+int ArcCheck::horizon() const {
+    int n = 1;
+    while (n < pending_count_ && !pending(n).lli) ++n;
+    return n;
+}
+
+// Whether the flagged epoch being decided kept its phase count: GF measured
+// across it by the step fit (the arc's accepted epochs before it and the
+// epochs from it on, through later flags) and MW from the mean of the
+// accepted epochs to the mean of the same epochs after it, neither moving.
+// False where either cannot be measured.
+bool ArcCheck::flag_holds() {
+    const EpochValues& e = pending(0);
+    if (!carriers_ || !std::isfinite(e.gf) || !std::isfinite(e.mw)) return false;
+    int nb_gf = 0, nb_mw = 0;
+    double before_sum = 0;
+    for (int j = 0; j < before_count_; ++j) {
+        nb_gf += std::isfinite(recent(j).gf);
+        if (std::isfinite(recent(j).mw)) {
+            before_sum += recent(j).mw;
+            ++nb_mw;
+        }
+    }
+    if (nb_gf < 2 || nb_mw < 2) return false;
+    visible_ = pending_count_;
+    const Line line = before_line();
+    const GfStep gf = gf_step_at(line, e.gf - gf0_ - line.at(e.t - t0_), false);
+    if (!gf.solved || !gf.fits || std::fabs(gf.jump) > flag_gf_tolerance) return false;
+    double after[mw_window];
+    const int na = pending_mw(0, std::min(gf.after, mw_window), after);
+    if (na < 2) return false;
+    const double step = trimmed_mean(after, na) - before_sum / nb_mw;
+    return std::fabs(step) <= std::max(mw_window_floor, mw_supported_sigmas * window_sigma());
+}
+
+// Which of MP1, MP2 and GF (bits 0, 1, 2) moved by more than noise explains
+// from the arc's last accepted epoch to `e`.
+int ArcCheck::broken(const EpochValues& e) const {
+    const Point& last = recent(0);
+    const double dt = e.t - t0_ - last.t;
+    return (std::fabs(e.mp1 - last.mp1) > mp_break ? 1 : 0) |
+           (std::fabs(e.mp2 - last.mp2) > mp_break ? 2 : 0) |
+           (std::fabs(e.gf - gf0_ - last.gf) >
+                    gf_certain * (gf_threshold_base + gf_threshold_per_second * dt)
+                ? 4
+                : 0);
+}
+
+// Whether the epoch after a break at `e` (in the combinations `which`)
+// stays nearer `e` than the epoch before it in any of them.
+bool ArcCheck::break_stays(const EpochValues& e, const EpochValues& next, int which) const {
+    const Point& last = recent(0);
+    auto nearer = [](double v, double at, double before) {
+        return std::fabs(v - at) < std::fabs(v - before);
+    };
+    return ((which & 1) && nearer(next.mp1, e.mp1, last.mp1)) ||
+           ((which & 2) && nearer(next.mp2, e.mp2, last.mp2)) ||
+           ((which & 4) && nearer(next.gf - gf0_, e.gf - gf0_, last.gf));
+}
+
+// A break at `t`: it joins the stretch of the breaks before it when the arc
+// since the last one was too short for the multipath.
+void ArcCheck::note_break(double t, ArcListener& out) {
+    if (stretch_breaks_ > 0 && arc_accepted_ < min_multipath_epochs) {
+        stretch_last_ = t;
+        ++stretch_breaks_;
+        return;
+    }
+    close_stretch(out);
+    stretch_first_ = stretch_last_ = t;
+    stretch_breaks_ = 1;
+}
+
+void ArcCheck::close_stretch(ArcListener& out) {
+    if (stretch_breaks_ >= 2) out.unusable(stretch_first_, stretch_last_, stretch_breaks_);
+    stretch_breaks_ = 0;
 }
 
 void ArcCheck::decide(ArcListener& out) {
     const EpochValues& e = pending(0);
     if (e.code_changed) forget_mw();
+    if (e.lli && !flag_holds()) {  // a slip: the arc ends before this epoch
+        out.slip({e.t, SlipTest::lli, none, none});
+        close_multipath(out);
+        clear_before();
+        window_variance_ = mw_prior_sigma * mw_prior_sigma;
+        window_updates_ = 0;
+    }
+    visible_ = horizon();
     if (before_count_ == 0) {
         if (first_is_outlier()) {
             ++outliers_;
@@ -350,7 +455,7 @@ void ArcCheck::decide(ArcListener& out) {
         drop_first();
         return;
     }
-    const int na = pending_count_;
+    const int na = visible_;
 
     // Geometry-free: the epoch against the line through the last epochs.
     const Point& last = recent(0);
@@ -379,19 +484,38 @@ void ArcCheck::decide(ArcListener& out) {
     const MwWindow window = have_mw ? mw_window_test(before_mw, nb_mw, before_sum) : MwWindow{};
     const bool window_candidate = window.candidate;
 
-    if (!gf_candidate && !mw_candidate && !window_candidate) {
-        accept(e);
+    // A break (MP1, MP2 or GF moving by more than noise explains) that the
+    // next epoch does not undo is a slip whatever the other tests make of
+    // it; one that it undoes, or that nothing follows, is an outlier.
+    const int breaks = broken(e);
+    const bool break_holds = breaks && na > 1 && break_stays(e, pending(1), breaks);
+    if (breaks && !break_holds) {
+        ++outliers_;
         drop_first();
         return;
     }
-    if (na == 1) {  // nothing follows: an outlier cannot be told from a slip
-        if (gf_candidate || mw_candidate) {
-            ++outliers_;
+    const bool gf_moved = have_gf && std::fabs(gf_departure) > gf_certain * gf_threshold;
+    // Neither an outlier nor a slip by the GF and MW tests.
+    auto no_step = [&] {
+        if (break_holds) {
+            const GfStep gf = have_gf ? gf_step_at(line, gf_departure, true) : GfStep{none, false};
+            out.slip({e.t, gf_moved ? SlipTest::gf : SlipTest::mw, gf.jump,
+                      have_mw ? mw_departure : none});
+            note_break(e.t, out);
+            restart_at(e, out);
         } else {
             accept(e);
         }
         drop_first();
-        return;
+    };
+    if (!gf_candidate && !mw_candidate && !window_candidate) return no_step();
+    if (na == 1) {  // nothing follows: an outlier cannot be told from a slip
+        if (gf_candidate || mw_candidate) {
+            ++outliers_;
+            drop_first();
+            return;
+        }
+        return no_step();
     }
 
     // The epochs that follow: back where the earlier ones were (an outlier),
@@ -414,7 +538,7 @@ void ArcCheck::decide(ArcListener& out) {
     if (gf_candidate && gf_stays) outlier = false;
     if (mw_candidate && n_mw > 0 && std::fabs(mw_after - mw_departure) <= std::fabs(mw_after))
         outlier = false;
-    if (outlier) {
+    if (outlier && !break_holds) {
         ++outliers_;
         drop_first();
         return;
@@ -430,7 +554,9 @@ void ArcCheck::decide(ArcListener& out) {
     const GfStep gf = have_gf ? gf_step_at(line, gf_departure, gf_stays) : GfStep{none, false};
     const bool mw_measured = have_mw && std::isfinite(window.step);
     bool slip = false;
-    if (gf_candidate && gf_stays && std::fabs(gf_departure) > gf_certain * gf_threshold) {
+    if (outlier) {
+        slip = false;  // the break decides
+    } else if (gf_candidate && gf_stays && gf_moved) {
         slip = true;  // far beyond anything noise or the ionosphere does
     } else if (have_gf && mw_measured && (gf_candidate || window_candidate)) {
         const double sigma = std::isnan(window.sigma) ? window_sigma() : window.sigma;
@@ -442,12 +568,9 @@ void ArcCheck::decide(ArcListener& out) {
     } else if (have_gf && !mw_measured && before_count_ >= gf_line_epochs) {
         slip = gf_candidate && gf_stays && gf.fits;
     }
-    if (!slip) {
-        accept(e);
-        drop_first();
-        return;
-    }
+    if (!slip) return no_step();
     out.slip({e.t, gf_candidate ? SlipTest::gf : SlipTest::mw, gf.jump, window.step});
+    if (break_holds) note_break(e.t, out);
     restart_at(e, out);
     drop_first();
 }
@@ -470,7 +593,7 @@ int ArcCheck::pending_mw(int from, int to, double* values) const {
 ArcCheck::MwWindow ArcCheck::mw_window_test(double before_mw, int nb_mw, double before_sum) {
     MwWindow w;
     TrimmedMean after;  // of the first after window
-    const int first_end = std::min(pending_count_, mw_window);
+    const int first_end = std::min(visible_, mw_window);
     for (int i = 0; i < first_end; ++i)
         if (std::isfinite(pending(i).mw)) after.add(pending(i).mw);
     if (after.n < window_min || nb_mw < window_min) return w;
@@ -499,7 +622,7 @@ ArcCheck::MwWindow ArcCheck::mw_window_test(double before_mw, int nb_mw, double 
         std::fabs(w.step) > threshold && std::fabs(e_mw - after_mw) < std::fabs(e_mw - before_mw);
     if (!w.candidate) return w;
     double second[mw_window];
-    const int n2 = pending_mw(mw_window, pending_count_, second);
+    const int n2 = pending_mw(mw_window, visible_, second);
     if (n2 > 0) {
         // The next split: the epoch joins the before window.
         double next[mw_window];

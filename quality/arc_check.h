@@ -7,12 +7,16 @@
 // decided once the epochs after it that confirm or refute a jump are there.
 //
 // An arc ends at a gap (the satellite missing for longer than the gap limit),
-// at a loss-of-lock flag (bit 0 of the L1 or L2 indicator) on any epoch but
-// the arc's first (a slip, unless the flagged phase was missing the epoch
-// before: then it was acquired again, which ends the arc without a slip), and
-// at every slip. A slip is a step in the geometry-free combination (GF) or
-// the Melbourne-Wuebbena combination (MW) that the following epochs keep and
-// that fits a whole number of cycles on each carrier; an epoch that jumps
+// at a phase acquired again (a loss-of-lock flag, bit 0 of the L1 or L2
+// indicator, on a phase the satellite's previous epoch lacked: no slip), and
+// at every slip. A loss-of-lock flag on any other epoch but the arc's first
+// is tested: where GF and MW can be measured across it and neither moves, the
+// phase kept its count and the arc goes on; otherwise it is a slip. A slip is
+// a step in the geometry-free combination (GF) or the Melbourne-Wuebbena
+// combination (MW) that the following epochs keep and that fits a whole
+// number of cycles on each carrier, or a break: MP1 or MP2 moving by metres,
+// or GF by many cycles, from one epoch to the next, where the next epoch does
+// not return (a phase that runs away is a run of breaks). An epoch that jumps
 // while the following ones stay where the earlier ones were is an outlier,
 // left out of the arc and its multipath.
 #pragma once
@@ -30,8 +34,9 @@ struct EpochValues {
     double mp1 = 0;  // m, plus the arc's constant
     double mp2 = 0;
     // Bit 0 of the loss-of-lock indicator of L1 or L2, on a phase that the
-    // satellite's previous epoch had (a slip), or on one it lacked (the
-    // phase acquired again: a new arc, but no slip).
+    // satellite's previous epoch had (tested: a slip unless GF and MW show
+    // the phase kept its count), or on one it lacked (the phase acquired
+    // again: a new arc, but no slip).
     bool lli = false;
     bool reacquired = false;
     // The code of the L1 slot in MW is P1 here and C1 before, or the other
@@ -54,6 +59,10 @@ public:
     // (which 1): their number and the sum of their squared deviations from
     // the arc's mean.
     virtual void arc_multipath(int which, long count, double squares) = 0;
+    // A stretch in which the phase broke at `breaks` epochs from `first` to
+    // `last` (time values) with arcs too short for the multipath between
+    // them: the phase was unusable there.
+    virtual void unusable(double first, double last, long breaks) = 0;
 
 protected:
     ~ArcListener() = default;
@@ -89,10 +98,13 @@ public:
 private:
     struct Point {
         double t, gf, mw;  // t and gf relative to the arc's first accepted epoch
+        double mp1, mp2;
     };
     struct GfStep {
         double jump;
         bool fits;
+        bool solved = false;  // measured by the fit, not the departure alone
+        int after = 0;        // epochs from the decided one on that the fit used
     };
     struct MwWindow {
         double step = __builtin_nan("");  // after level less before level
@@ -107,6 +119,12 @@ private:
     };
 
     void decide(ArcListener& out);
+    bool flag_holds();
+    int broken(const EpochValues& e) const;
+    bool break_stays(const EpochValues& e, const EpochValues& next, int which) const;
+    void note_break(double t, ArcListener& out);
+    void close_stretch(ArcListener& out);
+    int horizon() const;
     void accept(const EpochValues& e);
     void drop_first();
     void end_arc(ArcListener& out);
@@ -143,6 +161,9 @@ private:
     // it reaches the end, so that they lie side by side.
     EpochValues pending_[2 * after_size] = {};
     int pending_first_ = 0, pending_count_ = 0;
+    // The pending epochs the decision of the first may look at: up to the
+    // next flagged one, which may end the arc.
+    int visible_ = 0;
     EpochValues& pending(int i) { return pending_[pending_first_ + i]; }
     const EpochValues& pending(int i) const { return pending_[pending_first_ + i]; }
 
@@ -158,4 +179,8 @@ private:
         double shift = 0, sum = 0, squares = 0;
     } mp_[2];
     long outliers_ = 0;
+    long arc_accepted_ = 0;  // epochs accepted since the arc began
+    // The stretch of breaks being gathered: first and last break, their number.
+    double stretch_first_ = 0, stretch_last_ = 0;
+    long stretch_breaks_ = 0;
 };

@@ -67,39 +67,45 @@ struct EpochObservation {
     bool lli1, lli2;           // bit 0 of the loss-of-lock indicators
 };
 
-// Predicts a satellite's next code or phase from its last two and returns
-// how many whole milliseconds the value is off, 0 when none or when it is
-// off by something else. `usable` counts the predictions made.
-long milliseconds_off(const Satellite& s, const double* history, double value, double t,
-                      int* usable) {
+// How far a satellite's code or phase (m) is off the line through its last
+// two epochs; NaN without a prediction (fewer than two epochs since the last
+// clock jump, or too old).
+double prediction_off(const Satellite& s, const double* history, double value, double t) {
     if (value == 0 || s.history < 2 || t - s.t[0] > clock_prediction_limit || !(s.t[0] > s.t[1]))
-        return 0;
-    if (history[0] == 0 || history[1] == 0) return 0;
-    ++*usable;
+        return nan_value;
+    if (history[0] == 0 || history[1] == 0) return nan_value;
     const double predicted =
         history[0] + (history[0] - history[1]) / (s.t[0] - s.t[1]) * (t - s.t[0]);
     const double off = value - predicted;
-    // Overflowed on values far beyond any range, or rounds to no millisecond.
-    if (!std::isfinite(off) || std::fabs(off) < 0.4 * millisecond_m) return 0;
+    return std::isfinite(off) ? off : nan_value;
+}
+
+constexpr long not_whole = -1000000000L;
+
+// The whole number of milliseconds in `off` (0 for less than half of one),
+// or not_whole when it is off by something else.
+long whole_milliseconds(double off) {
+    if (!(std::fabs(off) < 1e6 * millisecond_m)) return not_whole;
     const double k = std::round(off / millisecond_m);
-    if (k == 0 || std::fabs(off - k * millisecond_m) > clock_tolerance_m || std::fabs(k) > 1e6)
-        return 0;
+    if (std::fabs(off - k * millisecond_m) > clock_tolerance_m) return not_whole;
     return static_cast<long>(k);
 }
 
-// A vote among the satellites of an epoch for a jump of k milliseconds.
-struct JumpVote {
-    long k = 0;
-    int votes = 0;
-    int usable = 0;
-    void add(long off) {
-        if (off == 0) return;
-        if (k == 0) k = off;
-        if (off == k) ++votes;
+// The most frequent non-zero whole number of milliseconds among `ks`, and
+// how many have it.
+long common_jump(const std::vector<long>& ks, int* votes) {
+    long best = 0;
+    *votes = 0;
+    for (std::size_t i = 0; i < ks.size(); ++i) {
+        if (ks[i] == 0 || ks[i] == not_whole || ks[i] == best) continue;
+        const int n = static_cast<int>(std::count(ks.begin(), ks.end(), ks[i]));
+        if (n > *votes) {
+            *votes = n;
+            best = ks[i];
+        }
     }
-    // Three quarters of the satellites with a prediction agree.
-    long jump() const { return usable > 0 && votes * 4 >= usable * 3 ? k : 0; }
-};
+    return best;
+}
 
 class Check final {
 public:
@@ -110,6 +116,7 @@ public:
 
     void on_slip(int sat, const SlipFound& found);
     void on_multipath(int sat, int which, long count, double squares);
+    void on_unusable(int sat, double first, double last, long breaks);
 
 private:
     int satellite_of(std::int32_t satocc_ref);
@@ -130,6 +137,10 @@ private:
     std::unordered_map<std::int32_t, int> by_ref_;
     int last_found_ = -1;
     std::vector<EpochObservation> epoch_;
+    // The clock-jump test's values of the epoch: whole milliseconds off the
+    // prediction of each code, of each phase, and of each code less its phase.
+    std::vector<long> code_ms_, phase_ms_, difference_ms_;
+    void clock_jump(double t);
     double code_offset_ = 0, phase_offset_ = 0;  // m, the clock jumps so far
     double previous_t_ = 0;
     // Slips found but not yet passed on: the arcs decide an epoch a few
@@ -152,6 +163,9 @@ struct SatelliteListener final : ArcListener {
     void slip(const SlipFound& found) override { check->on_slip(sat, found); }
     void arc_multipath(int which, long count, double squares) override {
         check->on_multipath(sat, which, count, squares);
+    }
+    void unusable(double first, double last, long breaks) override {
+        check->on_unusable(sat, first, last, breaks);
     }
 };
 
@@ -217,6 +231,7 @@ void Check::take_observation(int sat) {
     SystemQuality& s =
         q_.systems[static_cast<std::size_t>(sats_[static_cast<std::size_t>(sat)].system)];
     ++s.observations;
+    if (e.lli1 || e.lli2) ++s.lli_flags;
     if (e.l1 != 0) {
         ++s.with_l1;
         if (e.l2 != 0) ++s.with_l1_l2;
@@ -252,24 +267,7 @@ void Check::count_spacing(double t) {
 void Check::process_epoch(double t) {
     count_spacing(t);
 
-    // A receiver clock jump moves the code (or code and phase) of every
-    // satellite by the same whole number of milliseconds.
-    JumpVote code_vote, phase_vote;
-    for (const EpochObservation& e : epoch_) {
-        const Satellite& s = sats_[static_cast<std::size_t>(e.sat)];
-        code_vote.add(milliseconds_off(s, s.code, e.code1 != 0 ? e.code1 - code_offset_ : 0, t,
-                                       &code_vote.usable));
-        if (s.carriers && e.l1 != 0)
-            phase_vote.add(milliseconds_off(s, s.phase, s.carriers->lambda1 * e.l1 - phase_offset_,
-                                            t, &phase_vote.usable));
-    }
-    const long code_jump = code_vote.jump(), phase_jump = phase_vote.jump();
-    if (code_jump != 0 || phase_jump != 0) {
-        code_offset_ += static_cast<double>(code_jump) * millisecond_m;
-        phase_offset_ += static_cast<double>(phase_jump) * millisecond_m;
-        ++q_.clock_jumps;
-        held_.push_back({{t, SlipTest::clock, nan_value, nan_value}, 0, ""});
-    }
+    clock_jump(t);
 
     for (const EpochObservation& e : epoch_) {
         Satellite& s = sats_[static_cast<std::size_t>(e.sat)];
@@ -320,6 +318,55 @@ void Check::process_epoch(double t) {
     release_slips(t);
 }
 
+// A receiver clock jump moves the code, or the code and the phase, of every
+// satellite by the same whole number of milliseconds. The jump is decided
+// once: more than half the satellites with a predicted code off by the same
+// milliseconds; whether the phase jumped with it from the code less the
+// phase, which keeps its value when both jumped and moves by the jump when
+// only the code did. Without a code jump, the phases alone may show one.
+// Nothing is predicted across a jump, nor across an epoch where a quarter of
+// the satellites show one: a line through two epochs on both sides of it
+// would find it again at every following epoch.
+void Check::clock_jump(double t) {
+    code_ms_.clear();
+    phase_ms_.clear();
+    difference_ms_.clear();
+    for (const EpochObservation& e : epoch_) {
+        const Satellite& s = sats_[static_cast<std::size_t>(e.sat)];
+        const double code =
+            prediction_off(s, s.code, e.code1 != 0 ? e.code1 - code_offset_ : 0, t);
+        const double phase =
+            s.carriers && e.l1 != 0
+                ? prediction_off(s, s.phase, s.carriers->lambda1 * e.l1 - phase_offset_, t)
+                : nan_value;
+        if (!std::isnan(code)) code_ms_.push_back(whole_milliseconds(code));
+        if (!std::isnan(phase)) phase_ms_.push_back(whole_milliseconds(phase));
+        if (!std::isnan(code) && !std::isnan(phase))
+            difference_ms_.push_back(whole_milliseconds(code - phase));
+    }
+    int votes = 0;
+    long code_jump = common_jump(code_ms_, &votes), phase_jump = 0;
+    bool unsure = votes * 4 >= static_cast<int>(code_ms_.size()) && votes > 0;
+    if (votes * 2 <= static_cast<int>(code_ms_.size())) code_jump = 0;
+    if (code_jump != 0) {
+        const long moved = std::count(difference_ms_.begin(), difference_ms_.end(), 0L);
+        const long stayed = std::count(difference_ms_.begin(), difference_ms_.end(), code_jump);
+        phase_jump = moved > stayed ? code_jump : 0;
+    } else {
+        phase_jump = common_jump(phase_ms_, &votes);
+        unsure = unsure || (votes * 4 >= static_cast<int>(phase_ms_.size()) && votes > 0);
+        if (votes * 2 <= static_cast<int>(phase_ms_.size())) phase_jump = 0;
+    }
+    if (code_jump != 0 || phase_jump != 0) {
+        code_offset_ += static_cast<double>(code_jump) * millisecond_m;
+        phase_offset_ += static_cast<double>(phase_jump) * millisecond_m;
+        ++q_.clock_jumps;
+        held_.push_back({{t, SlipTest::clock, nan_value, nan_value}, 0, ""});
+    }
+    if (unsure || code_jump != 0 || phase_jump != 0)
+        for (Satellite& s : sats_) s.history = 0;
+}
+
 void Check::on_slip(int sat, const SlipFound& found) {
     const Satellite& s = sats_[static_cast<std::size_t>(sat)];
     ++q_.systems[static_cast<std::size_t>(s.system)].slips[static_cast<int>(found.test)];
@@ -349,6 +396,12 @@ void Check::release_slips(double before) {
     std::size_t n = 0;
     while (n < held_.size() && held_[n].t < before) sink_.found(held_[n++]);
     held_.erase(held_.begin(), held_.begin() + static_cast<long>(n));
+}
+
+void Check::on_unusable(int sat, double first, double last, long breaks) {
+    UnusableStretch u{{}, first, last, breaks};
+    std::memcpy(u.prn, sats_[static_cast<std::size_t>(sat)].prn, sizeof u.prn);
+    q_.unusable.push_back(u);
 }
 
 void Check::on_multipath(int sat, int which, long count, double squares) {

@@ -17,10 +17,18 @@ struct SystemQuality {
     long with_l1 = 0;         // observations with an L1 phase
     long with_l1_l2 = 0;      // ... that also have an L2 phase
     long slips[3] = {};       // found by the loss-of-lock, GF and MW tests
+    long lli_flags = 0;       // observations whose L1 or L2 carries bit 0 of the flag
     bool gf_checked = false;  // some epoch had both phases
     bool mw_checked = false;  // some epoch had both phases and both codes
     long mp_count[2] = {};    // MP1, MP2 values in arcs long enough
     double mp_squares[2] = {};
+};
+
+// A satellite whose phase broke at every few epochs (arc_check.h).
+struct UnusableStretch {
+    char prn[4];
+    double first, last;  // time values of the first and last break
+    long breaks;
 };
 
 struct OccupationQuality {
@@ -33,6 +41,7 @@ struct OccupationQuality {
     double longest_gap = 0;  // s without epochs in the longest gap
     long clock_jumps = 0;
     std::vector<SystemQuality> systems;  // in the order of system_rank
+    std::vector<UnusableStretch> unusable;  // in the order they ended
 };
 
 // One slip or clock jump as the report and the plot see it: what the arc

@@ -8,7 +8,7 @@
 const char qc_csv_header[] =
     "station,occupation,file,system,first_epoch,last_epoch,interval_s,epochs,epochs_expected,"
     "gaps,longest_gap_s,satellites,observations,l2_share,slips_lli,slips_gf,slips_mw,clock_jumps,"
-    "obs_per_slip,mp1_rms_m,mp2_rms_m\n";
+    "obs_per_slip,mp1_rms_m,mp2_rms_m,lli_flags\n";
 const char slips_csv_header[] =
     "station,occupation,satellite,epoch,test,gf_jump_m,mw_jump_cycles\n";
 
@@ -119,9 +119,9 @@ std::string qc_console_lines(const OccupationLabel& label, const OccupationQuali
                               : std::string("  L2      -");
         const bool gf = s.frequencies_known && s.gf_checked;
         const bool mw = s.frequencies_known && s.mw_checked;
-        line += format("  slips lli %4ld gf %4s mw %4s clock %2ld", s.slips[0],
-                       count_or(gf, s.slips[1], "-").c_str(), count_or(mw, s.slips[2], "-").c_str(),
-                       q.clock_jumps);
+        line += format("  slips lli %4ld of %4ld flags gf %4s mw %4s clock %2ld", s.slips[0],
+                       s.lli_flags, count_or(gf, s.slips[1], "-").c_str(),
+                       count_or(mw, s.slips[2], "-").c_str(), q.clock_jumps);
         const double per_slip = observations_per_slip(s);
         line += format("  %9s obs/slip", per_slip > 0 ? format("%.1f", per_slip).c_str() : "-");
         for (int which = 0; which < 2; ++which) {
@@ -131,6 +131,14 @@ std::string qc_console_lines(const OccupationLabel& label, const OccupationQuali
         }
         if (const char* note = single_frequency_note(s)) line += format("  (%s)", note);
         lines += line + '\n';
+    }
+    for (const UnusableStretch& u : q.unusable) {
+        const Calendar first = calendar_of(u.first), last = calendar_of(u.last);
+        lines += format("%-9s %3d %s phase unusable %02d:%02d:%02d to %02d:%02d:%02d: broken at %ld "
+                        "epochs, no multipath\n",
+                        label.station.c_str(), label.number, field_text(u.prn).c_str(),
+                        first.fields.tm_hour, first.fields.tm_min, first.fields.tm_sec,
+                        last.fields.tm_hour, last.fields.tm_min, last.fields.tm_sec, u.breaks);
     }
     return lines;
 }
@@ -145,7 +153,7 @@ std::string qc_csv_rows(const OccupationLabel& label, const OccupationQuality& q
     const std::string expected_text = expected >= 0 ? std::to_string(expected) : "";
     if (q.systems.empty())
         return start + ',' + first + ',' + last + ',' + interval + ",," + expected_text +
-               ",,,,,,,,,,,,\n";
+               ",,,,,,,,,,,,,\n";
 
     const bool spaced = q.interval > 0;
     std::string rows;
@@ -170,7 +178,7 @@ std::string qc_csv_rows(const OccupationLabel& label, const OccupationQuality& q
             row += ',';
             if (!std::isnan(rms)) row += format("%.3f", rms);
         }
-        rows += row + '\n';
+        rows += row + ',' + std::to_string(s.lli_flags) + '\n';
     }
     return rows;
 }

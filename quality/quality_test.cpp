@@ -122,11 +122,13 @@ TEST(QualityStepFit, MeasuresAStepOnACurvedTrend) {
 struct Found : ArcListener {
     std::vector<SlipFound> slips;
     long arcs = 0;
+    std::vector<long> stretches;  // breaks of each unusable stretch
     void slip(const SlipFound& s) override { slips.push_back(s); }
     void arc_multipath(int which, long, double) override { arcs += which == 0; }
+    void unusable(double, double, long breaks) override { stretches.push_back(breaks); }
 };
 
-TEST(QualityArcCheck, SlipsOutliersFlagsAndGaps) {
+TEST(QualityArcCheck, SlipsOutliersFlagsBreaksAndGaps) {
     struct Event {
         const char* what;
         int epoch;          // where it is put in
@@ -135,15 +137,27 @@ TEST(QualityArcCheck, SlipsOutliersFlagsAndGaps) {
         bool lli, missing;  // flag at the epoch; the satellite missing from it for 5 minutes
         std::vector<SlipTest> expected;
         long arcs;
+        // Both phases moved by so many metres at each of so many epochs from
+        // the epoch on (a break, or a phase running away).
+        double run_m = 0;
+        int run_epochs = 0;
+        std::vector<long> stretches = {};
     };
     const Carriers c = carriers('G');
-    for (const Event& ev : {Event{"nothing", -1, 0, 0, 0, false, false, {}, 1},
-                            Event{"slip 1/0", 40, 1, 0, 0, false, false, {SlipTest::gf}, 2},
-                            Event{"slip 9/7", 40, 9, 7, 0, false, false, {SlipTest::mw}, 2},
-                            Event{"outlier", 40, 0, 0, 0.3, false, false, {}, 1},
-                            Event{"flag", 40, 0, 0, 0, true, false, {SlipTest::lli}, 2},
-                            Event{"flag on the first epoch", 0, 0, 0, 0, true, false, {}, 1},
-                            Event{"gap", 40, 0, 0, 0, false, true, {}, 2}}) {
+    using T = SlipTest;
+    const std::vector<T> run(12, T::mw);
+    for (const Event& ev :
+         {Event{"nothing", -1, 0, 0, 0, false, false, {}, 1},
+          Event{"slip 1/0", 40, 1, 0, 0, false, false, {T::gf}, 2},
+          Event{"slip 9/7", 40, 9, 7, 0, false, false, {T::mw}, 2},
+          Event{"outlier", 40, 0, 0, 0.3, false, false, {}, 1},
+          Event{"flag where nothing moves", 40, 0, 0, 0, true, false, {}, 1},
+          Event{"flagged slip 1/1", 40, 1, 1, 0, true, false, {T::lli}, 2},
+          Event{"flagged slip 9/7", 40, 9, 7, 0, true, false, {T::lli}, 2},
+          Event{"flag on the first epoch", 0, 0, 0, 0, true, false, {}, 1},
+          Event{"gap", 40, 0, 0, 0, false, true, {}, 2},
+          Event{"break of 3 km on both phases", 40, 0, 0, 0, false, false, {T::mw}, 2, 3000, 1},
+          Event{"phase running away", 40, 0, 0, 0, false, false, run, 2, 40, 12, {12}}}) {
         ArcCheck arc;
         arc.begin(&c, 30, 90);
         Found found;
@@ -158,8 +172,11 @@ TEST(QualityArcCheck, SlipsOutliersFlagsAndGaps) {
             const double range = 2.2e7 + 300.0 * k, iono = 4 + 0.01 * k;
             const double wobble = 0.1 * std::sin(k * 1.3);  // code noise stand-in
             const double p1 = range + iono + wobble, p2 = range + c.alpha * iono - wobble;
-            const double l1 = (range - iono + (k == ev.epoch ? ev.gf_outlier : 0)) / c.lambda1 + n1;
-            const double l2 = (range - c.alpha * iono) / c.lambda2 + n2;
+            const double away =
+                ev.run_m * std::clamp(k - ev.epoch + 1, 0, ev.run_epochs) * (ev.epoch >= 0);
+            const double l1 =
+                (range - iono + away + (k == ev.epoch ? ev.gf_outlier : 0)) / c.lambda1 + n1;
+            const double l2 = (range - c.alpha * iono + away) / c.lambda2 + n2;
             EpochValues v;
             v.t = t;
             v.gf = geometry_free(c, l1, l2);
@@ -171,12 +188,14 @@ TEST(QualityArcCheck, SlipsOutliersFlagsAndGaps) {
         }
         arc.finish(found);
         std::vector<SlipTest> tests;
-        for (const SlipFound& s : found.slips) {
-            tests.push_back(s.test);
-            EXPECT_DOUBLE_EQ(s.t, 1e9 + 30.0 * ev.epoch) << ev.what;
+        for (std::size_t i = 0; i < found.slips.size(); ++i) {
+            tests.push_back(found.slips[i].test);
+            EXPECT_DOUBLE_EQ(found.slips[i].t, 1e9 + 30.0 * (ev.epoch + static_cast<int>(i)))
+                << ev.what;
         }
         EXPECT_EQ(tests, ev.expected) << ev.what;
         EXPECT_EQ(found.arcs, ev.arcs) << ev.what;
+        EXPECT_EQ(found.stretches, ev.stretches) << ev.what;
         EXPECT_EQ(arc.outliers(), ev.gf_outlier != 0 ? 1 : 0) << ev.what;
     }
 }

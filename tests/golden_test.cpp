@@ -189,8 +189,8 @@ TEST_F(GoldenCampaign, SingleStationPageOfAShortSpanMatches) {
                   build_tool_text +
                   "\n.\nDone.\n"
                   "0759        1 2005-04-02 00:00:00 +00:59:30    30s     120/120    gaps   0 "
-                  "longest     0s  GPS      11 sv      948 obs  L2  97.7%  slips lli    9 gf    0 "
-                  "mw    0 clock  0      105.3 obs/slip  MP1 0.240 m  MP2 0.315 m\n");
+                  "longest     0s  GPS      11 sv      948 obs  L2  97.7%  slips lli    9 of   14 flags "
+                  "gf    0 mw    0 clock  0      105.3 obs/slip  MP1 0.240 m  MP2 0.315 m\n");
     ASSERT_TRUE(testkit::file_exists(dir_->file(single_station_page)));
     EXPECT_TRUE(same_text(single_station_page, testkit::read_file(golden_path(single_station_page)),
                           mask_dates(output(single_station_page), before_, after_)));

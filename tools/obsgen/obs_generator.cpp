@@ -88,6 +88,7 @@ struct Satellite {
     double iono_phase;
     long n1 = 0, n2 = 0;  // ambiguities, slips included
     double last_seen = -1;
+    double runaway = 0;  // m both phases are off after running away
     std::vector<std::pair<long, long>> absent;  // epochs [from, to) not tracked
     ArcSums mp[2];
 };
@@ -103,6 +104,13 @@ struct Plan {
     std::map<std::pair<int, long>, Event> events;  // by satellite index and epoch
     long gap_from = -1, gap_to = -1;               // receiver gap, epochs [from, to)
     long clock_jump = -1;
+    long steering_every = 0;  // epochs between steering jumps; 0 none
+    // A satellite whose phase runs away over epochs [from, to); one whose
+    // epoch holds code only before a long gap; flagged epochs without a slip.
+    int runaway_sat = -1;
+    long runaway_from = -1, runaway_to = -1;
+    std::pair<int, long> code_only{-1, -1};
+    std::map<std::pair<int, long>, bool> flags;
 };
 
 std::string epoch_text(double t) {
@@ -144,6 +152,8 @@ private:
     }
     void make_satellites();
     void plan_injections();
+    void plan_receiver_shapes();
+    bool quiet_span(int sat, long from, long to, double min_elevation, double max_elevation) const;
     bool free_epoch(int sat, long k, double min_elevation) const;
     bool place(EventKind kind, int n1, int n2, char system);
     void header(std::FILE* out) const;
@@ -158,7 +168,7 @@ private:
     long epochs_ = 0;
     std::vector<Satellite> sats_;
     Plan plan_;
-    double code_offset_ = 0;
+    double code_offset_ = 0, phase_offset_ = 0;
     std::map<char, Rms[2]> mp_rms_;
     std::map<char, long> sat_epochs_;
     long epochs_written_ = 0;
@@ -253,6 +263,72 @@ void Generator::plan_injections() {
         place(EventKind::code_outlier, 0, 0, system);
         place(EventKind::phase_outlier, 0, 0, system);
     }
+    if (o_.receiver_shapes) plan_receiver_shapes();
+}
+
+// Epochs [from, to) of a satellite tracked within the elevations, free of
+// every other injection and of the receiver gap.
+bool Generator::quiet_span(int sat, long from, long to, double min_elevation,
+                           double max_elevation) const {
+    const Satellite& s = sats_[static_cast<std::size_t>(sat)];
+    if (from < margin || to + margin >= epochs_) return false;
+    for (long k = from - margin; k < to + margin; ++k) {
+        const double e = elevation(s, k * o_.interval_s);
+        if (!tracked(s, k) || (k >= plan_.gap_from && k < plan_.gap_to)) return false;
+        if (k >= from && k < to && (e < min_elevation || e > max_elevation)) return false;
+    }
+    for (const auto& [key, event] : plan_.events)
+        if (key.first == sat && key.second >= from - margin && key.second < to + margin)
+            return false;
+    for (const auto& [key, flag] : plan_.flags)
+        if (key.first == sat && key.second >= from - margin && key.second < to + margin)
+            return false;
+    if (sat == plan_.runaway_sat && from < plan_.runaway_to + margin &&
+        to + margin > plan_.runaway_from)
+        return false;
+    return true;
+}
+
+void Generator::plan_receiver_shapes() {
+    const int count = static_cast<int>(sats_.size());
+    auto random_sat = [&] { return static_cast<int>(random_.integer(0, count - 1)); };
+    // A GPS phase running away for an hour.
+    const long hour = std::lround(3600 / o_.interval_s);
+    for (int attempt = 0; attempt < 20000 && plan_.runaway_sat < 0; ++attempt) {
+        const int sat = random_sat();
+        const long k = random_.integer(0, epochs_ - 1);
+        if (sats_[static_cast<std::size_t>(sat)].system != 'G' ||
+            !quiet_span(sat, k, k + hour, slip_min_deg, 90))
+            continue;
+        plan_.runaway_sat = sat;
+        plan_.runaway_from = k;
+        plan_.runaway_to = k + hour;
+    }
+    // An epoch of code only, then two hours without the satellite.
+    const long lost = std::lround(7200 / o_.interval_s);
+    for (int attempt = 0; attempt < 20000 && plan_.code_only.first < 0; ++attempt) {
+        const int sat = random_sat();
+        const long k = random_.integer(0, epochs_ - 1);
+        if (!quiet_span(sat, k - 1, k + 1, slip_min_deg, 90) ||
+            !quiet_span(sat, k + 1, k + 1 + lost, cutoff_deg, 90))
+            continue;
+        plan_.code_only = {sat, k};
+        sats_[static_cast<std::size_t>(sat)].absent.push_back({k + 1, k + 1 + lost});
+    }
+    // Runs of one to four flagged epochs below 15 degrees, a few minutes apart.
+    for (int run = 0; run < 12; ++run) {
+        for (int attempt = 0; attempt < 20000; ++attempt) {
+            const int sat = random_sat();
+            const long k = random_.integer(0, epochs_ - 1);
+            const long length = random_.integer(1, 4);
+            if (!quiet_span(sat, k, k + length, cutoff_deg + 2, slip_min_deg)) continue;
+            for (long j = k; j < k + length; ++j) plan_.flags[{sat, j}] = true;
+            break;
+        }
+    }
+    // Flagged slips that only the flag and a few centimetres of GF show.
+    for (char system : {'G', 'E'})
+        if (system == 'G' || o_.rinex_version == 3) place(EventKind::lli_slip, 1, 1, system);
 }
 
 void Generator::header(std::FILE* out) const {
@@ -295,8 +371,10 @@ void Generator::header(std::FILE* out) const {
 // multipath truth, and the epoch's lines.
 void Generator::write_epoch(std::FILE* out, long k) {
     const double t = k * o_.interval_s;
-    if (k == plan_.clock_jump) {
+    const bool steered = plan_.steering_every > 0 && k > 0 && k % plan_.steering_every == 0;
+    if (k == plan_.clock_jump || steered) {
         code_offset_ += c * 1e-3;
+        if (o_.steering == 1) phase_offset_ += c * 1e-3;
         truth_lines_.push_back("clock " + epoch_text(t));
     }
     const double vtec = 12 + 8 * std::sin(2 * pi * (t - 6 * 3600) / 86400);  // TEC units
@@ -314,6 +392,25 @@ void Generator::write_epoch(std::FILE* out, long k) {
         if (!tracked(s, k)) continue;
         const double e = elevation(s, t);
         Line l{&s, {}, ' ', std::clamp(static_cast<int>(4 + e / 18), 4, 9)};
+        const int index = static_cast<int>(i);
+        if (plan_.flags.count({index, k})) {
+            l.lli = '1';
+            truth_lines_.push_back(std::string("flag ") + s.system + (s.prn < 10 ? "0" : "") +
+                                   std::to_string(s.prn) + " " + epoch_text(t) + " 0 0");
+        }
+        // The runaway: both phases off by the same growing distance, no flag.
+        const bool running_away =
+            index == plan_.runaway_sat && k >= plan_.runaway_from && k < plan_.runaway_to;
+        if (index == plan_.runaway_sat && k == plan_.runaway_from) {
+            close_arc(s);
+            char text[120];
+            std::snprintf(text, sizeof text, "runaway %c%02d %s %s", s.system, s.prn,
+                          epoch_text(t).c_str(),
+                          epoch_text((plan_.runaway_to - 1) * o_.interval_s).c_str());
+            truth_lines_.push_back(text);
+        }
+        if (running_away) s.runaway += random_.uniform(20, 60);
+        if (index == plan_.runaway_sat && k == plan_.runaway_to) close_arc(s);
         if (s.last_seen < 0 || (t - s.last_seen) - o_.interval_s > limit) {
             close_arc(s);
             s.n1 = random_.integer(-200, 200);
@@ -371,8 +468,9 @@ void Generator::write_epoch(std::FILE* out, long k) {
         const double p1 = common + iono1 + code1 + code_offset_ + code_outlier;
         const double c1 = common + iono1 + code1_other + code_offset_;
         const double p2 = common + alpha * iono1 + code2 + code_offset_;
-        const double l1 = (common - iono1 + phase_err1 + phase_outlier) / lambda1 + s.n1;
-        const double l2 = (common - alpha * iono1 + phase_err2) / lambda2 + s.n2;
+        const double phase_common = common + phase_offset_ + s.runaway;
+        const double l1 = (phase_common - iono1 + phase_err1 + phase_outlier) / lambda1 + s.n1;
+        const double l2 = (phase_common - alpha * iono1 + phase_err2) / lambda2 + s.n2;
         if (s.system == 'E') {  // no P1: the code of the L1 slot is C1C
             l.value[0] = p1;
             l.value[1] = 0;
@@ -380,14 +478,15 @@ void Generator::write_epoch(std::FILE* out, long k) {
             l.value[0] = c1;
             l.value[1] = p1;
         }
-        l.value[2] = l1;
+        const bool code_only = plan_.code_only == std::pair<int, long>{index, k};
+        l.value[2] = code_only ? 0 : l1;
         l.value[3] = o_.second_carrier ? p2 : 0;
-        l.value[4] = o_.second_carrier ? l2 : 0;
+        l.value[4] = o_.second_carrier && !code_only ? l2 : 0;
         lines.push_back(l);
 
         if (!o_.second_carrier) continue;
         ++sat_epochs_[s.system];
-        if (outlier) continue;
+        if (outlier || running_away || code_only) continue;
         const double a1 = 2 / (alpha - 1);
         s.mp[0].add(code1 - (1 + a1) * phase_err1 + a1 * phase_err2);
         const double a2 = 2 * alpha / (alpha - 1);
@@ -443,7 +542,9 @@ void Generator::write_epoch(std::FILE* out, long k) {
 bool Generator::run(const std::string& obs_path, const std::string& truth_path) {
     epochs_ = std::lround(o_.hours * 3600 / o_.interval_s);
     make_satellites();
+    if (o_.steering != 0) plan_.steering_every = std::lround(1500 / o_.interval_s);
     plan_injections();
+    if (o_.steering != 0) plan_.clock_jump = -1;
     std::FILE* out = std::fopen(obs_path.c_str(), "w");
     if (!out) return false;
     static char buffer[1 << 16];
@@ -506,6 +607,10 @@ bool parse_option(const std::string& argument, Options* o) {
         o->multipath = number;
     else if (name == "l2")
         o->second_carrier = number != 0;
+    else if (name == "steering" && number >= 0 && number <= 2)
+        o->steering = static_cast<int>(number);
+    else if (name == "shapes")
+        o->receiver_shapes = number != 0;
     else
         return false;
     return true;

@@ -1,0 +1,181 @@
+// An occupation's sky built from a campaign that read a real day's
+// observation and navigation files, against a full evaluation of the same
+// navigation files read by the tests' own reader; satellites and times
+// without orbits; the names of satellites.
+#include "orbits/occupation_sky.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "obsdb/observation_walk.h"
+#include "orbits/test_files.h"
+#include "orbits/time_scales.h"
+#include "tests/testkit/testkit.h"
+
+namespace {
+
+constexpr double deg = std::numbers::pi / 180.0;
+
+// The angle (degrees) between two directions given as azimuth and elevation.
+double angle_between(double az1, double el1, double az2, double el2) {
+    const double a[3] = {std::cos(el1 * deg) * std::sin(az1 * deg), std::cos(el1 * deg) * std::cos(az1 * deg),
+                         std::sin(el1 * deg)};
+    const double b[3] = {std::cos(el2 * deg) * std::sin(az2 * deg), std::cos(el2 * deg) * std::cos(az2 * deg),
+                         std::sin(el2 * deg)};
+    const double c[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+    const double dot = a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+    return std::atan2(std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]), dot) / deg;
+}
+
+}  // namespace
+
+TEST(OccupationSky, SatelliteNames) {
+    struct Row {
+        const char* text;
+        bool ok;
+        char system;
+        int prn;
+    } rows[] = {
+        {"G05", true, 'G', 5},  {"R24", true, 'R', 24}, {"E31", true, 'E', 31}, {"C59", true, 'C', 59},
+        {"J01", true, 'J', 1},  {" 7", true, 'G', 7},   {"12", true, 'G', 12},  {"G 5", true, 'G', 5},
+        {"S20", true, 'S', 20}, {"X05", false, 0, 0},   {"G", false, 0, 0},     {"G5x", false, 0, 0},
+        {"", false, 0, 0},
+    };
+    for (const Row& r : rows) {
+        char system = 0;
+        int prn = 0;
+        EXPECT_EQ(orbits::parse_satellite(r.text, &system, &prn), r.ok) << r.text;
+        if (r.ok) {
+            EXPECT_EQ(system, r.system) << r.text;
+            EXPECT_EQ(prn, r.prn) << r.text;
+        }
+    }
+}
+
+// Real days read by the program with navigation files of their own: the
+// directions against a full evaluation of the same navigation files read
+// by the tests' own reader, at every observation.
+struct RealDay {
+    const char* observations;
+    std::vector<const char*> navigation;
+    const char* systems;  // the systems whose navigation files were read
+    long min_found;       // observations with a direction, at least
+    double header_x;
+};
+
+class OccupationSkyDay : public testing::TestWithParam<RealDay> {};
+
+TEST_P(OccupationSkyDay, AgainstFullEvaluation) {
+    const RealDay& day = GetParam();
+    testkit::ScratchDir dir;
+    std::vector<const char*> files = day.navigation;
+    files.insert(files.begin() + 1, day.observations);  // a navigation file before and after
+    for (const char* f : files) {
+        testkit::copy_test_data(f, dir.path());
+        ASSERT_EQ(testkit::run_lumerak({std::string("-r") + f}, dir.path()).status, 0) << f;
+    }
+    orbits::EphemerisStore direct;
+    for (const char* f : day.navigation) {
+        const orbits_test::NavFile nav = orbits_test::read_nav_file(testkit::test_data_path(f));
+        const orbits::EphemerisStore part = orbits_test::store_of(nav);
+        for (const char* s = day.systems; *s; ++s)
+            for (int prn = 1; prn < 100; ++prn)
+                for (const orbits::Ephemeris& e : part.of_satellite(*s, prn)) direct.add(e);
+    }
+
+    testkit::InDir in(dir.path());
+    Campaign c;
+    c.open_read({CampaignTable::occ, CampaignTable::cor, CampaignTable::satocc, CampaignTable::sat,
+                 CampaignTable::obs});
+    const long occupation = db_first(&c.occ_db);
+    ASSERT_NE(occupation, 0);
+    c.read_checked(CampaignTable::occ, occupation);
+    const auto store = orbits::campaign_ephemerides();
+    orbits::OccupationSky sky = orbits::occupation_sky(c, store);
+    ASSERT_TRUE(sky.has_orbits());
+    EXPECT_NEAR(sky.station().position[0], day.header_x, 1e-3);  // the header's position
+
+    long observations = 0, found = 0, below_horizon = 0;
+    std::map<char, long> per_system;
+    double worst = 0, worst_elevation = 0;
+    ObservationWalk walk(c);
+    ASSERT_TRUE(walk.start(occupation));
+    do {
+        if (c.obs.satocc_ref == 0) break;
+        c.read_checked(CampaignTable::satocc, c.obs.satocc_ref);
+        if (c.satocc.occ_ref != occupation) break;
+        c.read_checked(CampaignTable::sat, c.satocc.sat_ref);
+        ++observations;
+        const orbits::SkyDirection d = sky.direction(c.sat.prn, c.obs.epoch);
+        char system = 0;
+        int prn = 0;
+        ASSERT_TRUE(orbits::parse_satellite(c.sat.prn, &system, &prn));
+        const orbits::Sighting full = orbits::sight_satellite(
+            direct, system, prn, sky.station(), orbits::gps_seconds_of_time_value(c.obs.epoch));
+        ASSERT_EQ(d.found, full.found) << c.sat.prn << " " << c.obs.epoch;
+        if (!d.found) continue;
+        ++found;
+        ++per_system[system];
+        if (d.elevation_deg < 0) ++below_horizon;
+        ASSERT_GE(d.azimuth_deg, 0);
+        ASSERT_LT(d.azimuth_deg, 360);
+        worst = std::max(worst, angle_between(d.azimuth_deg, d.elevation_deg, full.look.azimuth / deg,
+                                              full.look.elevation / deg));
+        worst_elevation = std::max(worst_elevation, std::fabs(d.elevation_deg - full.look.elevation / deg));
+    } while (walk.next());
+    // Observed satellites stand above the horizon.
+    EXPECT_GE(found, day.min_found);
+    EXPECT_EQ(below_horizon, 0);
+    for (const char* s = day.systems; *s; ++s) EXPECT_GT(per_system[*s], 0) << *s;
+    EXPECT_LT(worst, 1e-5) << "interpolated against full, degrees";
+    EXPECT_LT(worst_elevation, 1e-5);
+    std::printf("%s: directions of %ld of %ld observations, worst %.2e deg\n", day.observations, found,
+                observations, worst);
+
+    // Without orbits: a satellite without ephemerides, a time days away,
+    // a name that is not a satellite.
+    const double day_start = c.occ.first_epoch;
+    EXPECT_FALSE(sky.direction("E36", day_start + 600).found);
+    EXPECT_FALSE(sky.direction("G05", day_start + 3 * 86400).found);
+    EXPECT_FALSE(sky.direction("X05", day_start + 600).found);
+    c.close({CampaignTable::occ, CampaignTable::cor, CampaignTable::satocc, CampaignTable::sat,
+             CampaignTable::obs});
+
+    // No position, or no ephemerides: no orbits.
+    const double zero[3] = {0, 0, 0};
+    orbits::OccupationSky nowhere(store, zero);
+    EXPECT_FALSE(nowhere.has_orbits());
+    EXPECT_FALSE(nowhere.direction("G05", day_start + 600).found);
+    const double header[3] = {sky.station().position[0], sky.station().position[1], sky.station().position[2]};
+    orbits::OccupationSky without(std::make_shared<orbits::EphemerisStore>(), header);
+    EXPECT_FALSE(without.has_orbits());
+    EXPECT_FALSE(without.direction("G05", day_start + 600).found);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RealDays, OccupationSkyDay,
+    testing::Values(
+        // Delft, 1 January 2021, 52 minutes of 30 s, GPS and GLONASS, with the
+        // day's GPS and GLONASS files (few of their ephemerides serve the hour).
+        RealDay{"delf0010.21o", {"cbw10010.21n.gz", "dlf10010.21g"}, "GR", 200, 3924687.702},
+        // KMS3, 8 June 2022 10:00, 919 observations of 30 s, five systems, with its
+        // own navigation file (RINEX 4).
+        RealDay{"KMS300DNK_R_20221591000_01H_30S_MO.crx", {"KMS300DNK_R_20221591000_01H_MN.rnx.gz"}, "GRECJ",
+                700, 3516213.438}),
+    [](const testing::TestParamInfo<RealDay>& info) {
+        return std::string(info.param.observations).substr(0, 4);
+    });
+
+// A campaign that read no navigation file has no ephemerides.
+TEST(OccupationSky, CampaignWithoutNavigation) {
+    testkit::ScratchDir dir;
+    testkit::copy_test_data("delf0010.21o", dir.path());
+    ASSERT_EQ(testkit::run_lumerak({"-rdelf0010.21o"}, dir.path()).status, 0);
+    testkit::InDir in(dir.path());
+    EXPECT_TRUE(orbits::campaign_ephemerides()->empty());
+}
