@@ -353,8 +353,8 @@ void plot_occupation(Campaign& c, const char* file_name, long occupation, const 
     collect_rows(c, occupation, begin, &op.rows);
     const int pages = op.rows.pages();
     // The sky pages follow where the campaign holds orbits for the occupation.
-    const SkyLook look = occupation_sky_look(c, occupation);
     c.read_linked(CampaignTable::occ, occupation);
+    const SkyLook look = occupation_sky_look(c, o.ephemerides);
     std::unique_ptr<SkyGather> sky;
     if (look) {
         std::vector<std::string> ids(static_cast<std::size_t>(op.rows.count()) + 1);

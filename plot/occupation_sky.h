@@ -1,9 +1,13 @@
 // Where the satellites of an occupation stood, for the sky pages.
 #pragma once
 
+#include <memory>
+
 #include "obsdb/campaign.h"
+#include "orbits/ephemeris_store.h"
 #include "plot/sky_gather.h"
 
-// The look angles of the occupation's satellites from the campaign's
-// orbits; an empty function when the campaign holds none for it.
-SkyLook occupation_sky_look(Campaign& c, long occupation);
+// The look angles of the satellites of the occupation in the record buffer
+// (zzCOR open) from the campaign's ephemerides; an empty function when there
+// are none, or the occupation has no position to see them from.
+SkyLook occupation_sky_look(Campaign& c, std::shared_ptr<const orbits::EphemerisStore> store);
