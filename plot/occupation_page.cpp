@@ -311,20 +311,6 @@ std::string page_title(Campaign& c) {
     return "Signal/noise " + field_text(c.sta.marker_name) + " " + field_text(c.occ.rinex_file);
 }
 
-// Whether the orbits give one of the occupation's satellites a place in its
-// sky at the start, in the middle or at the end of the span: the campaign
-// may hold ephemerides of other days only. `probe` is asked out of time
-// order, so it is not the look the pass uses.
-bool sky_covers(const SkyLook& probe, const sv_rows& rows, double begin, double end) {
-    if (!probe) return false;
-    for (double t : {begin, (begin + end) / 2, end})
-        for (int k = 1; k <= rows.count(); ++k) {
-            double azimuth = 0, elevation = 0;
-            if (probe(rows.place[k].id, t, &azimuth, &elevation)) return true;
-        }
-    return false;
-}
-
 // What the sky pages draw, gathered in the pass over the observations.
 struct sky_pages {
     std::vector<SatelliteSky> satellites;
@@ -368,14 +354,13 @@ void plot_occupation(Campaign& c, const char* file_name, long occupation, const 
     const int pages = op.rows.pages();
     // The sky pages follow where the campaign holds orbits for the occupation.
     c.read_linked(CampaignTable::occ, occupation);
+    std::vector<std::string> ids(static_cast<std::size_t>(op.rows.count()) + 1);
+    for (int k = 1; k <= op.rows.count(); ++k) ids[k] = op.rows.place[k].id;
     SkyLook look = occupation_sky_look(c, o.ephemerides);
-    if (look && !sky_covers(occupation_sky_look(c, o.ephemerides), op.rows, begin, end)) look = {};
+    if (look && !ephemerides_serve(o.ephemerides.get(), ids, {begin, (begin + end) / 2, end}))
+        look = {};
     std::unique_ptr<SkyGather> sky;
-    if (look) {
-        std::vector<std::string> ids(static_cast<std::size_t>(op.rows.count()) + 1);
-        for (int k = 1; k <= op.rows.count(); ++k) ids[k] = op.rows.place[k].id;
-        sky = std::make_unique<SkyGather>(look, ids, interval);
-    }
+    if (look) sky = std::make_unique<SkyGather>(look, ids, interval);
     const int document_pages = pages + (sky ? 2 : 0);
     sn_page base{};
     base.begin = begin;

@@ -9,6 +9,14 @@
 // and then no sooner than `digit_step` seconds), and a satellite's
 // loss-of-lock marks no closer than `digit_step` seconds apart.
 //
+// The orbits, the pages' main cost, are asked where a satellite stands
+// only every `track_step` seconds of its observations (on a grid that
+// starts with each run of observations); a point, mark or observation in
+// between takes its direction from the straight line between the looks
+// before and after it in the plot's plane. Over 10 minutes a satellite
+// moves a few degrees, and the line departs from its true path by less than
+// the width of a track's line.
+//
 // Usage:
 //   SkyGather sky(look, ids, interval);   // ids[k]: satellite of slot k (ids[0] unused)
 //   for each observation in time order: sky.observe(slot, epoch, l1_ssi, l2_ssi, lost);
@@ -73,14 +81,15 @@ double mean_digit(long sum, long count);
 // no number.
 int elevation_bin(double elevation);
 
-inline constexpr double track_step = 30.0;   // s
+inline constexpr double track_step = 600.0;  // s
 inline constexpr double digit_step = 10.0;   // s
+inline constexpr double gap_step = 30.0;     // s
 
 class SkyGather {
 public:
     // `ids[k]` names the satellite of slot k; slot 0 is not a satellite.
     // `interval` is the occupation's interval in seconds: a satellite not
-    // seen for more than 1.5 intervals (and at least `track_step`) has a gap
+    // seen for more than 1.5 intervals (and at least `gap_step`) has a gap
     // in its track.
     SkyGather(SkyLook look, const std::vector<std::string>& ids, int interval);
 
@@ -100,20 +109,27 @@ public:
     long looks() const { return looks_; }
 
 private:
+    // A look: the direction as a point of the plot's plane (see ask).
+    struct PlanePoint {
+        double epoch;
+        double x, y;
+        bool known;
+    };
     struct Slot {
         SatelliteSky sky;
         char system = 'G';
-        bool seen = false;       // observed since the track began again
+        int system_index = 0;     // in systems_
+        bool seen = false;        // observed since the track began again
         double last_seen = 0;
-        double last_kept = 0;    // epoch of the last point kept
+        double last_kept = 0;     // epoch of the last point kept
         char last_digit = 0;
-        bool cached = false;     // a look was made
-        bool known = false;      // ... and the orbits knew the place
-        double cache_epoch = 0;
-        double azimuth = 0, elevation = 0;
+        bool looked = false;      // from and to hold looks
+        PlanePoint from{}, to{};  // looks a track step apart around the epoch
         double last_mark = -1e300;
     };
-    bool look_at(Slot& s, double epoch);
+    PlanePoint ask(const Slot& s, double epoch);
+    void look_around(Slot& s, double epoch);
+    bool place(const Slot& s, double epoch, double* azimuth, double* elevation) const;
     void keep_point(Slot& s, double epoch, char digit, bool starts_line);
     void end_line(Slot& s);
     SystemElevation& system_of(char system);

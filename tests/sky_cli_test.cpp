@@ -136,7 +136,6 @@ protected:
         read_ = testkit::run_lumerak({std::string("-r") + nav_file}, dir_->path());
         plot_ = testkit::run_lumerak({"-g"}, dir_->path());
         doc_ = testkit::read_file(dir_->file("TP27-1.ps"));
-        if (const char* keep = std::getenv("SKY_TEST_KEEP")) std::system(("cp " + dir_->file("TP27-1.ps") + " " + keep).c_str());
     }
     static void TearDownTestSuite() {
         delete setup_;
