@@ -25,7 +25,7 @@ struct plot_options {
     // The campaign's ephemerides: where they give the occupation's satellites
     // a place in its sky, the sky plot and the page of signal against
     // elevation follow the signal/noise pages. None: no sky pages.
-    std::shared_ptr<const orbits::EphemerisStore> ephemerides;
+    std::shared_ptr<const orbits::EphemerisStore> ephemerides = nullptr;
 };
 
 // Writes the pages of the occupation with record number `occupation` into a
