@@ -3,7 +3,9 @@
 # read each observation file into a new campaign database, then list it,
 # export the GEONAP project files, draw the signal/noise pages of each
 # occupation, rendered to PNG when Ghostscript is there, and check the
-# quality of every occupation.
+# quality of every occupation. The navigation file read beside the KMS3
+# observations gives that station's pages a sky plot and a page of signal
+# against elevation.
 # Usage: examples/demo.sh [path to lumerak] [scratch folder]
 #
 # Each step prints its heading first and runs with its standard error joined
@@ -17,7 +19,7 @@ scratch=${2:-$here/../scratch/demo}
 rm -rf "$scratch"
 mkdir -p "$scratch"
 scratch=$(realpath "$scratch")
-cp "$here"/*.??[oO] "$here"/*.crx "$here"/*.Z "$scratch"/
+cp "$here"/*.??[oO] "$here"/*.crx "$here"/*.Z "$here"/*_MN.rnx.gz "$scratch"/
 cd "$scratch"
 
 step() {
@@ -26,7 +28,7 @@ step() {
   "$@" 2>&1
 }
 
-for file in *.??[oO] *.crx *.Z; do
+for file in *.??[oO] *.crx *.Z *_MN.rnx.gz; do
   step "read $file" "$lumerak" -r"$file"
 done
 step "list, export, plot and check the campaign" "$lumerak" -scampaign.lst -aCAMPAIGN -g -i
@@ -48,4 +50,6 @@ if command -v gs >/dev/null; then
   echo "  rendered:  $(ls -- *.png | tr '\n' ' ')"
   echo "  showcase:  $scratch/ACOR-1-1.png: the 38 satellites of GPS, GLONASS, Galileo"
   echo "             and BeiDou of ACOR00ESP_R_20213550000_01D_30S_MO.crx, a row each"
+  echo "  sky:       $scratch/KMS3-1-2.png: the sky plot of KMS3 from its navigation file,"
+  echo "             $scratch/KMS3-1-3.png: its signal against elevation"
 fi
