@@ -256,4 +256,31 @@ TEST_F(SkyPages, PagesOnA4InBothOrientationsCountedInTheDocument) {
     }
 }
 
+// Ephemerides of another day give no sky pages: the file is the one the
+// campaign without them gives, byte for byte but for its creation date (and
+// the footer's date).
+TEST(SkyPagesWithoutOrbits, EphemeridesOfAnotherDayLeaveTheFileAsItWas) {
+    std::vector<Place> places;
+    const plottest::OccSetup setup = obstructed_day(&places);
+    std::string files[2];
+    for (int with = 0; with <= 1; ++with) {
+        testkit::ScratchDir dir;
+        {
+            testkit::InDir in(dir.path());
+            plottest::add_occupations({setup});
+        }
+        if (with) {
+            const char* other_day = "KMS300DNK_R_20221591000_01H_MN.rnx.gz";
+            testkit::copy_test_data(other_day, dir.path());
+            ASSERT_EQ(testkit::run_lumerak({std::string("-r") + other_day}, dir.path()).status, 0);
+        }
+        ASSERT_EQ(testkit::run_lumerak({"-g"}, dir.path()).status, 0);
+        for (const std::string& line : testkit::lines_of(testkit::read_file(dir.file("TP27-1.ps"))))
+            if (!line.starts_with("%%CreationDate") && line.find("QOR-VELD") == std::string::npos)
+                files[with] += line + "\n";
+    }
+    EXPECT_EQ(files[0].find("%%Pages"), std::string::npos);
+    EXPECT_EQ(files[1], files[0]);
+}
+
 }  // namespace
