@@ -40,6 +40,21 @@ void list_nav_tables(std::FILE* out) {
                                              nav.last_toc, long{nav.leap_seconds},
                                              unsigned{nav.present});
                             });
+    write_table<sig_record>(out, "Signals:\n", table_sig,
+                            [&](long count, long number, const sig_record& sig) {
+                                std::fprintf(out, "%2ld %4ld %4ld %c", count, number,
+                                             long{sig.occ_ref}, sig.system ? sig.system : '?');
+                                for (const auto& code : sig.codes) {
+                                    std::fprintf(out, " %.3s", code[0] ? code : "-");
+                                }
+                                std::fputc('\n', out);
+                            });
+    write_table<frq_record>(out, "GLONASS channels:\n", table_frq,
+                            [&](long count, long number, const frq_record& frq) {
+                                std::fprintf(out, "%2ld %4ld %4ld R%02ld %3ld\n", count, number,
+                                             long{frq.occ_ref}, long{frq.slot % 100},
+                                             long{frq.channel});
+                            });
     write_table<eph_record>(out, "Ephemerides:\n", table_eph,
                             [&](long count, long number, const eph_record& eph) {
                                 // The issue of data of the key (none for GLONASS).

@@ -18,6 +18,8 @@ public:
     OccupationWriter& operator=(const OccupationWriter&) = delete;
 
     Campaign& tables() { return tables_; }
+    // Record number of the occupation, once link_occupation stored it.
+    long occupation_number() const { return occ_number_; }
 
     // Opens or creates zzSTA, zzCOR, zzANT, zzREC and zzOCC, in this order.
     void open_header_tables();

@@ -1,5 +1,6 @@
 #include "orbits/ephemeris.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -127,6 +128,24 @@ int choose_ephemeris(const Ephemeris* list, std::size_t count, char system, int 
         }
     }
     return best;
+}
+
+void serving_span(const Ephemeris* list, std::size_t count, const Ephemeris& chosen, double* from, double* to) {
+    const double validity = chosen.system == 'R' ? glonass_validity : kepler_validity;
+    double lo = chosen.reference_gps - validity;
+    double hi = chosen.reference_gps + validity;
+    for (std::size_t i = 0; i < count; ++i) {
+        const Ephemeris& eph = list[i];
+        if (&eph == &chosen || eph.system != chosen.system || eph.prn != chosen.prn || !eph.healthy) continue;
+        const double middle = (eph.reference_gps + chosen.reference_gps) / 2;
+        if (eph.reference_gps == chosen.reference_gps) continue;  // the chosen one wins the tie everywhere
+        if (eph.reference_gps < chosen.reference_gps) lo = std::max(lo, middle);
+        else hi = std::min(hi, middle);
+    }
+    // Open by a millisecond at each end: at the bounds themselves the choice
+    // goes by rounding and by the order of the list.
+    *from = lo + 1e-3;
+    *to = hi - 1e-3;
 }
 
 double code_group_delay(const Ephemeris& eph, double frequency_hz) {

@@ -68,6 +68,12 @@ double system_time_of_gps(const Ephemeris& eph, double gps_seconds);
 int choose_ephemeris(const Ephemeris* list, std::size_t count, char system, int prn,
                      double gps_seconds);
 
+// The span of times (from, to) inside which `chosen` (an ephemeris of
+// `list` that choose_ephemeris gave) stays the choice: up to halfway to the
+// nearest other healthy ephemeris of the satellite, and within its validity.
+// A caller may keep using it inside the span without choosing again.
+void serving_span(const Ephemeris* list, std::size_t count, const Ephemeris& chosen, double* from, double* to);
+
 // The delay (s) to subtract from the broadcast clock for a code on carrier
 // `frequency_hz` used alone (the clock refers to a combination of codes or,
 // for BeiDou, to B3I). 0 where the record gives none.

@@ -1,5 +1,6 @@
 #include "orbits/occupation_sky.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstring>
@@ -99,10 +100,36 @@ std::shared_ptr<const EphemerisStore> campaign_ephemerides() {
     return store;
 }
 
-OccupationSky occupation_sky(Campaign& campaign, std::shared_ptr<const EphemerisStore> store) {
+KlobucharParameters campaign_klobuchar(double gps_seconds) {
+    KlobucharParameters k;
+    bool spans = false;
+    for (const nav_record& nav : read_nav_headers()) {
+        if ((nav.present & NAV_ION_GPS) == 0) continue;
+        const bool here = gps_seconds >= nav.first_toc - 86400.0 && gps_seconds <= nav.last_toc + 86400.0;
+        if (k.known && (spans || !here)) continue;
+        k.known = true;
+        spans = here;
+        std::copy(nav.gps_alpha, nav.gps_alpha + 4, k.alpha);
+        std::copy(nav.gps_beta, nav.gps_beta + 4, k.beta);
+    }
+    return k;
+}
+
+void header_position(Campaign& campaign, double out[3]) {
     campaign.read_linked(CampaignTable::cor, campaign.occ.cor_ref);
-    const double header[3] = {campaign.cor.pos_x, campaign.cor.pos_y, campaign.cor.pos_z};
-    return OccupationSky(std::move(store), header);
+    out[0] = campaign.cor.pos_x;
+    out[1] = campaign.cor.pos_y;
+    out[2] = campaign.cor.pos_z;
+}
+
+OccupationSky occupation_sky(Campaign& campaign, std::shared_ptr<const EphemerisStore> store,
+                             const double* computed) {
+    double position[3];
+    header_position(campaign, position);
+    const bool zero = position[0] == 0 && position[1] == 0 && position[2] == 0;
+    if (zero && computed != nullptr)
+        for (int k = 0; k < 3; ++k) position[k] = computed[k];
+    return OccupationSky(std::move(store), position);
 }
 
 }  // namespace orbits

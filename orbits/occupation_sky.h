@@ -11,7 +11,9 @@
 //
 // occupation_sky takes the occupation in campaign.occ (read it first) and
 // its approximate position from zzCOR (the table must be open); where the
-// header gives none (zero), the sky has no orbits.
+// header gives none (zero), the position computed from the occupation's
+// codes, when the caller has one (the quality check computes it:
+// quality/occupation_position.h), and otherwise the sky has no orbits.
 //
 // direction() is cheap when the calls for one satellite come in time order
 // (as a walk over an occupation's observations makes them): each satellite
@@ -27,6 +29,7 @@
 #include <vector>
 
 #include "obsdb/campaign.h"
+#include "orbits/atmosphere.h"
 #include "orbits/ephemeris_store.h"
 #include "orbits/sky.h"
 #include "orbits/track.h"
@@ -74,7 +77,18 @@ private:
 std::shared_ptr<const EphemerisStore> campaign_ephemerides();
 
 // The sky of the occupation in `campaign.occ`, seen from its header position
-// (zzCOR, which must be open).
-OccupationSky occupation_sky(Campaign& campaign, std::shared_ptr<const EphemerisStore> store);
+// (zzCOR, which must be open) or, where that is zero, from `computed` (ECEF
+// m; null or zero for none).
+OccupationSky occupation_sky(Campaign& campaign, std::shared_ptr<const EphemerisStore> store,
+                             const double* computed = nullptr);
+
+// The ionosphere parameters (GPS's) of the navigation file of the
+// campaign whose ephemerides span `gps_seconds` (a day either side), else of
+// any that gives them; none without.
+KlobucharParameters campaign_klobuchar(double gps_seconds);
+
+// The header position of the occupation in `campaign.occ` (zzCOR must be
+// open); zero where the header gives none.
+void header_position(Campaign& campaign, double out[3]);
 
 }  // namespace orbits

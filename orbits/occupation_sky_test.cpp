@@ -96,7 +96,8 @@ TEST_P(OccupationSkyDay, AgainstFullEvaluation) {
     ASSERT_NE(occupation, 0);
     c.read_checked(CampaignTable::occ, occupation);
     const auto store = orbits::campaign_ephemerides();
-    orbits::OccupationSky sky = orbits::occupation_sky(c, store);
+    const double elsewhere[3] = {6378137.0, 0, 0};  // a computed position is for a header of zero only
+    orbits::OccupationSky sky = orbits::occupation_sky(c, store, elsewhere);
     ASSERT_TRUE(sky.has_orbits());
     EXPECT_NEAR(sky.station().position[0], day.header_x, 1e-3);  // the header's position
 
@@ -170,6 +171,40 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<RealDay>& info) {
         return std::string(info.param.observations).substr(0, 4);
     });
+
+// A header position of zero: the computed position where the caller gives
+// one, otherwise no orbits.
+TEST(OccupationSky, HeaderOfZero) {
+    testkit::ScratchDir dir;
+    std::string text = testkit::read_file(testkit::test_data_path("delf0010.21o"));
+    const std::string approx = "  3924687.7020   301132.7660  5001910.7750                  APPROX POSITION XYZ";
+    const std::size_t at = text.find(approx);
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, approx.size(), "        0.0000        0.0000        0.0000                  APPROX POSITION XYZ");
+    testkit::write_file(dir.file("zero.21o"), text);
+    testkit::copy_test_data("cbw10010.21n.gz", dir.path());
+    for (const char* f : {"zero.21o", "cbw10010.21n.gz"})
+        ASSERT_EQ(testkit::run_lumerak({std::string("-r") + f}, dir.path()).status, 0) << f;
+    testkit::InDir in(dir.path());
+    Campaign c;
+    c.open_read({CampaignTable::occ, CampaignTable::cor});
+    c.read_checked(CampaignTable::occ, db_first(&c.occ_db));
+    double header[3] = {1, 1, 1};
+    orbits::header_position(c, header);
+    EXPECT_EQ(header[0], 0);
+    EXPECT_EQ(header[2], 0);
+    const auto store = orbits::campaign_ephemerides();
+    EXPECT_FALSE(orbits::occupation_sky(c, store).has_orbits());
+    const double computed[3] = {3924690.0, 301130.0, 5001915.0};
+    orbits::OccupationSky sky = orbits::occupation_sky(c, store, computed);
+    EXPECT_TRUE(sky.has_orbits());
+    EXPECT_EQ(sky.station().position[0], computed[0]);
+    // G08 at 00:10 (an ephemeris of 00:00 serves it) stands above Delft.
+    const orbits::SkyDirection d = sky.direction("G08", c.occ.first_epoch + 600);
+    EXPECT_TRUE(d.found);
+    EXPECT_GT(d.elevation_deg, 0);
+    c.close({CampaignTable::occ, CampaignTable::cor});
+}
 
 // A campaign that read no navigation file has no ephemerides.
 TEST(OccupationSky, CampaignWithoutNavigation) {

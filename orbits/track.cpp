@@ -8,8 +8,13 @@ SatelliteTrack::SatelliteTrack(const EphemerisStore& store, char system, int prn
     : store_(store), system_(system), prn_(prn), step_(step) {}
 
 bool SatelliteTrack::state_at(double gps_seconds, SatelliteState* out) {
-    const Ephemeris* eph = store_.serving(system_, prn_, gps_seconds);
-    if (eph == nullptr) return false;
+    const Ephemeris* eph = eph_;
+    if (eph == nullptr || !(gps_seconds > serving_from_ && gps_seconds < serving_to_)) {
+        eph = store_.serving(system_, prn_, gps_seconds);
+        if (eph == nullptr) return false;
+        const std::vector<Ephemeris>& list = store_.of_satellite(system_, prn_);
+        serving_span(list.data(), list.size(), *eph, &serving_from_, &serving_to_);
+    }
     // Nodes first-3 .. first+4 around the interval that holds the time.
     const long first = static_cast<long>(std::floor(gps_seconds / step_)) - (track_nodes / 2 - 1);
     if (!filled_ || eph != eph_ || first != first_node_) {
@@ -31,7 +36,7 @@ bool SatelliteTrack::state_at(double gps_seconds, SatelliteState* out) {
         filled_ = true;
     }
     double v[4];
-    lagrange_equally_spaced(gps_seconds / step_ - static_cast<double>(first), nodes_, track_nodes, 4, v);
+    lagrange_equally_spaced(gps_seconds / step_ - static_cast<double>(first), nodes_, 4, v);
     out->position[0] = v[0];
     out->position[1] = v[1];
     out->position[2] = v[2];
@@ -39,13 +44,40 @@ bool SatelliteTrack::state_at(double gps_seconds, SatelliteState* out) {
     return true;
 }
 
-void lagrange_equally_spaced(double x, const double (*y)[4], int count, int components, double* out) {
-    for (int c = 0; c < components; ++c) out[c] = 0;
-    for (int j = 0; j < count; ++j) {
-        double w = 1.0;
-        for (int m = 0; m < count; ++m)
-            if (m != j) w *= (x - m) / static_cast<double>(j - m);
-        for (int c = 0; c < components; ++c) out[c] += w * y[j][c];
+namespace {
+
+// Barycentric weights of equally spaced nodes: (-1)^j times the binomial
+// coefficient (n-1 over j).
+struct Weights {
+    double w[track_nodes];
+    constexpr Weights() : w() {
+        double binomial = 1;
+        for (int j = 0; j < track_nodes; ++j) {
+            w[j] = (j % 2 == 0 ? 1 : -1) * binomial;
+            binomial = binomial * (track_nodes - 1 - j) / (j + 1);
+        }
+    }
+};
+constexpr Weights weights;
+
+}  // namespace
+
+void lagrange_equally_spaced(double x, const double (*y)[4], int components, double* out) {
+    double terms[track_nodes];
+    double sum = 0;
+    for (int j = 0; j < track_nodes; ++j) {
+        const double d = x - j;
+        if (d == 0) {
+            for (int c = 0; c < components; ++c) out[c] = y[j][c];
+            return;
+        }
+        terms[j] = weights.w[j] / d;
+        sum += terms[j];
+    }
+    for (int c = 0; c < components; ++c) {
+        double v = 0;
+        for (int j = 0; j < track_nodes; ++j) v += terms[j] * y[j][c];
+        out[c] = v / sum;
     }
 }
 

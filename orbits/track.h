@@ -30,14 +30,16 @@ private:
     int prn_;
     double step_;
     const Ephemeris* eph_ = nullptr;  // the ephemeris of the nodes held
+    double serving_from_ = 0, serving_to_ = -1;  // where eph_ stays the choice
     long first_node_ = 0;             // index (time / step) of nodes_[0]
     bool filled_ = false;
     double nodes_[track_nodes][4];    // x, y, z, clock
     long evaluations_ = 0;
 };
 
-// Lagrange interpolation at `x` (in units of the node spacing, node j at j)
-// of `count` values `y[j][component]`, for `components` columns.
-void lagrange_equally_spaced(double x, const double (*y)[4], int count, int components, double* out);
+// Lagrange interpolation at `x` (in units of the node spacing, node j at j,
+// 0 <= x <= track_nodes - 1) of the values `y[j][component]` of the
+// track_nodes nodes, for `components` columns (barycentric form).
+void lagrange_equally_spaced(double x, const double (*y)[4], int components, double* out);
 
 }  // namespace orbits

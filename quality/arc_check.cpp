@@ -167,6 +167,7 @@ void ArcCheck::close_multipath(ArcListener& out) {
         Sums& s = mp_[which];
         if (s.n >= min_multipath_epochs)
             out.arc_multipath(which, s.n, s.squares - s.sum * s.sum / static_cast<double>(s.n));
+        if (mp_observer_ && s.n > 0) mp_observer_->arc_end(which, s.n >= min_multipath_epochs);
         s = Sums{};
     }
 }
@@ -198,6 +199,7 @@ void ArcCheck::accept(const EpochValues& e) {
         ++s.n;
         s.sum += d;
         s.squares += d * d;
+        if (mp_observer_) mp_observer_->value(which, e.t, mp[which]);
     }
 }
 

@@ -70,6 +70,19 @@ protected:
 
 inline constexpr long min_multipath_epochs = 10;
 
+// Sees every MP value an arc takes in (with the arc's constant) and the end
+// of the arc's MP1 or MP2, for figures the satellite's totals do not give
+// (by elevation, for example).
+class MultipathObserver {
+public:
+    virtual void value(int which, double t, double mp) = 0;
+    // `kept`: the arc was long enough for its values to count.
+    virtual void arc_end(int which, bool kept) = 0;
+
+protected:
+    ~MultipathObserver() = default;
+};
+
 class ArcCheck {
 public:
     static constexpr int before_size = 10;  // accepted epochs the tests compare with
@@ -83,6 +96,8 @@ public:
     // arc ends where the satellite was missing for longer than `gap_limit`
     // seconds.
     void begin(const Carriers* carriers, double interval, double gap_limit);
+    // Passes the MP values to `observer` from now on (null: to none).
+    void observe_multipath(MultipathObserver* observer) { mp_observer_ = observer; }
     void add(const EpochValues& epoch, ArcListener& out);
     // Decides the epochs still waiting and ends the arc.
     void finish(ArcListener& out);
@@ -178,6 +193,7 @@ private:
         long n = 0;
         double shift = 0, sum = 0, squares = 0;
     } mp_[2];
+    MultipathObserver* mp_observer_ = nullptr;
     long outliers_ = 0;
     long arc_accepted_ = 0;  // epochs accepted since the arc began
     // The stretch of breaks being gathered: first and last break, their number.

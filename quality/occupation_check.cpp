@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "obsdb/observation_walk.h"
+#include "quality/occupation_carriers.h"
 
 namespace {
 
@@ -109,7 +110,8 @@ long common_jump(const std::vector<long>& ks, int* votes) {
 
 class Check final {
 public:
-    Check(Campaign& c, long occupation, SlipSink& sink) : c_(c), sink_(sink) {
+    Check(Campaign& c, long occupation, SlipSink& sink, CheckObserver* observer)
+        : c_(c), sink_(sink), observer_(observer), carriers_(occupation) {
         q_.occupation = occupation;
     }
     OccupationQuality run();
@@ -130,6 +132,8 @@ private:
 
     Campaign& c_;
     SlipSink& sink_;
+    CheckObserver* observer_;
+    OccupationCarriers carriers_;
     OccupationQuality q_;
     double stored_interval_ = 0;
     double gap_limit_ = 60;
@@ -206,8 +210,10 @@ int Check::add_satellite(std::int32_t satocc_ref) {
     if (c_.read_linked(CampaignTable::sat, c_.satocc.sat_ref)) std::memcpy(s.prn, c_.sat.prn, 3);
     const char system = satellite_system(s.prn);
     s.system = system_of(system);
-    s.carriers = carriers_for(system);
+    s.carriers = carriers_.of(s.prn);  // GLONASS and BeiDou: per satellite and occupation
+    if (s.carriers) q_.systems[static_cast<std::size_t>(s.system)].frequencies_known = true;
     s.arc.begin(s.carriers, stored_interval_, gap_limit_);
+    if (observer_) s.arc.observe_multipath(observer_->multipath_of(s.prn));
     ++q_.systems[static_cast<std::size_t>(s.system)].satellites;
     sats_.push_back(s);
     const int index = static_cast<int>(sats_.size()) - 1;
@@ -266,6 +272,7 @@ void Check::count_spacing(double t) {
 
 void Check::process_epoch(double t) {
     count_spacing(t);
+    if (observer_) observer_->epoch(t);
 
     clock_jump(t);
 
@@ -429,6 +436,7 @@ OccupationQuality Check::run() {
                 t = c_.obs.epoch;
             }
             take_observation(sat);
+            if (observer_) observer_->observation(sats_[static_cast<std::size_t>(sat)].prn, c_.obs);
         } while (walk.next());
         if (!epoch_.empty()) process_epoch(t);
         for (std::size_t i = 0; i < sats_.size(); ++i) {
@@ -468,8 +476,9 @@ struct PhaseSlips final : SlipSink {
 
 }  // namespace
 
-OccupationQuality check_occupation(Campaign& c, long occupation, SlipSink& slips) {
-    Check check(c, occupation, slips);
+OccupationQuality check_occupation(Campaign& c, long occupation, SlipSink& slips,
+                                   CheckObserver* observer) {
+    Check check(c, occupation, slips, observer);
     return check.run();
 }
 

@@ -59,11 +59,27 @@ protected:
     ~SlipSink() = default;
 };
 
+// Sees what the check reads and works out, for figures beyond its own (the
+// sky's: quality/orbit_check.h).
+class CheckObserver {
+public:
+    // Each observation as read, with its satellite as stored ("G05").
+    virtual void observation(const char* prn, const obs_record& obs) = 0;
+    // The end of an epoch (time value) whose observations were passed.
+    virtual void epoch(double t) = 0;
+    // Where a satellite's MP values go (null: nowhere), asked once per satellite.
+    virtual MultipathObserver* multipath_of(const char* prn) = 0;
+
+protected:
+    ~CheckObserver() = default;
+};
+
 // Checks the occupation with record number `occupation`. The tables zzOCC,
 // zzSAT, zzSATOCC and zzOBS must be open for reading; their record variables
 // and the zzOBS walk are left changed. Slips and clock jumps go to `slips` in
 // the order they are found (by satellite, within a few epochs of time order).
-OccupationQuality check_occupation(Campaign& c, long occupation, SlipSink& slips);
+OccupationQuality check_occupation(Campaign& c, long occupation, SlipSink& slips,
+                                   CheckObserver* observer = nullptr);
 
 // What a page shows of an occupation's check: its figures, and the slips the
 // GF and MW tests found (the loss-of-lock flags are on the page already), in

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "quality/orbit_report.h"
 #include "quality/quality_report.h"
 #include "support/checked_file.h"
 
@@ -49,8 +50,8 @@ struct SlipWriter final : SlipSink {
 
 void check_campaign(const char* station) {
     Campaign c;
-    c.open_read(
-        {CampaignTable::occ, CampaignTable::sta, CampaignTable::satocc, CampaignTable::sat});
+    c.open_read({CampaignTable::occ, CampaignTable::sta, CampaignTable::satocc, CampaignTable::sat,
+                 CampaignTable::cor});
     // A campaign read only with -0 has no observation table: its occupations
     // are reported without observations.
     const bool observations = table_exists(table_obs);
@@ -63,16 +64,24 @@ void check_campaign(const char* station) {
     std::FILE* slips = checked_open("zzSLIPS.csv", "wt");
     std::fputs(qc_csv_header, qc);
     std::fputs(slips_csv_header, slips);
+    OrbitFiles orbit_files;
+    const auto ephemerides = orbits::campaign_ephemerides();
     for (const Selected& s : selected) {
         SlipWriter writer;
         writer.out = slips;
         writer.label = &s.label;
-        const OccupationQuality q = check_occupation(c, s.occupation, writer);
-        std::fputs(qc_console_lines(s.label, q).c_str(), stdout);
+        OrbitCheck orbit(c, s.occupation, ephemerides, writer);
+        const OccupationQuality q = check_occupation(c, s.occupation, orbit, &orbit);
+        const OrbitFigures figures = orbit.finish();
+        std::fputs(qc_console_lines(s.label, q, &figures).c_str(), stdout);
+        std::fputs(position_console_line(s.label, figures).c_str(), stdout);
         std::fputs(qc_csv_rows(s.label, q).c_str(), qc);
+        orbit_files.write(s.label, q, figures);
     }
-    c.close({CampaignTable::occ, CampaignTable::sta, CampaignTable::satocc, CampaignTable::sat});
+    c.close({CampaignTable::occ, CampaignTable::sta, CampaignTable::satocc, CampaignTable::sat,
+             CampaignTable::cor});
     if (observations) c.close({CampaignTable::obs});
+    orbit_files.close();
     checked_close(slips, "zzSLIPS.csv");
     checked_close(qc, "zzQC.csv");
 }

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "quality/orbit_report.h"
+
 const char qc_csv_header[] =
     "station,occupation,file,system,first_epoch,last_epoch,interval_s,epochs,epochs_expected,"
     "gaps,longest_gap_s,satellites,observations,l2_share,slips_lli,slips_gf,slips_mw,clock_jumps,"
@@ -28,17 +30,6 @@ std::string plain_number(double v, int decimals) {
         if (s.back() == '.') s.pop_back();
     }
     return s == "-0" ? "0" : s;
-}
-
-// A CSV field, quoted where it holds a comma, a quote or a line end.
-std::string csv_field(const std::string& text) {
-    if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (char ch : text) {
-        if (ch == '"') quoted += '"';
-        quoted += ch;
-    }
-    return quoted + '"';
 }
 
 // Calendar fields of a time value rounded to milliseconds. A time no
@@ -84,6 +75,16 @@ std::string count_or(bool known, long value, const char* none) {
 
 }  // namespace
 
+std::string csv_field(const std::string& text) {
+    if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char ch : text) {
+        if (ch == '"') quoted += '"';
+        quoted += ch;
+    }
+    return quoted + '"';
+}
+
 std::string iso_epoch(double t) {
     const Calendar c = calendar_of(t);
     return format("%04d-%02d-%02dT%02d:%02d:%02d.%03d", c.fields.tm_year + 1900,
@@ -91,7 +92,8 @@ std::string iso_epoch(double t) {
                   c.fields.tm_sec, c.milliseconds);
 }
 
-std::string qc_console_lines(const OccupationLabel& label, const OccupationQuality& q) {
+std::string qc_console_lines(const OccupationLabel& label, const OccupationQuality& q,
+                             const OrbitFigures* orbits) {
     std::string head = format("%-9s %3d ", label.station.c_str(), label.number);
     if (q.first_epoch >= 0) {
         const Calendar c = calendar_of(q.first_epoch);
@@ -130,6 +132,7 @@ std::string qc_console_lines(const OccupationLabel& label, const OccupationQuali
                            std::isnan(rms) ? "-" : format("%.3f m", rms).c_str());
         }
         if (const char* note = single_frequency_note(s)) line += format("  (%s)", note);
+        if (orbits) line += sky_console_text(*orbits, s.system);
         lines += line + '\n';
     }
     for (const UnusableStretch& u : q.unusable) {

@@ -18,10 +18,14 @@ struct OccupationLabel {
 extern const char qc_csv_header[];
 extern const char slips_csv_header[];
 
+struct OrbitFigures;
+
 // The console lines of one occupation, one per system (one line saying that
 // nothing was stored when the occupation has no observations), each ending in
-// a newline.
-std::string qc_console_lines(const OccupationLabel& label, const OccupationQuality& q);
+// a newline; with `orbits`, each system's line ends in its sky's share
+// (quality/orbit_report.h).
+std::string qc_console_lines(const OccupationLabel& label, const OccupationQuality& q,
+                             const OrbitFigures* orbits = nullptr);
 
 // The zzQC.csv rows of one occupation, one per system (one row of empty
 // values when the occupation has no observations), each ending in a newline.
@@ -29,6 +33,9 @@ std::string qc_csv_rows(const OccupationLabel& label, const OccupationQuality& q
 
 // The zzSLIPS.csv row of one slip or clock jump, ending in a newline.
 std::string slip_csv_row(const OccupationLabel& label, const QualitySlip& slip);
+
+// A CSV field, quoted where it holds a comma, a quote or a line end.
+std::string csv_field(const std::string& text);
 
 // A time value as "YYYY-MM-DDThh:mm:ss.sss" in the calendar of the
 // observation file (local time, as the time values are made).

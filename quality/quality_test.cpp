@@ -44,6 +44,49 @@ TEST(QualityFrequencies, FixedOnlyWhereTheSystemFixesThem) {
     EXPECT_EQ(listed, "GRECJISXY");
 }
 
+// GLONASS carriers from the channel, BeiDou's from the signal in each slot;
+// what cannot be told is not guessed.
+TEST(QualityFrequencies, PerSatelliteFromChannelAndSignals) {
+    struct Row {
+        char system;
+        const char* l1;
+        const char* l2;
+        int channel;  // -99: none known
+        bool known;
+        double l1_mhz, l2_mhz;
+    };
+    const Row rows[] = {
+        {'R', "", "", 1, true, 1602.5625, 1246.4375},         // RINEX 2: bands 1 and 2
+        {'R', "L1C", "L2P", -7, true, 1598.0625, 1242.9375},
+        {'R', "L1P", "L2C", 6, true, 1605.375, 1248.625},
+        {'R', "L1C", "L2P", -99, false, 0, 0},                 // no channel
+        {'R', "L1C", "L2P", 14, false, 0, 0},                  // no channel of GLONASS
+        {'C', "L2I", "L7I", -99, true, 1561.098, 1207.14},     // B1I, B2I
+        {'C', "L2I", "L6I", -99, true, 1561.098, 1268.52},     // B1I, B3I
+        {'C', "L1I", "L7I", -99, true, 1561.098, 1207.14},     // RINEX 3.02's B1I
+        {'C', "L1P", "L5P", -99, true, 1575.42, 1176.45},      // B1C, B2a
+        {'C', "L2I", "L7D", -99, true, 1561.098, 1207.14},     // B2b
+        {'C', "L1X", "L7I", -99, false, 0, 0},                 // B1I or B1C
+        {'C', "", "", -99, false, 0, 0},                       // RINEX 2: nothing stored
+        {'C', "L2I", "", -99, false, 0, 0},
+        {'G', "", "", -99, true, 1575.42, 1227.60},            // fixed, whatever the codes
+    };
+    for (const Row& r : rows) {
+        SlotFrequencies f{};
+        const int channel = r.channel;
+        EXPECT_EQ(satellite_slot_frequencies(r.system, r.l1, r.l2, channel == -99 ? nullptr : &channel, &f),
+                  r.known)
+            << r.system << r.l1 << r.l2 << channel;
+        if (!r.known) continue;
+        EXPECT_NEAR(f.l1_hz, r.l1_mhz * 1e6, 1e-3) << r.system << r.l1;
+        EXPECT_NEAR(f.l2_hz, r.l2_mhz * 1e6, 1e-3) << r.system << r.l2;
+    }
+    EXPECT_EQ(code_carrier('E', "C7Q", nullptr), 1207.14e6);
+    EXPECT_EQ(code_carrier('J', "C5X", nullptr), 1176.45e6);
+    EXPECT_EQ(code_carrier('G', "C9X", nullptr), 0);
+    EXPECT_EQ(code_carrier('G', "C", nullptr), 0);
+}
+
 // Observations of one satellite built from range, ionosphere (L1 delay),
 // ambiguities and code multipath on P1: GF follows only the ionosphere, MW
 // only the multipath, MP1 the multipath, each up to a constant.

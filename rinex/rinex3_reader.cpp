@@ -2,8 +2,13 @@
 // their own lines, one observation record each.
 #include <cstdio>
 
+#include <vector>
+
+#include "obsdb/signal_tables.h"
 #include "rinex/read_state.h"
 #include "rinex/rinex3_format.h"
+#include "rinex/rinex_header.h"
+#include "rinex/signal_info.h"
 
 namespace {
 
@@ -13,7 +18,16 @@ struct Rinex3State {
     rinex3_plan plan;
     long sat_lines_left = 0;  // satellite lines of the current epoch still to come
     long epoch_line = 0;      // line of the current epoch record
+    std::vector<GlonassChannel> channels;  // "GLONASS SLOT / FRQ #" pairs
 };
+
+// Stores which code each slot holds and the header's GLONASS channels.
+void store_signals(ReadState& st, const Rinex3State& r3) {
+    std::vector<frq_record> channels;
+    for (const GlonassChannel& c : r3.channels) channels.push_back({0, c.slot, c.channel});
+    store_occupation_signals(st.writer.occupation_number(), slot_codes(r3.types, r3.plan),
+                             std::move(channels));
+}
 
 void header_line(ReadState& st, Rinex3State& r3) {
     const rinex3_label label = rinex3_header_label(st.line);
@@ -33,13 +47,18 @@ void header_line(ReadState& st, Rinex3State& r3) {
         if (c.occ.rinex_file[0] == '\0') st.writer.set_file_name(st.base_name);
         rinex3_make_plan(r3.types, &r3.plan);
         st.writer.link_occupation();
+        store_signals(st, r3);
         st.header_done = true;
         break;
     case R3_NO_LABEL:
         // Data before "END OF HEADER" cannot be linked to an occupation.
         if (st.line.starts_with('>')) reject_headerless(st);
         break;
-    default: rinex3_store_header_line(label, st.line, records); break;
+    default:
+        if (trimmed(label_columns(st.line)) == "GLONASS SLOT / FRQ #")
+            read_glonass_slot_line(st.line, &r3.channels);
+        rinex3_store_header_line(label, st.line, records);
+        break;
     }
 }
 

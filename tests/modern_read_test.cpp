@@ -346,8 +346,10 @@ std::string first_line(const char* version_and_type) {
 TEST(ModernRead, OtherFilesAreRefusedBeforeAnyTable) {
     const std::string tail = std::string(60, ' ') + "END OF HEADER\n";
     const std::pair<std::string, std::string> cases[] = {
-        {first_line("     3.04           N: GNSS NAV DATA    M: MIXED") + tail,
-         "'bad.rnx': a file of navigation data (type N), not of observation data"},
+        // Navigation files are read (tests/nav_read_test.cpp); meteorological
+        // and clock files are not.
+        {first_line("     3.04           M: METEOROLOGICAL DATA") + tail,
+         "'bad.rnx': a file of meteorological data (type M), not of observation data"},
         {first_line("     1.00           OBSERVATION DATA    G (GPS)") + tail,
          "'bad.rnx': RINEX version 1.00 is not read (only 2.xx, 3.xx, 4.xx)"},
         {"just some text\n", "'bad.rnx': the first line is not a RINEX VERSION / TYPE line"},

@@ -10,6 +10,8 @@
 #include <string>
 
 #include "obsdb/nav_tables.h"
+#include "obsdb/schema.h"
+#include "obsdb/signal_tables.h"
 #include "tests/testkit/testkit.h"
 
 using testkit::run_lumerak;
@@ -207,5 +209,50 @@ TEST(NavRead, BadInputLeavesTheCampaignUntouched) {
                                          "\nNothing of 'bad.nav' was added to the database.\n"))
             << r.err;
         EXPECT_EQ(campaign(dir.path()), before);
+    }
+}
+
+// What the frequency computations read: the codes in an occupation's slots
+// and a GLONASS satellite's channel, from the occupation's header first,
+// else from any stored ephemeris.
+TEST(NavRead, SignalsAndGlonassChannelsOfAnOccupation) {
+    ScratchDir dir;
+    testkit::copy_test_data("TWTF00TWN_R_20232490000_01D_30S_MO.rnx", dir.path());
+    testkit::copy_test_data("07590920.05o", dir.path());
+    testkit::copy_test_data("dlf10010.21g", dir.path());
+    for (const char* file : {"-rTWTF00TWN_R_20232490000_01D_30S_MO.rnx", "-r07590920.05o", "-rdlf10010.21g"})
+        ASSERT_EQ(run_lumerak({file}, dir.path()).status, 0) << file;
+    const long twtf = sizeof(occ_record);       // the first occupation
+    const long rinex2 = 2 * sizeof(occ_record);  // the second
+
+    testkit::InDir in(dir.path());
+    char codes[5][4];
+    ASSERT_TRUE(occupation_signal_codes(twtf, 'C', codes));
+    EXPECT_EQ(std::string(codes[0]) + codes[1] + "|" + codes[2] + codes[3] + codes[4], "C2I|L2IC7IL7I");
+    ASSERT_TRUE(occupation_signal_codes(twtf, 'G', codes));
+    EXPECT_EQ(std::string(codes[1]), "C1W");
+    EXPECT_FALSE(occupation_signal_codes(twtf, 'I', codes));
+    EXPECT_FALSE(occupation_signal_codes(rinex2, 'G', codes));
+    EXPECT_EQ(std::string(codes[0]), "");
+
+    struct Row {
+        long occupation;
+        int slot;
+        bool known;
+        int channel;
+    } rows[] = {
+        {twtf, 2, true, -4},    // header: R02 -4
+        {twtf, 10, true, -7},   // header
+        {twtf, 22, false, 0},   // neither header nor ephemeris
+        {rinex2, 3, true, 5},   // ephemeris of R03
+        {rinex2, 17, true, 4},  // ephemeris of R17
+        {rinex2, 2, false, 0},  // none for R02
+    };
+    for (const Row& row : rows) {
+        int channel = 99;
+        EXPECT_EQ(glonass_channel(row.occupation, row.slot, &channel), row.known) << row.slot;
+        if (row.known) {
+            EXPECT_EQ(channel, row.channel) << row.slot;
+        }
     }
 }

@@ -3,15 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "obsdb/campaign.h"
 #include "obsdb/observation_walk.h"
+#include "obsdb/signal_tables.h"
 #include "quality/combinations.h"
 #include "quality/quality_report.h"
 #include "tests/testkit/testkit.h"
@@ -154,8 +157,9 @@ void check_against_truth(const std::string& dir, const std::vector<Row>& slips,
 }
 
 // The plain generated files, and files with what real receivers do: a clock
-// steered every 25 minutes (code and phase, or code alone), a runaway phase,
-// an epoch of code only before a long gap, runs of flags without slips.
+// steered every 25 minutes (code and phase, or code alone) on days of one,
+// two and four systems, a runaway phase, an epoch of code only before a long
+// gap, runs of flags without slips.
 TEST(QualityCheck, GeneratedFilesAgainstTheirTruth) {
     struct Case {
         int rinex;
@@ -164,10 +168,11 @@ TEST(QualityCheck, GeneratedFilesAgainstTheirTruth) {
         int steering = 0;
         bool shapes = false;
     };
+    const std::vector<std::string> four = {"G", "R", "E", "C"};
     for (const Case& c :
          {Case{2, 30, 24, {"G"}}, Case{3, 30, 24, {"G", "E"}}, Case{2, 1, 1, {"G"}},
-          Case{3, 1, 1, {"G", "E"}}, Case{2, 30, 24, {"G"}, 1, true},
-          Case{3, 30, 24, {"G", "E"}, 2, true}, Case{2, 1, 2, {"G"}, 1, true},
+          Case{3, 1, 1, {"G", "E"}}, Case{2, 30, 24, {"G"}, 1, true}, Case{3, 30, 24, four, 1, true},
+          Case{3, 30, 24, four, 2, true}, Case{2, 1, 2, {"G"}, 1, true},
           Case{3, 1, 2, {"G", "E"}, 2, true}}) {
         SCOPED_TRACE(testing::Message() << "RINEX " << c.rinex << ", " << c.interval
                                         << " s, steering " << c.steering);
@@ -178,6 +183,7 @@ TEST(QualityCheck, GeneratedFilesAgainstTheirTruth) {
         o.hours = c.hours;
         o.steering = c.steering;
         o.receiver_shapes = c.shapes;
+        o.four_systems = c.systems.size() == 4;
         ASSERT_TRUE(obsgen::generate(o, dir.file("F.obs"), dir.file("F.truth")));
         const auto r = run_lumerak({"-rF.obs", "-i"}, dir.path());
         ASSERT_EQ(r.status, 0) << r.err;
@@ -238,7 +244,8 @@ TEST(QualityCheck, CampaignGivesTheKeptReport) {
 
 // A day of a well-kept station (GPS and Galileo, 30 s): many hundreds of
 // observations per slip. The other real files, read into one campaign, are
-// checked too: GLONASS and BeiDou without the dual-frequency tests.
+// checked too: GLONASS and BeiDou with the dual-frequency tests where the
+// file tells their carriers, without them elsewhere.
 TEST(QualityCheck, RealFiles) {
     ScratchDir dir;
     for (const char* file : {"OB712480.23O.gz", "delf0010.21o", "npaz3550.21o", "bogi1210.09o",
@@ -251,7 +258,8 @@ TEST(QualityCheck, RealFiles) {
     ASSERT_EQ(r.status, 0) << r.err;
     const std::vector<Row> qc = read_csv(dir.file("zzQC.csv"));
     EXPECT_EQ(testkit::lines_of(r.out).size(), qc.size() + 1);  // the banner, a line per row
-    int day_rows = 0;
+    int day_rows = 0, checked_r_c = 0;
+    const std::set<std::string> told_carriers = {"ACORR", "ACORC", "TWTFR", "TWTFC", "nrmgC"};
     for (const Row& row : qc) {
         if (row.at("file") == "OB712480.23O.gz") {
             ++day_rows;
@@ -259,10 +267,19 @@ TEST(QualityCheck, RealFiles) {
             EXPECT_EQ(row.at("epochs"), "2880");
         }
         if (row.at("system") == "R" || row.at("system") == "C") {
-            for (const char* empty : {"slips_gf", "slips_mw", "mp1_rms_m", "mp2_rms_m"})
-                EXPECT_EQ(row.at(empty), "") << row.at("file") << " " << empty;
+            // GLONASS and BeiDou are checked where the file tells their
+            // carriers: GLONASS channels in a RINEX 3 header, BeiDou signals
+            // in the slots of a RINEX 3 file.
+            const bool told = told_carriers.count(row.at("file").substr(0, 4) + row.at("system")) > 0;
+            for (const char* field : {"slips_gf", "slips_mw"})
+                EXPECT_EQ(row.at(field).empty(), !told) << row.at("file") << " " << field;
+            if (!told) {
+                EXPECT_EQ(row.at("mp1_rms_m"), "") << row.at("file");
+            }
+            checked_r_c += told;
         }
     }
+    EXPECT_EQ(checked_r_c, static_cast<int>(told_carriers.size()));
     EXPECT_EQ(day_rows, 2);
     EXPECT_NE(r.out.find("GLONASS"), std::string::npos);
     EXPECT_NE(r.out.find("(no dual-frequency tests: carrier frequencies not stored)"),
@@ -273,6 +290,27 @@ TEST(QualityCheck, RealFiles) {
 // arc ends at a gap, at a loss-of-lock flag, and where GF moves by more than
 // 0.5 m or MP1 or MP2 by more than 5 m from one epoch to the next; each
 // arc's mean is taken off and arcs under 10 epochs are left out.
+// The carriers of a satellite's L1 and L2 slots told plainly: the fixed
+// ones of its system, GLONASS's from its channel, BeiDou's from the codes
+// of its slots.
+bool plain_frequencies(long occupation, const char* prn, SlotFrequencies* f) {
+    const char system = satellite_system(prn);
+    if (slot_frequencies(system, f)) return true;
+    int k = 0;
+    if (system == 'R' && glonass_channel(occupation, std::atoi(prn + 1), &k)) {
+        *f = {(1602 + 0.5625 * k) * 1e6, (1246 + 0.4375 * k) * 1e6};
+        return true;
+    }
+    char codes[5][4];
+    if (system != 'C' || !occupation_signal_codes(occupation, 'C', codes)) return false;
+    const std::map<std::string, double> mhz = {{"L2I", 1561.098}, {"L1I", 1561.098}, {"L7I", 1207.14},
+                                               {"L6I", 1268.52}, {"L5P", 1176.45}, {"L1P", 1575.42}};
+    const auto l1 = mhz.find(codes[OBS_L1]), l2 = mhz.find(codes[OBS_L2]);
+    if (l1 == mhz.end() || l2 == mhz.end()) return false;
+    *f = {l1->second * 1e6, l2->second * 1e6};
+    return true;
+}
+
 std::map<char, std::pair<double, double>> plain_multipath(Campaign& c, long occupation,
                                                           double interval) {
     struct Sums {
@@ -313,7 +351,7 @@ std::map<char, std::pair<double, double>> plain_multipath(Campaign& c, long occu
             c.read_linked(CampaignTable::sat, c.satocc.sat_ref);
             s.system = satellite_system(c.sat.prn);
             SlotFrequencies f;
-            s.known = slot_frequencies(s.system, &f);
+            s.known = plain_frequencies(occupation, c.sat.prn, &f);
             if (s.known) s.k = carriers_of(f);
             tracks[ref] = s;
         }
@@ -352,8 +390,8 @@ std::map<char, std::pair<double, double>> plain_multipath(Campaign& c, long occu
     return rms;
 }
 
-// Clean real days: the check's MP1 and MP2 of every system within 10 % of
-// the plain computation; IRKM, whose phases break by thousands of cycles
+// Clean real days: the check's MP1 and MP2 of every system, GLONASS and
+// BeiDou with their carriers, within 10 % of the plain computation; IRKM, whose phases break by thousands of cycles
 // without a flag, under 1 m. (delf0010.21o is no clean day: one satellite's
 // code scatters by metres from epoch to epoch, and the check leaves out the
 // epochs it finds to be outliers, which the plain computation keeps.)
@@ -390,8 +428,13 @@ TEST(QualityCheck, RealDaysAgainstAPlainComputation) {
                 continue;
             }
             const auto [mp1, mp2] = found->second;
-            EXPECT_NEAR(std::stod(row->at("mp1_rms_m")), mp1, 0.1 * mp1) << file << " " << row->at("system");
-            EXPECT_NEAR(std::stod(row->at("mp2_rms_m")), mp2, 0.1 * mp2) << file << " " << row->at("system");
+            // GLONASS of CCJ2 and DOUR: codes with outliers and phases that
+            // break, which the check leaves out or ends its arcs at and the
+            // plain computation keeps: the same order only.
+            const bool rough = row->at("system") == "R" && (file.starts_with("ccj2") || file.starts_with("DOUR"));
+            const double share = rough ? 0.25 : 0.1;
+            EXPECT_NEAR(std::stod(row->at("mp1_rms_m")), mp1, share * mp1) << file << " " << row->at("system");
+            EXPECT_NEAR(std::stod(row->at("mp2_rms_m")), mp2, share * mp2) << file << " " << row->at("system");
             ++compared;
             if (file == "irkm0440.16o.Z") {
                 EXPECT_LT(std::stod(row->at("mp1_rms_m")), 1.0);

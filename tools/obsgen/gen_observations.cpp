@@ -1,5 +1,6 @@
 // gen_observations OUT TRUTH [--rinex=2|3] [--interval=s] [--hours=h] [--seed=n]
 //                  [--marker=name] [--inject=0|1] [--multipath=scale] [--l2=0|1]
+//                  [--steering=0|1|2] [--shapes=0|1] [--systems=2|4]
 // Writes a synthetic dual-frequency observation file and its truth file
 // (see obs_generator.h).
 #include <cstdio>
@@ -13,7 +14,8 @@ int main(int argc, char** argv) {
     if (!usable) {
         std::fprintf(stderr,
                      "usage: gen_observations OUT TRUTH [--rinex=2|3] [--interval=s] [--hours=h] "
-                     "[--seed=n] [--marker=name] [--inject=0|1] [--multipath=scale] [--l2=0|1]\n");
+                     "[--seed=n] [--marker=name] [--inject=0|1] [--multipath=scale] [--l2=0|1] "
+                     "[--steering=0|1|2] [--shapes=0|1] [--systems=2|4]\n");
         return 2;
     }
     if (!obsgen::generate(options, argv[1], argv[2])) {

@@ -183,6 +183,10 @@ void Generator::make_satellites() {
     };
     std::vector<SystemInfo> systems = {{'G', 1575.42e6, 1227.60e6, 26560e3, 43082, 31}};
     if (o_.rinex_version == 3) systems.push_back({'E', 1575.42e6, 1176.45e6, 29600e3, 50682, 24});
+    if (o_.rinex_version == 3 && o_.four_systems) {
+        systems.push_back({'R', 1602e6, 1246e6, 25510e3, 40544, 24});
+        systems.push_back({'C', 1561.098e6, 1268.52e6, 27906e3, 46404, 27});
+    }
     for (const SystemInfo& sys : systems) {
         for (int prn = 1; prn <= sys.prns; ++prn) {
             Satellite s{};
@@ -291,7 +295,14 @@ bool Generator::quiet_span(int sat, long from, long to, double min_elevation,
 
 void Generator::plan_receiver_shapes() {
     const int count = static_cast<int>(sats_.size());
-    auto random_sat = [&] { return static_cast<int>(random_.integer(0, count - 1)); };
+    auto random_sat = [&] {  // of GPS or Galileo, whose phases the check tests
+        int sat;
+        do {
+            sat = static_cast<int>(random_.integer(0, count - 1));
+        } while (sats_[static_cast<std::size_t>(sat)].system != 'G' &&
+                 sats_[static_cast<std::size_t>(sat)].system != 'E');
+        return sat;
+    };
     // A GPS phase running away for an hour.
     const long hour = std::lround(3600 / o_.interval_s);
     for (int attempt = 0; attempt < 20000 && plan_.runaway_sat < 0; ++attempt) {
@@ -355,11 +366,28 @@ void Generator::header(std::FILE* out) const {
              "SYS / # / OBS TYPES");
         line(o_.second_carrier ? "E    4 C1C L1C C5Q L5Q" : "E    2 C1C L1C",
              "SYS / # / OBS TYPES");
+        if (o_.four_systems) {
+            line(o_.second_carrier ? "R    4 C1C L1C C2P L2P" : "R    2 C1C L1C",
+                 "SYS / # / OBS TYPES");
+            line(o_.second_carrier ? "C    4 C2I L2I C6I L6I" : "C    2 C2I L2I",
+                 "SYS / # / OBS TYPES");
+        }
     } else {
         line("     1     1", "WAVELENGTH FACT L1/2");
         line(
             o_.second_carrier ? "     5    L1    L2    C1    P1    P2" : "     3    L1    C1    P1",
             "# / TYPES OF OBSERV");
+    }
+    if (v3 && o_.four_systems) {
+        // Every GLONASS satellite on channel 0, the carriers it is made with.
+        for (int first = 1; first <= 24; first += 8) {
+            std::string pairs = first == 1 ? " 24 " : "    ";
+            for (int prn = first; prn < first + 8; ++prn) {
+                std::snprintf(text, sizeof text, "R%02d  0 ", prn);
+                pairs += text;
+            }
+            line(pairs.c_str(), "GLONASS SLOT / FRQ #");
+        }
     }
     std::snprintf(text, sizeof text, "%10.3f", o_.interval_s);
     line(text, "INTERVAL");
@@ -471,7 +499,7 @@ void Generator::write_epoch(std::FILE* out, long k) {
         const double phase_common = common + phase_offset_ + s.runaway;
         const double l1 = (phase_common - iono1 + phase_err1 + phase_outlier) / lambda1 + s.n1;
         const double l2 = (phase_common - alpha * iono1 + phase_err2) / lambda2 + s.n2;
-        if (s.system == 'E') {  // no P1: the code of the L1 slot is C1C
+        if (s.system != 'G') {  // no P1: the code of the L1 slot is C1C (C2I)
             l.value[0] = p1;
             l.value[1] = 0;
         } else {
@@ -511,8 +539,8 @@ void Generator::write_epoch(std::FILE* out, long k) {
             std::fprintf(out, "%c%02d", l.sat->system, l.sat->prn);
             // GPS: C1C C1W L1C C2W L2W; Galileo: C1C L1C C5Q L5Q.
             const int gps[] = {0, 1, 2, 3, 4}, gal[] = {0, 2, 3, 4};
-            const int* order = l.sat->system == 'E' ? gal : gps;
-            const int count = (l.sat->system == 'E' ? 4 : 5) - (o_.second_carrier ? 0 : 2);
+            const int* order = l.sat->system != 'G' ? gal : gps;
+            const int count = (l.sat->system != 'G' ? 4 : 5) - (o_.second_carrier ? 0 : 2);
             for (int j = 0; j < count; ++j) {
                 const int slot = order[j];
                 field(l.value[slot], slot == 2 || slot == 4 ? l.lli : ' ', l.snr);
@@ -611,6 +639,8 @@ bool parse_option(const std::string& argument, Options* o) {
         o->steering = static_cast<int>(number);
     else if (name == "shapes")
         o->receiver_shapes = number != 0;
+    else if (name == "systems" && (number == 2 || number == 4))
+        o->four_systems = number == 4;
     else
         return false;
     return true;

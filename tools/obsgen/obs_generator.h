@@ -1,7 +1,8 @@
 // Synthetic dual-frequency observation files with known faults, for the
 // quality check's tests and benchmark.
 //
-// Satellites rise and set over a station (GPS, and Galileo in RINEX 3 files);
+// Satellites rise and set over a station (GPS, and Galileo in RINEX 3 files,
+// on request GLONASS and BeiDou too);
 // each observation is range + receiver clock + troposphere + ionosphere
 // (opposite sign on phase, scaled by (f1/f2)^2 on the second carrier) +
 // code multipath that grows at low elevation + white noise of a few
@@ -36,6 +37,9 @@ struct Options {
     // code and phase; 2: in code alone.
     int steering = 0;
     bool receiver_shapes = false;  // the code-only epoch, runaway phase and flag runs
+    // RINEX 3: GLONASS (its satellites on channel 0, as the header's slot
+    // lines say) and BeiDou (B1I and B3I) too.
+    bool four_systems = false;
 };
 
 // Writes the observation file and its truth file; false when a file cannot be
@@ -43,8 +47,8 @@ struct Options {
 bool generate(const Options& options, const std::string& obs_path, const std::string& truth_path);
 
 // Reads "--name=value" arguments into options (rinex, interval, hours, seed,
-// marker, inject, multipath, l2, steering, shapes); false on an unknown or
-// malformed one.
+// marker, inject, multipath, l2, steering, shapes, systems=2|4); false on an
+// unknown or malformed one.
 bool parse_option(const std::string& argument, Options* options);
 
 }  // namespace obsgen
