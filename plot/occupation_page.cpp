@@ -15,6 +15,7 @@
 #include "plot/occupation_sky.h"
 #include "plot/sky_gather.h"
 #include "plot/sky_page.h"
+#include "quality/orbit_check.h"
 #include "plot/page_text.h"
 #include "plot/row_order.h"
 #include "plot/sn_elements.h"
@@ -311,6 +312,44 @@ std::string page_title(Campaign& c) {
     return "Signal/noise " + field_text(c.sta.marker_name) + " " + field_text(c.occ.rinex_file);
 }
 
+// The GF and MW slips of the check, which the pages mark (the loss-of-lock
+// flags are on them already).
+struct phase_slips final : SlipSink {
+    std::vector<QualitySlip> slips;
+    void found(const QualitySlip& slip) override {
+        if (slip.test == SlipTest::gf || slip.test == SlipTest::mw) slips.push_back(slip);
+    }
+};
+
+// The check of an occupation with sky pages: it runs with the orbit check,
+// whose completeness against the sky (per system, the observations expected
+// above the mask and those present with L1, per 10 degree band) the page of
+// signal against elevation shows.
+PageQuality check_with_sky(Campaign& c, long occupation,
+                           std::shared_ptr<const orbits::EphemerisStore> store,
+                           std::vector<BandCompleteness>* completeness) {
+    phase_slips list;
+    PageQuality page;
+    OrbitCheck orbit(c, occupation, std::move(store), list);
+    page.quality = check_occupation(c, occupation, orbit, &orbit);
+    page.slips = std::move(list.slips);
+    const OrbitFigures figures = orbit.finish();
+    for (const SystemSky& s : figures.sky.systems()) {
+        if (s.expected_above_mask() == 0) continue;
+        BandCompleteness& b = completeness->emplace_back();
+        b.system = s.system;
+        for (int k = 0; k < completeness_bands && k < sky_band_count; ++k) {
+            b.expected[k] = s.bands[k].expected;
+            b.present_l1[k] = s.bands[k].observed_l1;
+        }
+    }
+    std::stable_sort(completeness->begin(), completeness->end(),
+                     [](const BandCompleteness& a, const BandCompleteness& b) {
+                         return system_rank(a.system) < system_rank(b.system);
+                     });
+    return page;
+}
+
 // What the sky pages draw, gathered in the pass over the observations.
 struct sky_pages {
     std::vector<SatelliteSky> satellites;
@@ -340,9 +379,6 @@ void draw_sky_pages(Canvas& canvas, Campaign& c, const sky_pages& sky, int first
 }  // namespace
 
 void plot_occupation(Campaign& c, const char* file_name, long occupation, const plot_options& o) {
-    // The check makes its own pass over the observations before the page's.
-    PageQuality quality;
-    if (o.quality) quality = check_for_page(c, occupation);
     c.read_linked(CampaignTable::occ, occupation);
     const double begin = o.begin == -1 ? c.occ.first_epoch : o.begin;
     const double end = o.end == -1 ? c.occ.last_epoch : o.end;
@@ -359,6 +395,14 @@ void plot_occupation(Campaign& c, const char* file_name, long occupation, const 
     SkyLook look = occupation_sky_look(c, o.ephemerides);
     if (look && !ephemerides_serve(o.ephemerides.get(), ids, {begin, (begin + end) / 2, end}))
         look = {};
+    // The check makes its own pass over the observations before the page's.
+    PageQuality quality;
+    std::vector<BandCompleteness> completeness;
+    if (o.quality && look)
+        quality = check_with_sky(c, occupation, o.ephemerides, &completeness);
+    else if (o.quality)
+        quality = check_for_page(c, occupation);
+    c.read_linked(CampaignTable::occ, occupation);
     std::unique_ptr<SkyGather> sky;
     if (look) sky = std::make_unique<SkyGather>(look, ids, interval);
     const int document_pages = pages + (sky ? 2 : 0);
@@ -411,7 +455,6 @@ void plot_occupation(Campaign& c, const char* file_name, long occupation, const 
                 if (k != 0 && slip.t >= begin && slip.t <= end) sky->mark_slip(k, slip.t);
             }
         const sky_pages drawn{sky->satellites(), sky->systems()};
-        const std::vector<BandCompleteness> completeness;
         sky.reset();
         draw_sky_pages(canvas, c, drawn, pages + 1, document_pages, o, figures,
                        o.quality ? &completeness : nullptr);
