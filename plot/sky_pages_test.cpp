@@ -1,13 +1,12 @@
 // The sky pages' parts on synthetic tracks: where a direction lands on the
-// plot, what the gathering keeps of a pass over observations, how names are
-// set beside their tracks, and the elevation page's scales.
+// plot, what the gathering keeps of a pass over observations, and how names
+// are set beside their tracks.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 #include <vector>
 
-#include "plot/elevation_page.h"
 #include "plot/sky_gather.h"
 #include "plot/sky_page.h"
 
@@ -231,19 +230,6 @@ TEST(LabelPlacement, ALoneNameStandsBesideItsTracksEnd) {
     const double x = (placed[0].box.x0 + placed[0].box.x1) / 2;
     const double y = (placed[0].box.y0 + placed[0].box.y1) / 2;
     EXPECT_NEAR(std::hypot(x - end.x, y - end.y), 0.3, 1e-9);
-}
-
-TEST(ElevationPage, ScalesSpanTheFrame) {
-    EXPECT_DOUBLE_EQ(elevation_x(0), elevation_frame_left);
-    EXPECT_DOUBLE_EQ(elevation_x(90), elevation_frame_right);
-    EXPECT_DOUBLE_EQ(elevation_x(45), (elevation_frame_left + elevation_frame_right) / 2);
-    for (int systems : {1, 4, 7}) {
-        const double bottom = elevation_frame_bottom(systems);
-        EXPECT_DOUBLE_EQ(digit_y(bottom, 0), bottom);
-        EXPECT_LT(digit_y(bottom, 9), elevation_frame_top);
-        // Seven count lines of 7 pt still fit under the frame's numbers.
-        EXPECT_GE(bottom - 1.0 - (systems - 1) * 0.32, 0.7) << systems;
-    }
 }
 
 }  // namespace
