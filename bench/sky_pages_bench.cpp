@@ -11,6 +11,7 @@
 // sky pages cost /1 - /0. Counters as in plot_bench: the wall time per
 // observation and how far the resident memory rose during the plot.
 #include "bench/bench_scratch.h"
+#include "bench/plot_run.h"
 
 #include <fcntl.h>
 #include <malloc.h>
@@ -90,41 +91,12 @@ void make_campaigns() {
     }
 }
 
-long status_kb(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    const std::size_t length = std::strlen(field);
-    while (std::getline(status, line))
-        if (line.compare(0, length, field) == 0) return std::atol(line.c_str() + length + 1);
-    return -1;
-}
-
-long plot_quietly() {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    malloc_trim(0);
-    std::ofstream("/proc/self/clear_refs") << "5";
-    const long before = status_kb("VmRSS:");
-    const int out = dup(1), err = dup(2);
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, 1);
-    dup2(null, 2);
-    plot_occupations("zzOBS", true, true, -1, -1, "");
-    std::fflush(stdout);
-    std::fflush(stderr);
-    dup2(out, 1);
-    dup2(err, 2);
-    close(null);
-    close(out);
-    close(err);
-    return status_kb("VmHWM:") - before;
-}
 
 void BM_SkyPages(benchmark::State& state) {
     if (folder[0].empty()) make_campaigns();
     if (chdir(folder[state.range(0)].c_str()) != 0) std::abort();
     long grown = 0;
-    for (auto _ : state) grown = std::max(grown, plot_quietly());
+    for (auto _ : state) grown = std::max(grown, bench::plot_quietly());
     state.counters["obs"] = static_cast<double>(observations);
     state.counters["per_obs"] = benchmark::Counter(
         static_cast<double>(observations),
