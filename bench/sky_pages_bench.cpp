@@ -13,16 +13,12 @@
 #include "bench/bench_scratch.h"
 #include "bench/plot_run.h"
 
-#include <fcntl.h>
-#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <string>
 
 #include "orbits/occupation_sky.h"
