@@ -3,9 +3,12 @@
 // are set beside their tracks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
+
+#include "draw/canvas.h"
 
 #include "plot/sky_gather.h"
 #include "plot/sky_page.h"
@@ -230,6 +233,101 @@ TEST(LabelPlacement, ALoneNameStandsBesideItsTracksEnd) {
     const double x = (placed[0].box.x0 + placed[0].box.x1) / 2;
     const double y = (placed[0].box.y0 + placed[0].box.y1) / 2;
     EXPECT_NEAR(std::hypot(x - end.x, y - end.y), 0.3, 1e-9);
+}
+
+// A canvas that keeps what is drawn: lines with their paint and width,
+// rectangles and texts.
+class RecordingCanvas final : public Canvas {
+public:
+    struct Line {
+        double x0, y0, x1, y1;
+        int grey_or_red, green, blue, width;
+    };
+    struct Box {
+        double x, y, w, h;
+        bool filled;
+    };
+    std::vector<Line> lines;
+    std::vector<Box> boxes;
+    std::vector<std::string> texts;
+
+    bool begin_document(const char*, const PageSetup&, int) override { return true; }
+    void begin_page(int) override {}
+    void end_page() override {}
+    bool end_document() override { return true; }
+    void move_to(double x, double y) override { x_ = x, y_ = y; }
+    void line_to(double x, double y) override {
+        lines.push_back({x_, y_, x, y, red_, green_, blue_, width_});
+        x_ = x, y_ = y;
+    }
+    void move_by(double dx, double dy) override { move_to(x_ + dx, y_ + dy); }
+    void line_by(double dx, double dy) override { line_to(x_ + dx, y_ + dy); }
+    void line_width(int width) override { width_ = width; }
+    void paint(int red, int green, int blue) override { red_ = red, green_ = green, blue_ = blue; }
+    void rectangle(double x, double y, double w, double h, bool filled) override {
+        boxes.push_back({x, y, w, h, filled});
+    }
+    void clip(double, double, double, double) override {}
+    void unclip() override {}
+    void font(int) override {}
+    void text(double, double, int, const char* text, double, int) override { texts.push_back(text); }
+    int open_part() override { return -1; }
+    void draw_into(int) override {}
+    bool insert_part(int) override { return false; }
+    void close_parts() override {}
+
+private:
+    double x_ = 0, y_ = 0;
+    int red_ = 0, green_ = 0, blue_ = 0, width_ = 0;
+};
+
+TEST(SkyPlot, TracksMarksAndCrossesStandAtTheirPlacesInTheirStyles) {
+    SatelliteSky g{"G07",
+                   {{100, 20, '8', true}, {110, 30, '8', false}, {120, 40, '2', false},
+                    {130, 45, '2', false}},
+                   {{110, 30}},
+                   {{125, 42}}};
+    SatelliteSky e{"E19", {{300, 5, '5', true}, {310, 8, '5', false}}, {}, {}};
+    RecordingCanvas c;
+    draw_sky_plot(c, {g, e}, default_sn_line_types);
+
+    auto near = [](double x, double y, SkyXY p) { return std::hypot(x - p.x, y - p.y) < 0.005; };
+    // Each piece of track from its point to the next, in the style of the
+    // digit at its start: the legend's grey and width.
+    struct Piece {
+        const SkyPoint* from;
+        const SkyPoint* to;
+    };
+    for (const Piece& piece : {Piece{&g.points[0], &g.points[1]}, Piece{&g.points[1], &g.points[2]},
+                               Piece{&g.points[2], &g.points[3]}, Piece{&e.points[0], &e.points[1]}}) {
+        const SkyXY a = sky_position(piece.from->azimuth, piece.from->elevation);
+        const SkyXY b = sky_position(piece.to->azimuth, piece.to->elevation);
+        const LineStyle style = default_sn_line_types[piece.from->digit - '0'];
+        int found = 0;
+        for (const RecordingCanvas::Line& l : c.lines)
+            if (near(l.x0, l.y0, a) && near(l.x1, l.y1, b)) {
+                ++found;
+                EXPECT_EQ(l.grey_or_red, style.grey);
+                EXPECT_EQ(l.width, style.width);
+            }
+        EXPECT_EQ(found, 1) << piece.from->azimuth;
+    }
+    // The loss of lock: a small square about its place.
+    const SkyXY lost = sky_position(110, 30);
+    int squares = 0;
+    for (const RecordingCanvas::Box& b : c.boxes)
+        if (near(b.x + b.w / 2, b.y + b.h / 2, lost) && !b.filled && b.w < 0.2) ++squares;
+    EXPECT_EQ(squares, 1);
+    // The slip: a blue cross of two strokes through its place.
+    const SkyXY slip = sky_position(125, 42);
+    int strokes = 0;
+    for (const RecordingCanvas::Line& l : c.lines)
+        if (near((l.x0 + l.x1) / 2, (l.y0 + l.y1) / 2, slip) && l.blue == 200 && l.grey_or_red == 0)
+            ++strokes;
+    EXPECT_EQ(strokes, 2);
+    // Each name once.
+    for (const char* id : {"G07", "E19"})
+        EXPECT_EQ(std::count(c.texts.begin(), c.texts.end(), std::string(id)), 1) << id;
 }
 
 }  // namespace
