@@ -21,6 +21,7 @@
 // peak (the high-water mark reset before each run), which must not grow with
 // the observations.
 #include "bench/bench_scratch.h"
+#include "bench/plot_run.h"
 
 #include <fcntl.h>
 #include <malloc.h>
@@ -107,44 +108,11 @@ const std::string& campaign_folder(int count) {
     return campaigns.folder[count] = folder;
 }
 
-// Value of a "Vm...:" line of /proc/self/status in kB.
-long status_kb(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    const std::size_t length = std::strlen(field);
-    while (std::getline(status, line))
-        if (line.compare(0, length, field) == 0) return std::atol(line.c_str() + length + 1);
-    return -1;
-}
-
-// Plots the campaign of the current folder with its console output (progress
-// dots, file names) sent away; returns by how many kB the resident memory
-// rose above what the process held before, at its peak.
-long plot_quietly(DrawFormat format = DrawFormat::ps) {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    malloc_trim(0);  // freed heap goes back, so that any reuse of it counts
-    std::ofstream("/proc/self/clear_refs") << "5";  // resets the high-water mark
-    const long before = status_kb("VmRSS:");
-    const int out = dup(1), err = dup(2);
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, 1);
-    dup2(null, 2);
-    plot_occupations("zzOBS", true, true, -1, -1, "", default_sn_line_types, false, format);
-    std::fflush(stdout);
-    std::fflush(stderr);
-    dup2(out, 1);
-    dup2(err, 2);
-    close(null);
-    close(out);
-    close(err);
-    return status_kb("VmHWM:") - before;
-}
 
 void run_plot(benchmark::State& state, int count) {
     if (chdir(campaign_folder(count).c_str()) != 0) std::abort();
     long grown = 0;
-    for (auto _ : state) grown = std::max(grown, plot_quietly());
+    for (auto _ : state) grown = std::max(grown, bench::plot_quietly());
     state.counters["obs"] = static_cast<double>(campaigns.observations[count]);
     state.counters["per_obs"] = benchmark::Counter(
         static_cast<double>(campaigns.observations[count]),
@@ -171,7 +139,7 @@ void BM_PlotFormat(benchmark::State& state) {
     }
     if (chdir(campaign_folder(100).c_str()) != 0) std::abort();
     long grown = 0;
-    for (auto _ : state) grown = std::max(grown, plot_quietly(format));
+    for (auto _ : state) grown = std::max(grown, bench::plot_quietly(format));
     state.SetLabel(draw_format_extension(format));
     state.counters["obs"] = static_cast<double>(campaigns.observations[100]);
     state.counters["grown_kB"] = static_cast<double>(grown);

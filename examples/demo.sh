@@ -4,7 +4,9 @@
 # export the GEONAP project files, draw the signal/noise pages of each
 # occupation as PostScript, check the quality of every occupation, and draw
 # the same pages as PDF and PNG when the program was built with cairo (no
-# Ghostscript is needed for either).
+# Ghostscript is needed for either). The navigation file read beside the
+# KMS3 observations gives that station's pages a sky plot and a page of
+# signal against elevation.
 # Usage: examples/demo.sh [path to lumerak] [scratch folder]
 #
 # Each step prints its heading first and runs with its standard error joined
@@ -18,7 +20,7 @@ scratch=${2:-$here/../scratch/demo}
 rm -rf "$scratch"
 mkdir -p "$scratch"
 scratch=$(realpath "$scratch")
-cp "$here"/*.??[oO] "$here"/*.crx "$here"/*.Z "$scratch"/
+cp "$here"/*.??[oO] "$here"/*.crx "$here"/*.Z "$here"/*_MN.rnx.gz "$scratch"/
 cd "$scratch"
 
 step() {
@@ -27,7 +29,7 @@ step() {
   "$@" 2>&1
 }
 
-for file in *.??[oO] *.crx *.Z; do
+for file in *.??[oO] *.crx *.Z *_MN.rnx.gz; do
   step "read $file" "$lumerak" -r"$file"
 done
 step "list, export, plot and check the campaign" "$lumerak" -scampaign.lst -aCAMPAIGN -g -i
@@ -53,6 +55,10 @@ if $with_cairo; then
   echo "  PNG:       $(ls -- *.png | tr '\n' ' ')"
   echo "  showcase:  $scratch/ACOR-1.pdf and ACOR-1.png: the 38 satellites of GPS, GLONASS,"
   echo "             Galileo and BeiDou of ACOR00ESP_R_20213550000_01D_30S_MO.crx, a row each"
+  echo "  sky:       $scratch/KMS3-1.pdf pages 2 and 3, KMS3-1-2.png: the sky plot of KMS3"
+  echo "             from its navigation file; KMS3-1-3.png: its signal against elevation"
 else
+  echo "  sky:       pages 2 and 3 of $scratch/KMS3-1.ps: the sky plot of KMS3 from its"
+  echo "             navigation file and its signal against elevation"
   echo "  (built without cairo: no PDF or PNG pages; see the README's set-up)"
 fi

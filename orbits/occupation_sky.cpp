@@ -92,8 +92,12 @@ std::shared_ptr<const EphemerisStore> campaign_ephemerides() {
         char kind[sizeof r.kind + 1] = {};
         std::memcpy(kind, r.kind, sizeof r.kind);
         if (!parse_satellite(sat, &system, &prn)) continue;
+        // The record is packed: its values are copied to where doubles may
+        // be read.
+        double values[sizeof r.values / sizeof(double)];
+        std::memcpy(values, r.values, sizeof values);
         Ephemeris eph;
-        if (!decode_ephemeris(system, prn, r.toc, r.values, kind, leap_seconds_for(headers, r.toc), &eph))
+        if (!decode_ephemeris(system, prn, r.toc, values, kind, leap_seconds_for(headers, r.toc), &eph))
             continue;
         store->add(eph);
     }

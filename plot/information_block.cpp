@@ -76,7 +76,8 @@ void draw_position(Canvas& c, const Campaign& campaign, bool show_lat_lon) {
 
 }  // namespace
 
-void draw_information(Canvas& canvas, Campaign& c, bool show_lat_lon, int page, int pages) {
+void draw_information(Canvas& canvas, Campaign& c, bool show_lat_lon, int page, int pages,
+                      const char* page_name) {
     c.read_linked(CampaignTable::cor, c.occ.cor_ref);
     c.read_linked(CampaignTable::sta, c.occ.sta_ref);
     c.read_linked(CampaignTable::rec, c.occ.rcv_ref);
@@ -100,7 +101,10 @@ void draw_information(Canvas& canvas, Campaign& c, bool show_lat_lon, int page, 
              format_time_value(c.occ.first_epoch, when));
     put_text(canvas, 13.4, info_line_y(1), 8, text_top + text_left, "End:   %s",
              format_time_value(c.occ.last_epoch, when));
-    if (pages > 1)
+    if (pages > 1 && page_name != nullptr)
+        put_text(canvas, 13.4, info_line_y(2), 8, text_top + text_left, "Page:  %d of %d  %s",
+                 page, pages, page_name);
+    else if (pages > 1)
         put_text(canvas, 13.4, info_line_y(2), 8, text_top + text_left, "Page:  %d of %d", page,
                  pages);
 }

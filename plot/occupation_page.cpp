@@ -10,7 +10,12 @@
 
 #include "draw/canvas_factory.h"
 #include "obsdb/observation_walk.h"
+#include "plot/elevation_page.h"
 #include "plot/information_block.h"
+#include "plot/occupation_sky.h"
+#include "plot/sky_gather.h"
+#include "plot/sky_page.h"
+#include "quality/orbit_check.h"
 #include "plot/page_text.h"
 #include "plot/row_order.h"
 #include "plot/sn_elements.h"
@@ -61,13 +66,13 @@ void progress_mark() {
 // is held in memory.
 class page_parts {
 public:
-    // Opens the parts of a document of `pages` pages (none for one page);
-    // ends the program when a part cannot be made.
-    void open(Canvas& canvas, int pages, const char* file_name) {
+    // Opens the parts of `pages` signal/noise pages (none for a document of
+    // one page, `alone`); ends the program when a part cannot be made.
+    void open(Canvas& canvas, int pages, bool alone, const char* file_name) {
         canvas_ = &canvas;
         rows_.clear();
         count_ = -1;
-        if (pages <= 1) return;
+        if (alone) return;
         for (int p = 0; p <= pages; ++p) {
             const int part = canvas.open_part();
             if (part < 0) {
@@ -124,8 +129,10 @@ struct occupation_pages {
 occupation_pages drawing;
 
 // Draws the rows and the count curve epoch by epoch in one forward pass over
-// zzOBS. Returns the largest count level reached.
-int draw_epochs(Canvas& canvas, Campaign& c, occupation_pages& o, page_parts& parts) {
+// zzOBS, and hands every observation to `sky` where the sky pages follow.
+// Returns the largest count level reached.
+int draw_epochs(Canvas& canvas, Campaign& c, occupation_pages& o, page_parts& parts,
+                SkyGather* sky) {
     std::vector<sv_slot>& slots = o.rows.slots;
     const int rows = o.rows.count();
     const sn_page& count_page = o.pages.front();  // the count curve is the same on every page
@@ -149,6 +156,8 @@ int draw_epochs(Canvas& canvas, Campaign& c, occupation_pages& o, page_parts& pa
             const obs_value& l2 = c.obs.obs[OBS_L2];
             slots[read].l1_next = sn_class_of(l1.snr);
             slots[read].l2_next = sn_class_of(l2.snr);
+            if (sky)
+                sky->observe(read, t, l1.snr, l2.snr, loses_lock(l1.lli) || loses_lock(l2.lli));
             if (loses_lock(l1.lli) || loses_lock(l2.lli)) {
                 o.on_row(read, parts, [&](const sn_page& page, sv_slot&, int row) {
                     if (loses_lock(l1.lli)) lock_loss_mark(canvas, page, SN_L1, t, row);
@@ -265,11 +274,11 @@ void draw_slip_marks(Canvas& canvas, occupation_pages& o, page_parts& parts,
 // Everything of page `p` that follows the epochs: labels, information block
 // (with the quality check's line when it ran), footer, frame, time axis and
 // legend.
-void draw_page_texts(Canvas& canvas, Campaign& c, const occupation_pages& o, int p, int max_count,
-                     bool show_lat_lon, const OccupationQuality* quality) {
+void draw_page_texts(Canvas& canvas, Campaign& c, const occupation_pages& o, int p, int pages,
+                     int max_count, bool show_lat_lon, const OccupationQuality* quality) {
     const sn_page& page = o.pages[p];
     draw_row_labels(canvas, o, p, max_count);
-    draw_information(canvas, c, show_lat_lon, p + 1, static_cast<int>(o.pages.size()));
+    draw_information(canvas, c, show_lat_lon, p + 1, pages);
     if (quality) draw_quality_line(canvas, *quality);
     draw_footer(canvas);
     draw_frame(canvas, page);
@@ -303,12 +312,73 @@ std::string page_title(Campaign& c) {
     return "Signal/noise " + field_text(c.sta.marker_name) + " " + field_text(c.occ.rinex_file);
 }
 
+// The GF and MW slips of the check, which the pages mark (the loss-of-lock
+// flags are on them already).
+struct phase_slips final : SlipSink {
+    std::vector<QualitySlip> slips;
+    void found(const QualitySlip& slip) override {
+        if (slip.test == SlipTest::gf || slip.test == SlipTest::mw) slips.push_back(slip);
+    }
+};
+
+// The check of an occupation with sky pages: it runs with the orbit check,
+// whose completeness against the sky (per system, the observations expected
+// above the mask and those present with L1, per 10 degree band) the page of
+// signal against elevation shows.
+PageQuality check_with_sky(Campaign& c, long occupation,
+                           std::shared_ptr<const orbits::EphemerisStore> store,
+                           std::vector<BandCompleteness>* completeness) {
+    phase_slips list;
+    PageQuality page;
+    OrbitCheck orbit(c, occupation, std::move(store), list);
+    page.quality = check_occupation(c, occupation, orbit, &orbit);
+    page.slips = std::move(list.slips);
+    const OrbitFigures figures = orbit.finish();
+    for (const SystemSky& s : figures.sky.systems()) {
+        if (s.expected_above_mask() == 0) continue;
+        BandCompleteness& b = completeness->emplace_back();
+        b.system = s.system;
+        for (int k = 0; k < completeness_bands && k < sky_band_count; ++k) {
+            b.expected[k] = s.bands[k].expected;
+            b.present_l1[k] = s.bands[k].observed_l1;
+        }
+    }
+    std::stable_sort(completeness->begin(), completeness->end(),
+                     [](const BandCompleteness& a, const BandCompleteness& b) {
+                         return system_rank(a.system) < system_rank(b.system);
+                     });
+    return page;
+}
+
+// What the sky pages draw, gathered in the pass over the observations.
+struct sky_pages {
+    std::vector<SatelliteSky> satellites;
+    std::vector<SystemElevation> systems;
+};
+
+// The sky plot and the page of signal against elevation, pages `first` and
+// `first` + 1 of `pages`, each with the information block (and the quality
+// check's line where it ran) and the footer.
+void draw_sky_pages(Canvas& canvas, Campaign& c, const sky_pages& sky, int first, int pages,
+                    const plot_options& o, const OccupationQuality* quality,
+                    const std::vector<BandCompleteness>* completeness) {
+    canvas.begin_page(first);
+    draw_sky_plot(canvas, sky.satellites, o.line_types);
+    draw_information(canvas, c, o.show_lat_lon, first, pages, "Sky");
+    if (quality) draw_quality_line(canvas, *quality);
+    draw_footer(canvas);
+    canvas.end_page();
+    canvas.begin_page(first + 1);
+    draw_elevation_page(canvas, sky.systems, completeness);
+    draw_information(canvas, c, o.show_lat_lon, first + 1, pages, "Signal/elevation");
+    if (quality) draw_quality_line(canvas, *quality);
+    draw_footer(canvas);
+    canvas.end_page();
+}
+
 }  // namespace
 
 void plot_occupation(Campaign& c, const char* file_name, long occupation, const plot_options& o) {
-    // The check makes its own pass over the observations before the page's.
-    PageQuality quality;
-    if (o.quality) quality = check_for_page(c, occupation);
     c.read_linked(CampaignTable::occ, occupation);
     const double begin = o.begin == -1 ? c.occ.first_epoch : o.begin;
     const double end = o.end == -1 ? c.occ.last_epoch : o.end;
@@ -318,6 +388,24 @@ void plot_occupation(Campaign& c, const char* file_name, long occupation, const 
     op.pages.clear();
     collect_rows(c, occupation, begin, &op.rows);
     const int pages = op.rows.pages();
+    // The sky pages follow where the campaign holds orbits for the occupation.
+    c.read_linked(CampaignTable::occ, occupation);
+    std::vector<std::string> ids(static_cast<std::size_t>(op.rows.count()) + 1);
+    for (int k = 1; k <= op.rows.count(); ++k) ids[k] = op.rows.place[k].id;
+    SkyLook look = occupation_sky_look(c, o.ephemerides);
+    if (look && !ephemerides_serve(o.ephemerides.get(), ids, {begin, (begin + end) / 2, end}))
+        look = {};
+    // The check makes its own pass over the observations before the page's.
+    PageQuality quality;
+    std::vector<BandCompleteness> completeness;
+    if (o.quality && look)
+        quality = check_with_sky(c, occupation, o.ephemerides, &completeness);
+    else if (o.quality)
+        quality = check_for_page(c, occupation);
+    c.read_linked(CampaignTable::occ, occupation);
+    std::unique_ptr<SkyGather> sky;
+    if (look) sky = std::make_unique<SkyGather>(look, ids, interval);
+    const int document_pages = pages + (sky ? 2 : 0);
     sn_page base{};
     base.begin = begin;
     base.end = end;
@@ -344,26 +432,39 @@ void plot_occupation(Campaign& c, const char* file_name, long occupation, const 
     std::unique_ptr<Canvas> made = make_canvas(o.format);
     if (!made) fatal("%s pages cannot be written by this build\n", draw_format_extension(o.format));
     Canvas& canvas = *made;
-    if (!canvas.begin_document(file_name, setup, pages)) return;
+    if (!canvas.begin_document(file_name, setup, document_pages)) return;
 
     bool written = true;
     page_parts parts;
-    parts.open(canvas, pages, file_name);
-    // A page of its own is drawn on in the pass; pages of a series are put
-    // together from their parts after it.
-    if (pages == 1) canvas.begin_page(1);
-    const int max_count = draw_epochs(canvas, c, op, parts);
+    parts.open(canvas, pages, document_pages <= 1, file_name);
+    // A document of one page is drawn on in the pass; pages of a series (also
+    // a signal/noise page that the sky pages follow) are put together from
+    // their parts after it.
+    if (document_pages <= 1) canvas.begin_page(1);
+    const int max_count = draw_epochs(canvas, c, op, parts, sky.get());
     if (o.quality) draw_slip_marks(canvas, op, parts, quality.slips);
     const OccupationQuality* figures = o.quality ? &quality.quality : nullptr;
     for (int p = 0; p < pages; ++p) {
-        if (pages > 1) {
+        if (document_pages > 1) {
             canvas.begin_page(p + 1);
             written = parts.insert(p) && written;
         }
-        draw_page_texts(canvas, c, op, p, max_count, o.show_lat_lon, figures);
+        draw_page_texts(canvas, c, op, p, document_pages, max_count, o.show_lat_lon, figures);
         canvas.end_page();
     }
     parts.close();
+    if (sky) {
+        sky->finish();
+        if (o.quality)
+            for (const QualitySlip& slip : quality.slips) {
+                const int k = op.rows.slot_of(static_cast<std::int32_t>(slip.satocc));
+                if (k != 0 && slip.t >= begin && slip.t <= end) sky->mark_slip(k, slip.t);
+            }
+        const sky_pages drawn{sky->satellites(), sky->systems()};
+        sky.reset();
+        draw_sky_pages(canvas, c, drawn, pages + 1, document_pages, o, figures,
+                       o.quality ? &completeness : nullptr);
+    }
     if (!canvas.end_document() || !written) {
         std::perror("");
         fatal("Write failure on file %s\n", file_name);

@@ -1,8 +1,11 @@
 // The signal/noise page of one occupation.
 #pragma once
 
+#include <memory>
+
 #include "draw/canvas_factory.h"
 #include "obsdb/campaign.h"
+#include "orbits/ephemeris_store.h"
 #include "plot/line_styles.h"
 
 // Opens the eight tables the pages read, index 0 current on all but zzCOR;
@@ -19,6 +22,10 @@ struct plot_options {
     const LineStyle* line_types;  // style of each S/N digit 0 to 9
     bool quality = false;         // the quality check's slip marks and figures (-g -i)
     DrawFormat format = DrawFormat::ps;
+    // The campaign's ephemerides: where they give the occupation's satellites
+    // a place in its sky, the sky plot and the page of signal against
+    // elevation follow the signal/noise pages. None: no sky pages.
+    std::shared_ptr<const orbits::EphemerisStore> ephemerides = nullptr;
 };
 
 // Writes the pages of the occupation with record number `occupation` into a

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "orbits/occupation_sky.h"
 #include "plot/occupation_page.h"
 #include "db/output_file.h"
 #include "support/error.h"
@@ -88,8 +89,15 @@ void plot_occupations(const char* obs_table, bool show_lat_lon, bool landscape, 
     station_entries = count_stations(c);
     station_plot_count =
         static_cast<int*>(mem_calloc(static_cast<std::size_t>(station_entries + 1), sizeof(int)));
-    const plot_options options = {show_lat_lon, landscape, plot_begin, plot_end,
-                                  line_types,   quality,   format};
+    plot_options options{};
+    options.show_lat_lon = show_lat_lon;
+    options.landscape = landscape;
+    options.begin = plot_begin;
+    options.end = plot_end;
+    options.line_types = line_types;
+    options.quality = quality;
+    options.ephemerides = orbits::campaign_ephemerides();
+    options.format = format;
     if (plot_station == nullptr || plot_station[0] == '\0')
         plot_all(c, options);
     else

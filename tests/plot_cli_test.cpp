@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "support/version.h"
+#include "tests/testkit/ghostscript.h"
 #include "tests/testkit/plot_test_fill.h"
 #include "tests/testkit/sheet_text.h"
 #include "tests/testkit/sky_rinex.h"
@@ -24,6 +25,10 @@
 namespace {
 
 using testkit::RunResult;
+using testkit::drawn_boxes;
+using testkit::ghostscript_errors;
+using testkit::have_ghostscript;
+using testkit::pdf_pages;
 using testkit::sheet_texts;
 using testkit::SheetPage;
 using testkit::SheetText;
@@ -144,37 +149,8 @@ TEST_F(PlotCommand, OccupationOfAStationOutsideTheTableIsSkipped) {
     EXPECT_EQ(ps_files(dir_.path()), (std::vector<std::string>{"TP28-1.ps"}));
 }
 
-bool have_ghostscript() { return std::system("gs --version >/dev/null 2>&1") == 0; }
 
-// Renders a document without output; empty when Ghostscript reports nothing.
-std::string ghostscript_errors(const std::string& dir, const std::string& name) {
-    std::string log = dir + "/gs.log";
-    std::string command = "cd '" + dir +
-                          "' && gs -dSAFER -dBATCH -dNOPAUSE -sDEVICE=nullpage -q '" + name +
-                          "' >'" + log + "' 2>&1";
-    int status = std::system(command.c_str());
-    std::string out = testkit::read_file(log);
-    if (status != 0 && out.empty()) out = "gs exit status " + std::to_string(status);
-    return out;
-}
 
-// Bounding boxes of what a document draws on each of its pages, as
-// Ghostscript's bbox device measures them: x0, y0, x1, y1 in points. The
-// device cuts a box off at 0, so a drawing that runs off the lower or left
-// edge of the paper shows as 0. Empty when Ghostscript gives no box.
-std::vector<std::vector<int>> drawn_boxes(const std::string& dir, const std::string& name) {
-    std::string log = dir + "/bbox.log";
-    std::string command = "cd '" + dir + "' && gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=bbox '" +
-                          name + "' >'" + log + "' 2>&1";
-    if (std::system(command.c_str()) != 0) return {};
-    std::vector<std::vector<int>> boxes;
-    for (const std::string& line : testkit::lines_of(testkit::read_file(log))) {
-        int x0, y0, x1, y1;
-        if (std::sscanf(line.c_str(), "%%%%BoundingBox: %d %d %d %d", &x0, &y0, &x1, &y1) == 4)
-            boxes.push_back({x0, y0, x1, y1});
-    }
-    return boxes;
-}
 
 // Every page of a document (`pages` of them) lies wholly on A4 paper (595 x
 // 842 points), clear of the left and lower edges, and fills at least 80 % of
@@ -340,13 +316,6 @@ std::vector<std::vector<std::string>> check_pages(const std::vector<SheetPage>& 
     return labels;
 }
 
-// Pages of a PDF that ps2pdf makes of a document, counted by Ghostscript.
-int pdf_pages(const std::string& dir, const std::string& name) {
-    const std::string command =
-        "cd '" + dir + "' && ps2pdf '" + name + "' pages.pdf >/dev/null 2>&1";
-    if (std::system(command.c_str()) != 0) return -1;
-    return static_cast<int>(drawn_boxes(dir, "pages.pdf").size());
-}
 
 TEST(PlotPages, RealFilesOfMoreThan27SatellitesGiveEverySatelliteItsRowOnOnePage) {
     if (!have_ghostscript()) GTEST_SKIP() << "Ghostscript (gs) is not installed";

@@ -1,0 +1,60 @@
+#include "plot/occupation_sky.h"
+
+#include <numbers>
+#include <utility>
+
+#include "orbits/occupation_sky.h"
+#include "orbits/satellite_state.h"
+#include "orbits/sky.h"
+#include "orbits/time_scales.h"
+
+namespace {
+
+// About 20,000 km: the signal's travel time. A hundredth of a second more or
+// less moves the satellite by some 40 m, a millionth of a radian seen from
+// the station.
+constexpr double travel_time = 0.075;
+
+}  // namespace
+
+SkyLook occupation_sky_look(Campaign& c, std::shared_ptr<const orbits::EphemerisStore> store) {
+    if (!store || store->empty()) return {};
+    const orbits::OccupationSky sky = orbits::occupation_sky(c, store);
+    if (!sky.has_orbits()) return {};
+    // The pages ask every ten minutes of a satellite's observations: each
+    // asks the orbit once, from the ephemeris that serves the time, rather
+    // than through a track of interpolation nodes, which would evaluate a
+    // window of nodes at every change of ephemeris.
+    return [store, station = sky.station()](const char* satellite, double epoch, double* azimuth,
+                                            double* elevation) {
+        char system = 0;
+        int prn = 0;
+        if (!orbits::parse_satellite(satellite, &system, &prn)) return false;
+        const double sent = orbits::gps_seconds_of_time_value(epoch) - travel_time;
+        const orbits::Ephemeris* eph = store->serving(system, prn, sent);
+        if (eph == nullptr) return false;
+        const orbits::SatelliteState state = orbits::satellite_state(*eph, sent);
+        double seen[3];
+        orbits::rotate_for_travel_time(state.position, travel_time, seen);
+        const orbits::LookAngles look = orbits::look_angles(station, seen);
+        *azimuth = look.azimuth * 180.0 / std::numbers::pi;
+        *elevation = look.elevation * 180.0 / std::numbers::pi;
+        return true;
+    };
+}
+
+bool ephemerides_serve(const orbits::EphemerisStore* store, const std::vector<std::string>& ids,
+                       const std::vector<double>& epochs) {
+    if (store == nullptr) return false;
+    for (double epoch : epochs) {
+        const double t = orbits::gps_seconds_of_time_value(epoch);
+        for (std::size_t k = 1; k < ids.size(); ++k) {
+            char system = 0;
+            int prn = 0;
+            if (orbits::parse_satellite(ids[k].c_str(), &system, &prn) &&
+                store->serving(system, prn, t) != nullptr)
+                return true;
+        }
+    }
+    return false;
+}
