@@ -52,7 +52,7 @@ std::vector<Selected> select_occupations(Campaign& c, const char* station) {
             s.epochs.first = c.occ.first_epoch;  // until the observations tell
             s.epochs.last = c.occ.last_epoch;
         }
-        s.epochs.has_position = occupation_position(c, r, s.epochs.position);
+        s.epochs.has_position = occupation_position(c, s.epochs.position);
         all.push_back(std::move(s));
     }
     return all;
@@ -139,6 +139,12 @@ void check_campaign(const char* station, std::vector<CheckedOccupation>* checked
         const OccupationQuality q = check_occupation(c, s.occupation, orbit, &orbit, &epochs);
         const OrbitFigures figures = orbit.finish();
         epochs.finish(c, numbers);
+        // A header without position: the baselines measure from the one
+        // computed from the codes.
+        if (!s.epochs.has_position && figures.position.known) {
+            for (int i = 0; i < 3; ++i) s.epochs.position[i] = figures.position.position[i];
+            s.epochs.has_position = true;
+        }
         if (checked) {
             CheckedOccupation found{s.occupation, 0, 0};
             for (const SystemQuality& system : q.systems) {

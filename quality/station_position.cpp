@@ -2,9 +2,7 @@
 
 #include <cmath>
 
-bool computed_position(Campaign&, long, double*) { return false; }
-
-bool occupation_position(Campaign& c, long occupation, double xyz[3]) {
+bool occupation_position(Campaign& c, double xyz[3]) {
     if (c.occ.cor_ref > 0 && c.read_linked(CampaignTable::cor, c.occ.cor_ref)) {
         const double header[3] = {c.cor.pos_x, c.cor.pos_y, c.cor.pos_z};
         const bool finite =
@@ -14,5 +12,5 @@ bool occupation_position(Campaign& c, long occupation, double xyz[3]) {
             return true;
         }
     }
-    return computed_position(c, occupation, xyz);
+    return false;
 }

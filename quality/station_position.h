@@ -4,14 +4,9 @@
 #include "obsdb/campaign.h"
 
 // The position stored from the observation file's header (zzCOR; all three
-// coordinates zero means the header gave none); where there is none, the
-// position computed from the observations and orbits. False when neither is
-// known. zzOCC's record variable must hold the occupation; zzCOR must be
-// open, and its record variable is left changed.
-bool occupation_position(Campaign& c, long occupation, double xyz[3]);
-
-// The position computed for an occupation from its observations and the
-// broadcast orbits, ECEF XYZ in metres; false when none has been computed.
-// This is the one place the baselines take a computed position from: the
-// campaign stores none yet, so there is never one.
-bool computed_position(Campaign& c, long occupation, double xyz[3]);
+// coordinates zero means the header gave none). False when there is none:
+// the check then takes the position it computes from the codes, where the
+// campaign holds orbits for the occupation. zzOCC's record variable must hold
+// the occupation; zzCOR must be open, and its record variable is left
+// changed.
+bool occupation_position(Campaign& c, double xyz[3]);

@@ -200,6 +200,24 @@ TEST(OrbitCheck, HeaderPositionZeroOrFarOff) {
     }
 }
 
+// A baseline to a station whose header has no position is measured from the
+// position its codes give: the same hour read once more as station KMSB with
+// the IGS position in its header lies within a few metres of it.
+TEST(OrbitCheck, BaselineFromAComputedPosition) {
+    ScratchDir dir;
+    std::string text = testkit::read_file(testkit::test_data_path(kms3_obs));
+    const std::size_t marker = text.find("KMS3  ");
+    ASSERT_NE(marker, std::string::npos);
+    testkit::write_file(dir.file("kmsb.crx"), std::string(text).replace(marker, 4, "KMSB"));
+    ASSERT_EQ(run_lumerak({"-rkmsb.crx"}, dir.path()).status, 0);
+    const auto r = check_kms3(dir, "        0.0000        0.0000        0.0000");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<Row> rows = read_csv(dir.file("zzBASELINES.csv"));
+    ASSERT_EQ(rows.size(), 1u);
+    ASSERT_NE(rows[0].at("distance_m"), "");
+    EXPECT_LT(std::stod(rows[0].at("distance_m")), 5.0);
+}
+
 // Without navigation files the console and zzQC.csv are as before, zzSKY.csv
 // holds its header only and zzPOS.csv the header's position, uncomputed.
 TEST(OrbitCheck, CampaignWithoutNavigationFiles) {
