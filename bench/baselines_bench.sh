@@ -22,17 +22,6 @@ runs=${2:-5}
 bench_setup baselines_bench "${1:-$repo/build}"
 baseline=${BASELINE:-}
 
-# timed OUT COMMAND...: appends "wall cpu peak_kb" of one run to OUT.
-timed() {
-    out=$1
-    shift
-    /usr/bin/time -f '%e %U %S %M' -o "$work/t" "$@" >/dev/null 2>&1
-    awk '{ printf "%s %.2f %s\n", $1, $2 + $3, $4 }' "$work/t" >> "$out"
-}
-
-# column FILE N: median of column N of FILE.
-column() { awk -v c="$2" '{ print $c }' "$1" > "$work/col"; median_of "$work/col"; }
-
 cd "$work"
 for s in 1 2 3 4 5 6 7 8 9 10; do
     for d in 0 1 2 3 4 5 6 7 8 9; do

@@ -61,3 +61,15 @@ ratio() {
     paste "$work/$1.$3" "$work/$2.$3" | awk '{ print $1 / $2 }' > "$work/q.txt"
     median_of "$work/q.txt"
 }
+
+# timed OUT COMMAND...: appends "wall cpu peak_kb" of one run of COMMAND to
+# OUT (needs $work).
+timed() {
+    out=$1
+    shift
+    /usr/bin/time -f '%e %U %S %M' -o "$work/t" "$@" >/dev/null 2>&1
+    awk '{ printf "%s %.2f %s\n", $1, $2 + $3, $4 }' "$work/t" >> "$out"
+}
+
+# column FILE N: median of column N of FILE, three decimals (needs $work).
+column() { awk -v c="$2" '{ print $c }' "$1" > "$work/col"; median_of "$work/col"; }

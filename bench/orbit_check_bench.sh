@@ -33,18 +33,7 @@ done
 work=$(mktemp -d /tmp/lumerak-orbit-bench-XXXXXX)
 trap 'rm -rf "$work"' EXIT INT TERM
 export TZ=Europe/Berlin
-
-median() {
-    awk -v c="$2" '{ print $c }' "$1" | sort -n | awk '{ v[NR] = $1 } END {
-        m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.3f", m }'
-}
-
-timed() {
-    out=$1
-    shift
-    /usr/bin/time -f '%e %U %S %M' -o "$work/t" "$@" >/dev/null 2>&1
-    awk '{ printf "%s %.2f %s\n", $1, $2 + $3, $4 }' "$work/t" >> "$out"
-}
+. "$repo/bench/common.sh"
 
 echo "lumerak -i with and without orbits: $runs interleaved runs each, $(date -u '+%Y-%m-%d %H:%M UTC')"
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -69,9 +58,9 @@ for interval in $intervals; do
         (cd "$orbits" && timed "$work/b" "$lumerak" -i)
         i=$((i + 1))
     done
-    wa=$(median "$work/a" 1) wb=$(median "$work/b" 1)
-    ca=$(median "$work/a" 2) cb=$(median "$work/b" 2)
-    ka=$(median "$work/a" 3) kb=$(median "$work/b" 3)
+    wa=$(column "$work/a" 1) wb=$(column "$work/b" 1)
+    ca=$(column "$work/a" 2) cb=$(column "$work/b" 2)
+    ka=$(column "$work/a" 3) kb=$(column "$work/b" 3)
     printf "$row" "${interval}s" "$obs" "$wa" "$wb" "$(echo "$wb $wa" | awk '{ printf "%.2f", $1 / $2 }')" \
         "$ca" "$cb" "$(echo "$cb $ca" | awk '{ printf "%.2f", ($2 > 0) ? $1 / $2 : 0 }')" "$ka" "$kb"
     rm -rf "$plain" "$orbits"

@@ -37,20 +37,7 @@ done
 work=$(mktemp -d /tmp/lumerak-quality-bench-XXXXXX)
 trap 'rm -rf "$work"' EXIT INT TERM
 export TZ=Europe/Berlin
-
-# median FILE COLUMN: median of a column of numbers, three decimals.
-median() {
-    awk -v c="$2" '{ print $c }' "$1" | sort -n | awk '{ v[NR] = $1 } END {
-        m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.3f", m }'
-}
-
-# timed OUT COMMAND...: appends "wall cpu peak_kb" of one run to OUT.
-timed() {
-    out=$1
-    shift
-    /usr/bin/time -f '%e %U %S %M' -o "$work/t" "$@" >/dev/null 2>&1
-    awk '{ printf "%s %.2f %s\n", $1, $2 + $3, $4 }' "$work/t" >> "$out"
-}
+. "$repo/bench/common.sh"
 
 echo "lumerak quality check against the listing: $runs interleaved runs each, $(date -u '+%Y-%m-%d %H:%M UTC')"
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -84,17 +71,17 @@ for days in $campaigns; do
     for result in check.txt ${baseline:+base.txt}; do
         label=$days
         [ "$result" = check.txt ] || label="$days base"
-        list_s=$(median list.txt 1)
-        check_s=$(median $result 1)
-        list_c=$(median list.txt 2)
-        check_c=$(median $result 2)
+        list_s=$(column list.txt 1)
+        check_s=$(column $result 1)
+        list_c=$(column list.txt 2)
+        check_c=$(column $result 2)
         printf "$row" "$label" "$obs" "$list_s" "$check_s" \
             "$(awk -v a="$check_s" -v b="$list_s" 'BEGIN { printf "%.2f", a / b }')" \
             "$list_c" "$check_c" \
             "$(awk -v a="$check_c" -v b="$list_c" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')" \
             "$(awk -v t="$list_s" -v n="$obs" 'BEGIN { printf "%.3f", t * 1e6 / n }')" \
             "$(awk -v t="$check_s" -v n="$obs" 'BEGIN { printf "%.3f", t * 1e6 / n }')" \
-            "$(median list.txt 3 | cut -d. -f1)" "$(median $result 3 | cut -d. -f1)"
+            "$(column list.txt 3 | cut -d. -f1)" "$(column $result 3 | cut -d. -f1)"
     done
     cd "$work"
     rm -rf "$dir"
