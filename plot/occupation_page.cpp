@@ -392,7 +392,7 @@ void plot_occupation(Campaign& c, const char* file_name, long occupation, const 
     c.read_linked(CampaignTable::occ, occupation);
     std::vector<std::string> ids(static_cast<std::size_t>(op.rows.count()) + 1);
     for (int k = 1; k <= op.rows.count(); ++k) ids[k] = op.rows.place[k].id;
-    SkyLook look = occupation_sky_look(c, o.ephemerides);
+    SkyLook look = occupation_sky_look(c, occupation, o.ephemerides);
     if (look && !ephemerides_serve(o.ephemerides.get(), ids, {begin, (begin + end) / 2, end}))
         look = {};
     // The check makes its own pass over the observations before the page's.

@@ -7,6 +7,7 @@
 #include "orbits/satellite_state.h"
 #include "orbits/sky.h"
 #include "orbits/time_scales.h"
+#include "quality/occupation_position.h"
 
 namespace {
 
@@ -17,9 +18,22 @@ constexpr double travel_time = 0.075;
 
 }  // namespace
 
-SkyLook occupation_sky_look(Campaign& c, std::shared_ptr<const orbits::EphemerisStore> store) {
+SkyLook occupation_sky_look(Campaign& c, long occupation,
+                            std::shared_ptr<const orbits::EphemerisStore> store) {
     if (!store || store->empty()) return {};
-    const orbits::OccupationSky sky = orbits::occupation_sky(c, store);
+    // A header without position: the sky is seen from the position the
+    // occupation's codes give, in a walk of its own over its observations.
+    double header[3];
+    orbits::header_position(c, header);
+    orbits::OccupationPosition computed;
+    if (header[0] == 0 && header[1] == 0 && header[2] == 0) {
+        const orbits::KlobucharParameters klobuchar =
+            orbits::campaign_klobuchar(orbits::gps_seconds_of_time_value(c.occ.first_epoch));
+        computed = position_from_codes(c, occupation, *store, klobuchar);
+        c.read_checked(CampaignTable::occ, occupation);
+    }
+    const orbits::OccupationSky sky =
+        orbits::occupation_sky(c, store, computed.known ? computed.position : nullptr);
     if (!sky.has_orbits()) return {};
     // The pages ask every ten minutes of a satellite's observations: each
     // asks the orbit once, from the ephemeris that serves the time, rather

@@ -9,10 +9,14 @@
 #include "orbits/ephemeris_store.h"
 #include "plot/sky_gather.h"
 
-// The look angles of the satellites of the occupation in the record buffer
-// (zzCOR open) from the campaign's ephemerides; an empty function when there
-// are none, or the occupation has no position to see them from.
-SkyLook occupation_sky_look(Campaign& c, std::shared_ptr<const orbits::EphemerisStore> store);
+// The look angles of the satellites of occupation `occupation`, which is in
+// the record buffer (zzCOR, zzSATOCC, zzSAT and zzOBS open), from the
+// campaign's ephemerides, seen from its header position or, where the header
+// has none, from the position its codes give; an empty function when there
+// are no ephemerides, or no position to see them from. The record buffers
+// other than zzOCC's are left changed.
+SkyLook occupation_sky_look(Campaign& c, long occupation,
+                            std::shared_ptr<const orbits::EphemerisStore> store);
 
 // Whether the ephemerides serve one of the satellites `ids` (from index 1)
 // at one of the time values `epochs`: the campaign may hold ephemerides of

@@ -218,6 +218,19 @@ TEST(OrbitCheck, BaselineFromAComputedPosition) {
     EXPECT_LT(std::stod(rows[0].at("distance_m")), 5.0);
 }
 
+// The sky pages of an occupation whose header has no position are drawn
+// from the position its codes give: the page of signal/noise and the two sky
+// pages.
+TEST(OrbitCheck, SkyPagesOfAHeaderWithoutPosition) {
+    ScratchDir dir;
+    ASSERT_EQ(check_kms3(dir, "        0.0000        0.0000        0.0000").status, 0);
+    const auto r = run_lumerak({"-g"}, dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string page = testkit::read_file(dir.file("KMS3-1.ps"));
+    EXPECT_NE(page.find("%%Pages: 3\n"), std::string::npos);
+    EXPECT_NE(page.find("%%Page: 3 3\n"), std::string::npos);
+}
+
 // Without navigation files the console and zzQC.csv are as before, zzSKY.csv
 // holds its header only and zzPOS.csv the header's position, uncomputed.
 TEST(OrbitCheck, CampaignWithoutNavigationFiles) {
