@@ -46,7 +46,9 @@ void Direct(benchmark::State& state) {
         t += 1;
         if (t >= start + 3600) t = start;
     }
-    state.SetLabel(std::string(1, system) + std::to_string(prn));
+    std::string label(1, system);
+    label += std::to_string(prn);
+    state.SetLabel(label);
 }
 
 void Track(benchmark::State& state) {
@@ -61,7 +63,9 @@ void Track(benchmark::State& state) {
         t += 1;
         if (t >= start + 3600) t = start;
     }
-    state.SetLabel(std::string(1, system) + std::to_string(prn));
+    std::string label(1, system);
+    label += std::to_string(prn);
+    state.SetLabel(label);
 }
 
 // Look angles from a station (three positions per call for the travel time).

@@ -305,7 +305,9 @@ bool CairoCanvas::write_page_file() {
                               -l.angle, l.x, l.y);
                 texts += number;
             }
-            texts += ">" + xml_text(l.text) + "</text>\n";
+            texts += '>';
+            texts += xml_text(l.text);
+            texts += "</text>\n";
         }
         texts += "</g>\n";
         std::string page = svg_.substr(0, end) + texts + svg_.substr(end);
@@ -314,7 +316,7 @@ bool CairoCanvas::write_page_file() {
             const std::size_t open = page.find("<svg");
             const std::size_t close = open == std::string::npos ? open : page.find('>', open);
             if (close != std::string::npos)
-                page.insert(close + 1, "\n<title>" + xml_text(title_) + "</title>");
+                page.insert(close + 1, std::string("\n<title>").append(xml_text(title_)).append("</title>"));
         }
         written = std::fwrite(page.data(), 1, page.size(), file_) == page.size();
         svg_.clear();

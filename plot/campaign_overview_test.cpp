@@ -79,7 +79,8 @@ TEST(CampaignOverview, StationsInNameOrderOverPagesAllWithinTheDrawing) {
     // 50 stations, named in the reverse of their reading order, two
     // occupations each on one day; Z00 observed with nobody.
     for (int s = 49; s >= 0; --s) {
-        const std::string name = "S" + std::to_string(100 + s);
+        std::string name = "S";
+        name += std::to_string(100 + s);
         in.occupations.push_back(occupation(name, 1, day + 8 * 3600, day + 10 * 3600));
         in.occupations.push_back(occupation(name, 2, day + 13 * 3600, day + 15 * 3600));
     }

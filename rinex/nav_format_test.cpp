@@ -257,7 +257,7 @@ TEST(NavAccepted, OddButSoundFiles) {
     std::string crlf = v3_mixed_header + "\n" + v3_record("R01", 3) + "   \n" + v3_record("R02", 4) +
                        v3_record("G01", 7);
     for (std::size_t at = crlf.find('\n'); at != std::string::npos; at = crlf.find('\n', at + 2))
-        crlf.insert(at, "\r");
+        crlf.insert(at, 1, '\r');
     const NavFile mixed = parse_nav_text(crlf);
     ASSERT_TRUE(mixed.ok) << mixed.error_line << ": " << mixed.error_text;
     EXPECT_EQ(kinds_of(mixed), (std::map<std::string, int>{{"R FDMA", 2}, {"G LNAV", 1}}));
