@@ -35,6 +35,13 @@ int served_prn(char system) {
     return 0;
 }
 
+// Names the benchmark's row by the satellite it computes ("G05").
+void label_satellite(benchmark::State& state, char system, int prn) {
+    std::string label(1, system);
+    label += std::to_string(prn);
+    state.SetLabel(label);
+}
+
 void Direct(benchmark::State& state) {
     const char system = systems[state.range(0)];
     const int prn = served_prn(system);
@@ -46,9 +53,7 @@ void Direct(benchmark::State& state) {
         t += 1;
         if (t >= start + 3600) t = start;
     }
-    std::string label(1, system);
-    label += std::to_string(prn);
-    state.SetLabel(label);
+    label_satellite(state, system, prn);
 }
 
 void Track(benchmark::State& state) {
@@ -63,9 +68,7 @@ void Track(benchmark::State& state) {
         t += 1;
         if (t >= start + 3600) t = start;
     }
-    std::string label(1, system);
-    label += std::to_string(prn);
-    state.SetLabel(label);
+    label_satellite(state, system, prn);
 }
 
 // Look angles from a station (three positions per call for the travel time).
