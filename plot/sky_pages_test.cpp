@@ -44,7 +44,6 @@ TEST(ElevationBins, FiveDegreesFromTheHorizonUpToTheZenith) {
     for (const Row& row : {Row{0, 0}, Row{4.99, 0}, Row{5, 1}, Row{44.9, 8}, Row{89.9, 17},
                            Row{90, 17}, Row{-0.1, -1}, Row{NAN, -1}})
         EXPECT_EQ(elevation_bin(row.elevation), row.bin) << row.elevation;
-    EXPECT_DOUBLE_EQ(mean_digit(17, 3), 17.0 / 3);
     EXPECT_LT(mean_digit(0, 0), 0);
 }
 
