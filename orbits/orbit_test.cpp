@@ -251,14 +251,3 @@ TEST(EphemerisDecode, TimesKindsAndRefusals) {
     EXPECT_EQ(e.prn, 11);
 }
 
-// What a header gives the orbit computations.
-TEST(NavHeader, KlobucharAndLeapSeconds) {
-    NavHeader header;
-    EXPECT_FALSE(orbits::klobuchar_of(header).known);
-    EXPECT_EQ(orbits::leap_seconds_of(header), -1);
-    // The real file's header, read by the navigation reader.
-    EXPECT_TRUE(mojn().klobuchar.known);
-    EXPECT_EQ(mojn().klobuchar.alpha[0], 4.6566e-09);
-    EXPECT_EQ(mojn().klobuchar.beta[3], -5.2429e+05);
-    EXPECT_EQ(mojn().leap_seconds, 18);
-}
