@@ -7,43 +7,18 @@
 
 #include <cmath>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "tests/testkit/testkit.h"
 #include "tools/obsgen/obs_generator.h"
 
+using testkit::read_csv;
 using testkit::run_lumerak;
 using testkit::ScratchDir;
+using Row = testkit::CsvRow;
 
 namespace {
-
-using Row = std::map<std::string, std::string>;
-
-std::vector<std::string> split(const std::string& line) {
-    std::vector<std::string> parts;
-    std::string part;
-    std::istringstream in(line);
-    while (std::getline(in, part, ',')) parts.push_back(part);
-    if (!line.empty() && line.back() == ',') parts.emplace_back();
-    return parts;
-}
-
-std::vector<Row> read_csv(const std::string& path) {
-    const std::vector<std::string> lines = testkit::lines_of(testkit::read_file(path));
-    std::vector<Row> rows;
-    if (lines.empty()) return rows;
-    const std::vector<std::string> names = split(lines[0]);
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        const std::vector<std::string> values = split(lines[i]);
-        EXPECT_EQ(values.size(), names.size()) << lines[i];
-        Row row;
-        for (std::size_t k = 0; k < names.size() && k < values.size(); ++k) row[names[k]] = values[k];
-        rows.push_back(row);
-    }
-    return rows;
-}
 
 const char kms3_obs[] = "KMS300DNK_R_20221591000_01H_30S_MO.crx";
 const char kms3_nav[] = "KMS300DNK_R_20221591000_01H_MN.rnx.gz";
