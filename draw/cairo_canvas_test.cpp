@@ -1,13 +1,10 @@
-// The cairo back end drawn into PNG pages and read back, its SVG pages, and
-// one scene drawn by both back ends and rendered by Ghostscript.
+// The cairo back end's SVG pages, and one scene drawn by both back ends and
+// rendered by Ghostscript.
 #include "draw/cairo_canvas.h"
 
-#include <cairo.h>
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <filesystem>
-#include <functional>
 #include <string>
 
 #include "draw/ps_canvas.h"
@@ -15,138 +12,6 @@
 #include "tests/testkit/testkit.h"
 
 namespace {
-
-// Pixels of a PNG page of the back end, read back with cairo.
-class PngPage {
-public:
-    explicit PngPage(const std::string& path)
-        : surface_(cairo_image_surface_create_from_png(path.c_str())) {}
-    ~PngPage() { cairo_surface_destroy(surface_); }
-    bool loaded() const { return cairo_surface_status(surface_) == CAIRO_STATUS_SUCCESS; }
-    int width() const { return cairo_image_surface_get_width(surface_); }
-    int height() const { return cairo_image_surface_get_height(surface_); }
-    // Dark pixels within the box from (x0, y0) to (x1, y1) in centimetres of
-    // a landscape drawing at scale 1.
-    int dark_in(double x0, double y0, double x1, double y1) const {
-        const double px = 150 / 2.54;                                // pixels per centimetre
-        const double top = std::round(20.0 * 72 / 2.54) * 150 / 72;  // y = 0, from the top
-        const unsigned char* data = cairo_image_surface_get_data(surface_);
-        const int stride = cairo_image_surface_get_stride(surface_);
-        int dark = 0;
-        for (int y = static_cast<int>(top - y1 * px); y <= static_cast<int>(top - y0 * px); ++y)
-            for (int x = static_cast<int>(x0 * px); x <= static_cast<int>(x1 * px); ++x) {
-                if (x < 0 || y < 0 || x >= width() || y >= height()) continue;
-                const unsigned pixel =
-                    *reinterpret_cast<const std::uint32_t*>(data + y * stride + 4 * x);
-                const unsigned green = (pixel >> 8) & 0xff;
-                dark += green < 128;
-            }
-        return dark;
-    }
-
-private:
-    cairo_surface_t* surface_;
-};
-
-struct Probe {
-    double x0, y0, x1, y1;
-    bool dark;  // some pixel of the box is dark, or none is
-};
-
-TEST(CairoCanvas, PngPagesShowWhatIsDrawn) {
-    struct Row {
-        const char* what;
-        std::function<void(Canvas&)> draw;
-        std::vector<Probe> probes;
-    };
-    const Row rows[] = {
-        {"a line of width 0 is a hairline",
-         [](Canvas& c) {
-             c.line_width(0);
-             c.move_to(2.0, 5.0);
-             c.line_to(20.0, 5.0);
-         },
-         {{9.0, 4.98, 11.0, 5.02, true}, {9.0, 5.1, 11.0, 5.3, false}}},
-        {"width in drawing units: 40 is 0.133 cm",
-         [](Canvas& c) {
-             c.line_width(40);
-             c.move_to(2.0, 10.0);
-             c.line_by(18.0, 0.0);
-         },
-         {{9.0, 10.04, 11.0, 10.05, true}, {9.0, 10.1, 11.0, 10.3, false}}},
-        {"lines of one style all drawn, also after a move by",
-         [](Canvas& c) {
-             c.line_width(12);
-             c.move_to(2.0, 3.0);
-             c.line_to(4.0, 3.0);
-             c.move_by(2.0, 0.0);
-             c.line_by(2.0, 0.0);
-             c.paint(255, 255, 255);
-         },
-         {{2.5, 2.98, 3.5, 3.02, true}, {4.5, 2.9, 5.5, 3.1, false}, {6.5, 2.98, 7.5, 3.02, true}}},
-        {"filled rectangle",
-         [](Canvas& c) { c.rectangle(3.0, 3.0, 2.0, 1.0, true); },
-         {{3.2, 3.2, 4.8, 3.8, true}, {5.2, 3.2, 6.0, 3.8, false}}},
-        {"outlined rectangle",
-         [](Canvas& c) {
-             c.line_width(12);
-             c.rectangle(3.0, 3.0, 2.0, 1.0, false);
-         },
-         {{3.2, 3.2, 4.8, 3.8, false}, {2.98, 3.2, 3.02, 3.8, true}}},
-        {"clip cuts, unclip ends the cut",
-         [](Canvas& c) {
-             c.clip(3.0, 3.0, 2.0, 1.0);
-             c.rectangle(0.0, 0.0, 10.0, 10.0, true);
-             c.unclip();
-             c.rectangle(12.0, 3.0, 1.0, 1.0, true);
-         },
-         {{3.2, 3.2, 4.8, 3.8, true},
-          {5.2, 3.2, 6.0, 3.8, false},
-          {3.2, 4.2, 4.8, 5.0, false},
-          {12.2, 3.2, 12.8, 3.8, true}}},
-        {"a part shows where it is inserted, not where it is drawn",
-         [](Canvas& c) {
-             const int part = c.open_part();
-             c.draw_into(part);
-             c.line_width(40);
-             c.move_to(2.0, 8.0);
-             c.line_to(20.0, 8.0);
-             c.draw_into(-1);
-             c.rectangle(2.0, 12.0, 1.0, 1.0, true);
-         },
-         {{9.0, 7.9, 11.0, 8.1, false}, {2.2, 12.2, 2.8, 12.8, true}}},
-        {"text right of its anchor, or left with text_right",
-         [](Canvas& c) {
-             c.text(10.0, 10.0, 20, "SV", 0.0, text_left);
-             c.text(10.0, 14.0, 20, "SV", 0.0, text_right);
-         },
-         {{10.0, 10.0, 11.0, 10.6, true},
-          {9.0, 10.0, 9.95, 10.6, false},
-          {9.0, 14.0, 9.95, 14.6, true},
-          {10.05, 14.0, 11.0, 14.6, false}}},
-        {"text turned by 90 degrees runs upwards",
-         [](Canvas& c) { c.text(10.0, 10.0, 20, "SVSV", 90.0, text_left); },
-         {{9.4, 10.2, 10.0, 11.5, true}, {10.2, 9.4, 12.0, 10.0, false}}},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        testkit::ScratchDir dir;
-        const std::string path = dir.file("page.png");
-        CairoCanvas canvas(DrawFormat::png);
-        ASSERT_TRUE(canvas.begin_document(path.c_str(), PageSetup{}, 1));
-        canvas.begin_page(1);
-        row.draw(canvas);
-        canvas.end_page();
-        ASSERT_TRUE(canvas.end_document());
-        PngPage png(path);
-        ASSERT_TRUE(png.loaded());
-        EXPECT_EQ(png.width(), 1754);
-        EXPECT_EQ(png.height(), 1240);
-        for (const Probe& p : row.probes)
-            EXPECT_EQ(png.dark_in(p.x0, p.y0, p.x1, p.y1) > 0, p.dark)
-                << p.x0 << " " << p.y0 << " " << p.x1 << " " << p.y1;
-    }
-}
 
 TEST(CairoCanvas, SvgAndPngWriteOneFilePerPageAndSvgNamesItsTexts) {
     testkit::ScratchDir dir;

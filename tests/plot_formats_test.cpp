@@ -151,24 +151,14 @@ std::vector<std::vector<std::string>> sky_pages(const std::vector<testkit::SkySy
     return pages;
 }
 
-// The texts of an SVG page, one line each: parsed as XML by Python's
-// standard library where Python is installed (empty when the file is no
-// well-formed XML), else the contents of its text elements.
+// The texts of an SVG page, one line each, parsed as XML by Python's standard
+// library (empty when the file is no well-formed XML).
 std::string svg_texts(const std::string& dir, const std::string& name) {
-    if (have("python3"))
-        return output_of(dir,
-                         "python3 -c \"import sys, xml.etree.ElementTree as E; "
-                         "[print(t.text) for t in E.parse(sys.argv[1]).getroot().iter("
-                         "'{http://www.w3.org/2000/svg}text')]\" '" +
-                             name + "'");
-    const std::string svg = testkit::read_file(dir + "/" + name);
-    std::string texts;
-    for (std::size_t end = svg.find("</text>"); end != std::string::npos;
-         end = svg.find("</text>", end + 1)) {
-        const std::size_t start = svg.rfind('>', end) + 1;
-        texts += svg.substr(start, end - start) + "\n";
-    }
-    return texts;
+    return output_of(dir,
+                     "python3 -c \"import sys, xml.etree.ElementTree as E; "
+                     "[print(t.text) for t in E.parse(sys.argv[1]).getroot().iter("
+                     "'{http://www.w3.org/2000/svg}text')]\" '" +
+                         name + "'");
 }
 
 TEST(PlotFormats, PagesOfAnOccupationInEveryFormatAndTheirFileNames) {
@@ -229,7 +219,7 @@ TEST(PlotFormats, PagesOfAnOccupationInEveryFormatAndTheirFileNames) {
             if (name.ends_with(".png")) {
                 EXPECT_EQ(png_size(dir.file(name)), std::make_pair(row.width, row.height));
             }
-            if (name.ends_with(".svg")) {
+            if (name.ends_with(".svg") && have("python3")) {
                 const std::string texts = svg_texts(dir.path(), name);
                 ASSERT_FALSE(texts.empty()) << name << " is no well-formed XML";
                 for (const std::string& id : expected[k])

@@ -3,7 +3,7 @@
 #pragma once
 
 #include <algorithm>
-#include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -21,45 +21,34 @@ struct Raster {
     int at(int x, int y) const { return grey[static_cast<std::size_t>(y) * width + x]; }
 };
 
-// Page `page` of `path` rendered by Ghostscript at `dpi` without anti-aliasing;
+// Page 1 of `path` rendered by Ghostscript at `dpi` without anti-aliasing;
 // PostScript on A4 paper, PDF on its own page size. Empty when it fails.
-inline Raster render_page(const std::string& path, int dpi, int page = 1) {
+inline Raster render_page(const std::string& path, int dpi) {
     const std::string out = path + ".pgm";
     const std::string command = "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pgmraw -r" +
-                                std::to_string(dpi) +
-                                " -sPAPERSIZE=a4 -dFirstPage=" + std::to_string(page) +
-                                " -dLastPage=" + std::to_string(page) + " -sOutputFile='" + out +
-                                "' '" + path + "' >/dev/null 2>&1";
+                                std::to_string(dpi) + " -sPAPERSIZE=a4 -dLastPage=1 -sOutputFile='" +
+                                out + "' '" + path + "' >/dev/null 2>&1";
     Raster r;
     if (std::system(command.c_str()) != 0) return r;
+    // Ghostscript's header: "P5", a comment line, width and height, "255",
+    // each on a line of its own.
     const std::string data = read_file(out);
-    // "P5", width, height, maximum, each after blanks or comment lines.
     std::size_t pos = 0;
-    int fields[3] = {0, 0, 0};
-    std::string magic;
-    for (int k = -1; k < 3; ++k) {
-        while (pos < data.size()) {
-            if (data[pos] == '#') {
-                pos = data.find('\n', pos);
-                if (pos == std::string::npos) return r;
-            } else if (!std::isspace(static_cast<unsigned char>(data[pos]))) {
-                break;
-            }
-            ++pos;
-        }
-        const std::size_t end = data.find_first_of(" \t\r\n", pos);
+    std::vector<std::string> header;
+    while (header.size() < 3 && pos < data.size()) {
+        const std::size_t end = data.find('\n', pos);
         if (end == std::string::npos) return r;
-        if (k < 0)
-            magic = data.substr(pos, end - pos);
-        else
-            fields[k] = std::atoi(data.substr(pos, end - pos).c_str());
-        pos = end;
+        if (data[pos] != '#') header.push_back(data.substr(pos, end - pos));
+        pos = end + 1;
     }
-    ++pos;
-    const std::size_t size = static_cast<std::size_t>(fields[0]) * fields[1];
-    if (magic != "P5" || fields[2] != 255 || data.size() < pos + size) return r;
-    r.width = fields[0];
-    r.height = fields[1];
+    int width = 0, height = 0;
+    if (header.size() < 3 || header[0] != "P5" || header[2] != "255" ||
+        std::sscanf(header[1].c_str(), "%d %d", &width, &height) != 2)
+        return r;
+    const std::size_t size = static_cast<std::size_t>(width) * height;
+    if (data.size() < pos + size) return r;
+    r.width = width;
+    r.height = height;
     r.grey.assign(data.begin() + static_cast<std::ptrdiff_t>(pos),
                   data.begin() + static_cast<std::ptrdiff_t>(pos + size));
     return r;
