@@ -11,8 +11,13 @@ namespace {
 
 std::string channels_text(const std::vector<GlonassChannel>& channels) {
     std::string text;
-    for (const GlonassChannel& c : channels)
-        text += "R" + std::to_string(c.slot) + ":" + std::to_string(c.channel) + " ";
+    for (const GlonassChannel& c : channels) {
+        text += 'R';
+        text += std::to_string(c.slot);
+        text += ':';
+        text += std::to_string(c.channel);
+        text += ' ';
+    }
     return text;
 }
 
