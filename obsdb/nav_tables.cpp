@@ -1,8 +1,10 @@
 #include "obsdb/nav_tables.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "obsdb/schema.h"
 #include "support/error.h"
@@ -22,7 +24,10 @@ long append_checked(DbHandle* db, const void* record, const char* table) {
     return number;
 }
 
-// Reads every record of a table in key order into `out`.
+// Reads every record of a table in key order into `out`. The index gives
+// the order; the records are then read in the order of their numbers, so
+// that the record file is read front to back once instead of a buffer
+// refilled at every record.
 template <typename Record>
 std::vector<Record> read_all(const char* table) {
     std::vector<Record> out;
@@ -30,10 +35,15 @@ std::vector<Record> read_all(const char* table) {
     Record record{};
     DbHandle db{.buffer = &record};
     table_open_read(&db, table, sizeof record, true);
-    for (long number = db_first(&db); number != 0; number = db_next(&db)) {
+    std::vector<std::pair<long, std::size_t>> numbers;  // record number, place in key order
+    for (long number = db_first(&db); number != 0; number = db_next(&db))
+        numbers.emplace_back(number, numbers.size());
+    std::sort(numbers.begin(), numbers.end());
+    out.resize(numbers.size());
+    for (const auto& [number, place] : numbers) {
         if (db_read(&db, number) != number)
             fatal("Damaged record file %s.DAT (record %ld)\n", table, number);
-        out.push_back(record);
+        out[place] = record;
     }
     db_close(&db);
     return out;

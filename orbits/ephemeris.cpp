@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "orbits/frequencies.h"
 #include "orbits/time_scales.h"
@@ -148,6 +149,22 @@ void serving_span(const Ephemeris* list, std::size_t count, const Ephemeris& cho
     }
     // Open by a millisecond at each end: at the bounds themselves the choice
     // goes by rounding and by the order of the list.
+    *from = lo + 1e-3;
+    *to = hi - 1e-3;
+}
+
+void unserved_span(const Ephemeris* list, std::size_t count, char system, int prn, double gps_seconds, double* from,
+                   double* to) {
+    double lo = -std::numeric_limits<double>::infinity();
+    double hi = std::numeric_limits<double>::infinity();
+    const double validity = system == 'R' ? glonass_validity : kepler_validity;
+    for (std::size_t i = 0; i < count; ++i) {
+        const Ephemeris& eph = list[i];
+        if (eph.system != system || eph.prn != prn || !eph.healthy) continue;
+        if (eph.reference_gps < gps_seconds) lo = std::max(lo, eph.reference_gps + validity);
+        else hi = std::min(hi, eph.reference_gps - validity);
+    }
+    // Open by a millisecond at each end, as serving_span.
     *from = lo + 1e-3;
     *to = hi - 1e-3;
 }

@@ -75,6 +75,13 @@ int choose_ephemeris(const Ephemeris* list, std::size_t count, char system, int 
 // A caller may keep using it inside the span without choosing again.
 void serving_span(const Ephemeris* list, std::size_t count, const Ephemeris& chosen, double* from, double* to);
 
+// Where choose_ephemeris gave -1 for `gps_seconds`: the span of times
+// (from, to) around it over which no ephemeris of `list` serves the
+// satellite either (from the latest validity that ends before it to the
+// earliest that begins after it; an open end is infinite).
+void unserved_span(const Ephemeris* list, std::size_t count, char system, int prn, double gps_seconds, double* from,
+                   double* to);
+
 // The delay (s) to subtract from the broadcast clock for a code on carrier
 // `frequency_hz` used alone (the clock refers to a combination of codes or,
 // for BeiDou, to B3I). 0 where the record gives none.

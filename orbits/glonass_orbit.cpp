@@ -79,17 +79,26 @@ void glonass_integrate(const Ephemeris& eph, double t_utc, double max_step, doub
     }
 }
 
+namespace {
+double glonass_clock(const Ephemeris& eph, double t_utc) { return eph.af0 + eph.af1 * (t_utc - eph.toc); }
+}  // namespace
+
 SatelliteState glonass_state(const Ephemeris& eph, double t_utc) {
     SatelliteState s{};
     double velocity[3];
     glonass_integrate(eph, t_utc, glonass_step, s.position, velocity);
-    s.clock = eph.af0 + eph.af1 * (t_utc - eph.toc);
+    s.clock = glonass_clock(eph, t_utc);
     return s;
 }
 
 SatelliteState satellite_state(const Ephemeris& eph, double gps_seconds) {
     const double t = system_time_of_gps(eph, gps_seconds);
     return eph.orbit == OrbitKind::glonass ? glonass_state(eph, t) : kepler_state(eph, t);
+}
+
+double satellite_clock(const Ephemeris& eph, double gps_seconds) {
+    if (eph.orbit != OrbitKind::glonass) return satellite_state(eph, gps_seconds).clock;
+    return glonass_clock(eph, system_time_of_gps(eph, gps_seconds));
 }
 
 }  // namespace orbits

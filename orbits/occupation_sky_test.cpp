@@ -217,8 +217,11 @@ TEST(OccupationSky, CampaignWithoutNavigation) {
 }
 
 // The sky grid against the full computation over a whole day of five
-// systems (MOJN's navigation file, seen from KMS3): the same satellites
-// found, the sine of the elevation within 1e-4, at every 30 s.
+// systems (MOJN's navigation file, seen from KMS3), its ends and the gaps
+// in its ephemerides included: the same satellites found, the sine of the
+// elevation within 1e-4, at every 30 s; and every answer kept over its
+// span: the sine 30 s on, where the span reaches, within the span's rate of
+// the one before, and no orbit found where the span said none.
 TEST(SkyGrid, WholeDayAgainstFullComputation) {
     const orbits_test::NavFile nav =
         orbits_test::read_nav_file(testkit::test_data_path("MOJN00DNK_R_20201770000_01D_MN.rnx.gz"));
@@ -229,7 +232,14 @@ TEST(SkyGrid, WholeDayAgainstFullComputation) {
     double worst = 0;
     long compared = 0, found = 0, differ = 0;
     std::map<char, long> per_system;
-    for (double t = day + 3600; t < day + 82800; t += 30) {  // inside the day's ephemerides
+    struct Kept {
+        bool found = false;
+        double sine = 0;
+        orbits::SineSpan span;
+    };
+    std::map<int, Kept> kept;
+    long outside_rate = 0, spans_kept = 0;
+    for (double t = day - 3600; t < day + 90000; t += 30) {
         grid.set_time(t);
         for (int sat : grid.in_store()) {
             const char system = grid.system_of(sat);
@@ -237,7 +247,15 @@ TEST(SkyGrid, WholeDayAgainstFullComputation) {
             for (int p = 1; p < 100 && prn == 0; ++p)
                 if (grid.satellite(system, p) == sat) prn = p;
             double sine = 0;
-            const bool on_grid = grid.sine_elevation(sat, &sine);
+            orbits::SineSpan span;
+            const bool on_grid = grid.sine_elevation(sat, &sine, false, &span);
+            Kept& k = kept[sat];
+            if (t >= k.span.from && t <= k.span.to && k.span.to > k.span.from) {
+                ++spans_kept;
+                if (on_grid != k.found || (on_grid && std::fabs(sine - k.sine) > k.span.rate * 30 + 1e-12))
+                    ++outside_rate;
+            }
+            k = Kept{on_grid, sine, span};
             const orbits::Sighting full = orbits::sight_satellite(store, system, prn, kms3, t);
             ++compared;
             if (on_grid != full.found) ++differ;  // near the ends of a satellite's ephemerides
@@ -249,6 +267,8 @@ TEST(SkyGrid, WholeDayAgainstFullComputation) {
         }
     }
     EXPECT_EQ(differ, 0);
+    EXPECT_EQ(outside_rate, 0);
+    EXPECT_GT(spans_kept, compared / 2);
     for (char s : {'G', 'R', 'E', 'C', 'J'}) EXPECT_GT(per_system[s], 0) << s;
     EXPECT_LT(worst, 1e-4);
     std::printf("sky grid: %ld of %ld satellite-epochs (%ld found by one only), sine off by %.2e at most\n", found,

@@ -99,7 +99,7 @@ int system_index(char system) {
 // time), so it does not change while the position is iterated.
 void place_satellite(double reception, Measurement* m) {
     double t_tx = reception - m->code / speed_of_light;
-    t_tx -= satellite_state(*m->eph, t_tx).clock - m->group_delay;
+    t_tx -= satellite_clock(*m->eph, t_tx) - m->group_delay;
     const SatelliteState s = satellite_state(*m->eph, t_tx);
     rotate_for_travel_time(s.position, reception - t_tx, m->satellite);
     m->clock = s.clock - m->group_delay;

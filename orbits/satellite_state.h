@@ -16,6 +16,10 @@ struct SatelliteState {
 // a serving ephemeris is choose_ephemeris's.
 SatelliteState satellite_state(const Ephemeris& eph, double gps_seconds);
 
+// The clock alone, as satellite_state gives it (a GLONASS clock without
+// integrating the orbit).
+double satellite_clock(const Ephemeris& eph, double gps_seconds);
+
 // The parts: Kepler orbits (GPS, Galileo, QZSS, BeiDou including its
 // geostationary satellites) at a time `t` of the system's own scale, and
 // the GLONASS integration at a UTC time.

@@ -1,5 +1,6 @@
 #include "orbits/sky_grid.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -13,6 +14,7 @@ constexpr char systems[] = "GRECJ";
 constexpr int numbers = 100;
 constexpr double mean_travel = 0.075;  // s
 constexpr double glonass_node_step = 300.0;  // s: RK4 steps for a direction (metres at most)
+static_assert(SkyGrid::satellite_count == (sizeof systems - 1) * numbers);
 }  // namespace
 
 SkyGrid::SkyGrid(const EphemerisStore& store, const StationFrame& station)
@@ -28,20 +30,34 @@ int SkyGrid::satellite(char system, int prn) {
     int& index = slot_[static_cast<std::size_t>((at - systems) * numbers + prn)];
     if (index < 0) {
         index = static_cast<int>(satellites_.size());
-        satellites_.push_back(Satellite{system, prn, {}, -1, {false, false}, {0, 0}});
+        Satellite s;
+        s.system = system;
+        s.prn = prn;
+        satellites_.push_back(s);
     }
     return index;
 }
 
-bool SkyGrid::direct_sine(const Satellite& s, double t, double* out) const {
-    const Ephemeris* eph = station_.known ? store_.serving(s.system, s.prn, t) : nullptr;
-    if (eph == nullptr) return false;
+const Ephemeris* SkyGrid::served(const Satellite& s, Serving& cache, double t) const {
+    if (t < cache.from || t > cache.to) {
+        const std::vector<Ephemeris>& list = store_.of_satellite(s.system, s.prn);
+        const int i = choose_ephemeris(list.data(), list.size(), s.system, s.prn, t);
+        cache.ephemeris = i < 0 ? nullptr : &list[static_cast<std::size_t>(i)];
+        if (cache.ephemeris != nullptr)
+            serving_span(list.data(), list.size(), *cache.ephemeris, &cache.from, &cache.to);
+        else
+            unserved_span(list.data(), list.size(), s.system, s.prn, t, &cache.from, &cache.to);
+    }
+    return cache.ephemeris;
+}
+
+bool SkyGrid::sine_of(const Ephemeris& eph, double t, double* out) const {
     double p[3];
-    if (eph->orbit == OrbitKind::glonass) {
+    if (eph.orbit == OrbitKind::glonass) {
         double v[3];
-        glonass_integrate(*eph, system_time_of_gps(*eph, t - mean_travel), glonass_node_step, p, v);
+        glonass_integrate(eph, system_time_of_gps(eph, t - mean_travel), glonass_node_step, p, v);
     } else {
-        const SatelliteState state = satellite_state(*eph, t - mean_travel);
+        const SatelliteState state = satellite_state(eph, t - mean_travel);
         std::memcpy(p, state.position, sizeof p);
     }
     double r[3];
@@ -53,11 +69,34 @@ bool SkyGrid::direct_sine(const Satellite& s, double t, double* out) const {
     return true;
 }
 
+bool SkyGrid::direct_sine(Satellite& s, double t, double* out) const {
+    const Ephemeris* eph = station_.known ? served(s, s.at_times, t) : nullptr;
+    return eph != nullptr && sine_of(*eph, t, out);
+}
+
 const SkyGrid::Node& SkyGrid::node(Satellite& s, long index) {
     Node& n = s.nodes[static_cast<std::size_t>(index & (ring - 1))];
     if (n.index == index) return n;
     n.index = index;
-    n.found = direct_sine(s, static_cast<double>(index) * sky_grid_step, &n.sine);
+    n.found = false;
+    if (!station_.known) return n;
+    // A node no ephemeris serves takes its place in the curve from the
+    // nearest healthy one up to a validity beyond its own (a Kepler orbit
+    // 2 hours past its validity, a GLONASS one 15 minutes, are still good
+    // to metres): whether the satellite has an orbit at a time is decided
+    // at the time itself.
+    const double t = static_cast<double>(index) * sky_grid_step;
+    const Ephemeris* eph = served(s, s.at_nodes, t);
+    if (eph == nullptr) {
+        const std::vector<Ephemeris>& list = store_.of_satellite(s.system, s.prn);
+        double nearest = 2 * (s.system == 'R' ? glonass_validity : kepler_validity);
+        for (const Ephemeris& e : list)
+            if (e.healthy && std::fabs(t - e.reference_gps) <= nearest) {
+                nearest = std::fabs(t - e.reference_gps);
+                eph = &e;
+            }
+    }
+    n.found = eph != nullptr && sine_of(*eph, t, &n.sine);
     return n;
 }
 
@@ -66,8 +105,14 @@ const SkyGrid::Node& SkyGrid::node(Satellite& s, long index) {
 bool SkyGrid::edge_sine(Satellite& s, double* out) const {
     const long k = static_cast<long>(std::floor(time_ / edge_step));
     if (s.edge_index != k) {
+        // Walking forward, the end of the last interval starts this one.
+        if (s.edge_index == k - 1) {
+            s.edge_found[0] = s.edge_found[1];
+            s.edge_sine[0] = s.edge_sine[1];
+        } else {
+            s.edge_found[0] = direct_sine(s, static_cast<double>(k) * edge_step, &s.edge_sine[0]);
+        }
         s.edge_index = k;
-        s.edge_found[0] = direct_sine(s, static_cast<double>(k) * edge_step, &s.edge_sine[0]);
         s.edge_found[1] = direct_sine(s, static_cast<double>(k + 1) * edge_step, &s.edge_sine[1]);
     }
     if (s.edge_found[0] && s.edge_found[1]) {
@@ -92,26 +137,51 @@ void SkyGrid::set_time(double gps_seconds) {
     weight_[3] = (u + 1) * u * (u - 1) / 6;
 }
 
-bool SkyGrid::sine_elevation(int satellite, double* out, bool above_only) {
+bool SkyGrid::sine_elevation(int satellite, double* out, bool above_only, SineSpan* span) {
+    if (span != nullptr) *span = SineSpan{time_, time_, 0};
     if (satellite < 0) return false;
     Satellite& s = satellites_[static_cast<std::size_t>(satellite)];
     double sum = 0;
     bool low = true;
     int found = 0;
+    double n[4] = {0, 0, 0, 0};
     for (int j = 0; j < 4; ++j) {
-        const Node& n = node(s, first_ + j);
-        if (!n.found) continue;
+        const Node& node_j = node(s, first_ + j);
+        if (!node_j.found) continue;
         ++found;
-        sum += weight_[j] * n.sine;
-        low = low && n.sine < -0.17364817766693033;  // sin(-10°)
+        n[j] = node_j.sine;
+        sum += weight_[j] * node_j.sine;
+        low = low && node_j.sine < -0.17364817766693033;  // sin(-10°)
     }
-    // No node around the time has an orbit: neither has the time (an
-    // ephemeris serving it would serve the nearer of the two nodes beside
-    // it). Some have: the ends of the satellite's ephemerides, evaluated at
-    // the time itself.
-    if (found == 0 || (above_only && low)) return false;
+    const double from = static_cast<double>(first_ + 1) * sky_grid_step;
+    const double to = static_cast<double>(first_ + 2) * sky_grid_step;
+    // No node around the time has an orbit even from an ephemeris past its
+    // validity: neither has the time.
+    if (found == 0 || (above_only && low)) {
+        if (span != nullptr) *span = SineSpan{from, to, 0};
+        return false;
+    }
+    // A node more than a validity past every ephemeris: near such an end,
+    // evaluated at the time itself.
     if (found < 4) return edge_sine(s, out);
+    const bool has_orbit = served(s, s.at_times, time_) != nullptr;
+    if (span != nullptr) *span = SineSpan{std::max(from, s.at_times.from), std::min(to, s.at_times.to), 0};
+    if (!has_orbit) return false;
     *out = sum > 1 ? 1 : sum < -1 ? -1 : sum;
+    if (span != nullptr) {
+        // The cubic through nodes -1, 0, 1, 2 as a1 u + a2 u² + a3 u³ + n1;
+        // its slope a1 + 2 a2 u + 3 a3 u² is largest in size at an end of
+        // [0, 1] or at its vertex.
+        const double a1 = -n[0] / 3 - n[1] / 2 + n[2] - n[3] / 6;
+        const double a2 = n[0] / 2 - n[1] + n[2] / 2;
+        const double a3 = (n[3] - n[0]) / 6 + (n[1] - n[2]) / 2;
+        double slope = std::max(std::fabs(a1), std::fabs(a1 + 2 * a2 + 3 * a3));
+        if (a3 != 0) {
+            const double vertex = -a2 / (3 * a3);
+            if (vertex > 0 && vertex < 1) slope = std::max(slope, std::fabs(a1 + a2 * vertex));
+        }
+        span->rate = slope / sky_grid_step;
+    }
     return true;
 }
 

@@ -2,12 +2,17 @@
 // cost, for counts by elevation band over whole days: the sine of the
 // elevation on nodes sky_grid_step apart (one orbit evaluation per node,
 // the line of sight with the Earth's rotation during a mean travel time of
-// 75 ms), interpolated between them by a cubic through four nodes; where
-// a node has no orbit (the ends of a satellite's ephemerides), evaluated
-// every 30 s and interpolated linearly between. The weights of a time are worked out once for all
-// satellites. Over a real day of five systems the sine stays within 5e-5 of
-// the full computation: 0.003 degrees of elevation at the 10-degree mask,
-// more only near the zenith, where the sine hardly moves (occupation_sky_test).
+// 75 ms), interpolated between them by a cubic through four nodes. A node
+// that no ephemeris serves is evaluated from the nearest one up to a
+// validity past its own; where even that is missing (a gap in a
+// satellite's ephemerides of more than twice their validity), the sine is
+// evaluated every 30 s and interpolated linearly between. Whether a
+// satellite has an orbit at a time is decided at the time itself, as a
+// full computation decides it. The weights of a time are worked out once
+// for all satellites. Over a real day of five systems the sine stays within
+// 5e-5 of the full computation: 0.003 degrees of elevation at the 10-degree
+// mask, more only near the zenith, where the sine hardly moves
+// (occupation_sky_test).
 #pragma once
 
 #include <vector>
@@ -19,12 +24,21 @@ namespace orbits {
 
 inline constexpr double sky_grid_step = 900.0;  // s
 
+// The times over which one interpolation cubic gives a satellite's sine of
+// elevation, and how fast that sine changes there at most.
+struct SineSpan {
+    double from = 0, to = 0;  // GPS seconds
+    double rate = 0;          // the largest |d sine / dt| over the span (1/s)
+};
+
 class SkyGrid {
 public:
     SkyGrid(const EphemerisStore& store, const StationFrame& station);
 
-    // The index of a satellite (system G, R, E, C or J), -1 for another.
+    // The index of a satellite (system G, R, E, C or J), -1 for another;
+    // below satellite_count.
     int satellite(char system, int prn);
+    static constexpr int satellite_count = 5 * 100;
     // The satellites that have ephemerides, as indexes.
     const std::vector<int>& in_store() const { return in_store_; }
     char system_of(int satellite) const { return satellites_[static_cast<std::size_t>(satellite)].system; }
@@ -34,8 +48,13 @@ public:
     // The sine of the satellite's elevation at the time set, or false where
     // no ephemeris serves it at the nodes around the time, or (with
     // `above_only`) where the nodes around it all lie more than 10 degrees
-    // below the horizon, which no cubic through them rises above.
-    bool sine_elevation(int satellite, double* out, bool above_only = false);
+    // below the horizon, which no cubic through them rises above. With
+    // `span`: where the same four nodes give the sine, or give false (no
+    // orbit, or kept below), empty (from and to the time set) where the
+    // answer came from the ends of the satellite's ephemerides. A caller may
+    // keep an answer over its span without asking again; a sine d from a
+    // bound cannot reach it within d / rate seconds.
+    bool sine_elevation(int satellite, double* out, bool above_only = false, SineSpan* span = nullptr);
 
 private:
     static constexpr int ring = 16;  // nodes kept per satellite: 4 hours
@@ -44,16 +63,26 @@ private:
         bool found = false;
         double sine = 0;
     };
+    struct Serving {
+        const Ephemeris* ephemeris = nullptr;  // null: none serves
+        double from = 1, to = 0;               // the times it stays so
+    };
     struct Satellite {
-        char system;
-        int prn;
+        char system = 0;
+        int prn = 0;
         Node nodes[ring];
         long edge_index = -1;  // the edge_step interval evaluated directly
-        bool edge_found[2];
-        double edge_sine[2];
+        bool edge_found[2] = {false, false};
+        double edge_sine[2] = {0, 0};
+        // The ephemeris last chosen at the nodes and at the times asked.
+        Serving at_nodes, at_times;
     };
     const Node& node(Satellite& s, long index);
-    bool direct_sine(const Satellite& s, double t, double* out) const;
+    // The ephemeris that serves the satellite at t, or null; `cache` keeps
+    // the choice and the times it holds over.
+    const Ephemeris* served(const Satellite& s, Serving& cache, double t) const;
+    bool sine_of(const Ephemeris& eph, double t, double* out) const;
+    bool direct_sine(Satellite& s, double t, double* out) const;
     bool edge_sine(Satellite& s, double* out) const;
     static constexpr double edge_step = 30.0;  // s
 

@@ -1,5 +1,6 @@
 #include "quality/orbit_check.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -105,22 +106,32 @@ OrbitCheck::OrbitCheck(Campaign& c, long occupation, std::shared_ptr<const orbit
     }
     sky_ = orbits::occupation_sky(c, store_, figures_.position.known ? figures_.position.position : nullptr);
     if (sky_.has_orbits()) grid_ = std::make_unique<orbits::SkyGrid>(*store_, sky_.station());
+    held_.resize(orbits::SkyGrid::satellite_count);
+    by_name_.resize(26 * 100);
 }
 
 OrbitCheck::~OrbitCheck() = default;
 
 int OrbitCheck::satellite(const char* prn) {
+    if (!grid_) return -1;
+    // The names of the stored satellites ("G05") are looked up in a table
+    // by their letter and two digits; anything else is parsed.
+    const bool plain = prn[0] >= 'A' && prn[0] <= 'Z' && prn[1] >= '0' && prn[1] <= '9' && prn[2] >= '0' &&
+                       prn[2] <= '9' && prn[3] == 0;
+    const std::size_t key = plain ? static_cast<std::size_t>((prn[0] - 'A') * 100 + (prn[1] - '0') * 10 + prn[2] - '0')
+                                  : 0;
+    if (plain && by_name_[key] != 0) return by_name_[key] - 1;
     char system = 0;
     int number = 0;
-    return grid_ && orbits::parse_satellite(prn, &system, &number) ? grid_->satellite(system, number) : -1;
+    const int sat = orbits::parse_satellite(prn, &system, &number) ? grid_->satellite(system, number) : -1;
+    if (plain) by_name_[key] = sat + 1;
+    return sat;
 }
 
 double OrbitCheck::gps_of(double t) {
-    const long bucket = static_cast<long>(std::floor(t / 900.0));
-    if (bucket != offset_bucket_) {
-        const double whole = bucket * 900.0;
-        offset_ = orbits::gps_seconds_of_time_value(whole) - whole;
-        offset_bucket_ = bucket;
+    if (!(t >= offset_from_ && t < offset_from_ + 900.0)) {
+        offset_from_ = std::floor(t / 900.0) * 900.0;
+        offset_ = orbits::gps_seconds_of_time_value(offset_from_) - offset_from_;
     }
     return t + offset_;
 }
@@ -128,13 +139,28 @@ double OrbitCheck::gps_of(double t) {
 bool OrbitCheck::band_at(int sat, double t, int* band, bool above_only) {
     if (sat < 0) return false;
     const double gps = gps_of(t);
-    if (gps != grid_time_) {
-        grid_->set_time(gps);
-        grid_time_ = gps;
+    BandHeld& held = held_[static_cast<std::size_t>(sat)];
+    if (gps < held.from || gps > held.to) {
+        if (gps != grid_time_) {
+            grid_->set_time(gps);
+            grid_time_ = gps;
+        }
+        double sine = 0;
+        orbits::SineSpan span;
+        if (!grid_->sine_elevation(sat, &sine, above_only, &span)) {
+            // No orbit, or kept below: held so over the span, if any.
+            held = BandHeld{span.from, span.to, -1};
+            return false;
+        }
+        // A margin of 1e-9 against the rounding of the interpolation.
+        const double margin = std::max(0.0, sky_band_margin_of_sine(sine) - 1e-9);
+        const double hold = span.rate > 0 ? margin / span.rate : span.to - span.from;
+        held.from = std::max(gps - hold, span.from);
+        held.to = std::min(gps + hold, span.to);
+        held.band = sine < 0 ? -1 : sky_band_of_sine(sine);
     }
-    double sine = 0;
-    if (!grid_->sine_elevation(sat, &sine, above_only) || sine < 0) return false;
-    *band = sky_band_of_sine(sine);
+    if (held.band < 0) return false;
+    *band = held.band;
     return true;
 }
 
@@ -161,16 +187,29 @@ void OrbitCheck::count_expected(double t) {
     // The sky is counted afresh every expected_step seconds and added at
     // every epoch in between: at 1 s a satellite's band changes some seconds
     // early or late, while the count costs a thirtieth.
-    const long sample = static_cast<long>(std::floor(gps_of(t) / expected_step));
+    const double gps = gps_of(t);
+    const long sample = static_cast<long>(std::floor(gps / expected_step));
     if (sample != expected_sample_) {
         expected_sample_ = sample;
         expected_now_.clear();
+        int place[sizeof expected_systems][sky_band_count];  // in expected_now_, -1: none yet
+        std::fill(&place[0][0], &place[0][0] + sizeof place / sizeof place[0][0], -1);
         for (int sat : grid_->in_store()) {
-            int band = 0;
-            if (band_at(sat, t, &band, true)) expected_now_.push_back({grid_->system_of(sat), band});
+            const BandHeld& held = held_[static_cast<std::size_t>(sat)];
+            int band = held.band;
+            // A satellite's band held over the time is taken as it is.
+            const bool up = gps >= held.from && gps <= held.to ? band >= 0 : band_at(sat, t, &band, true);
+            if (!up) continue;
+            const char system = grid_->system_of(sat);
+            int& at = place[std::strchr(expected_systems, system) - expected_systems][band];
+            if (at < 0) {
+                at = static_cast<int>(expected_now_.size());
+                expected_now_.push_back({system, band, 0});
+            }
+            ++expected_now_[static_cast<std::size_t>(at)].count;
         }
     }
-    for (const auto& [system, band] : expected_now_) figures_.sky.expected(system, band);
+    for (const Expected& e : expected_now_) figures_.sky.expected(e.system, e.band, e.count);
 }
 
 void OrbitCheck::epoch(double t) {

@@ -9,6 +9,7 @@
 // check decides some epochs late, find them still there.
 #pragma once
 
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -54,6 +55,16 @@ public:
 private:
     struct ArcMultipath;
 
+    // Each satellite's band is kept over the time it cannot leave it (inside
+    // the span of one interpolation cubic, its sine's distance to the band's
+    // edges at the cubic's fastest change there): most observations and
+    // counts of the sky then need no interpolation.
+    struct BandHeld {
+        double from = 1, to = 0;  // GPS seconds
+        int band = -1;            // -1: below the horizon
+    };
+    std::vector<BandHeld> held_;  // by grid satellite
+
     bool band_at(int sat, double t, int* band, bool above_only = false);
     int satellite(const char* prn);
     double gps_of(double t);
@@ -72,9 +83,16 @@ private:
     std::vector<ArcMultipath*> arc_of_;  // by grid satellite
     static constexpr double expected_step = 30.0;  // s
     long expected_sample_ = -1;
-    std::vector<std::pair<char, int>> expected_now_;  // system and band of each satellite up
+    static constexpr char expected_systems[] = "GRECJ";  // the sky grid's systems
+    struct Expected {
+        char system;
+        int band;
+        long count;  // satellites of the system up in the band
+    };
+    std::vector<Expected> expected_now_;  // in the order first met
     double interval_ = 0;
     double previous_t_ = -1;
-    long offset_bucket_ = -1;  // the time zone offset of time values is kept per quarter hour
-    double offset_ = 0;
+    // The time zone offset of time values, kept per quarter hour.
+    double offset_from_ = std::numeric_limits<double>::quiet_NaN(), offset_ = 0;
+    std::vector<int> by_name_;  // grid satellite + 1 by letter and number, 0: not yet looked up
 };

@@ -7,14 +7,21 @@
 
 #include <cmath>
 
+// A band and its margin: the distance in sine to the nearer edge of the
+// band (the horizon below the lowest, none above the highest).
 TEST(SkyBands, BandOfElevationAndOfItsSine) {
     struct Row {
         double elevation_deg;
         int band;
-    } rows[] = {{-5, 0}, {0, 0}, {9.99, 0}, {10.01, 1}, {45, 4}, {79.99, 7}, {80.01, 8}, {90, 8}};
+        double margin_to_deg;  // the edge the margin reaches
+    } rows[] = {{-5, 0, 0},     {0, 0, 0},       {3, 0, 0},       {9.99, 0, 10}, {10.01, 1, 10},
+                {45, 4, 50},    {79.99, 7, 80},  {80.01, 8, 80},  {90, 8, 80}};
     for (const Row& r : rows) {
+        const double sine = std::sin(r.elevation_deg * M_PI / 180);
         EXPECT_EQ(sky_band(r.elevation_deg), r.band) << r.elevation_deg;
-        EXPECT_EQ(sky_band_of_sine(std::sin(r.elevation_deg * M_PI / 180)), r.band) << r.elevation_deg;
+        EXPECT_EQ(sky_band_of_sine(sine), r.band) << r.elevation_deg;
+        EXPECT_NEAR(sky_band_margin_of_sine(sine), std::fabs(sine - std::sin(r.margin_to_deg * M_PI / 180)), 1e-15)
+            << r.elevation_deg;
     }
 }
 

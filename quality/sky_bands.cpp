@@ -27,14 +27,24 @@ int sky_band(double elevation_deg) {
     return std::min(static_cast<int>(elevation_deg / sky_band_width_deg), sky_band_count - 1);
 }
 
+namespace {
+// sin(10°), sin(20°), ..., sin(80°)
+constexpr double band_limits[sky_band_count - 1] = {
+    0.17364817766693033, 0.34202014332566871, 0.5, 0.64278760968653925,
+    0.76604444311897801, 0.86602540378443860, 0.93969262078590832, 0.98480775301220802};
+}  // namespace
+
 int sky_band_of_sine(double sine) {
-    // sin(10°), sin(20°), ..., sin(80°)
-    static const double limits[sky_band_count - 1] = {
-        0.17364817766693033, 0.34202014332566871, 0.5, 0.64278760968653925,
-        0.76604444311897801, 0.86602540378443860, 0.93969262078590832, 0.98480775301220802};
     int band = 0;
-    while (band < sky_band_count - 1 && sine >= limits[band]) ++band;
+    while (band < sky_band_count - 1 && sine >= band_limits[band]) ++band;
     return band;
+}
+
+double sky_band_margin_of_sine(double sine) {
+    if (sine < 0) return -sine;
+    const int band = sky_band_of_sine(sine);
+    const double below = sine - (band == 0 ? 0.0 : band_limits[band - 1]);
+    return band == sky_band_count - 1 ? below : std::min(below, band_limits[band] - sine);
 }
 
 SystemSky& SkyBands::at(char system) {
@@ -57,7 +67,7 @@ const SystemSky* SkyBands::of(char system) const {
     return nullptr;
 }
 
-void SkyBands::expected(char system, int band) { ++at(system).bands[band].expected; }
+void SkyBands::expected(char system, int band, long count) { at(system).bands[band].expected += count; }
 
 void SkyBands::observed(char system, int band, bool l1, bool l2, int ssi_l1, int ssi_l2) {
     SkyBand& b = at(system).bands[band];

@@ -36,10 +36,13 @@ struct SystemSky {
 // 8 from 80 up; the same from the sine of the elevation.
 int sky_band(double elevation_deg);
 int sky_band_of_sine(double sine);
+// How far (in sine) `sine` lies from the nearest edge of its band: the
+// horizon below band 0, none above band 8; below the horizon, from it.
+double sky_band_margin_of_sine(double sine);
 
 class SkyBands {
 public:
-    void expected(char system, int band);
+    void expected(char system, int band, long count = 1);
     // An observation placed in the sky; `ssi_l1`, `ssi_l2` 1 to 9, 0 where
     // none was stored.
     void observed(char system, int band, bool l1, bool l2, int ssi_l1, int ssi_l2);
