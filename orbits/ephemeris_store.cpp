@@ -25,6 +25,13 @@ void EphemerisStore::add(const Ephemeris& eph) {
     ++count_;
 }
 
+void EphemerisStore::reserve(char system, int prn, std::size_t count) {
+    const int s = slot(system, prn);
+    if (s < 0) return;
+    if (satellites_.size() <= static_cast<std::size_t>(s)) satellites_.resize(s + 1);
+    satellites_[s].reserve(count);
+}
+
 const std::vector<Ephemeris>& EphemerisStore::of_satellite(char system, int prn) const {
     const int s = slot(system, prn);
     if (s < 0 || static_cast<std::size_t>(s) >= satellites_.size()) return none;

@@ -11,6 +11,9 @@ namespace orbits {
 class EphemerisStore {
 public:
     void add(const Ephemeris& eph);
+    // Room for `count` ephemerides of a satellite, so that a list added to
+    // record by record grows once.
+    void reserve(char system, int prn, std::size_t count);
     // The serving ephemeris (see choose_ephemeris), or null: no position.
     const Ephemeris* serving(char system, int prn, double gps_seconds) const;
     // All ephemerides of one satellite, in the order added.

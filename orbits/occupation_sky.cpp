@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <numbers>
 
 #include "obsdb/nav_tables.h"
@@ -84,14 +85,25 @@ std::shared_ptr<const EphemerisStore> campaign_ephemerides() {
     const std::vector<eph_record> records = read_ephemerides();
     if (records.empty()) return store;
     const std::vector<nav_record> headers = read_nav_headers();
+    const auto satellite_of = [](const eph_record& r, char* system, int* prn) {
+        char sat[sizeof r.sat + 1] = {};
+        std::memcpy(sat, r.sat, sizeof r.sat);
+        return parse_satellite(sat, system, prn);
+    };
+    // Each satellite's list is made as long as it will be at once.
+    std::map<std::pair<char, int>, std::size_t> counts;
     for (const eph_record& r : records) {
         char system = 0;
         int prn = 0;
-        char sat[sizeof r.sat + 1] = {};
-        std::memcpy(sat, r.sat, sizeof r.sat);
+        if (satellite_of(r, &system, &prn)) ++counts[{system, prn}];
+    }
+    for (const auto& [satellite, count] : counts) store->reserve(satellite.first, satellite.second, count);
+    for (const eph_record& r : records) {
+        char system = 0;
+        int prn = 0;
         char kind[sizeof r.kind + 1] = {};
         std::memcpy(kind, r.kind, sizeof r.kind);
-        if (!parse_satellite(sat, &system, &prn)) continue;
+        if (!satellite_of(r, &system, &prn)) continue;
         // The record is packed: its values are copied to where doubles may
         // be read.
         double values[sizeof r.values / sizeof(double)];

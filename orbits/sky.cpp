@@ -1,5 +1,6 @@
 #include "orbits/sky.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -35,6 +36,20 @@ void rotate_for_travel_time(const double at_transmission[3], double travel_time,
     out[0] = c * x + s * y;
     out[1] = -s * x + c * y;
     out[2] = at_transmission[2];
+}
+
+void seen_position(const Ephemeris& eph, double gps_reception, double out[3]) {
+    constexpr double glonass_direction_step = 300.0;  // s
+    const double sent = gps_reception - mean_travel_time;
+    double p[3];
+    if (eph.orbit == OrbitKind::glonass) {
+        double v[3];
+        glonass_integrate(eph, system_time_of_gps(eph, sent), glonass_direction_step, p, v);
+    } else {
+        const SatelliteState state = satellite_state(eph, sent);
+        std::copy(state.position, state.position + 3, p);
+    }
+    rotate_for_travel_time(p, mean_travel_time, out);
 }
 
 LookAngles look_angles(const StationFrame& station, const double point[3]) {

@@ -22,6 +22,14 @@ StationFrame station_frame(double x, double y, double z);
 // reception `travel_time` seconds later: the Earth has turned under it.
 void rotate_for_travel_time(const double at_transmission[3], double travel_time, double out[3]);
 
+// A satellite's position as seen at a reception time (GPS seconds), for a
+// direction: sent a mean travel time (75 ms) before and turned with the
+// Earth for it, a GLONASS orbit integrated in steps of 300 s. Good to some
+// tens of metres, a millionth of a radian seen from the ground; the clock is
+// not needed.
+inline constexpr double mean_travel_time = 0.075;  // s
+void seen_position(const Ephemeris& eph, double gps_reception, double out[3]);
+
 struct LookAngles {
     double azimuth;    // radians from north through east, 0 to 2 pi
     double elevation;  // radians above the horizon

@@ -4,16 +4,12 @@
 #include <cmath>
 #include <cstring>
 
-#include "orbits/satellite_state.h"
-#include "orbits/time_scales.h"
 
 namespace orbits {
 
 namespace {
 constexpr char systems[] = "GRECJ";
 constexpr int numbers = 100;
-constexpr double mean_travel = 0.075;  // s
-constexpr double glonass_node_step = 300.0;  // s: RK4 steps for a direction (metres at most)
 static_assert(SkyGrid::satellite_count == (sizeof systems - 1) * numbers);
 }  // namespace
 
@@ -52,16 +48,8 @@ const Ephemeris* SkyGrid::served(const Satellite& s, Serving& cache, double t) c
 }
 
 bool SkyGrid::sine_of(const Ephemeris& eph, double t, double* out) const {
-    double p[3];
-    if (eph.orbit == OrbitKind::glonass) {
-        double v[3];
-        glonass_integrate(eph, system_time_of_gps(eph, t - mean_travel), glonass_node_step, p, v);
-    } else {
-        const SatelliteState state = satellite_state(eph, t - mean_travel);
-        std::memcpy(p, state.position, sizeof p);
-    }
     double r[3];
-    rotate_for_travel_time(p, mean_travel, r);
+    seen_position(eph, t, r);
     const double d[3] = {r[0] - station_.position[0], r[1] - station_.position[1], r[2] - station_.position[2]};
     const double range = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
     if (!(range > 0)) return false;

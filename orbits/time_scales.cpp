@@ -46,6 +46,14 @@ double gps_seconds_of_time_value(double time_value) {
            (time_value - whole);
 }
 
+double TimeValueClock::gps(double time_value) {
+    if (!(time_value >= from_ && time_value < from_ + 900.0)) {
+        from_ = std::floor(time_value / 900.0) * 900.0;
+        offset_ = gps_seconds_of_time_value(from_) - from_;
+    }
+    return time_value + offset_;
+}
+
 double time_value_of_gps_seconds(double gps_seconds) {
     const double whole = std::floor(gps_seconds);
     const std::time_t t = static_cast<std::time_t>(whole);

@@ -5,6 +5,8 @@
 // of their system's own time as written in the navigation file.
 #pragma once
 
+#include <limits>
+
 namespace orbits {
 
 inline constexpr double seconds_per_week = 604800.0;
@@ -24,6 +26,19 @@ double calendar_seconds(int year, int month, int day, int hour, int minute, doub
 double gps_seconds_of_time_value(double time_value);
 // The inverse: the time value whose calendar is that of `gps_seconds`.
 double time_value_of_gps_seconds(double gps_seconds);
+
+// gps_seconds_of_time_value for a walk over epochs: the time zone's offset
+// is kept for a quarter hour of time values (every zone's clocks change at
+// whole quarter hours), so that the C library is asked once in 900 s rather
+// than at every epoch.
+class TimeValueClock {
+public:
+    double gps(double time_value);
+
+private:
+    double from_ = std::numeric_limits<double>::quiet_NaN();
+    double offset_ = 0;
+};
 
 struct GpsWeekTime {
     int week;        // weeks since 1980-01-06

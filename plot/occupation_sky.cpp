@@ -1,6 +1,8 @@
 #include "plot/occupation_sky.h"
 
+#include <map>
 #include <numbers>
+#include <string>
 #include <utility>
 
 #include "orbits/occupation_sky.h"
@@ -11,10 +13,40 @@
 
 namespace {
 
-// About 20,000 km: the signal's travel time. A hundredth of a second more or
-// less moves the satellite by some 40 m, a millionth of a radian seen from
-// the station.
-constexpr double travel_time = 0.075;
+// The looks of the pages: every satellite keeps the ephemeris that last
+// served it and the times it goes on serving over, so that most looks
+// choose none.
+struct PageLook {
+    std::shared_ptr<const orbits::EphemerisStore> store;
+    orbits::StationFrame station;
+    orbits::TimeValueClock clock;
+    struct Serving {
+        const orbits::Ephemeris* ephemeris = nullptr;
+        double from = 1, to = 0;
+    };
+    std::map<std::string, Serving> serving;
+
+    bool operator()(const char* satellite, double epoch, double* azimuth, double* elevation) {
+        const double t = clock.gps(epoch);
+        Serving& s = serving[satellite];
+        if (t < s.from || t > s.to) {
+            char system = 0;
+            int prn = 0;
+            if (!orbits::parse_satellite(satellite, &system, &prn)) return false;
+            const std::vector<orbits::Ephemeris>& list = store->of_satellite(system, prn);
+            const int i = orbits::choose_ephemeris(list.data(), list.size(), system, prn, t);
+            if (i < 0) return false;
+            s.ephemeris = &list[static_cast<std::size_t>(i)];
+            orbits::serving_span(list.data(), list.size(), *s.ephemeris, &s.from, &s.to);
+        }
+        double seen[3];
+        orbits::seen_position(*s.ephemeris, t, seen);
+        const orbits::LookAngles look = orbits::look_angles(station, seen);
+        *azimuth = look.azimuth * 180.0 / std::numbers::pi;
+        *elevation = look.elevation * 180.0 / std::numbers::pi;
+        return true;
+    }
+};
 
 }  // namespace
 
@@ -39,22 +71,7 @@ SkyLook occupation_sky_look(Campaign& c, long occupation,
     // asks the orbit once, from the ephemeris that serves the time, rather
     // than through a track of interpolation nodes, which would evaluate a
     // window of nodes at every change of ephemeris.
-    return [store, station = sky.station()](const char* satellite, double epoch, double* azimuth,
-                                            double* elevation) {
-        char system = 0;
-        int prn = 0;
-        if (!orbits::parse_satellite(satellite, &system, &prn)) return false;
-        const double sent = orbits::gps_seconds_of_time_value(epoch) - travel_time;
-        const orbits::Ephemeris* eph = store->serving(system, prn, sent);
-        if (eph == nullptr) return false;
-        const orbits::SatelliteState state = orbits::satellite_state(*eph, sent);
-        double seen[3];
-        orbits::rotate_for_travel_time(state.position, travel_time, seen);
-        const orbits::LookAngles look = orbits::look_angles(station, seen);
-        *azimuth = look.azimuth * 180.0 / std::numbers::pi;
-        *elevation = look.elevation * 180.0 / std::numbers::pi;
-        return true;
-    };
+    return PageLook{store, sky.station(), {}, {}};
 }
 
 bool ephemerides_serve(const orbits::EphemerisStore* store, const std::vector<std::string>& ids,

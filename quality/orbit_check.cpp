@@ -128,14 +128,6 @@ int OrbitCheck::satellite(const char* prn) {
     return sat;
 }
 
-double OrbitCheck::gps_of(double t) {
-    if (!(t >= offset_from_ && t < offset_from_ + 900.0)) {
-        offset_from_ = std::floor(t / 900.0) * 900.0;
-        offset_ = orbits::gps_seconds_of_time_value(offset_from_) - offset_from_;
-    }
-    return t + offset_;
-}
-
 bool OrbitCheck::band_at(int sat, double t, int* band, bool above_only) {
     if (sat < 0) return false;
     const double gps = gps_of(t);

@@ -9,12 +9,12 @@
 // check decides some epochs late, find them still there.
 #pragma once
 
-#include <limits>
 #include <memory>
 #include <vector>
 
 #include "orbits/occupation_sky.h"
 #include "orbits/sky_grid.h"
+#include "orbits/time_scales.h"
 #include "quality/occupation_carriers.h"
 #include "quality/occupation_check.h"
 #include "quality/occupation_position.h"
@@ -67,7 +67,7 @@ private:
 
     bool band_at(int sat, double t, int* band, bool above_only = false);
     int satellite(const char* prn);
-    double gps_of(double t);
+    double gps_of(double t) { return clock_.gps(t); }
     void count_expected(double t);
 
     OrbitFigures figures_;
@@ -92,7 +92,6 @@ private:
     std::vector<Expected> expected_now_;  // in the order first met
     double interval_ = 0;
     double previous_t_ = -1;
-    // The time zone offset of time values, kept per quarter hour.
-    double offset_from_ = std::numeric_limits<double>::quiet_NaN(), offset_ = 0;
+    orbits::TimeValueClock clock_;
     std::vector<int> by_name_;  // grid satellite + 1 by letter and number, 0: not yet looked up
 };
