@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <string>
 #include <utility>
 
 #include "obsdb/schema.h"
@@ -24,29 +26,29 @@ long append_checked(DbHandle* db, const void* record, const char* table) {
     return number;
 }
 
-// Reads every record of a table in key order into `out`. The index gives
-// the order; the records are then read in the order of their numbers, so
-// that the record file is read front to back once instead of a buffer
-// refilled at every record.
+// Walks a table: `each(record, place)` for every record, in the order of
+// the record file, read front to back once (a record read where the index
+// says, a buffer refilled at every record), with its place in key order;
+// `keys(key)`, when given, first for every key in key order.
 template <typename Record>
-std::vector<Record> read_all(const char* table) {
-    std::vector<Record> out;
-    if (!table_exists(table)) return out;
+void walk_table(const char* table, const std::function<void(const char* key)>& keys,
+                const std::function<void(const Record&, std::size_t place)>& each) {
+    if (!table_exists(table)) return;
     Record record{};
     DbHandle db{.buffer = &record};
     table_open_read(&db, table, sizeof record, true);
     std::vector<std::pair<long, std::size_t>> numbers;  // record number, place in key order
-    for (long number = db_first(&db); number != 0; number = db_next(&db))
+    for (long number = db_first(&db); number != 0; number = db_next(&db)) {
         numbers.emplace_back(number, numbers.size());
+        if (keys) keys(db_current_key(&db));
+    }
     std::sort(numbers.begin(), numbers.end());
-    out.resize(numbers.size());
     for (const auto& [number, place] : numbers) {
         if (db_read(&db, number) != number)
             fatal("Damaged record file %s.DAT (record %ld)\n", table, number);
-        out[place] = record;
+        each(record, place);
     }
     db_close(&db);
-    return out;
 }
 
 // Formats a key into a buffer wide enough for any value, then keeps the
@@ -115,5 +117,30 @@ void NavStore::close() {
     db_close(&eph_db_);
 }
 
-std::vector<eph_record> read_ephemerides() { return read_all<eph_record>(table_eph); }
-std::vector<nav_record> read_nav_headers() { return read_all<nav_record>(table_nav); }
+void each_ephemeris(const std::function<void(const char* satellite, long count)>& satellites,
+                    const std::function<void(const eph_record&)>& each) {
+    // The keys begin with the satellite: its records are counted in a run.
+    std::string satellite;
+    long count = 0;
+    walk_table<eph_record>(
+        table_eph,
+        [&](const char* key) {
+            const std::string sat(key, strnlen(key, 3));
+            if (sat != satellite && count > 0) satellites(satellite.c_str(), count), count = 0;
+            satellite = sat;
+            ++count;
+        },
+        [&](const eph_record& r, std::size_t) {
+            if (count > 0) satellites(satellite.c_str(), count), count = 0;
+            each(r);
+        });
+}
+
+std::vector<nav_record> read_nav_headers() {
+    std::vector<nav_record> out;
+    walk_table<nav_record>(table_nav, nullptr, [&](const nav_record& r, std::size_t place) {
+        if (out.size() <= place) out.resize(place + 1);
+        out[place] = r;
+    });
+    return out;
+}

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -127,8 +128,11 @@ class NavStore {
     bool open_ = false;
 };
 
-// Every ephemeris of the campaign in key order (by satellite, then time);
-// empty without zzEPH.
-std::vector<eph_record> read_ephemerides();
+// Every ephemeris of the campaign, read front to back once: first
+// `satellites(satellite, count)` for each satellite ("G05") with the number
+// of its records, in key order; then `each(record)` for every record, in
+// the order of the record file. Nothing without zzEPH.
+void each_ephemeris(const std::function<void(const char* satellite, long count)>& satellites,
+                    const std::function<void(const eph_record&)>& each);
 // Every navigation file header of the campaign in key order; empty without zzNAV.
 std::vector<nav_record> read_nav_headers();

@@ -125,8 +125,10 @@ int choose_ephemeris(const Ephemeris* list, std::size_t count, char system, int 
         const double distance = std::fabs(gps_seconds - eph.reference_gps);
         const double validity = system == 'R' ? glonass_validity : kepler_validity;
         if (distance > validity) continue;
+        const bool tie = best >= 0 && distance == best_distance;
         const bool nearer = best < 0 || distance < best_distance ||
-                            (distance == best_distance && list[best].fnav && !eph.fnav);
+                            (tie && list[best].fnav && !eph.fnav) ||
+                            (tie && list[best].fnav == eph.fnav && eph.toc < list[best].toc);
         if (nearer) {
             best = static_cast<int>(i);
             best_distance = distance;

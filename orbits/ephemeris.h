@@ -63,8 +63,9 @@ double system_time_of_gps(const Ephemeris& eph, double gps_seconds);
 
 // The ephemeris that serves satellite (`system`, `prn`) at `gps_seconds`:
 // among the healthy ones of that satellite whose reference time is within
-// their validity of it, the nearest (a Galileo I/NAV one before an F/NAV one
-// at the same distance). The index in `list`, or -1 when none serves: the
+// their validity of it, the nearest (at the same distance, a Galileo I/NAV
+// one before an F/NAV one, then the one of the earlier clock epoch, then
+// the first in `list`). The index in `list`, or -1 when none serves: the
 // satellite then has no position at that time.
 int choose_ephemeris(const Ephemeris* list, std::size_t count, char system, int prn,
                      double gps_seconds);

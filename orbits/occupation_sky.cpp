@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
-#include <map>
 #include <numbers>
 
 #include "obsdb/nav_tables.h"
@@ -82,37 +81,31 @@ SkyDirection OccupationSky::direction_gps(char system, int prn, double gps_secon
 
 std::shared_ptr<const EphemerisStore> campaign_ephemerides() {
     auto store = std::make_shared<EphemerisStore>();
-    const std::vector<eph_record> records = read_ephemerides();
-    if (records.empty()) return store;
     const std::vector<nav_record> headers = read_nav_headers();
-    const auto satellite_of = [](const eph_record& r, char* system, int* prn) {
-        char sat[sizeof r.sat + 1] = {};
-        std::memcpy(sat, r.sat, sizeof r.sat);
-        return parse_satellite(sat, system, prn);
-    };
-    // Each satellite's list is made as long as it will be at once.
-    std::map<std::pair<char, int>, std::size_t> counts;
-    for (const eph_record& r : records) {
-        char system = 0;
-        int prn = 0;
-        if (satellite_of(r, &system, &prn)) ++counts[{system, prn}];
-    }
-    for (const auto& [satellite, count] : counts) store->reserve(satellite.first, satellite.second, count);
-    for (const eph_record& r : records) {
-        char system = 0;
-        int prn = 0;
-        char kind[sizeof r.kind + 1] = {};
-        std::memcpy(kind, r.kind, sizeof r.kind);
-        if (!satellite_of(r, &system, &prn)) continue;
-        // The record is packed: its values are copied to where doubles may
-        // be read.
-        double values[sizeof r.values / sizeof(double)];
-        std::memcpy(values, r.values, sizeof values);
-        Ephemeris eph;
-        if (!decode_ephemeris(system, prn, r.toc, values, kind, leap_seconds_for(headers, r.toc), &eph))
-            continue;
-        store->add(eph);
-    }
+    // Each satellite's list is made as long as it will be at once; the
+    // records are decoded as they are read, none kept.
+    each_ephemeris(
+        [&](const char* satellite, long count) {
+            char system = 0;
+            int prn = 0;
+            if (parse_satellite(satellite, &system, &prn)) store->reserve(system, prn, static_cast<std::size_t>(count));
+        },
+        [&](const eph_record& r) {
+            char sat[sizeof r.sat + 1] = {};
+            std::memcpy(sat, r.sat, sizeof r.sat);
+            char kind[sizeof r.kind + 1] = {};
+            std::memcpy(kind, r.kind, sizeof r.kind);
+            char system = 0;
+            int prn = 0;
+            if (!parse_satellite(sat, &system, &prn)) return;
+            // The record is packed: its values are copied to where doubles
+            // may be read.
+            double values[sizeof r.values / sizeof(double)];
+            std::memcpy(values, r.values, sizeof values);
+            Ephemeris eph;
+            if (decode_ephemeris(system, prn, r.toc, values, kind, leap_seconds_for(headers, r.toc), &eph))
+                store->add(eph);
+        });
     return store;
 }
 

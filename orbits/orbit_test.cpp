@@ -147,15 +147,17 @@ TEST(KeplerOrbit, RelativisticClockTermFromPositionAndVelocity) {
     EXPECT_GT(checked, 150);
 }
 
-// The serving ephemeris: nearest healthy one within its validity.
+// The serving ephemeris: nearest healthy one within its validity; at the
+// same distance the one of the earlier clock epoch, wherever it stands.
 TEST(EphemerisChoice, NearestHealthyWithinValidity) {
-    auto make = [](char system, int prn, double reference, bool healthy, bool fnav) {
+    auto make = [](char system, int prn, double reference, bool healthy, bool fnav, double toc = 0) {
         Ephemeris e;
         e.system = system;
         e.prn = prn;
         e.reference_gps = reference;
         e.healthy = healthy;
         e.fnav = fnav;
+        e.toc = toc;
         return e;
     };
     const Ephemeris list[] = {
@@ -166,6 +168,9 @@ TEST(EphemerisChoice, NearestHealthyWithinValidity) {
         make('R', 5, 0, true, false),         // 4: another system, same number
         make('E', 5, 600, true, true),        // 5: F/NAV
         make('E', 5, 600, true, false),       // 6: I/NAV of the same time
+        make('J', 1, 3600, true, false, 3660),  // 7: the same time, a later clock epoch
+        make('J', 1, 3600, true, false, 3600),  // 8: ... an earlier one, which serves
+        make('J', 1, 0, true, false, 0),        // 9
     };
     struct Row {
         char system;
@@ -177,7 +182,7 @@ TEST(EphemerisChoice, NearestHealthyWithinValidity) {
         {'G', 5, 100, 0},      {'G', 5, 3599, 0},    {'G', 5, 3601, 1},  {'G', 5, -7200, 0},
         {'G', 5, -7201, -1},   {'G', 5, 14400, 1},   {'G', 5, 14401, -1}, {'G', 7, 100, 3},
         {'G', 8, 100, -1},     {'R', 5, 900, 4},     {'R', 5, 901, -1},  {'R', 5, -900, 4},
-        {'E', 5, 700, 6},      {'C', 5, 0, -1},
+        {'E', 5, 700, 6},      {'C', 5, 0, -1},      {'J', 1, 3000, 8},  {'J', 1, 1800, 9},
     };
     for (const Row& r : rows) {
         EXPECT_EQ(orbits::choose_ephemeris(list, std::size(list), r.system, r.prn, r.t), r.expected)

@@ -39,13 +39,14 @@ SkyGather::SkyGather(SkyLook look, const std::vector<std::string>& ids, int inte
 SkyGather::PlanePoint SkyGather::ask(const Slot& s, double epoch) {
     ++looks_;
     double azimuth = 0, elevation = 0;
-    PlanePoint p{epoch, 0, 0, false};
+    PlanePoint p{epoch, 0, 0, 0, false};
     if (!look_(s.sky.id.c_str(), epoch, &azimuth, &elevation) || !std::isfinite(azimuth) ||
         !(elevation >= 0.0 && elevation <= 90.0))
         return p;
     const double r = 90.0 - elevation, a = azimuth * std::numbers::pi / 180.0;
     p.x = r * std::sin(a);
     p.y = r * std::cos(a);
+    p.elevation = elevation;
     p.known = true;
     return p;
 }
@@ -84,6 +85,16 @@ bool SkyGather::place(const Slot& s, double epoch, double* azimuth, double* elev
     return true;
 }
 
+// The elevation at an epoch within the slot's looks (the first must have
+// a place): on the straight line in time between theirs, which stays
+// closer to the true elevation than the plane's line does near the zenith;
+// it sorts the observations into their bins.
+double SkyGather::elevation_at(const Slot& s, double epoch) const {
+    if (!s.to.known) return s.from.elevation;
+    constexpr double per_step = 1.0 / track_step;
+    return s.from.elevation + (epoch - s.from.epoch) * per_step * (s.to.elevation - s.from.elevation);
+}
+
 void SkyGather::keep_point(Slot& s, double epoch, char digit, bool starts_line) {
     double azimuth = 0, elevation = 0;
     if (!place(s, epoch, &azimuth, &elevation)) return;
@@ -104,14 +115,13 @@ void SkyGather::end_line(Slot& s) {
 }
 
 void SkyGather::observe(int slot, double epoch, char l1_ssi, char l2_ssi, bool lost_lock) {
-    if (slot <= 0 || slot >= static_cast<int>(slots_.size())) return;
+    if (slot <= 0 || static_cast<std::size_t>(slot) >= slots_.size()) return;
     Slot& s = slots_[slot];
     const char digit = track_digit(l1_ssi);
     if (s.seen && (epoch - s.last_seen > break_after_ || epoch < s.last_seen)) end_line(s);
 
     look_around(s, epoch);
-    double azimuth = 0, elevation = 0;
-    if (!place(s, epoch, nullptr, &elevation)) {
+    if (!s.from.known) {
         // No place in the sky: the track breaks here.
         end_line(s);
         return;
@@ -121,12 +131,13 @@ void SkyGather::observe(int slot, double epoch, char l1_ssi, char l2_ssi, bool l
     if (keep) keep_point(s, epoch, digit, !s.seen);
     s.seen = true;
     s.last_seen = epoch;
+    double azimuth = 0, elevation = 0;
     if (lost_lock && epoch - s.last_mark >= digit_step && place(s, epoch, &azimuth, &elevation)) {
         s.sky.lock_losses.push_back({static_cast<float>(azimuth), static_cast<float>(elevation)});
         s.last_mark = epoch;
     }
 
-    const int bin = elevation_bin(elevation);
+    const int bin = elevation_bin(elevation_at(s, epoch));
     if (bin < 0) return;
     SystemElevation& e = systems_[static_cast<std::size_t>(s.system_index)];
     ++e.observations[bin];

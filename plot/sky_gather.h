@@ -109,10 +109,12 @@ public:
     long looks() const { return looks_; }
 
 private:
-    // A look: the direction as a point of the plot's plane (see ask).
+    // A look: the direction as a point of the plot's plane (see ask), and
+    // its elevation.
     struct PlanePoint {
         double epoch;
         double x, y;
+        double elevation;
         bool known;
     };
     struct Slot {
@@ -130,6 +132,7 @@ private:
     PlanePoint ask(const Slot& s, double epoch);
     void look_around(Slot& s, double epoch);
     bool place(const Slot& s, double epoch, double* azimuth, double* elevation) const;
+    double elevation_at(const Slot& s, double epoch) const;
     void keep_point(Slot& s, double epoch, char digit, bool starts_line);
     void end_line(Slot& s);
     SystemElevation& system_of(char system);
