@@ -1,5 +1,6 @@
 #include "orbits/ephemeris_store.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace orbits {
@@ -21,7 +22,10 @@ void EphemerisStore::add(const Ephemeris& eph) {
     const int s = slot(eph.system, eph.prn);
     if (s < 0) return;
     if (satellites_.size() <= static_cast<std::size_t>(s)) satellites_.resize(s + 1);
-    satellites_[s].push_back(eph);
+    std::vector<Ephemeris>& list = satellites_[s];
+    auto at = list.end();
+    while (at != list.begin() && (at - 1)->reference_gps > eph.reference_gps) --at;
+    list.insert(at, eph);
     ++count_;
 }
 
@@ -38,10 +42,57 @@ const std::vector<Ephemeris>& EphemerisStore::of_satellite(char system, int prn)
     return satellites_[s];
 }
 
+namespace {
+
+// The ephemerides of a list (in the order of reference times) whose
+// reference times lie within [from, to].
+struct Window {
+    const Ephemeris* first;
+    std::size_t count;
+};
+Window window(const std::vector<Ephemeris>& list, double from, double to) {
+    const auto a = std::lower_bound(list.begin(), list.end(), from,
+                                    [](const Ephemeris& e, double t) { return e.reference_gps < t; });
+    const auto b = std::upper_bound(a, list.end(), to,
+                                    [](double t, const Ephemeris& e) { return t < e.reference_gps; });
+    return {list.data() + (a - list.begin()), static_cast<std::size_t>(b - a)};
+}
+
+double validity_of(char system) { return system == 'R' ? glonass_validity : kepler_validity; }
+
+}  // namespace
+
 const Ephemeris* EphemerisStore::serving(char system, int prn, double gps_seconds) const {
+    // Only the ephemerides within their validity of the time can serve it.
+    const double validity = validity_of(system);
+    const Window w = window(of_satellite(system, prn), gps_seconds - validity, gps_seconds + validity);
+    const int i = choose_ephemeris(w.first, w.count, system, prn, gps_seconds);
+    return i < 0 ? nullptr : w.first + i;
+}
+
+const Ephemeris* EphemerisStore::serving(char system, int prn, double gps_seconds, double* from,
+                                         double* to) const {
     const std::vector<Ephemeris>& list = of_satellite(system, prn);
-    const int i = choose_ephemeris(list.data(), list.size(), system, prn, gps_seconds);
-    return i < 0 ? nullptr : &list[i];
+    const double validity = validity_of(system);
+    const Ephemeris* chosen = serving(system, prn, gps_seconds);
+    if (chosen != nullptr) {
+        // Another ephemeris bounds the span only from within two validities.
+        const Window w = window(list, chosen->reference_gps - 2 * validity, chosen->reference_gps + 2 * validity);
+        serving_span(w.first, w.count, *chosen, from, to);
+        // The answer holds at the time itself, also within the millisecond
+        // the span leaves open at its ends.
+        *from = std::min(*from, gps_seconds);
+        *to = std::max(*to, gps_seconds);
+        return chosen;
+    }
+    // None serves: looked for within three validities either side, so the
+    // span stays within two.
+    const double reach = 3 * validity;
+    const Window w = window(list, gps_seconds - reach, gps_seconds + reach);
+    unserved_span(w.first, w.count, system, prn, gps_seconds, from, to);
+    *from = std::min(std::max(*from, gps_seconds - reach + validity), gps_seconds);
+    *to = std::max(std::min(*to, gps_seconds + reach - validity), gps_seconds);
+    return nullptr;
 }
 
 }  // namespace orbits

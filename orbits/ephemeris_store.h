@@ -10,13 +10,20 @@ namespace orbits {
 
 class EphemerisStore {
 public:
+    // Each satellite's list is kept in the order of the reference times
+    // (the order added among equal ones), so that the ephemerides near a
+    // time are found by halving.
     void add(const Ephemeris& eph);
     // Room for `count` ephemerides of a satellite, so that a list added to
     // record by record grows once.
     void reserve(char system, int prn, std::size_t count);
     // The serving ephemeris (see choose_ephemeris), or null: no position.
     const Ephemeris* serving(char system, int prn, double gps_seconds) const;
-    // All ephemerides of one satellite, in the order added.
+    // The same, with the span of times (from, to) around `gps_seconds` over
+    // which the answer stays the same: the serving_span of the one chosen,
+    // or where none serves, a part of its unserved_span.
+    const Ephemeris* serving(char system, int prn, double gps_seconds, double* from, double* to) const;
+    // All ephemerides of one satellite, in the order of their reference times.
     const std::vector<Ephemeris>& of_satellite(char system, int prn) const;
     bool empty() const { return count_ == 0; }
     std::size_t size() const { return count_; }

@@ -113,8 +113,9 @@ TEST(PointPosition, RealDayWithinMetresOfHeader) {
     }
 }
 
-// A code 500 m off removes its satellite; a mask above every satellite, or
-// observations without ephemerides, leave the epoch without a solution.
+// A code 500 m off removes its satellite; codes off at most satellites, a
+// mask above every satellite, or observations without ephemerides, leave
+// the epoch without a solution.
 TEST(PointPosition, OutlierMaskAndMissingEphemerides) {
     orbits::PositionSettings settings;
     const DayRun clean = position_of("GE", false, settings, true);
@@ -123,6 +124,16 @@ TEST(PointPosition, OutlierMaskAndMissingEphemerides) {
     EXPECT_LT(orbits::position_distance(bad.header, bad.median.position), 3.0);
     for (std::size_t e = 0; e < bad.epochs.size(); ++e)
         EXPECT_EQ(bad.epochs[e].satellites, clean.epochs[e].satellites - 1) << "epoch " << e;
+
+    orbits_test::ObservationFile obs = orbits_test::read_rinex3_codes(
+        testkit::test_data_path("KMS300DNK_R_20221591000_01H_30S_MO.crx"), kms3().channels, "GE");
+    std::vector<orbits::CodeObservation> off = obs.epochs.front().codes;
+    ASSERT_GE(off.size(), 9u);
+    for (std::size_t k = 0; k < off.size() * 2 / 3; ++k)  // every one off by another distance
+        off[k].code[0] += 500.0 * static_cast<double>(k + 1), off[k].code[1] += 500.0 * static_cast<double>(k + 1);
+    EXPECT_FALSE(orbits::solve_epoch({obs.epochs.front().gps_seconds, off.data(), off.size()}, kms3().store,
+                                     settings, obs.header_position)
+                     .solved);
 
     settings.elevation_mask = 89.0 * deg;
     const DayRun masked = position_of("GE", false, settings, true);

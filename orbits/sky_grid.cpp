@@ -35,15 +35,7 @@ int SkyGrid::satellite(char system, int prn) {
 }
 
 const Ephemeris* SkyGrid::served(const Satellite& s, Serving& cache, double t) const {
-    if (t < cache.from || t > cache.to) {
-        const std::vector<Ephemeris>& list = store_.of_satellite(s.system, s.prn);
-        const int i = choose_ephemeris(list.data(), list.size(), s.system, s.prn, t);
-        cache.ephemeris = i < 0 ? nullptr : &list[static_cast<std::size_t>(i)];
-        if (cache.ephemeris != nullptr)
-            serving_span(list.data(), list.size(), *cache.ephemeris, &cache.from, &cache.to);
-        else
-            unserved_span(list.data(), list.size(), s.system, s.prn, t, &cache.from, &cache.to);
-    }
+    if (t < cache.from || t > cache.to) cache.ephemeris = store_.serving(s.system, s.prn, t, &cache.from, &cache.to);
     return cache.ephemeris;
 }
 

@@ -10,10 +10,11 @@ SatelliteTrack::SatelliteTrack(const EphemerisStore& store, char system, int prn
 bool SatelliteTrack::state_at(double gps_seconds, SatelliteState* out) {
     const Ephemeris* eph = eph_;
     if (eph == nullptr || !(gps_seconds > serving_from_ && gps_seconds < serving_to_)) {
-        eph = store_.serving(system_, prn_, gps_seconds);
+        double from = 0, to = 0;
+        eph = store_.serving(system_, prn_, gps_seconds, &from, &to);
         if (eph == nullptr) return false;
-        const std::vector<Ephemeris>& list = store_.of_satellite(system_, prn_);
-        serving_span(list.data(), list.size(), *eph, &serving_from_, &serving_to_);
+        serving_from_ = from;
+        serving_to_ = to;
     }
     // Nodes first-3 .. first+4 around the interval that holds the time.
     const long first = static_cast<long>(std::floor(gps_seconds / step_)) - (track_nodes / 2 - 1);

@@ -33,12 +33,9 @@ struct PageLook {
             char system = 0;
             int prn = 0;
             if (!orbits::parse_satellite(satellite, &system, &prn)) return false;
-            const std::vector<orbits::Ephemeris>& list = store->of_satellite(system, prn);
-            const int i = orbits::choose_ephemeris(list.data(), list.size(), system, prn, t);
-            if (i < 0) return false;
-            s.ephemeris = &list[static_cast<std::size_t>(i)];
-            orbits::serving_span(list.data(), list.size(), *s.ephemeris, &s.from, &s.to);
+            s.ephemeris = store->serving(system, prn, t, &s.from, &s.to);
         }
+        if (s.ephemeris == nullptr) return false;
         double seen[3];
         orbits::seen_position(*s.ephemeris, t, seen);
         const orbits::LookAngles look = orbits::look_angles(station, seen);

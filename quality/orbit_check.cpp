@@ -182,26 +182,38 @@ void OrbitCheck::count_expected(double t) {
     const double gps = gps_of(t);
     const long sample = static_cast<long>(std::floor(gps / expected_step));
     if (sample != expected_sample_) {
+        const bool first = expected_sample_ < 0;
         expected_sample_ = sample;
-        expected_now_.clear();
-        int place[sizeof expected_systems][sky_band_count];  // in expected_now_, -1: none yet
-        std::fill(&place[0][0], &place[0][0] + sizeof place / sizeof place[0][0], -1);
-        for (int sat : grid_->in_store()) {
-            const BandHeld& held = held_[static_cast<std::size_t>(sat)];
-            int band = held.band;
-            // A satellite's band held over the time is taken as it is.
-            const bool up = gps >= held.from && gps <= held.to ? band >= 0 : band_at(sat, t, &band, true);
-            if (!up) continue;
-            const char system = grid_->system_of(sat);
-            int& at = place[std::strchr(expected_systems, system) - expected_systems][band];
-            if (at < 0) {
-                at = static_cast<int>(expected_now_.size());
-                expected_now_.push_back({system, band, 0});
+        const auto later = [](const std::pair<double, int>& a, const std::pair<double, int>& b) {
+            return a.first > b.first;
+        };
+        if (first) {
+            counted_band_.assign(orbits::SkyGrid::satellite_count, -1);
+            for (int sat : grid_->in_store()) recount_.push_back({-1e300, sat});
+            std::make_heap(recount_.begin(), recount_.end(), later);
+        }
+        while (!recount_.empty() && recount_.front().first < gps) {
+            std::pop_heap(recount_.begin(), recount_.end(), later);
+            const int sat = recount_.back().second;
+            int band = 0;
+            if (!band_at(sat, t, &band, true)) band = -1;
+            int& counted = counted_band_[static_cast<std::size_t>(sat)];
+            if (band != counted) {
+                const std::size_t system =
+                    static_cast<std::size_t>(std::strchr(expected_systems, grid_->system_of(sat)) - expected_systems);
+                if (counted >= 0) --up_[system][counted];
+                if (band >= 0) ++up_[system][band];
+                counted = band;
             }
-            ++expected_now_[static_cast<std::size_t>(at)].count;
+            // Looked at again once its band's time has passed: at the next
+            // sample at the soonest.
+            recount_.back() = {std::max(held_[static_cast<std::size_t>(sat)].to, gps), sat};
+            std::push_heap(recount_.begin(), recount_.end(), later);
         }
     }
-    for (const Expected& e : expected_now_) figures_.sky.expected(e.system, e.band, e.count);
+    for (std::size_t system = 0; system + 1 < sizeof expected_systems; ++system)
+        for (int band = 0; band < sky_band_count; ++band)
+            if (up_[system][band] > 0) figures_.sky.expected(expected_systems[system], band, up_[system][band]);
 }
 
 void OrbitCheck::epoch(double t) {

@@ -83,13 +83,14 @@ private:
     std::vector<ArcMultipath*> arc_of_;  // by grid satellite
     static constexpr double expected_step = 30.0;  // s
     long expected_sample_ = -1;
+    // The satellites up now, counted by system and band, and the band each
+    // is counted in (-1: none); a satellite is looked at again only once the
+    // time its band is held over has passed (the queue holds when, soonest
+    // first).
     static constexpr char expected_systems[] = "GRECJ";  // the sky grid's systems
-    struct Expected {
-        char system;
-        int band;
-        long count;  // satellites of the system up in the band
-    };
-    std::vector<Expected> expected_now_;  // in the order first met
+    long up_[sizeof expected_systems][sky_band_count] = {};
+    std::vector<int> counted_band_;  // by grid satellite
+    std::vector<std::pair<double, int>> recount_;  // a heap: held until (GPS seconds), satellite
     double interval_ = 0;
     double previous_t_ = -1;
     orbits::TimeValueClock clock_;
