@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "quality/quality_report.h"
 #include "tests/testkit/testkit.h"
 #include "tools/obsgen/obs_generator.h"
 
@@ -48,18 +49,6 @@ std::map<std::string, std::set<std::string>> epoch_satellites(const std::string&
     return epochs;
 }
 
-std::string fixed(double v, int decimals) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%.*f", decimals, v);
-    std::string s = text;
-    while (s.find('.') != std::string::npos && (s.back() == '0' || s.back() == '.')) {
-        const bool dot = s.back() == '.';
-        s.pop_back();
-        if (dot) break;
-    }
-    return s;
-}
-
 // The figures of a row against the two files' satellites with an L1 phase
 // at their common epochs.
 void expect_satellites(const Row& row, const std::string& file_a, const std::string& file_b,
@@ -80,8 +69,8 @@ void expect_satellites(const Row& row, const std::string& file_a, const std::str
     ASSERT_GT(epochs, 0);
     EXPECT_EQ(row.at("common_epochs"), std::to_string(epochs));
     EXPECT_EQ(row.at("common_satellites"), std::to_string(all.size()));
-    EXPECT_EQ(row.at("mean_common_per_epoch"), fixed(static_cast<double>(sum) / epochs, 2));
-    EXPECT_EQ(row.at("share_4_or_more"), fixed(static_cast<double>(four) / epochs, 3));
+    EXPECT_EQ(row.at("mean_common_per_epoch"), plain_number(static_cast<double>(sum) / epochs, 2));
+    EXPECT_EQ(row.at("share_4_or_more"), plain_number(static_cast<double>(four) / epochs, 3));
 }
 
 }  // namespace
@@ -130,36 +119,30 @@ TEST(Baselines, GeneratedCampaignOfKnownOverlaps) {
               std::string::npos)
         << r.out;
 
+    const char* const columns[] = {"station_a",         "occupation_a",     "station_b",
+                                   "occupation_b",      "first_common_epoch", "last_common_epoch",
+                                   "common_s",          "common_epochs",    "distance_m"};
     struct Expected {
-        const char *a, *na, *b, *nb, *fa, *fb;  // stations, numbers, their files
-        const char *first, *last, *seconds, *epochs, *distance;
+        const char* values[std::size(columns)];
+        const char *file_a, *file_b;
     };
     const Expected expected[] = {
-        {"ALFA", "1", "BRAV", "1", "A1.obs", "B1.obs", "2021-03-01T08:00:00.000",
-         "2021-03-01T09:59:30.000", "7170", "200", "5000"},
-        {"ALFA", "2", "CHAR", "2", "A2.obs", "C2.obs", "2021-03-01T13:00:00.000",
-         "2021-03-01T14:59:30.000", "7170", "240", "12000"},
-        {"ALFA", "2", "DELT", "1", "A2.obs", "D1.obs", "2021-03-01T14:50:00.000",
-         "2021-03-01T14:59:30.000", "570", "20", ""},
-        {"CHAR", "2", "DELT", "1", "C2.obs", "D1.obs", "2021-03-01T14:50:00.000",
-         "2021-03-01T14:59:30.000", "570", "20", ""},
+        {{"ALFA", "1", "BRAV", "1", "2021-03-01T08:00:00.000", "2021-03-01T09:59:30.000", "7170",
+          "200", "5000"}, "A1.obs", "B1.obs"},
+        {{"ALFA", "2", "CHAR", "2", "2021-03-01T13:00:00.000", "2021-03-01T14:59:30.000", "7170",
+          "240", "12000"}, "A2.obs", "C2.obs"},
+        {{"ALFA", "2", "DELT", "1", "2021-03-01T14:50:00.000", "2021-03-01T14:59:30.000", "570",
+          "20", ""}, "A2.obs", "D1.obs"},
+        {{"CHAR", "2", "DELT", "1", "2021-03-01T14:50:00.000", "2021-03-01T14:59:30.000", "570",
+          "20", ""}, "C2.obs", "D1.obs"},
     };
     const std::vector<Row> rows = read_csv(dir.file("zzBASELINES.csv"));
     ASSERT_EQ(rows.size(), std::size(expected));
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        const Expected& e = expected[i];
-        const Row& row = rows[i];
-        SCOPED_TRACE(std::string(e.a) + e.na + "-" + e.b + e.nb);
-        EXPECT_EQ(row.at("station_a"), e.a);
-        EXPECT_EQ(row.at("occupation_a"), e.na);
-        EXPECT_EQ(row.at("station_b"), e.b);
-        EXPECT_EQ(row.at("occupation_b"), e.nb);
-        EXPECT_EQ(row.at("first_common_epoch"), e.first);
-        EXPECT_EQ(row.at("last_common_epoch"), e.last);
-        EXPECT_EQ(row.at("common_s"), e.seconds);
-        EXPECT_EQ(row.at("common_epochs"), e.epochs);
-        EXPECT_EQ(row.at("distance_m"), e.distance);
-        expect_satellites(row, dir.file(e.fa), dir.file(e.fb), 5);
+        SCOPED_TRACE(i);
+        for (std::size_t k = 0; k < std::size(columns); ++k)
+            EXPECT_EQ(rows[i].at(columns[k]), expected[i].values[k]) << columns[k];
+        expect_satellites(rows[i], dir.file(expected[i].file_a), dir.file(expected[i].file_b), 5);
     }
 
     // With a station, only the baselines of its first occupation.

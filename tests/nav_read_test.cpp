@@ -20,10 +20,6 @@ using testkit::ScratchDir;
 
 namespace {
 
-bool ends_with(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 // The campaign's files (zz*) by name.
 std::map<std::string, std::string> campaign(const std::string& dir) {
     std::map<std::string, std::string> files;
@@ -69,7 +65,7 @@ TEST(NavRead, EveryVersionAndWrappingUnderAnyName) {
         std::filesystem::copy_file(testkit::test_data_path(row.file), dir.file(row.name));
         const RunResult r = run_lumerak({std::string("-r") + row.name}, dir.path());
         EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_TRUE(ends_with(r.out, row.out_end)) << r.out;
+        EXPECT_TRUE(r.out.ends_with(row.out_end)) << r.out;
         EXPECT_EQ(r.err, std::string("'") + row.name + "' read into database\n" + row.err + "done.\n");
     }
 }
@@ -84,7 +80,7 @@ TEST(NavRead, TheSameEphemerisIsStoredOnce) {
     const auto first = campaign(dir.path());
     const RunResult again = run_lumerak({"-ragain"}, dir.path());
     EXPECT_EQ(again.status, 0) << again.err;
-    EXPECT_TRUE(ends_with(again.out, "\n0 ephemerides stored, 187 already in the database.\n")) << again.out;
+    EXPECT_TRUE(again.out.ends_with("\n0 ephemerides stored, 187 already in the database.\n")) << again.out;
     EXPECT_EQ(campaign(dir.path()), first);
 
     // A file with the same records and one changed: only that one is added.
@@ -96,7 +92,7 @@ TEST(NavRead, TheSameEphemerisIsStoredOnce) {
     text.replace(epoch, 22, "17 20 12 31 23 15  0.0");
     testkit::write_file(dir.file("dlf2.21g"), text);
     const RunResult shared = run_lumerak({"-rdlf2.21g"}, dir.path());
-    EXPECT_TRUE(ends_with(shared.out, "\n1 ephemerides stored, 6 already in the database.\n")) << shared.out;
+    EXPECT_TRUE(shared.out.ends_with("\n1 ephemerides stored, 6 already in the database.\n")) << shared.out;
     const auto files = campaign(dir.path());
     EXPECT_EQ(files.at("zzEPH.DAT").size(), (1 + 187 + 7 + 1) * sizeof(eph_record));
     EXPECT_EQ(files.at("zzNAV.DAT").size(), (1 + 3) * sizeof(nav_record));
@@ -191,7 +187,7 @@ TEST(NavRead, BadInputLeavesTheCampaignUntouched) {
         testkit::write_file(dir.file("bad.nav"), row.text);
         const RunResult r = run_lumerak({"-rbad.nav"}, dir.path());
         EXPECT_EQ(r.status, 1);
-        EXPECT_TRUE(ends_with(r.err, std::string(row.error) +
+        EXPECT_TRUE(r.err.ends_with(std::string(row.error) +
                                          "\nNothing of 'bad.nav' was added to the database.\n"))
             << r.err;
         EXPECT_EQ(campaign(dir.path()), before);

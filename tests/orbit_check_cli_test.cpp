@@ -42,6 +42,13 @@ testkit::RunResult check_kms3(const ScratchDir& dir, const std::string& approx) 
     return run_lumerak({"-i"}, dir.path());
 }
 
+// KMS3's line of its position on the console; empty when there is none.
+std::string position_line(const std::string& out) {
+    for (const std::string& line : testkit::lines_of(out))
+        if (line.starts_with("KMS3        1 position from codes ")) return line;
+    return "";
+}
+
 double distance_to_kms3(const Row& pos) {
     double sum = 0;
     const char* names[] = {"computed_x_m", "computed_y_m", "computed_z_m"};
@@ -111,15 +118,9 @@ TEST(OrbitCheck, RealDayWithItsNavigationFile) {
         }
     }
     EXPECT_EQ(shares, 1);
-    const std::string position = "KMS3        1 position from codes ";
-    bool found = false;
-    for (const std::string& line : lines)
-        if (line.starts_with(position)) {
-            found = true;
-            EXPECT_TRUE(line.ends_with(" (19 epochs), " + pos[0].at("distance_m") + " m from the header's"))
-                << line;
-        }
-    EXPECT_TRUE(found) << r.out;
+    EXPECT_TRUE(position_line(r.out).ends_with(" (19 epochs), " + pos[0].at("distance_m") +
+                                               " m from the header's"))
+        << r.out;
 
     // GLONASS and BeiDou against GPS and Galileo.
     std::map<std::string, Row> qc;
@@ -134,6 +135,49 @@ TEST(OrbitCheck, RealDayWithItsNavigationFile) {
         EXPECT_EQ(qc.at(s).at("slips_gf"), "0") << s;
         EXPECT_EQ(qc.at(s).at("slips_mw"), "0") << s;
     }
+
+    // -x fills the azimuth and elevation of every observation with an orbit
+    // (the sky pages' computation, in full); counted by band they give what
+    // the check's grid put into zzSKY.csv, up to an observation on a band's
+    // edge. SBAS, without ephemerides, keeps its columns empty.
+    ASSERT_EQ(run_lumerak({"-xtable.csv"}, dir.path()).status, 0);
+    std::map<std::string, long> by_band;  // "G 10" -> observations with L1
+    long rows = 0, empty = 0, past = 0, placed = 0;
+    for (const Row& row : read_csv(dir.file("table.csv"))) {
+        ++rows;
+        const std::string system = row.at("satellite").substr(0, 1);
+        if (system == "S") {
+            EXPECT_EQ(row.at("azimuth_deg"), "");
+            EXPECT_EQ(row.at("elevation_deg"), "");
+            ++empty;
+            continue;
+        }
+        if (row.at("elevation_deg") == "") {  // past its ephemerides (R03 after 10:00)
+            EXPECT_EQ(row.at("azimuth_deg"), "");
+            ++past;
+            continue;
+        }
+        const double azimuth = std::stod(row.at("azimuth_deg")), elevation = std::stod(row.at("elevation_deg"));
+        EXPECT_GE(azimuth, 0);
+        EXPECT_LT(azimuth, 360);
+        EXPECT_GT(elevation, 0) << row.at("satellite");
+        EXPECT_LE(elevation, 90);
+        placed += row.at("l1") != "";
+        if (row.at("l1") != "")
+            ++by_band[system + " " + std::to_string(std::min(static_cast<int>(elevation / 10), 8) * 10)];
+    }
+    EXPECT_EQ(rows, 919);
+    EXPECT_EQ(empty, 133);
+    long compared = 0;
+    for (const Row& row : sky) {
+        const long counted = by_band[row.at("system") + " " + row.at("elevation_from_deg")];
+        EXPECT_NEAR(static_cast<double>(std::stol(row.at("observed_l1"))), static_cast<double>(counted), 2)
+            << row.at("system") << " " << row.at("elevation_from_deg");
+        compared += counted;
+    }
+    EXPECT_LT(past, 20);
+    EXPECT_GT(placed, 700);
+    EXPECT_EQ(compared, placed);
 }
 
 // A header without position gets the computed one, which its sky is then
@@ -165,10 +209,7 @@ TEST(OrbitCheck, HeaderPositionZeroOrFarOff) {
         } else {
             EXPECT_NEAR(std::stod(pos[0].at("distance_m")), c.distance, 5.0);
         }
-        bool found = false;
-        for (const std::string& line : testkit::lines_of(r.out))
-            if (line.starts_with("KMS3        1 position from codes")) found = line.ends_with(c.console);
-        EXPECT_TRUE(found) << r.out;
+        EXPECT_TRUE(position_line(r.out).ends_with(c.console)) << r.out;
         // The sky is there whatever the header says.
         EXPECT_EQ(read_csv(dir.file("zzSKY.csv")).size(), 45u);
     }
@@ -216,51 +257,4 @@ TEST(OrbitCheck, CampaignWithoutNavigationFiles) {
               "station,occupation,header_x_m,header_y_m,header_z_m,computed_x_m,computed_y_m,computed_z_m,"
               "distance_m,epochs_used,flag\n"
               "GENA,1,3899225.300,396731.800,5015078.300,,,,,0,no computed position\n");
-}
-
-// -x fills the azimuth and elevation of every observation with an orbit
-// (the sky pages' computation, in full); counted by band they give what
-// the check's grid put into zzSKY.csv, up to an observation on a band's
-// edge. SBAS, without ephemerides, keeps its columns empty.
-TEST(OrbitCheck, ObservationTableGetsTheSky) {
-    ScratchDir dir;
-    ASSERT_EQ(check_kms3(dir, "").status, 0);
-    ASSERT_EQ(run_lumerak({"-xtable.csv"}, dir.path()).status, 0);
-    std::map<std::string, long> by_band;  // "G 10" -> observations with L1
-    long rows = 0, empty = 0, past = 0, placed = 0;
-    for (const Row& row : read_csv(dir.file("table.csv"))) {
-        ++rows;
-        const std::string system = row.at("satellite").substr(0, 1);
-        if (system == "S") {
-            EXPECT_EQ(row.at("azimuth_deg"), "");
-            EXPECT_EQ(row.at("elevation_deg"), "");
-            ++empty;
-            continue;
-        }
-        if (row.at("elevation_deg") == "") {  // past its ephemerides (R03 after 10:00)
-            EXPECT_EQ(row.at("azimuth_deg"), "");
-            ++past;
-            continue;
-        }
-        const double azimuth = std::stod(row.at("azimuth_deg")), elevation = std::stod(row.at("elevation_deg"));
-        EXPECT_GE(azimuth, 0);
-        EXPECT_LT(azimuth, 360);
-        EXPECT_GT(elevation, 0) << row.at("satellite");
-        EXPECT_LE(elevation, 90);
-        placed += row.at("l1") != "";
-        if (row.at("l1") != "")
-            ++by_band[system + " " + std::to_string(std::min(static_cast<int>(elevation / 10), 8) * 10)];
-    }
-    EXPECT_EQ(rows, 919);
-    EXPECT_EQ(empty, 133);
-    long compared = 0;
-    for (const Row& row : read_csv(dir.file("zzSKY.csv"))) {
-        const long counted = by_band[row.at("system") + " " + row.at("elevation_from_deg")];
-        EXPECT_NEAR(static_cast<double>(std::stol(row.at("observed_l1"))), static_cast<double>(counted), 2)
-            << row.at("system") << " " << row.at("elevation_from_deg");
-        compared += counted;
-    }
-    EXPECT_LT(past, 20);
-    EXPECT_GT(placed, 700);
-    EXPECT_EQ(compared, placed);
 }

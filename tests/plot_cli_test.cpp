@@ -149,9 +149,6 @@ TEST_F(PlotCommand, OccupationOfAStationOutsideTheTableIsSkipped) {
     EXPECT_EQ(ps_files(dir_.path()), (std::vector<std::string>{"TP28-1.ps"}));
 }
 
-
-
-
 // Every page of a document (`pages` of them) lies wholly on A4 paper (595 x
 // 842 points), clear of the left and lower edges, and fills at least 80 % of
 // the paper's width.
@@ -316,7 +313,6 @@ std::vector<std::vector<std::string>> check_pages(const std::vector<SheetPage>& 
     return labels;
 }
 
-
 TEST(PlotPages, RealFilesOfMoreThan27SatellitesGiveEverySatelliteItsRowOnOnePage) {
     if (!have_ghostscript()) GTEST_SKIP() << "Ghostscript (gs) is not installed";
     for (const auto& [file, satellites] :
@@ -381,10 +377,6 @@ TEST(PlotPages, SatellitesOfADayOfEverySystemFillPagesBrokenBetweenSystems) {
         EXPECT_EQ(pdf_pages(dir.path(), "SKY1-1.ps"), 3);
     }
 }
-
-}  // namespace
-
-namespace {
 
 // Every text of a document's pages, as Ghostscript extracts them.
 std::vector<std::string> all_texts(const std::vector<SheetPage>& pages) {

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <memory>
 #include <numbers>
@@ -46,8 +45,6 @@ struct Place {
 // signal digit 9, without the obstructed observations. `places` receives
 // where each observation stands on the sky plot.
 plottest::OccSetup obstructed_day(std::vector<Place>* places) {
-    setenv("TZ", "Europe/Berlin", 1);
-    tzset();
     plottest::OccSetup setup;
     setup.start = time_value(2020, 6, 25, 6, 0, 0);
     setup.interval = 30;

@@ -8,11 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "tests/testkit/ghostscript.h"
 #include "tests/testkit/testkit.h"
 
 namespace testkit {
-
-inline bool have_ghostscript() { return std::system("gs --version >/dev/null 2>&1") == 0; }
 
 // A grey raster, rows from the top, 0 black to 255 white.
 struct Raster {
