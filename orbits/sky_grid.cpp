@@ -161,8 +161,53 @@ bool SkyGrid::sine_elevation(int satellite, double* out, bool above_only, SineSp
             if (vertex > 0 && vertex < 1) slope = std::max(slope, std::fabs(a1 + a2 * vertex));
         }
         span->rate = slope / sky_grid_step;
+        span->cubic = true;
+        span->origin = from;
+        span->c[0] = n[1], span->c[1] = a1, span->c[2] = a2, span->c[3] = a3;
     }
     return true;
+}
+
+double sine_leaves(const SineSpan& span, double t, double low, double high) {
+    if (!span.cubic || !(t < span.to)) return span.to;
+    const double* c = span.c;
+    const auto sine = [c](double u) { return c[0] + u * (c[1] + u * (c[2] + u * c[3])); };
+    const auto out = [&](double u) {
+        const double v = sine(u);
+        return v < low || v >= high;
+    };
+    // The cubic is monotone between its turning points, so it leaves the
+    // band at most once on each piece: found by halving.
+    const double u0 = (t - span.origin) / sky_grid_step;
+    const double u1 = (span.to - span.origin) / sky_grid_step;
+    double cuts[4] = {u0, u1, u1, u1};
+    int count = 1;
+    // Turning points: roots of c1 + 2 c2 u + 3 c3 u².
+    const double qa = 3 * c[3], qb = 2 * c[2], qc = c[1];
+    if (qa != 0) {
+        const double d = qb * qb - 4 * qa * qc;
+        if (d > 0) {
+            const double r = std::sqrt(d);
+            double roots[2] = {(-qb - r) / (2 * qa), (-qb + r) / (2 * qa)};
+            if (roots[0] > roots[1]) std::swap(roots[0], roots[1]);
+            for (double root : roots)
+                if (root > u0 && root < u1) cuts[count++] = root;
+        }
+    } else if (qb != 0) {
+        const double root = -qc / qb;
+        if (root > u0 && root < u1) cuts[count++] = root;
+    }
+    cuts[count++] = u1;
+    for (int k = 0; k + 1 < count; ++k) {
+        double a = cuts[k], b = cuts[k + 1];
+        if (!out(b)) continue;
+        for (int i = 0; i < 50 && b - a > 1e-9; ++i) {
+            const double m = (a + b) / 2;
+            (out(m) ? b : a) = m;
+        }
+        return std::max(t, span.origin + a * sky_grid_step - 1e-3);
+    }
+    return span.to;
 }
 
 }  // namespace orbits

@@ -29,7 +29,18 @@ inline constexpr double sky_grid_step = 900.0;  // s
 struct SineSpan {
     double from = 0, to = 0;  // GPS seconds
     double rate = 0;          // the largest |d sine / dt| over the span (1/s)
+    // The cubic itself where the sine came from one: sine = c[0] + c[1] u +
+    // c[2] u² + c[3] u³ with u = (t - origin) / sky_grid_step.
+    bool cubic = false;
+    double origin = 0;
+    double c[4] = {0, 0, 0, 0};
 };
+
+// The first time after `t` (GPS seconds, within the span) at which the
+// span's sine reaches `high` or falls below `low` (it lies between them at
+// `t`), less a millisecond; the span's end where it stays between them, or
+// where the span has no cubic.
+double sine_leaves(const SineSpan& span, double t, double low, double high);
 
 class SkyGrid {
 public:

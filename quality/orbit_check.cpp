@@ -144,11 +144,14 @@ bool OrbitCheck::band_at(int sat, double t, int* band, bool above_only) {
             held = BandHeld{span.from, span.to, -1};
             return false;
         }
-        // A margin of 1e-9 against the rounding of the interpolation.
-        const double margin = std::max(0.0, sky_band_margin_of_sine(sine) - 1e-9);
-        const double hold = span.rate > 0 ? margin / span.rate : span.to - span.from;
-        held.from = std::max(gps - hold, span.from);
-        held.to = std::min(gps + hold, span.to);
+        // Held back to where the fastest change of the span's sine could
+        // have reached an edge of the band (a margin of 1e-9 against the
+        // rounding of the interpolation), and on to where it reaches one.
+        double low = 0, high = 0;
+        sky_band_edges_of_sine(sine, &low, &high);
+        const double margin = std::max(0.0, std::min(sine - low, high - sine) - 1e-9);
+        held.from = std::max(span.rate > 0 ? gps - margin / span.rate : span.from, span.from);
+        held.to = std::min(orbits::sine_leaves(span, gps, low, high), span.to);
         held.band = sine < 0 ? -1 : sky_band_of_sine(sine);
     }
     if (held.band < 0) return false;

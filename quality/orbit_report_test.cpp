@@ -7,21 +7,26 @@
 
 #include <cmath>
 
-// A band and its margin: the distance in sine to the nearer edge of the
-// band (the horizon below the lowest, none above the highest).
+// A band and its edges in sine (the horizon below the lowest, none above
+// the highest).
 TEST(SkyBands, BandOfElevationAndOfItsSine) {
     struct Row {
         double elevation_deg;
         int band;
-        double margin_to_deg;  // the edge the margin reaches
-    } rows[] = {{-5, 0, 0},     {0, 0, 0},       {3, 0, 0},       {9.99, 0, 10}, {10.01, 1, 10},
-                {45, 4, 50},    {79.99, 7, 80},  {80.01, 8, 80},  {90, 8, 80}};
+        double low_deg, high_deg;  // the band's edges (999: none)
+    } rows[] = {{-5, 0, -999, 0}, {0, 0, 0, 10},   {3, 0, 0, 10},    {9.99, 0, 0, 10},  {10.01, 1, 10, 20},
+                {45, 4, 40, 50},  {79.99, 7, 70, 80}, {80.01, 8, 80, 999}, {90, 8, 80, 999}};
     for (const Row& r : rows) {
         const double sine = std::sin(r.elevation_deg * M_PI / 180);
         EXPECT_EQ(sky_band(r.elevation_deg), r.band) << r.elevation_deg;
         EXPECT_EQ(sky_band_of_sine(sine), r.band) << r.elevation_deg;
-        EXPECT_NEAR(sky_band_margin_of_sine(sine), std::fabs(sine - std::sin(r.margin_to_deg * M_PI / 180)), 1e-15)
-            << r.elevation_deg;
+        double low = 0, high = 0;
+        sky_band_edges_of_sine(sine, &low, &high);
+        const auto edge = [](double deg) {
+            return std::fabs(deg) == 999 ? std::copysign(INFINITY, deg) : std::sin(deg * M_PI / 180);
+        };
+        EXPECT_DOUBLE_EQ(low, edge(r.low_deg)) << r.elevation_deg;
+        EXPECT_DOUBLE_EQ(high, edge(r.high_deg)) << r.elevation_deg;
     }
 }
 

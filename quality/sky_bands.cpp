@@ -1,6 +1,7 @@
 #include "quality/sky_bands.h"
 
 #include <algorithm>
+#include <limits>
 #include <cmath>
 
 long SystemSky::expected_above_mask() const {
@@ -40,11 +41,15 @@ int sky_band_of_sine(double sine) {
     return band;
 }
 
-double sky_band_margin_of_sine(double sine) {
-    if (sine < 0) return -sine;
+void sky_band_edges_of_sine(double sine, double* low, double* high) {
+    constexpr double none = std::numeric_limits<double>::infinity();
+    if (sine < 0) {
+        *low = -none, *high = 0;
+        return;
+    }
     const int band = sky_band_of_sine(sine);
-    const double below = sine - (band == 0 ? 0.0 : band_limits[band - 1]);
-    return band == sky_band_count - 1 ? below : std::min(below, band_limits[band] - sine);
+    *low = band == 0 ? 0.0 : band_limits[band - 1];
+    *high = band == sky_band_count - 1 ? none : band_limits[band];
 }
 
 SystemSky& SkyBands::at(char system) {

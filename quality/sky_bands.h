@@ -36,9 +36,9 @@ struct SystemSky {
 // 8 from 80 up; the same from the sine of the elevation.
 int sky_band(double elevation_deg);
 int sky_band_of_sine(double sine);
-// How far (in sine) `sine` lies from the nearest edge of its band: the
-// horizon below band 0, none above band 8; below the horizon, from it.
-double sky_band_margin_of_sine(double sine);
+// The edges (in sine) of the band of `sine`: [low, high), from the horizon
+// for band 0, without end above band 8; below the horizon, up to it.
+void sky_band_edges_of_sine(double sine, double* low, double* high);
 
 class SkyBands {
 public:
