@@ -221,7 +221,9 @@ TEST(OccupationSky, CampaignWithoutNavigation) {
 // in its ephemerides included: the same satellites found, the sine of the
 // elevation within 1e-4, at every 30 s; and every answer kept over its
 // span: the sine 30 s on, where the span reaches, within the span's rate of
-// the one before, and no orbit found where the span said none.
+// the one before, no orbit found where the span said none, and the sine
+// within 0.02 of the one before up to where sine_leaves says it leaves,
+// and beyond it 2 ms later.
 TEST(SkyGrid, WholeDayAgainstFullComputation) {
     const orbits_test::NavFile nav =
         orbits_test::read_nav_file(testkit::test_data_path("MOJN00DNK_R_20201770000_01D_MN.rnx.gz"));
@@ -238,7 +240,7 @@ TEST(SkyGrid, WholeDayAgainstFullComputation) {
         orbits::SineSpan span;
     };
     std::map<int, Kept> kept;
-    long outside_rate = 0, spans_kept = 0;
+    long outside_rate = 0, spans_kept = 0, left_early = 0, leaving = 0;
     for (double t = day - 3600; t < day + 90000; t += 30) {
         grid.set_time(t);
         for (int sat : grid.in_store()) {
@@ -255,6 +257,17 @@ TEST(SkyGrid, WholeDayAgainstFullComputation) {
                 if (on_grid != k.found || (on_grid && std::fabs(sine - k.sine) > k.span.rate * 30 + 1e-12))
                     ++outside_rate;
             }
+            const double until = orbits::sine_leaves(span, t, sine - 0.02, sine + 0.02);
+            if (on_grid && span.cubic && until < span.to) {
+                ++leaving;
+                double at = 0, after = 0;
+                grid.set_time(until);
+                grid.sine_elevation(sat, &at);
+                grid.set_time(until + 0.002);
+                grid.sine_elevation(sat, &after);
+                grid.set_time(t);
+                if (std::fabs(at - sine) >= 0.02 || std::fabs(after - sine) < 0.02) ++left_early;
+            }
             k = Kept{on_grid, sine, span};
             const orbits::Sighting full = orbits::sight_satellite(store, system, prn, kms3, t);
             ++compared;
@@ -268,6 +281,8 @@ TEST(SkyGrid, WholeDayAgainstFullComputation) {
     }
     EXPECT_EQ(differ, 0);
     EXPECT_EQ(outside_rate, 0);
+    EXPECT_EQ(left_early, 0);
+    EXPECT_GT(leaving, 1000);
     EXPECT_GT(spans_kept, compared / 2);
     for (char s : {'G', 'R', 'E', 'C', 'J'}) EXPECT_GT(per_system[s], 0) << s;
     EXPECT_LT(worst, 1e-4);
