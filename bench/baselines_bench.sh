@@ -32,18 +32,7 @@ for s in 1 2 3 4 5 6 7 8 9 10; do
         rm -f "$file"
     done
 done
-obs=$(( $(stat -c %s zzOBS.DAT) / 72 - 1 ))
-"$lumerak" -i >/dev/null 2>&1  # warm the page cache once
-: > list.txt
-: > check.txt
-: > base.txt
-i=0
-while [ $i -lt "$runs" ]; do
-    timed list.txt "$lumerak" -sBENCH.LST
-    timed check.txt "$lumerak" -i
-    [ -z "$baseline" ] || timed base.txt "$baseline" -i
-    i=$((i + 1))
-done
+list_and_check_rounds
 echo "lumerak -i with baselines against -s: 100 station-days, $obs observations, $runs interleaved runs, $(date -u '+%Y-%m-%d %H:%M UTC')"
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 row='%-6s %8s %8s %6s | %8s %8s %6s | %8s\n'

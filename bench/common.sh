@@ -73,3 +73,23 @@ timed() {
 
 # column FILE N: median of column N of FILE, three decimals (needs $work).
 column() { awk -v c="$2" '{ print $c }' "$1" > "$work/col"; median_of "$work/col"; }
+
+# list_and_check_rounds: in the current folder (a campaign), the check once to
+# warm the page cache, then $runs interleaved rounds of the listing
+# (-sBENCH.LST) and the check (-i) of $lumerak, and of $baseline's check when
+# it is set: one line per round in list.txt, check.txt and base.txt (see
+# timed). Sets $obs to the number of stored observations.
+list_and_check_rounds() {
+    obs=$(( $(stat -c %s zzOBS.DAT) / 72 - 1 ))
+    "$lumerak" -i >/dev/null 2>&1
+    : > list.txt
+    : > check.txt
+    : > base.txt
+    i=0
+    while [ $i -lt "$runs" ]; do
+        timed list.txt "$lumerak" -sBENCH.LST
+        timed check.txt "$lumerak" -i
+        [ -z "$baseline" ] || timed base.txt "$baseline" -i
+        i=$((i + 1))
+    done
+}

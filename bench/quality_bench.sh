@@ -56,18 +56,7 @@ for days in $campaigns; do
         rm -f "$file"
         d=$((d + 1))
     done
-    obs=$(( $(stat -c %s zzOBS.DAT) / 72 - 1 ))
-    "$lumerak" -i >/dev/null 2>&1  # warm the page cache once
-    : > list.txt
-    : > check.txt
-    : > base.txt
-    i=0
-    while [ $i -lt "$runs" ]; do
-        timed list.txt "$lumerak" -sBENCH.LST
-        timed check.txt "$lumerak" -i
-        [ -z "$baseline" ] || timed base.txt "$baseline" -i
-        i=$((i + 1))
-    done
+    list_and_check_rounds
     for result in check.txt ${baseline:+base.txt}; do
         label=$days
         [ "$result" = check.txt ] || label="$days base"
