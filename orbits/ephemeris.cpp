@@ -123,7 +123,7 @@ int choose_ephemeris(const Ephemeris* list, std::size_t count, char system, int 
         const Ephemeris& eph = list[i];
         if (eph.system != system || eph.prn != prn || !eph.healthy) continue;
         const double distance = std::fabs(gps_seconds - eph.reference_gps);
-        const double validity = system == 'R' ? glonass_validity : kepler_validity;
+        const double validity = validity_of(system);
         if (distance > validity) continue;
         const bool tie = best >= 0 && distance == best_distance;
         const bool nearer = best < 0 || distance < best_distance ||
@@ -138,7 +138,7 @@ int choose_ephemeris(const Ephemeris* list, std::size_t count, char system, int 
 }
 
 void serving_span(const Ephemeris* list, std::size_t count, const Ephemeris& chosen, double* from, double* to) {
-    const double validity = chosen.system == 'R' ? glonass_validity : kepler_validity;
+    const double validity = validity_of(chosen.system);
     double lo = chosen.reference_gps - validity;
     double hi = chosen.reference_gps + validity;
     for (std::size_t i = 0; i < count; ++i) {
@@ -159,7 +159,7 @@ void unserved_span(const Ephemeris* list, std::size_t count, char system, int pr
                    double* to) {
     double lo = -std::numeric_limits<double>::infinity();
     double hi = std::numeric_limits<double>::infinity();
-    const double validity = system == 'R' ? glonass_validity : kepler_validity;
+    const double validity = validity_of(system);
     for (std::size_t i = 0; i < count; ++i) {
         const Ephemeris& eph = list[i];
         if (eph.system != system || eph.prn != prn || !eph.healthy) continue;

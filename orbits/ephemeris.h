@@ -42,6 +42,7 @@ struct Ephemeris {
 // How far from its reference time an ephemeris serves (s).
 inline constexpr double kepler_validity = 7200.0;
 inline constexpr double glonass_validity = 900.0;
+inline constexpr double validity_of(char system) { return system == 'R' ? glonass_validity : kepler_validity; }
 
 // Decodes a navigation record of system G, R, E, C or J: `toc` is the record's
 // epoch as written (seconds since 1970 of its calendar, in the system's time

@@ -58,8 +58,6 @@ Window window(const std::vector<Ephemeris>& list, double from, double to) {
     return {list.data() + (a - list.begin()), static_cast<std::size_t>(b - a)};
 }
 
-double validity_of(char system) { return system == 'R' ? glonass_validity : kepler_validity; }
-
 }  // namespace
 
 const Ephemeris* EphemerisStore::serving(char system, int prn, double gps_seconds) const {

@@ -69,7 +69,7 @@ const SkyGrid::Node& SkyGrid::node(Satellite& s, long index) {
     const Ephemeris* eph = served(s, s.at_nodes, t);
     if (eph == nullptr) {
         const std::vector<Ephemeris>& list = store_.of_satellite(s.system, s.prn);
-        double nearest = 2 * (s.system == 'R' ? glonass_validity : kepler_validity);
+        double nearest = 2 * validity_of(s.system);
         for (const Ephemeris& e : list)
             if (e.healthy && std::fabs(t - e.reference_gps) <= nearest) {
                 nearest = std::fabs(t - e.reference_gps);

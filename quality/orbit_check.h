@@ -55,10 +55,10 @@ public:
 private:
     struct ArcMultipath;
 
-    // Each satellite's band is kept over the time it cannot leave it (inside
-    // the span of one interpolation cubic, its sine's distance to the band's
-    // edges at the cubic's fastest change there): most observations and
-    // counts of the sky then need no interpolation.
+    // Each satellite's band is kept over the time it stays in it, inside the
+    // span of one interpolation cubic: back as far as the cubic's fastest
+    // change allows, on to where the cubic leaves the band. Most
+    // observations and counts of the sky then need no interpolation.
     struct BandHeld {
         double from = 1, to = 0;  // GPS seconds
         int band = -1;            // -1: below the horizon
@@ -94,5 +94,7 @@ private:
     double interval_ = 0;
     double previous_t_ = -1;
     orbits::TimeValueClock clock_;
-    std::vector<int> by_name_;  // grid satellite + 1 by letter and number, 0: not yet looked up
+    // Grid satellite + 1 by letter and number, 0: not yet looked up; it
+    // spares the parse of a name at every observation.
+    std::vector<int> by_name_;
 };
