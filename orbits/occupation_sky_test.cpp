@@ -142,16 +142,6 @@ TEST_P(OccupationSkyDay, AgainstFullEvaluation) {
     EXPECT_FALSE(sky.direction("X05", day_start + 600).found);
     c.close({CampaignTable::occ, CampaignTable::cor, CampaignTable::satocc, CampaignTable::sat,
              CampaignTable::obs});
-
-    // No position, or no ephemerides: no orbits.
-    const double zero[3] = {0, 0, 0};
-    orbits::OccupationSky nowhere(store, zero);
-    EXPECT_FALSE(nowhere.has_orbits());
-    EXPECT_FALSE(nowhere.direction("G05", day_start + 600).found);
-    const double header[3] = {sky.station().position[0], sky.station().position[1], sky.station().position[2]};
-    orbits::OccupationSky without(std::make_shared<orbits::EphemerisStore>(), header);
-    EXPECT_FALSE(without.has_orbits());
-    EXPECT_FALSE(without.direction("G05", day_start + 600).found);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -191,9 +181,15 @@ TEST(OccupationSky, WithoutNavigationAndHeaderOfZero) {
     orbits::header_position(c, header);
     EXPECT_EQ(header[0], 0);
     EXPECT_EQ(header[2], 0);
+    // No position, or no ephemerides: no orbits.
     const auto store = orbits::campaign_ephemerides();
-    EXPECT_FALSE(orbits::occupation_sky(c, store).has_orbits());
     const double computed[3] = {3924690.0, 301130.0, 5001915.0};
+    orbits::OccupationSky nowhere = orbits::occupation_sky(c, store);
+    orbits::OccupationSky without(std::make_shared<orbits::EphemerisStore>(), computed);
+    for (orbits::OccupationSky* none : {&nowhere, &without}) {
+        EXPECT_FALSE(none->has_orbits());
+        EXPECT_FALSE(none->direction("G08", c.occ.first_epoch + 600).found);
+    }
     orbits::OccupationSky sky = orbits::occupation_sky(c, store, computed);
     EXPECT_TRUE(sky.has_orbits());
     EXPECT_EQ(sky.station().position[0], computed[0]);

@@ -75,12 +75,9 @@ NavFile read_nav_file(const std::string& path) {
     return file;
 }
 
-orbits::EphemerisStore store_of(const NavFile& file, int* decoded) {
-    std::size_t kept = 0;
-    orbits::EphemerisStore store = orbits::store_of_records(file.parsed.ephemerides.data(),
-                                                            file.parsed.ephemerides.size(), file.leap_seconds, &kept);
-    if (decoded != nullptr) *decoded = static_cast<int>(kept);
-    return store;
+orbits::EphemerisStore store_of(const NavFile& file) {
+    return orbits::store_of_records(file.parsed.ephemerides.data(), file.parsed.ephemerides.size(),
+                                    file.leap_seconds);
 }
 
 PreciseOrbit read_sp3(const std::string& path) {

@@ -26,8 +26,8 @@ struct NavFile {
 // Reads a navigation file (plain or gzip) with the navigation reader.
 NavFile read_nav_file(const std::string& path);
 
-// The file's ephemerides decoded into a store; `decoded` counts those kept.
-orbits::EphemerisStore store_of(const NavFile& file, int* decoded = nullptr);
+// The file's ephemerides decoded into a store.
+orbits::EphemerisStore store_of(const NavFile& file);
 
 // Precise positions (m, ECEF) by satellite ("G01") and GPS time (GPS seconds).
 struct PreciseOrbit {
