@@ -194,13 +194,13 @@ TEST(EphemerisDecode, TimesKindsAndRefusals) {
     EXPECT_EQ(e.toe, orbits::calendar_seconds(2021, 1, 3, 0, 0, 0));
     EXPECT_EQ(e.reference_gps, e.toe);
     v[11] = 7200;  // BeiDou: 02:00 BDT of the week that starts 16 s after toc
-    ASSERT_TRUE(orbits::decode_ephemeris('C', 3, toc, v, "D2", -1, &e));
-    EXPECT_EQ(e.orbit, orbits::OrbitKind::beidou_geo);
-    EXPECT_EQ(e.reference_gps, orbits::calendar_seconds(2021, 1, 3, 2, 0, 14));
-    ASSERT_TRUE(orbits::decode_ephemeris('C', 6, toc, v, "D1", -1, &e));
-    EXPECT_EQ(e.orbit, orbits::OrbitKind::kepler);
-    ASSERT_TRUE(orbits::decode_ephemeris('C', 60, toc, v, "D2", -1, &e));
-    EXPECT_EQ(e.orbit, orbits::OrbitKind::beidou_geo);
+    using orbits::OrbitKind;
+    for (const auto& [prn, kind] : {std::pair{3, OrbitKind::beidou_geo}, std::pair{6, OrbitKind::kepler},
+                                    std::pair{60, OrbitKind::beidou_geo}}) {
+        ASSERT_TRUE(orbits::decode_ephemeris('C', prn, toc, v, prn == 6 ? "D1" : "D2", -1, &e));
+        EXPECT_EQ(e.orbit, kind) << prn;
+        EXPECT_EQ(e.reference_gps, orbits::calendar_seconds(2021, 1, 3, 2, 0, 14)) << prn;
+    }
     v[24] = 1;
     ASSERT_TRUE(orbits::decode_ephemeris('E', 1, toc, v, "FNAV", -1, &e));
     EXPECT_FALSE(e.healthy);
