@@ -9,6 +9,7 @@
 #include <map>
 
 #include "orbits/nav_records.h"
+#include "orbits/point_position.h"
 #include "orbits/satellite_state.h"
 #include "orbits/test_files.h"
 #include "orbits/track.h"
@@ -32,26 +33,18 @@ const EphemerisStore& mojn() {
     return store;
 }
 
-double distance(const double* a, const double* b) {
-    return std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) + (a[2] - b[2]) * (a[2] - b[2]));
-}
-
-struct Comparison {
-    int count = 0;
-    double sum2 = 0;
-};
+using orbits::position_distance;
+const double day_start = orbits::calendar_seconds(2020, 6, 25, 0, 0, 0);
 
 }  // namespace
 
 // Every satellite of the precise orbit that an ephemeris serves, at every
 // epoch of its 6 hours (15-minute spacing).
 TEST(BroadcastOrbit, MatchesPreciseOrbitPerSystem) {
-    int decoded = 0;
-    const EphemerisStore store = orbits_test::store_of(mojn_file(), &decoded);
-    ASSERT_GT(decoded, 1000);
+    const EphemerisStore& store = mojn();
     const orbits_test::PreciseOrbit precise =
         orbits_test::read_sp3(testkit::test_data_path("GBM0MGXRAP_20201770000_01D_15M_ORB_25epoch.sp3"));
-    std::map<std::string, Comparison> by_system;  // "G", "R", ..., and "C GEO"
+    std::map<std::string, std::pair<int, double>> by_system;  // count and sum of squares: "G", ..., "C GEO"
     for (const auto& [satellite, epochs] : precise.positions) {
         const char system = satellite[0];
         const int prn = std::atoi(satellite.c_str() + 1);
@@ -60,11 +53,9 @@ TEST(BroadcastOrbit, MatchesPreciseOrbitPerSystem) {
         for (const auto& [t, position] : epochs) {
             const Ephemeris* eph = store.serving(system, prn, t);
             if (eph == nullptr) continue;
-            const SatelliteState s = orbits::satellite_state(*eph, t);
-            const double d = distance(s.position, position.data());
-            Comparison& c = by_system[group];
-            ++c.count;
-            c.sum2 += d * d;
+            const double d = position_distance(orbits::satellite_state(*eph, t).position, position.data());
+            ++by_system[group].first;
+            by_system[group].second += d * d;
         }
     }
     // Broadcast orbits refer to the antenna, the precise one to the centre of
@@ -81,9 +72,9 @@ TEST(BroadcastOrbit, MatchesPreciseOrbitPerSystem) {
     const Limit limits[] = {{"G", 500, 2.5}, {"E", 350, 3.0}, {"J", 30, 3.0},
                             {"C", 400, 3.0}, {"C GEO", 20, 15.0}, {"R", 200, 4.0}};
     for (const Limit& l : limits) {
-        const Comparison& c = by_system[l.group];
-        const double rms = c.count > 0 ? std::sqrt(c.sum2 / c.count) : 0;
-        EXPECT_GE(c.count, l.min_count) << l.group;
+        const auto [count, sum2] = by_system[l.group];
+        const double rms = count > 0 ? std::sqrt(sum2 / count) : 0;
+        EXPECT_GE(count, l.min_count) << l.group;
         EXPECT_LT(rms, l.rms_m) << l.group;
     }
 }
@@ -109,12 +100,12 @@ TEST(GlonassOrbit, IntegrationAgainstItsOwnElements) {
                 // The step is fine enough: a step of 1 s gets the same end point.
                 double fine[3], fine_velocity[3];
                 orbits::glonass_integrate(a, a.toe + way, 1.0, fine, fine_velocity);
-                EXPECT_LT(distance(fine, moved.position), 0.005) << "R" << prn << " way " << way;
-                EXPECT_LT(distance(back.position, a.position), 0.005) << "R" << prn << " way " << way;
+                EXPECT_LT(position_distance(fine, moved.position), 0.005) << "R" << prn << " way " << way;
+                EXPECT_LT(position_distance(back.position, a.position), 0.005) << "R" << prn << " way " << way;
             }
             const SatelliteState from_a = orbits::glonass_state(a, a.toe + 900.0);
             const SatelliteState from_b = orbits::glonass_state(b, b.toe - 900.0);
-            EXPECT_LT(distance(from_a.position, from_b.position), 10.0) << "R" << prn << " at " << a.toe;
+            EXPECT_LT(position_distance(from_a.position, from_b.position), 10.0) << "R" << prn << " at " << a.toe;
             ++pairs;
         }
     }
@@ -155,12 +146,7 @@ TEST(KeplerOrbit, RelativisticClockTermFromPositionAndVelocity) {
 TEST(EphemerisChoice, NearestHealthyWithinValidity) {
     auto make = [](char system, int prn, double reference, bool healthy, bool fnav, double toc = 0) {
         Ephemeris e;
-        e.system = system;
-        e.prn = prn;
-        e.reference_gps = reference;
-        e.healthy = healthy;
-        e.fnav = fnav;
-        e.toc = toc;
+        e.system = system, e.prn = prn, e.reference_gps = reference, e.healthy = healthy, e.fnav = fnav, e.toc = toc;
         return e;
     };
     const Ephemeris list[] = {
@@ -208,34 +194,33 @@ TEST(EphemerisDecode, TimesKindsAndRefusals) {
     EXPECT_EQ(e.toe, orbits::calendar_seconds(2021, 1, 3, 0, 0, 0));
     EXPECT_EQ(e.reference_gps, e.toe);
     v[11] = 7200;  // BeiDou: 02:00 BDT of the week that starts 16 s after toc
-    ASSERT_TRUE(orbits::decode_ephemeris('C', 3, toc, v, "D2", -1, &e));
-    EXPECT_EQ(e.orbit, orbits::OrbitKind::beidou_geo);
-    EXPECT_EQ(e.reference_gps, orbits::calendar_seconds(2021, 1, 3, 2, 0, 14));
-    ASSERT_TRUE(orbits::decode_ephemeris('C', 6, toc, v, "D1", -1, &e));
-    EXPECT_EQ(e.orbit, orbits::OrbitKind::kepler);
-    ASSERT_TRUE(orbits::decode_ephemeris('C', 60, toc, v, "D2", -1, &e));
-    EXPECT_EQ(e.orbit, orbits::OrbitKind::beidou_geo);
+    using orbits::OrbitKind;
+    for (const auto& [prn, kind] : {std::pair{3, OrbitKind::beidou_geo}, std::pair{6, OrbitKind::kepler},
+                                    std::pair{60, OrbitKind::beidou_geo}}) {
+        ASSERT_TRUE(orbits::decode_ephemeris('C', prn, toc, v, prn == 6 ? "D1" : "D2", -1, &e));
+        EXPECT_EQ(e.orbit, kind) << prn;
+        EXPECT_EQ(e.reference_gps, orbits::calendar_seconds(2021, 1, 3, 2, 0, 14)) << prn;
+    }
     v[24] = 1;
     ASSERT_TRUE(orbits::decode_ephemeris('E', 1, toc, v, "FNAV", -1, &e));
     EXPECT_FALSE(e.healthy);
     EXPECT_TRUE(e.fnav);
-    v[20] = 2;  // data source F/NAV, no kind given
-    ASSERT_TRUE(orbits::decode_ephemeris('E', 1, toc, v, "", -1, &e));
-    EXPECT_TRUE(e.fnav);
-    v[20] = 517;  // I/NAV E1-B and E5b
-    ASSERT_TRUE(orbits::decode_ephemeris('E', 1, toc, v, "", -1, &e));
-    EXPECT_FALSE(e.fnav);
+    // Without a kind, the data source: 2 is F/NAV, 517 I/NAV E1-B and E5b.
+    for (const auto& [source, fnav] : {std::pair{2.0, true}, std::pair{517.0, false}}) {
+        v[20] = source;
+        ASSERT_TRUE(orbits::decode_ephemeris('E', 1, toc, v, "", -1, &e));
+        EXPECT_EQ(e.fnav, fnav) << source;
+    }
 
     EXPECT_FALSE(orbits::decode_ephemeris('S', 120, toc, v, "", -1, &e));
     EXPECT_FALSE(orbits::decode_ephemeris('I', 1, toc, v, "", -1, &e));
-    v[6] = HUGE_VAL;  // an overflowing mean anomaly
-    EXPECT_FALSE(orbits::decode_ephemeris('G', 1, toc, v, "LNAV", -1, &e));
-    v[6] = 0;
-    v[10] = 0;
-    EXPECT_FALSE(orbits::decode_ephemeris('G', 1, toc, v, "LNAV", -1, &e));
-    v[10] = 5153.7;
-    v[8] = 1.0;
-    EXPECT_FALSE(orbits::decode_ephemeris('G', 1, toc, v, "LNAV", -1, &e));
+    // An overflowing mean anomaly, no semi-major axis, an eccentricity of 1.
+    for (const auto& [index, value] : {std::pair{6, HUGE_VAL}, std::pair{10, 0.0}, std::pair{8, 1.0}}) {
+        double bad[31];
+        std::copy(v, v + 31, bad);
+        bad[index] = value;
+        EXPECT_FALSE(orbits::decode_ephemeris('G', 1, toc, bad, "LNAV", -1, &e)) << index;
+    }
     double r[31] = {};
     EXPECT_FALSE(orbits::decode_ephemeris('R', 1, toc, r, "FDMA", -1, &e));
     r[3] = 20000.0, r[7] = 5000.0, r[11] = 15000.0, r[10] = -4;
@@ -263,7 +248,7 @@ TEST(EphemerisDecode, TimesKindsAndRefusals) {
 // keeps the position to a millimetre and the clock to 1e-13 s, and it has a
 // position exactly where the direct evaluation has one.
 TEST(SatelliteTrack, KeepsPositionToAMillimetre) {
-    const double start = orbits::calendar_seconds(2020, 6, 25, 0, 0, 0);
+    const double start = day_start;
     std::map<char, double> worst;
     std::map<char, long> count;
     for (const char system : {'G', 'R', 'E', 'C', 'J'}) {
@@ -277,7 +262,7 @@ TEST(SatelliteTrack, KeepsPositionToAMillimetre) {
                 ASSERT_EQ(found, eph != nullptr) << system << prn << " at " << t - start;
                 if (!found) continue;
                 const SatelliteState direct = orbits::satellite_state(*eph, t);
-                worst[system] = std::max(worst[system], distance(direct.position, interpolated.position));
+                worst[system] = std::max(worst[system], position_distance(direct.position, interpolated.position));
                 EXPECT_NEAR(interpolated.clock, direct.clock, 1e-13) << system << prn;
                 ++count[system];
             }
@@ -292,7 +277,7 @@ TEST(SatelliteTrack, KeepsPositionToAMillimetre) {
 // A walk at 1 Hz evaluates the orbit at a node per step (and the nodes of a
 // new ephemeris where the serving one changes), not once per epoch.
 TEST(SatelliteTrack, WalkEvaluatesFewNodes) {
-    const double start = orbits::calendar_seconds(2020, 6, 25, 0, 0, 0);
+    const double start = day_start;
     struct Row {
         char system;
         int prn;

@@ -41,9 +41,10 @@ const Day& kms3() {
     return day;
 }
 
-// A point `distance` metres from the station along east, north and up.
-void along(const orbits::StationFrame& f, double east, double north, double up, double out[3]) {
-    for (int k = 0; k < 3; ++k) out[k] = f.position[k] + east * f.east[k] + north * f.north[k] + up * f.up[k];
+// KMS3's codes of that hour for the given systems.
+orbits_test::ObservationFile kms3_codes(const std::string& systems) {
+    return orbits_test::read_rinex3_codes(testkit::test_data_path("KMS300DNK_R_20221591000_01H_30S_MO.crx"),
+                                          kms3().channels, systems);
 }
 
 struct DayRun {
@@ -54,17 +55,15 @@ struct DayRun {
 
 DayRun position_of(const std::string& systems, bool single_code, const orbits::PositionSettings& settings,
                 bool from_header, double outlier = 0) {
-    orbits_test::ObservationFile obs = orbits_test::read_rinex3_codes(
-        testkit::test_data_path("KMS300DNK_R_20221591000_01H_30S_MO.crx"), kms3().channels, systems);
+    orbits_test::ObservationFile obs = kms3_codes(systems);
     DayRun run;
     std::copy(obs.header_position, obs.header_position + 3, run.header);
+    const orbits::StationFrame f = orbits::station_frame(run.header[0], run.header[1], run.header[2]);
     for (orbits_test::ObservationEpoch& e : obs.epochs) {
         if (single_code)
             for (orbits::CodeObservation& o : e.codes) o.code[1] = 0;
         if (outlier != 0) {
             // Into the first satellite well above the mask.
-            const orbits::StationFrame f = orbits::station_frame(obs.header_position[0], obs.header_position[1],
-                                                                 obs.header_position[2]);
             for (orbits::CodeObservation& o : e.codes) {
                 if (orbits::sight_satellite(kms3().store, o.system, o.prn, f, e.gps_seconds).look.elevation > 20 * deg) {
                     o.code[0] += outlier, o.code[1] += outlier;
@@ -86,8 +85,7 @@ TEST(LookAngles, KnownGeometry) {
     // Delft's header position, and a station on the equator at longitude 0.
     const orbits::StationFrame delft = orbits::station_frame(3924687.702, 301132.766, 5001910.775);
     const orbits::StationFrame equator = orbits::station_frame(6378137.0, 0, 0);
-    ASSERT_TRUE(delft.known);
-    ASSERT_TRUE(equator.known);
+    ASSERT_TRUE(delft.known && equator.known);
     EXPECT_NEAR(delft.latitude / deg, 51.986, 0.001);
     EXPECT_NEAR(delft.longitude / deg, 4.388, 0.001);
     struct Row {
@@ -108,12 +106,13 @@ TEST(LookAngles, KnownGeometry) {
         {&equator, 0, far, far, 0, 45},
     };
     for (const Row& r : rows) {
+        const orbits::StationFrame& f = *r.station;
         double p[3];
-        along(*r.station, r.east, r.north, r.up, p);
-        const orbits::LookAngles look = orbits::look_angles(*r.station, p);
+        for (int k = 0; k < 3; ++k) p[k] = f.position[k] + r.east * f.east[k] + r.north * f.north[k] + r.up * f.up[k];
+        const orbits::LookAngles look = orbits::look_angles(f, p);
         EXPECT_NEAR(look.elevation / deg, r.elevation_deg, 1e-9) << r.east << " " << r.north << " " << r.up;
         if (r.azimuth_deg >= 0) {
-            EXPECT_NEAR(look.azimuth / deg, r.azimuth_deg, 1e-9) << r.east << " " << r.north << " " << r.up;
+            EXPECT_NEAR(look.azimuth / deg, r.azimuth_deg, 1e-9) << r.east << " " << r.north;
         }
         EXPECT_NEAR(look.range, std::sqrt(r.east * r.east + r.north * r.north + r.up * r.up), 1e-6);
     }
@@ -131,8 +130,7 @@ TEST(LookAngles, KnownGeometry) {
 // a satellite without an ephemeris has no position.
 TEST(SightSatellite, RangesAgreeWithCodesAndUnknownSatellites) {
     const orbits::EphemerisStore& store = kms3().store;
-    const orbits_test::ObservationFile obs = orbits_test::read_rinex3_codes(
-        testkit::test_data_path("KMS300DNK_R_20221591000_01H_30S_MO.crx"), kms3().channels, "GRECJ");
+    const orbits_test::ObservationFile obs = kms3_codes("GRECJ");
     ASSERT_GT(obs.epochs.size(), 10u);
     const orbits::StationFrame station =
         orbits::station_frame(obs.header_position[0], obs.header_position[1], obs.header_position[2]);
@@ -172,7 +170,6 @@ TEST(SightSatellite, RangesAgreeWithCodesAndUnknownSatellites) {
 // one and the broadcast ionosphere.
 TEST(PointPosition, RealDayWithinMetresOfHeader) {
     ASSERT_TRUE(kms3().nav.klobuchar.known);
-    ASSERT_GE(kms3().channels.size(), 8u);
     struct Row {
         const char* systems;
         bool single_code;
@@ -200,7 +197,6 @@ TEST(PointPosition, RealDayWithinMetresOfHeader) {
             EXPECT_GE(e.satellites, r.min_satellites) << r.systems;
             EXPECT_EQ(e.systems, r.clocks) << r.systems;
         }
-        EXPECT_EQ(orbits::position_flag(run.header, run.median), orbits::PositionFlag::none);
     }
 }
 
@@ -216,8 +212,7 @@ TEST(PointPosition, OutlierMaskAndMissingEphemerides) {
     for (std::size_t e = 0; e < bad.epochs.size(); ++e)
         EXPECT_EQ(bad.epochs[e].satellites, clean.epochs[e].satellites - 1) << "epoch " << e;
 
-    orbits_test::ObservationFile obs = orbits_test::read_rinex3_codes(
-        testkit::test_data_path("KMS300DNK_R_20221591000_01H_30S_MO.crx"), kms3().channels, "GE");
+    orbits_test::ObservationFile obs = kms3_codes("GE");
     std::vector<orbits::CodeObservation> off = obs.epochs.front().codes;
     ASSERT_GE(off.size(), 9u);
     for (std::size_t k = 0; k < off.size() * 2 / 3; ++k)  // every one off by another distance
@@ -229,7 +224,6 @@ TEST(PointPosition, OutlierMaskAndMissingEphemerides) {
     settings.elevation_mask = 89.0 * deg;
     const DayRun masked = position_of("GE", false, settings, true);
     EXPECT_FALSE(masked.median.known);
-    EXPECT_EQ(orbits::position_flag(masked.header, masked.median), orbits::PositionFlag::not_computed);
 
     const orbits::EphemerisStore none;
     const orbits::CodeObservation codes[] = {{'G', 2, {2.2e7, 2.2e7}, {orbits::l1_frequency, orbits::l2_frequency}}};
@@ -239,8 +233,7 @@ TEST(PointPosition, OutlierMaskAndMissingEphemerides) {
 TEST(MedianPosition, CoordinateByCoordinateOfSolvedEpochs) {
     auto at = [](bool solved, double x, double y, double z) {
         orbits::EpochSolution s;
-        s.solved = solved;
-        s.position[0] = x, s.position[1] = y, s.position[2] = z;
+        s.solved = solved, s.position[0] = x, s.position[1] = y, s.position[2] = z;
         return s;
     };
     struct Row {
@@ -260,9 +253,7 @@ TEST(MedianPosition, CoordinateByCoordinateOfSolvedEpochs) {
         const orbits::OccupationPosition m = orbits::median_position(r.epochs);
         EXPECT_EQ(m.known, r.known);
         EXPECT_EQ(m.epochs_used, r.used);
-        EXPECT_EQ(m.position[0], r.x);
-        EXPECT_EQ(m.position[1], r.y);
-        EXPECT_EQ(m.position[2], r.z);
+        EXPECT_EQ(std::vector<double>(m.position, m.position + 3), (std::vector<double>{r.x, r.y, r.z}));
     }
 }
 
@@ -286,9 +277,8 @@ TEST(PositionFlag, HeaderZeroFarOrNotComputed) {
         {{NAN, 0, 1}, &computed, orbits::PositionFlag::header_zero},
         {{3516213.438, 781859.860, 5246037.966}, &unknown, orbits::PositionFlag::not_computed},
     };
-    for (const Row& r : rows) {
+    for (const Row& r : rows)
         EXPECT_EQ(orbits::position_flag(r.header, *r.computed), r.flag) << r.header[0] << " " << r.header[2];
-    }
 }
 
 // The atmosphere models on values that follow from their definitions.

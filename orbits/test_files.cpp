@@ -75,12 +75,9 @@ NavFile read_nav_file(const std::string& path) {
     return file;
 }
 
-orbits::EphemerisStore store_of(const NavFile& file, int* decoded) {
-    std::size_t kept = 0;
-    orbits::EphemerisStore store = orbits::store_of_records(file.parsed.ephemerides.data(),
-                                                            file.parsed.ephemerides.size(), file.leap_seconds, &kept);
-    if (decoded != nullptr) *decoded = static_cast<int>(kept);
-    return store;
+orbits::EphemerisStore store_of(const NavFile& file) {
+    return orbits::store_of_records(file.parsed.ephemerides.data(), file.parsed.ephemerides.size(),
+                                    file.leap_seconds);
 }
 
 PreciseOrbit read_sp3(const std::string& path) {
@@ -129,12 +126,24 @@ ObservationFile read_rinex3_codes(const std::string& path, const std::map<int, i
         }
     }
     // The first type of each list that the system has: its column.
-    auto column = [&](char system, std::initializer_list<const char*> wanted) {
+    auto column = [&](char system, const std::vector<const char*>& wanted) {
         const std::vector<std::string>& list = types[system];
         for (const char* w : wanted)
             for (std::size_t k = 0; k < list.size(); ++k)
                 if (list[k] == w) return static_cast<int>(k);
         return -1;
+    };
+    // The codes of each system with their frequencies (GLONASS: by channel).
+    struct Codes {
+        std::vector<const char*> first, second;
+        double frequency[2];
+    };
+    const std::map<char, Codes> codes = {
+        {'G', {{"C1W", "C1C"}, {"C2W", "C2L", "C2X"}, {orbits::l1_frequency, orbits::l2_frequency}}},
+        {'E', {{"C1C", "C1X"}, {"C5Q", "C5X"}, {orbits::l1_frequency, 1176.45e6}}},
+        {'C', {{"C2I"}, {"C7I"}, {orbits::b1i_frequency, orbits::b2i_frequency}}},
+        {'J', {{"C1C"}, {"C2L"}, {orbits::l1_frequency, orbits::l2_frequency}}},
+        {'R', {{"C1P", "C1C"}, {"C2P", "C2C"}, {0, 0}}},
     };
     while (i < lines.size()) {
         const std::string& head = lines[i];
@@ -157,35 +166,15 @@ ObservationFile read_rinex3_codes(const std::string& path, const std::map<int, i
             orbits::CodeObservation o{};
             o.system = l[0];
             o.prn = integer(l, 1, 2);
-            if (systems.find(o.system) == std::string::npos) continue;
-            int c1 = -1, c2 = -1;
-            switch (o.system) {
-                case 'G':
-                    c1 = column('G', {"C1W", "C1C"}), c2 = column('G', {"C2W", "C2L", "C2X"});
-                    o.frequency[0] = orbits::l1_frequency, o.frequency[1] = orbits::l2_frequency;
-                    break;
-                case 'E':
-                    c1 = column('E', {"C1C", "C1X"}), c2 = column('E', {"C5Q", "C5X"});
-                    o.frequency[0] = orbits::l1_frequency, o.frequency[1] = 1176.45e6;
-                    break;
-                case 'C':
-                    c1 = column('C', {"C2I"}), c2 = column('C', {"C7I"});
-                    o.frequency[0] = orbits::b1i_frequency, o.frequency[1] = orbits::b2i_frequency;
-                    break;
-                case 'J':
-                    c1 = column('J', {"C1C"}), c2 = column('J', {"C2L"});
-                    o.frequency[0] = orbits::l1_frequency, o.frequency[1] = orbits::l2_frequency;
-                    break;
-                case 'R': {
-                    const auto channel = glonass_channels.find(o.prn);
-                    if (channel == glonass_channels.end()) continue;
-                    c1 = column('R', {"C1P", "C1C"}), c2 = column('R', {"C2P", "C2C"});
-                    o.frequency[0] = orbits::glonass_g1_frequency(channel->second);
-                    o.frequency[1] = orbits::glonass_g2_frequency(channel->second);
-                    break;
-                }
-                default:
-                    continue;
+            const auto system = codes.find(o.system);
+            if (systems.find(o.system) == std::string::npos || system == codes.end()) continue;
+            const int c1 = column(o.system, system->second.first), c2 = column(o.system, system->second.second);
+            o.frequency[0] = system->second.frequency[0], o.frequency[1] = system->second.frequency[1];
+            if (o.system == 'R') {
+                const auto channel = glonass_channels.find(o.prn);
+                if (channel == glonass_channels.end()) continue;
+                o.frequency[0] = orbits::glonass_g1_frequency(channel->second);
+                o.frequency[1] = orbits::glonass_g2_frequency(channel->second);
             }
             o.code[0] = c1 >= 0 ? number(l, 3 + 16 * c1, 14) : 0;
             o.code[1] = c2 >= 0 ? number(l, 3 + 16 * c2, 14) : 0;

@@ -1,6 +1,6 @@
 // Readers the orbit tests use to feed the module from files: broadcast
 // navigation records as the values of their lines, a precise orbit (SP3),
-// and the codes of a RINEX 2 observation file. They serve the tests only.
+// and the codes of a RINEX 3 or 4 observation file. They serve the tests only.
 #pragma once
 
 #include <map>
@@ -26,8 +26,8 @@ struct NavFile {
 // Reads a navigation file (plain or gzip) with the navigation reader.
 NavFile read_nav_file(const std::string& path);
 
-// The file's ephemerides decoded into a store; `decoded` counts those kept.
-orbits::EphemerisStore store_of(const NavFile& file, int* decoded = nullptr);
+// The file's ephemerides decoded into a store.
+orbits::EphemerisStore store_of(const NavFile& file);
 
 // Precise positions (m, ECEF) by satellite ("G01") and GPS time (GPS seconds).
 struct PreciseOrbit {
@@ -46,7 +46,7 @@ struct ObservationFile {
     std::vector<ObservationEpoch> epochs;
 };
 
-// Reads a RINEX 3 or 4 file (plain, compressed or compact) for its codes, (plain, compressed or compact), two
+// Reads a RINEX 3 or 4 file (plain, compressed or compact) for its codes, two
 // codes per satellite where the file has them: GPS C1C/C1W with C2W/C2L,
 // Galileo C1C with C5Q (E5a), BeiDou C2I with C7I (B1I, B2I), QZSS C1C with
 // C2L, GLONASS C1C/C1P with C2C/C2P. Only the systems in `systems` are kept.

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <ostream>
 
 #include "obsdb/schema.h"
 
@@ -14,7 +15,12 @@ namespace {
 struct Calendar {
     int year, month, day, hour, minute;
     double seconds;
+    double gps() const { return orbits::calendar_seconds(year, month, day, hour, minute, seconds); }
 };
+
+std::ostream& operator<<(std::ostream& out, const Calendar& c) {
+    return out << c.year << "-" << c.month << "-" << c.day << " " << c.hour << ":" << c.minute;
+}
 
 }  // namespace
 
@@ -41,10 +47,8 @@ TEST(TimeValue, ToGpsSecondsInTwoZonesAcrossSummerTime) {
         tzset();
         for (const Calendar& c : epochs) {
             const double tv = time_value(c.year, c.month, c.day, c.hour, c.minute, c.seconds);
-            const double gps = orbits::calendar_seconds(c.year, c.month, c.day, c.hour, c.minute, c.seconds);
-            EXPECT_NEAR(orbits::gps_seconds_of_time_value(tv), gps, 1e-6)
-                << zone << " " << c.year << "-" << c.month << "-" << c.day << " " << c.hour << ":" << c.minute;
-            EXPECT_NEAR(orbits::time_value_of_gps_seconds(gps), tv, 1e-6) << zone << " " << c.month << "-" << c.day;
+            EXPECT_NEAR(orbits::gps_seconds_of_time_value(tv), c.gps(), 1e-6) << zone << " " << c;
+            EXPECT_NEAR(orbits::time_value_of_gps_seconds(c.gps()), tv, 1e-6) << zone << " " << c;
         }
     }
 }
@@ -63,10 +67,9 @@ TEST(GpsWeek, WeeksAndSecondsOfWeek) {
         {{1999, 8, 22, 0, 0, 0}, 1024, 0},        // the first week number roll-over
     };
     for (const Row& r : rows) {
-        const orbits::GpsWeekTime w = orbits::gps_week_time(
-            orbits::calendar_seconds(r.c.year, r.c.month, r.c.day, r.c.hour, r.c.minute, r.c.seconds));
-        EXPECT_EQ(w.week, r.week) << r.c.year << "-" << r.c.month << "-" << r.c.day;
-        EXPECT_DOUBLE_EQ(w.seconds, r.seconds) << r.c.year << "-" << r.c.month << "-" << r.c.day;
+        const orbits::GpsWeekTime w = orbits::gps_week_time(r.c.gps());
+        EXPECT_EQ(w.week, r.week) << r.c;
+        EXPECT_DOUBLE_EQ(w.seconds, r.seconds) << r.c;
     }
 }
 
@@ -83,12 +86,11 @@ TEST(LeapSeconds, TableFileAndOtherScales) {
         {{2026, 12, 8, 0, 0, 0}, 18},
     };
     for (const Row& r : rows) {
-        const double utc =
-            orbits::calendar_seconds(r.utc.year, r.utc.month, r.utc.day, r.utc.hour, r.utc.minute, r.utc.seconds);
-        EXPECT_EQ(orbits::leap_seconds_at_utc(utc), r.leap) << r.utc.year << "-" << r.utc.month;
-        EXPECT_EQ(orbits::gps_of_utc(utc), utc + r.leap) << r.utc.year << "-" << r.utc.month;
+        const double utc = r.utc.gps();  // the calendar's seconds, here read as UTC
+        EXPECT_EQ(orbits::leap_seconds_at_utc(utc), r.leap) << r.utc;
+        EXPECT_EQ(orbits::gps_of_utc(utc), utc + r.leap) << r.utc;
         // And back from GPS time, on either side of the step.
-        EXPECT_EQ(orbits::utc_of_gps(utc + r.leap), utc) << r.utc.year << "-" << r.utc.month;
+        EXPECT_EQ(orbits::utc_of_gps(utc + r.leap), utc) << r.utc;
     }
     // The file's LEAP SECONDS wins over the table.
     const double utc = orbits::calendar_seconds(2021, 1, 1, 0, 0, 0);
