@@ -22,9 +22,7 @@ TEST(CampaignOverview, ShadeOfObservationsPerSlip) {
           Case{9999, 10, true, BarShade::some}, Case{3000, 10, true, BarShade::some},
           Case{2999, 10, true, BarShade::few}, Case{0, 0, true, BarShade::empty},
           Case{5000, 900, false, BarShade::unchecked}}) {
-        OverviewOccupation o;
-        o.observations = c.observations;
-        o.slips = c.slips;
+        const OverviewOccupation o{"A", 1, 0, 1000, c.observations, c.slips};
         EXPECT_EQ(shade_of(o, c.checked), c.shade) << c.observations << "/" << c.slips;
     }
 }
@@ -39,21 +37,11 @@ TEST(CampaignOverview, CommonTimeText) {
         EXPECT_EQ(common_time_text(c.seconds), c.text) << c.seconds;
 }
 
-OverviewOccupation occupation(const std::string& station, int number, double first, double last) {
-    OverviewOccupation o;
-    o.station = station;
-    o.number = number;
-    o.first = first;
-    o.last = last;
-    return o;
-}
-
 TEST(CampaignOverview, PartnersSumTheOverlapsLongestFirst) {
     OverviewInput in;
-    in.occupations = {occupation("A", 1, 0, 1000),    occupation("B", 1, 500, 1500),
-                      occupation("C", 1, 0, 1000),    occupation("A", 2, 2000, 3000),
-                      occupation("B", 2, 2900, 4000), occupation("D", 1, 5000, 6000),
-                      occupation("A", 3, 1000, 1000)};  // one epoch, at C's last
+    in.occupations = {{"A", 1, 0, 1000},    {"B", 1, 500, 1500},    {"C", 1, 0, 1000},
+                      {"A", 2, 2000, 3000}, {"B", 2, 2900, 4000}, {"D", 1, 5000, 6000},
+                      {"A", 3, 1000, 1000}};  // one epoch, at C's last
     const std::vector<Partner> a = partners_of("A", in);
     ASSERT_EQ(a.size(), 2u);
     EXPECT_EQ(a[0].station, "C");
@@ -78,10 +66,10 @@ TEST(CampaignOverview, StationsInNameOrderOverPagesAllWithinTheDrawing) {
     for (int s = 49; s >= 0; --s) {
         std::string name = "S";
         name += std::to_string(100 + s);
-        in.occupations.push_back(occupation(name, 1, day + 8 * 3600, day + 10 * 3600));
-        in.occupations.push_back(occupation(name, 2, day + 13 * 3600, day + 15 * 3600));
+        in.occupations.push_back({name, 1, day + 8 * 3600, day + 10 * 3600});
+        in.occupations.push_back({name, 2, day + 13 * 3600, day + 15 * 3600});
     }
-    in.occupations.push_back(occupation("Z00", 1, day + 20 * 3600, day + 21 * 3600));
+    in.occupations.push_back({"Z00", 1, day + 20 * 3600, day + 21 * 3600});
     const std::vector<OverviewPage> pages = lay_out_overview(in);
     ASSERT_EQ(pages.size(), 3u);  // 51 stations, 22 to a page
     std::vector<std::string> order;
@@ -123,13 +111,9 @@ TEST(CampaignOverview, StationsInNameOrderOverPagesAllWithinTheDrawing) {
 TEST(CampaignOverview, SeveralDaysGetDatesOnTheAxisAndCheckedBarsALegend) {
     OverviewInput in;
     in.checked = true;
-    for (int d = 0; d < 10; ++d) {
-        OverviewOccupation o = occupation("ST01", d + 1, time_value(2026, 11, 30 + d, 0, 0, 0),
-                                          time_value(2026, 11, 30 + d, 23, 59, 30));
-        o.observations = 1000 * (d + 1);
-        o.slips = d + 1;
-        in.occupations.push_back(o);
-    }
+    for (int d = 0; d < 10; ++d)
+        in.occupations.push_back({"ST01", d + 1, time_value(2026, 11, 30 + d, 0, 0, 0),
+                                  time_value(2026, 11, 30 + d, 23, 59, 30), 1000L * (d + 1), d + 1});
     const std::vector<OverviewPage> pages = lay_out_overview(in);
     ASSERT_EQ(pages.size(), 1u);
     const std::set<std::string> texts = texts_of(pages[0]);

@@ -84,14 +84,10 @@ TEST(NavNumbers, FieldsWithEveryExponentLetterAndBlanks) {
         bool ok;
         double value;
     } rows[] = {
-        {"  1.0D-09", true, 1.0e-9},        {" -.5e+01", true, -5.0},
-        {"", true, 0.0},                    {"      ", true, 0.0},
-        {"+2.5D+00", true, 2.5},            {"0.7451d-08", true, 0.7451e-8},
-        {"-0.000000000000D+00", true, 0.0}, {"432000", true, 432000.0},
-        {"1.0X", false, 0},                 {"nan", false, 0},
-        {"inf", false, 0},                  {"1.2.3", false, 0},
-        {"0x10", false, 0},                 {"1.0 D-09", false, 0},
-        {"-", false, 0},
+        {"  1.0D-09", true, 1.0e-9}, {" -.5e+01", true, -5.0}, {"", true, 0.0}, {"      ", true, 0.0},
+        {"+2.5D+00", true, 2.5}, {"0.7451d-08", true, 0.7451e-8}, {"-0.000000000000D+00", true, 0.0},
+        {"432000", true, 432000.0}, {"1.0X", false, 0}, {"nan", false, 0}, {"inf", false, 0},
+        {"1.2.3", false, 0}, {"0x10", false, 0}, {"1.0 D-09", false, 0}, {"-", false, 0},
     };
     for (const Row& row : rows) {
         double value = -99;
@@ -106,7 +102,6 @@ TEST(NavNumbers, CalendarReadAsUtc) {
     EXPECT_EQ(nav_calendar_seconds(1970, 1, 1, 0, 0, 0), 0.0);
     EXPECT_EQ(nav_calendar_seconds(1980, 1, 6, 0, 0, 0), 315964800.0);  // GPS time origin
     EXPECT_EQ(nav_calendar_seconds(2000, 2, 29, 12, 0, 0), 951825600.0);
-    EXPECT_EQ(nav_calendar_seconds(2021, 1, 1, 2, 0, 0), 1609466400.0);
     EXPECT_EQ(nav_calendar_seconds(2020, 12, 31, 23, 59, 44.5), 1609459184.5);
 }
 
@@ -120,7 +115,6 @@ TEST(NavRealFiles, EveryVersionAndWrapping) {
         int leap_seconds;  // -1: none
     } rows[] = {
         {"dlf10010.21g", {{"R FDMA", 7}}, {}, -1},
-        {"cbw10010.21n.gz", {{"G LNAV", 187}}, {}, -1},
         {"ijmu3650.21n.gz", {{"G LNAV", 244}}, {}, -1},
         {"BRDC00GOP_R_20210010000_01D_MN.rnx.gz",
          {{"C D2", 1}, {"E FNAV", 1}, {"R FDMA", 1}},
@@ -141,10 +135,7 @@ TEST(NavRealFiles, EveryVersionAndWrapping) {
         ASSERT_TRUE(file.ok) << file.error_line << ": " << file.error_text;
         EXPECT_EQ(kinds_of(file), row.kinds);
         EXPECT_EQ(skipped_of(file), row.skipped);
-        EXPECT_EQ(file.header.leap_seconds_present, row.leap_seconds >= 0);
-        if (row.leap_seconds >= 0) {
-            EXPECT_EQ(file.header.leap_seconds, row.leap_seconds);
-        }
+        EXPECT_EQ(file.header.leap_seconds_present ? file.header.leap_seconds : -1, row.leap_seconds);
     }
 }
 
