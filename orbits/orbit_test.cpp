@@ -8,7 +8,6 @@
 #include <cstring>
 #include <map>
 
-#include "orbits/nav_records.h"
 #include "orbits/point_position.h"
 #include "orbits/satellite_state.h"
 #include "orbits/test_files.h"
@@ -228,20 +227,6 @@ TEST(EphemerisDecode, TimesKindsAndRefusals) {
     EXPECT_EQ(e.frequency_channel, -4);
     EXPECT_EQ(e.position[0], 2.0e7);
     EXPECT_EQ(e.reference_gps, toc + 18);
-
-    // A reader's record: its kind fills all five characters or ends early.
-    NavEphemeris record{};
-    record.system = 'E';
-    record.prn = 11;
-    record.toc = toc;
-    record.values[10] = 5440.6;
-    std::memcpy(record.kind, "FNAV", 5);
-    ASSERT_TRUE(orbits::decode_nav_ephemeris(record, -1, &e));
-    EXPECT_TRUE(e.fnav);
-    std::memcpy(record.kind, "INAV", 5);
-    ASSERT_TRUE(orbits::decode_nav_ephemeris(record, -1, &e));
-    EXPECT_FALSE(e.fnav);
-    EXPECT_EQ(e.prn, 11);
 }
 
 // Every satellite of the day's file over six hours, every 7 s: the track

@@ -1,5 +1,6 @@
 #include "orbits/test_files.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -9,7 +10,6 @@
 #include "input/input_stream.h"
 #include "input/observation_source.h"
 #include "orbits/frequencies.h"
-#include "orbits/nav_records.h"
 #include "orbits/time_scales.h"
 
 namespace orbits_test {
@@ -58,8 +58,13 @@ NavFile read_nav_file(const std::string& path) {
     file.parsed = parse_nav_text(text);
     if (!file.parsed.ok)
         throw std::runtime_error(path + ":" + std::to_string(file.parsed.error_line) + ": " + file.parsed.error_text);
-    file.klobuchar = orbits::klobuchar_of(file.parsed.header);
-    file.leap_seconds = orbits::leap_seconds_of(file.parsed.header);
+    const NavHeader& header = file.parsed.header;
+    if (header.gps.present) {
+        file.klobuchar.known = true;
+        std::copy(header.gps.alpha, header.gps.alpha + 4, file.klobuchar.alpha);
+        std::copy(header.gps.beta, header.gps.beta + 4, file.klobuchar.beta);
+    }
+    file.leap_seconds = header.leap_seconds_present ? header.leap_seconds : -1;
     for (std::size_t i = 0; i + 3 < lines.size() && !file.klobuchar.known; ++i) {
         const std::string& first = lines[i];
         if (first.compare(0, 7, "> ION G") != 0 || first.find("LNAV") == std::string::npos) continue;
@@ -76,8 +81,14 @@ NavFile read_nav_file(const std::string& path) {
 }
 
 orbits::EphemerisStore store_of(const NavFile& file) {
-    return orbits::store_of_records(file.parsed.ephemerides.data(), file.parsed.ephemerides.size(),
-                                    file.leap_seconds);
+    orbits::EphemerisStore store;
+    for (const NavEphemeris& r : file.parsed.ephemerides) {
+        char kind[sizeof r.kind + 1] = {};
+        std::memcpy(kind, r.kind, sizeof r.kind);
+        orbits::Ephemeris eph;
+        if (orbits::decode_ephemeris(r.system, r.prn, r.toc, r.values, kind, file.leap_seconds, &eph)) store.add(eph);
+    }
+    return store;
 }
 
 PreciseOrbit read_sp3(const std::string& path) {
