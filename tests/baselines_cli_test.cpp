@@ -1,6 +1,6 @@
 // The baselines of -i run by the real program: a generated campaign whose
-// overlaps are known by construction, real files of one day at two distant
-// stations, and a real day cut into two overlapping occupations.
+// overlaps are known by construction, and real files of one day at two
+// distant stations.
 #include <gtest/gtest.h>
 
 #include <cmath>

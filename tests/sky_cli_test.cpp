@@ -11,7 +11,6 @@
 #include <map>
 #include <memory>
 #include <numbers>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
