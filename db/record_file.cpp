@@ -208,6 +208,11 @@ long rec_read(long number, void* record, int slot) {
     return s && transfer(s, number, record, transfer_read) ? number : -1;
 }
 
+long rec_end(int slot) {
+    RecFileSlot* s = slot_of(slot);
+    return s ? file_end(s) : -1;
+}
+
 int rec_write(long number, const void* record, int slot) {
     RecFileSlot* s = slot_of(slot);
     return s && transfer(s, number, const_cast<void*>(record), transfer_write) ? 1 : -1;

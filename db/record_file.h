@@ -46,5 +46,8 @@ const char* rec_name(int slot);
 long rec_append(const void* record, int slot);
 // Reads record `number`; returns the number, or -1.
 long rec_read(long number, void* record, int slot);
+// The length of the file: the number the next record appended would get;
+// -1 for a slot not open or a file whose length cannot be learnt.
+long rec_end(int slot);
 // Writes record `number`; returns 1, or -1.
 int rec_write(long number, const void* record, int slot);

@@ -122,6 +122,8 @@ long db_read(DbHandle* db, long record_number) {
     return rec_read(record_number, db->buffer, db->record_file);
 }
 
+long db_end(DbHandle* db) { return rec_end(db->record_file); }
+
 void db_rewrite(DbHandle* db) {
     changes_check_signal();
     if (!db->current_index) return;

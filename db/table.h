@@ -31,6 +31,10 @@ void db_close(DbHandle* db);
 long db_append(DbHandle* db, const void* record);
 void db_key_insert(NdxFile* index, const char* key, long record_number);
 long db_read(DbHandle* db, long record_number);
+// The number after the last record (the record file's length), for reading
+// a table front to back without an index: records are numbered from
+// record_size on, record_size apart. -1 when it cannot be learnt.
+long db_end(DbHandle* db);
 void db_rewrite(DbHandle* db);
 int db_find(DbHandle* db, const char* key);
 long db_first(DbHandle* db);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <string>
 #include <utility>
 
@@ -28,11 +29,9 @@ long append_checked(DbHandle* db, const void* record, const char* table) {
 
 // Walks a table: `each(record, place)` for every record, in the order of
 // the record file, read front to back once (a record read where the index
-// says, a buffer refilled at every record), with its place in key order;
-// `keys(key)`, when given, first for every key in key order.
+// says, a buffer refilled at every record), with its place in key order.
 template <typename Record>
-void walk_table(const char* table, const std::function<void(const char* key)>& keys,
-                const std::function<void(const Record&, std::size_t place)>& each) {
+void walk_table(const char* table, const std::function<void(const Record&, std::size_t place)>& each) {
     if (!table_exists(table)) return;
     Record record{};
     DbHandle db{.buffer = &record};
@@ -40,7 +39,6 @@ void walk_table(const char* table, const std::function<void(const char* key)>& k
     std::vector<std::pair<long, std::size_t>> numbers;  // record number, place in key order
     for (long number = db_first(&db); number != 0; number = db_next(&db)) {
         numbers.emplace_back(number, numbers.size());
-        if (keys) keys(db_current_key(&db));
     }
     std::sort(numbers.begin(), numbers.end());
     for (const auto& [number, place] : numbers) {
@@ -119,26 +117,36 @@ void NavStore::close() {
 
 void each_ephemeris(const std::function<void(const char* satellite, long count)>& satellites,
                     const std::function<void(const eph_record&)>& each) {
-    // The keys begin with the satellite: its records are counted in a run.
-    std::string satellite;
-    long count = 0;
-    walk_table<eph_record>(
-        table_eph,
-        [&](const char* key) {
-            const std::string sat(key, strnlen(key, 3));
-            if (sat != satellite && count > 0) satellites(satellite.c_str(), count), count = 0;
-            satellite = sat;
-            ++count;
-        },
-        [&](const eph_record& r, std::size_t) {
-            if (count > 0) satellites(satellite.c_str(), count), count = 0;
-            each(r);
-        });
+    if (!table_exists(table_eph)) return;
+    // Every record has its key (the two are written and rolled back
+    // together), so the record file alone is read, twice front to back: a
+    // walk of the index would cost a read of each of its pages and a write
+    // of each the page cache evicts.
+    eph_record record{};
+    DbHandle db{.buffer = &record};
+    table_open_read(&db, table_eph, sizeof record, false);
+    const long size = sizeof record;
+    const long end = db_end(&db);
+    if (end < size || end % size != 0) fatal("Damaged record file %s.DAT (record %ld)\n", table_eph, end / size * size);
+    const auto read = [&](long number) {
+        if (db_read(&db, number) != number) fatal("Damaged record file %s.DAT (record %ld)\n", table_eph, number);
+    };
+    std::map<std::string, long> counts;
+    for (long number = size; number < end; number += size) {
+        read(number);
+        ++counts[std::string(record.sat, strnlen(record.sat, 3))];
+    }
+    for (const auto& [satellite, count] : counts) satellites(satellite.c_str(), count);
+    for (long number = size; number < end; number += size) {
+        read(number);
+        each(record);
+    }
+    db_close(&db);
 }
 
 std::vector<nav_record> read_nav_headers() {
     std::vector<nav_record> out;
-    walk_table<nav_record>(table_nav, nullptr, [&](const nav_record& r, std::size_t place) {
+    walk_table<nav_record>(table_nav, [&](const nav_record& r, std::size_t place) {
         if (out.size() <= place) out.resize(place + 1);
         out[place] = r;
     });

@@ -128,10 +128,10 @@ class NavStore {
     bool open_ = false;
 };
 
-// Every ephemeris of the campaign, read front to back once: first
+// Every ephemeris of the campaign, from the record file alone: first
 // `satellites(satellite, count)` for each satellite ("G05") with the number
-// of its records, in key order; then `each(record)` for every record, in
-// the order of the record file. Nothing without zzEPH.
+// of its records, in the order of the names; then `each(record)` for every
+// record, in the order of the record file. Nothing without zzEPH.
 void each_ephemeris(const std::function<void(const char* satellite, long count)>& satellites,
                     const std::function<void(const eph_record&)>& each);
 // Every navigation file header of the campaign in key order; empty without zzNAV.

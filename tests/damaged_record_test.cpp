@@ -17,6 +17,7 @@ struct DamageCase {
     const char* command;
     const char* cut_file;
     long record_size;
+    const char* nav_file = nullptr;  // read after the observations
 };
 
 class DamagedRecord : public ::testing::TestWithParam<DamageCase> {};
@@ -26,6 +27,10 @@ TEST_P(DamagedRecord, EndsTheCommandNamingFileAndRecord) {
     testkit::ScratchDir dir;
     testkit::copy_test_data("07590920.05o", dir.path());
     ASSERT_EQ(testkit::run_lumerak({"-r07590920.05o"}, dir.path()).status, 0);
+    if (d.nav_file) {
+        testkit::copy_test_data(d.nav_file, dir.path());
+        ASSERT_EQ(testkit::run_lumerak({std::string("-r") + d.nav_file}, dir.path()).status, 0);
+    }
 
     // Cut 100 bytes off: the last record is gone, the one before it is cut.
     const std::string path = dir.file(d.cut_file);
@@ -49,7 +54,8 @@ INSTANTIATE_TEST_SUITE_P(CutFiles, DamagedRecord,
                                            DamageCase{"-i", "zzOBS.DAT", 72},
                                            DamageCase{"-sLIST.TXT", "zzOCC.DAT", 216},
                                            DamageCase{"-aCAMP", "zzOCC.DAT", 216},
-                                           DamageCase{"-g", "zzOCC.DAT", 216}));
+                                           DamageCase{"-g", "zzOCC.DAT", 216},
+                                           DamageCase{"-i", "zzEPH.DAT", 268, "dlf10010.21g"}));
 
 TEST(DamagedRecord, AnExportedLinkPastTheEndOfItsTable) {
     testkit::ScratchDir dir;
