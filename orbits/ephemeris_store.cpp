@@ -93,4 +93,29 @@ const Ephemeris* EphemerisStore::serving(char system, int prn, double gps_second
     return nullptr;
 }
 
+bool EphemerisStore::has_orbit(char system, int prn, double gps_seconds, double* from, double* to) const {
+    if (serving(system, prn, gps_seconds) == nullptr) {
+        serving(system, prn, gps_seconds, from, to);
+        return false;
+    }
+    // The validities, all of one length, begin in the order of the reference
+    // times: joined forward while each begins before the joined ones end,
+    // then backward while each ends after they begin.
+    const std::vector<Ephemeris>& list = of_satellite(system, prn);
+    const double validity = validity_of(system);
+    double lo = gps_seconds, hi = gps_seconds;
+    const auto near = std::lower_bound(list.begin(), list.end(), gps_seconds - validity,
+                                       [](const Ephemeris& e, double t) { return e.reference_gps < t; });
+    for (auto it = near; it != list.end() && it->reference_gps - validity <= hi; ++it)
+        if (it->healthy) {
+            lo = std::min(lo, it->reference_gps - validity);
+            hi = std::max(hi, it->reference_gps + validity);
+        }
+    for (auto it = near; it != list.begin() && (it - 1)->reference_gps + validity >= lo; --it)
+        if ((it - 1)->healthy) lo = std::min(lo, (it - 1)->reference_gps - validity);
+    *from = lo;
+    *to = hi;
+    return true;
+}
+
 }  // namespace orbits

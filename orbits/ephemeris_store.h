@@ -23,6 +23,11 @@ public:
     // which the answer stays the same: the serving_span of the one chosen,
     // or where none serves, a part of its unserved_span.
     const Ephemeris* serving(char system, int prn, double gps_seconds, double* from, double* to) const;
+    // Whether any ephemeris serves the satellite at `gps_seconds`, with the
+    // span (from, to) around it over which that stays so: where one serves,
+    // the validities of its healthy ephemerides joined up to the first gap
+    // either side; where none does, the span that serving gives.
+    bool has_orbit(char system, int prn, double gps_seconds, double* from, double* to) const;
     // All ephemerides of one satellite, in the order of their reference times.
     const std::vector<Ephemeris>& of_satellite(char system, int prn) const;
     bool empty() const { return count_ == 0; }

@@ -204,10 +204,12 @@ TEST(OccupationSky, WithoutNavigationAndHeaderOfZero) {
 // systems (MOJN's navigation file, seen from KMS3), its ends and the gaps
 // in its ephemerides included: the same satellites found, the sine of the
 // elevation within 1e-4, at every 30 s; and every answer kept over its
-// span: the sine 30 s on, where the span reaches, within the span's rate of
-// the one before, no orbit found where the span said none, and the sine
-// within 0.02 of the one before up to where sine_leaves says it leaves,
-// and beyond it 2 ms later.
+// span: the sine 30 s on, where the span reaches, that of the span's
+// cubic, no orbit found where the span said none, and the sine within
+// 0.02 of the one before up to where sine_leaves says it leaves, and
+// beyond it 2 ms later. Asked for sines above the horizon only, it
+// answers false only where the full computation has none: over the whole
+// span given with it.
 TEST(SkyGrid, WholeDayAgainstFullComputation) {
     const orbits_test::NavFile nav =
         orbits_test::read_nav_file(testkit::test_data_path("MOJN00DNK_R_20201770000_01D_MN.rnx.gz"));
@@ -224,7 +226,9 @@ TEST(SkyGrid, WholeDayAgainstFullComputation) {
         orbits::SineSpan span;
     };
     std::map<int, Kept> kept;
-    long outside_rate = 0, spans_kept = 0, left_early = 0, leaving = 0;
+    long outside_span = 0, spans_kept = 0, left_early = 0, leaving = 0;
+    std::map<int, orbits::SineSpan> below;  // the spans of false answers to above_only
+    long below_kept = 0, up_while_below = 0;
     for (double t = day - 3600; t < day + 90000; t += 30) {
         grid.set_time(t);
         for (int sat : grid.in_store()) {
@@ -238,8 +242,8 @@ TEST(SkyGrid, WholeDayAgainstFullComputation) {
             Kept& k = kept[sat];
             if (t >= k.span.from && t <= k.span.to && k.span.to > k.span.from) {
                 ++spans_kept;
-                if (on_grid != k.found || (on_grid && std::fabs(sine - k.sine) > k.span.rate * 30 + 1e-12))
-                    ++outside_rate;
+                if (on_grid != k.found || (on_grid && std::fabs(sine - orbits::sine_of_span(k.span, t)) > 1e-12))
+                    ++outside_span;
             }
             const double until = orbits::sine_leaves(span, t, sine - 0.02, sine + 0.02);
             if (on_grid && span.cubic && until < span.to) {
@@ -254,6 +258,20 @@ TEST(SkyGrid, WholeDayAgainstFullComputation) {
             }
             k = Kept{on_grid, sine, span};
             const orbits::Sighting full = orbits::sight_satellite(store, system, prn, kms3, t);
+            const bool up = full.found && full.look.elevation >= 0;
+            orbits::SineSpan& b = below[sat];
+            if (t >= b.from && t <= b.to) {
+                ++below_kept;
+                if (up) ++up_while_below;
+            }
+            double above = 0;
+            orbits::SineSpan above_span;
+            if (grid.sine_elevation(sat, &above, true, &above_span)) {
+                if (above != sine) ++differ;
+            } else {
+                if (up) ++up_while_below;
+                b = above_span;
+            }
             ++compared;
             if (on_grid != full.found) ++differ;  // near the ends of a satellite's ephemerides
             if (!on_grid || !full.found) continue;
@@ -262,8 +280,10 @@ TEST(SkyGrid, WholeDayAgainstFullComputation) {
         }
     }
     EXPECT_EQ(differ, 0);
-    EXPECT_EQ(outside_rate, 0);
+    EXPECT_EQ(outside_span, 0);
     EXPECT_EQ(left_early, 0);
+    EXPECT_EQ(up_while_below, 0);
+    EXPECT_GT(below_kept, compared / 4);
     EXPECT_GT(leaving, 1000);
     EXPECT_GT(spans_kept, compared / 2);
     for (char s : {'G', 'R', 'E', 'C', 'J'}) EXPECT_GT(per_system[s], 0) << s;

@@ -178,6 +178,38 @@ TEST(EphemerisChoice, NearestHealthyWithinValidity) {
     }
 }
 
+// Whether a satellite has an orbit, and over which span that stays so: the
+// validities of its healthy ephemerides joined up to a gap (touching ones
+// join), an unhealthy one bridging nothing.
+TEST(EphemerisStore, HasOrbitOverJoinedValidities) {
+    EphemerisStore store;
+    for (const auto& [reference, healthy] :
+         {std::pair{0.0, true}, {10000.0, true}, {30000.0, false}, {50000.0, true}, {64400.0, true}}) {
+        Ephemeris e;
+        e.system = 'G', e.prn = 5, e.reference_gps = reference, e.healthy = healthy;
+        store.add(e);
+    }
+    struct Row {
+        double t;
+        bool has;
+        double from, to;  // where it has one; otherwise the gap's ends bound the span
+    };
+    const Row rows[] = {
+        {5000, true, -7200, 17200}, {17200, true, -7200, 17200}, {17201, false, 17200, 42800},
+        {30000, false, 17200, 42800}, {50000, true, 42800, 71600}, {71601, false, 71600, 1e300},
+    };
+    for (const Row& r : rows) {
+        double from = 0, to = 0;
+        EXPECT_EQ(store.has_orbit('G', 5, r.t, &from, &to), r.has) << r.t;
+        if (r.has) {
+            EXPECT_EQ(from, r.from) << r.t;
+            EXPECT_EQ(to, r.to) << r.t;
+        } else {
+            EXPECT_TRUE(from > r.from && from <= r.t && to >= r.t && to < r.to) << r.t << ": " << from << " " << to;
+        }
+    }
+}
+
 // Records are decoded from the values of their lines: the toe in the week
 // of the record's epoch (also across the week's end), BeiDou's geostationary
 // satellites by number, and records that cannot be orbits refused.

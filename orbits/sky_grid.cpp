@@ -14,7 +14,10 @@ static_assert(SkyGrid::satellite_count == (sizeof systems - 1) * numbers);
 }  // namespace
 
 SkyGrid::SkyGrid(const EphemerisStore& store, const StationFrame& station)
-    : store_(store), station_(station), slot_(std::strlen(systems) * numbers, -1) {
+    : store_(store),
+      station_(station),
+      near_ground_(station.known && station.height > -1.0e4 && station.height < 5.0e5),
+      slot_(std::strlen(systems) * numbers, -1) {
     for (const char* s = systems; *s; ++s)
         for (int prn = 1; prn < numbers; ++prn)
             if (!store.of_satellite(*s, prn).empty()) in_store_.push_back(satellite(*s, prn));
@@ -77,12 +80,20 @@ const SkyGrid::Node& SkyGrid::node(Satellite& s, long index) {
             }
     }
     n.found = eph != nullptr && sine_of(*eph, t, &n.sine);
+    if (n.found && near_ground_ && n.sine < -below_margin) {
+        const double reach = (-n.sine - below_margin) / below_sine_rate;
+        if (t + reach > s.below_to) {
+            s.below_from = t - reach;
+            s.below_to = t + reach;
+        }
+    }
     return n;
 }
 
 // Near the ends of a satellite's ephemerides: evaluated directly every
-// edge_step seconds and interpolated linearly between (1e-6 in the sine).
-bool SkyGrid::edge_sine(Satellite& s, double* out) const {
+// edge_step seconds and interpolated linearly between (1e-6 in the sine),
+// the line kept over its interval as the span's cubic.
+bool SkyGrid::edge_sine(Satellite& s, double* out, SineSpan* span) const {
     const long k = static_cast<long>(std::floor(time_ / edge_step));
     if (s.edge_index != k) {
         // Walking forward, the end of the last interval starts this one.
@@ -96,21 +107,29 @@ bool SkyGrid::edge_sine(Satellite& s, double* out) const {
         s.edge_found[1] = direct_sine(s, static_cast<double>(k + 1) * edge_step, &s.edge_sine[1]);
     }
     if (s.edge_found[0] && s.edge_found[1]) {
+        const double from = static_cast<double>(k) * edge_step;
+        const double rise = s.edge_sine[1] - s.edge_sine[0];
         const double u = time_ / edge_step - static_cast<double>(k);
-        *out = s.edge_sine[0] + u * (s.edge_sine[1] - s.edge_sine[0]);
+        *out = s.edge_sine[0] + u * rise;
+        if (span != nullptr)
+            *span = SineSpan{from, from + edge_step, true, from,
+                             {s.edge_sine[0], rise * (sky_grid_step / edge_step), 0, 0}};
         return true;
     }
-    // One end without an orbit: the time itself decides.
-    return direct_sine(s, time_, out);
+    // One end without an orbit: the time itself decides; without an orbit
+    // there, over the times none serves.
+    if (direct_sine(s, time_, out)) return true;
+    if (span != nullptr && station_.known) *span = SineSpan{s.at_times.from, s.at_times.to};
+    return false;
 }
 
 void SkyGrid::set_time(double gps_seconds) {
-    const double x = gps_seconds / sky_grid_step;
-    const long k = static_cast<long>(std::floor(x));
+    const long k = static_cast<long>(std::floor(gps_seconds / sky_grid_step));
     first_ = k - 1;
     time_ = gps_seconds;
-    // Cubic Lagrange weights of nodes -1, 0, 1, 2 at u = x - k.
-    const double u = x - static_cast<double>(k);
+    // Cubic Lagrange weights of nodes -1, 0, 1, 2 at u, the fraction of the
+    // step past node 0 (from the seconds since it, which keep their digits).
+    const double u = (gps_seconds - static_cast<double>(k) * sky_grid_step) / sky_grid_step;
     weight_[0] = -u * (u - 1) * (u - 2) / 6;
     weight_[1] = (u + 1) * (u - 1) * (u - 2) / 2;
     weight_[2] = -(u + 1) * u * (u - 2) / 2;
@@ -118,9 +137,13 @@ void SkyGrid::set_time(double gps_seconds) {
 }
 
 bool SkyGrid::sine_elevation(int satellite, double* out, bool above_only, SineSpan* span) {
-    if (span != nullptr) *span = SineSpan{time_, time_, 0};
+    if (span != nullptr) *span = SineSpan{time_, time_};
     if (satellite < 0) return false;
     Satellite& s = satellites_[static_cast<std::size_t>(satellite)];
+    if (above_only && time_ >= s.below_from && time_ <= s.below_to) {
+        if (span != nullptr) *span = SineSpan{s.below_from, s.below_to};
+        return false;
+    }
     double sum = 0;
     bool low = true;
     int found = 0;
@@ -138,29 +161,22 @@ bool SkyGrid::sine_elevation(int satellite, double* out, bool above_only, SineSp
     // No node around the time has an orbit even from an ephemeris past its
     // validity: neither has the time.
     if (found == 0 || (above_only && low)) {
-        if (span != nullptr) *span = SineSpan{from, to, 0};
+        if (span != nullptr) *span = SineSpan{from, to};
         return false;
     }
     // A node more than a validity past every ephemeris: near such an end,
     // evaluated at the time itself.
-    if (found < 4) return edge_sine(s, out);
-    const bool has_orbit = served(s, s.at_times, time_) != nullptr;
-    if (span != nullptr) *span = SineSpan{std::max(from, s.at_times.from), std::min(to, s.at_times.to), 0};
-    if (!has_orbit) return false;
+    if (found < 4) return edge_sine(s, out, span);
+    if (time_ < s.orbit_from || time_ > s.orbit_to)
+        s.has_orbit = store_.has_orbit(s.system, s.prn, time_, &s.orbit_from, &s.orbit_to);
+    if (span != nullptr) *span = SineSpan{std::max(from, s.orbit_from), std::min(to, s.orbit_to)};
+    if (!s.has_orbit) return false;
     *out = sum > 1 ? 1 : sum < -1 ? -1 : sum;
     if (span != nullptr) {
-        // The cubic through nodes -1, 0, 1, 2 as a1 u + a2 u² + a3 u³ + n1;
-        // its slope a1 + 2 a2 u + 3 a3 u² is largest in size at an end of
-        // [0, 1] or at its vertex.
+        // The cubic through nodes -1, 0, 1, 2 as a1 u + a2 u² + a3 u³ + n1.
         const double a1 = -n[0] / 3 - n[1] / 2 + n[2] - n[3] / 6;
         const double a2 = n[0] / 2 - n[1] + n[2] / 2;
         const double a3 = (n[3] - n[0]) / 6 + (n[1] - n[2]) / 2;
-        double slope = std::max(std::fabs(a1), std::fabs(a1 + 2 * a2 + 3 * a3));
-        if (a3 != 0) {
-            const double vertex = -a2 / (3 * a3);
-            if (vertex > 0 && vertex < 1) slope = std::max(slope, std::fabs(a1 + a2 * vertex));
-        }
-        span->rate = slope / sky_grid_step;
         span->cubic = true;
         span->origin = from;
         span->c[0] = n[1], span->c[1] = a1, span->c[2] = a2, span->c[3] = a3;
@@ -168,12 +184,20 @@ bool SkyGrid::sine_elevation(int satellite, double* out, bool above_only, SineSp
     return true;
 }
 
+namespace {
+double cubic_at(const double c[4], double u) { return c[0] + u * (c[1] + u * (c[2] + u * c[3])); }
+}  // namespace
+
+double sine_of_span(const SineSpan& span, double t) {
+    const double sine = cubic_at(span.c, (t - span.origin) / sky_grid_step);
+    return sine > 1 ? 1 : sine < -1 ? -1 : sine;
+}
+
 double sine_leaves(const SineSpan& span, double t, double low, double high) {
     if (!span.cubic || !(t < span.to)) return span.to;
     const double* c = span.c;
-    const auto sine = [c](double u) { return c[0] + u * (c[1] + u * (c[2] + u * c[3])); };
     const auto out = [&](double u) {
-        const double v = sine(u);
+        const double v = cubic_at(c, u);
         return v < low || v >= high;
     };
     // The cubic is monotone between its turning points, so it leaves the

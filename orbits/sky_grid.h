@@ -25,16 +25,19 @@ namespace orbits {
 inline constexpr double sky_grid_step = 900.0;  // s
 
 // The times over which one interpolation cubic gives a satellite's sine of
-// elevation, and how fast that sine changes there at most.
+// elevation.
 struct SineSpan {
     double from = 0, to = 0;  // GPS seconds
-    double rate = 0;          // the largest |d sine / dt| over the span (1/s)
     // The cubic itself where the sine came from one: sine = c[0] + c[1] u +
     // c[2] u² + c[3] u³ with u = (t - origin) / sky_grid_step.
     bool cubic = false;
     double origin = 0;
     double c[4] = {0, 0, 0, 0};
 };
+
+// The span's sine at `t` (GPS seconds, within the span; it has a cubic),
+// as the grid gives it there.
+double sine_of_span(const SineSpan& span, double t);
 
 // The first time after `t` (GPS seconds, within the span) at which the
 // span's sine reaches `high` or falls below `low` (it lies between them at
@@ -45,6 +48,15 @@ double sine_leaves(const SineSpan& span, double t, double low, double high);
 class SkyGrid {
 public:
     SkyGrid(const EphemerisStore& store, const StationFrame& station);
+
+    // The fastest the sine of elevation of a satellite below the horizon can
+    // change, seen from within 500 km of the ground: its speed in the Earth's
+    // frame (below 6.2 km/s for every orbit of these systems) over the least
+    // distance of a point below the horizon (24,000 km, GLONASS). A node
+    // d below the horizon proves the satellite below it for d / rate
+    // seconds either side, less a margin for the interpolation.
+    static constexpr double below_sine_rate = 3e-4;  // 1/s
+    static constexpr double below_margin = 1e-3;
 
     // The index of a satellite (system G, R, E, C or J), -1 for another;
     // below satellite_count.
@@ -59,12 +71,13 @@ public:
     // The sine of the satellite's elevation at the time set, or false where
     // no ephemeris serves it at the nodes around the time, or (with
     // `above_only`) where the nodes around it all lie more than 10 degrees
-    // below the horizon, which no cubic through them rises above. With
-    // `span`: where the same four nodes give the sine, or give false (no
-    // orbit, or kept below), empty (from and to the time set) where the
-    // answer came from the ends of the satellite's ephemerides. A caller may
-    // keep an answer over its span without asking again; a sine d from a
-    // bound cannot reach it within d / rate seconds.
+    // below the horizon, which no cubic through them rises above, or where a
+    // node nearby proves the satellite below the horizon. With
+    // `span`: where the same four nodes (near the ends of the satellite's
+    // ephemerides, the same line) give the sine, or give false (no orbit, or
+    // kept below); empty (from and to the time set) where the sine was
+    // evaluated at the time itself. A caller may keep an answer over its
+    // span without asking again: the same false, or the span's cubic.
     bool sine_elevation(int satellite, double* out, bool above_only = false, SineSpan* span = nullptr);
 
 private:
@@ -85,8 +98,13 @@ private:
         long edge_index = -1;  // the edge_step interval evaluated directly
         bool edge_found[2] = {false, false};
         double edge_sine[2] = {0, 0};
-        // The ephemeris last chosen at the nodes and at the times asked.
+        // The ephemeris last chosen at the nodes and at the times asked, and
+        // whether the satellite had an orbit at the time last asked.
         Serving at_nodes, at_times;
+        bool has_orbit = false;
+        double orbit_from = 1, orbit_to = 0;  // the times that stays so
+        // The times a node proves the satellite below the horizon (GPS seconds).
+        double below_from = 1, below_to = 0;
     };
     const Node& node(Satellite& s, long index);
     // The ephemeris that serves the satellite at t, or null; `cache` keeps
@@ -94,11 +112,12 @@ private:
     const Ephemeris* served(const Satellite& s, Serving& cache, double t) const;
     bool sine_of(const Ephemeris& eph, double t, double* out) const;
     bool direct_sine(Satellite& s, double t, double* out) const;
-    bool edge_sine(Satellite& s, double* out) const;
+    bool edge_sine(Satellite& s, double* out, SineSpan* span) const;
     static constexpr double edge_step = 30.0;  // s
 
     const EphemerisStore& store_;
     StationFrame station_;
+    bool near_ground_ = false;  // the station within 500 km of the ground: below_sine_rate holds
     std::vector<Satellite> satellites_;
     std::vector<int> slot_;
     std::vector<int> in_store_;

@@ -106,7 +106,7 @@ OrbitCheck::OrbitCheck(Campaign& c, long occupation, std::shared_ptr<const orbit
     }
     sky_ = orbits::occupation_sky(c, store_, figures_.position.known ? figures_.position.position : nullptr);
     if (sky_.has_orbits()) grid_ = std::make_unique<orbits::SkyGrid>(*store_, sky_.station());
-    held_.resize(orbits::SkyGrid::satellite_count);
+    pieces_.resize(orbits::SkyGrid::satellite_count);
     by_name_.resize(26 * 100);
 }
 
@@ -128,35 +128,39 @@ int OrbitCheck::satellite(const char* prn) {
     return sat;
 }
 
-bool OrbitCheck::band_at(int sat, double t, int* band, bool above_only) {
-    if (sat < 0) return false;
-    const double gps = gps_of(t);
-    BandHeld& held = held_[static_cast<std::size_t>(sat)];
-    if (gps < held.from || gps > held.to) {
+const OrbitCheck::Piece& OrbitCheck::piece_at(int sat, double gps) {
+    Piece& p = pieces_[static_cast<std::size_t>(sat)];
+    if (gps < p.from || gps > p.to) {
         if (gps != grid_time_) {
             grid_->set_time(gps);
             grid_time_ = gps;
         }
-        double sine = 0;
-        orbits::SineSpan span;
-        if (!grid_->sine_elevation(sat, &sine, above_only, &span)) {
-            // No orbit, or kept below: held so over the span, if any.
-            held = BandHeld{span.from, span.to, -1};
-            return false;
-        }
-        // Held back to where the fastest change of the span's sine could
-        // have reached an edge of the band (a margin of 1e-9 against the
-        // rounding of the interpolation), and on to where it reaches one.
-        double low = 0, high = 0;
-        sky_band_edges_of_sine(sine, &low, &high);
-        const double margin = std::max(0.0, std::min(sine - low, high - sine) - 1e-9);
-        held.from = std::max(span.rate > 0 ? gps - margin / span.rate : span.from, span.from);
-        held.to = std::min(orbits::sine_leaves(span, gps, low, high), span.to);
-        held.band = sine < 0 ? -1 : sky_band_of_sine(sine);
+        // Only a sine above the horizon places anything: below it, the grid
+        // may answer without evaluating its nodes.
+        p.found = grid_->sine_elevation(sat, &p.sine, true, &p.span);
+        p.from = p.span.from;
+        p.to = p.span.to;
     }
-    if (held.band < 0) return false;
-    *band = held.band;
+    return p;
+}
+
+bool OrbitCheck::band_at(int sat, double t, int* band) {
+    if (sat < 0) return false;
+    const double gps = gps_of(t);
+    const Piece& p = piece_at(sat, gps);
+    if (!p.found) return false;
+    const double sine = p.span.cubic ? orbits::sine_of_span(p.span, gps) : p.sine;
+    if (sine < 0) return false;
+    *band = sky_band_of_sine(sine);
     return true;
+}
+
+double OrbitCheck::band_holds_until(int sat, double gps) const {
+    const Piece& p = pieces_[static_cast<std::size_t>(sat)];
+    if (!p.found || !p.span.cubic) return p.to;
+    double low = 0, high = 0;
+    sky_band_edges_of_sine(orbits::sine_of_span(p.span, gps), &low, &high);
+    return std::min(orbits::sine_leaves(p.span, gps, low, high), p.to);
 }
 
 bool OrbitCheck::band_of(char system, int prn, double t, int* band) {
@@ -199,7 +203,7 @@ void OrbitCheck::count_expected(double t) {
             std::pop_heap(recount_.begin(), recount_.end(), later);
             const int sat = recount_.back().second;
             int band = 0;
-            if (!band_at(sat, t, &band, true)) band = -1;
+            if (!band_at(sat, t, &band)) band = -1;
             int& counted = counted_band_[static_cast<std::size_t>(sat)];
             if (band != counted) {
                 const std::size_t system =
@@ -210,13 +214,12 @@ void OrbitCheck::count_expected(double t) {
             }
             // Looked at again once its band's time has passed: at the next
             // sample at the soonest.
-            recount_.back() = {std::max(held_[static_cast<std::size_t>(sat)].to, gps), sat};
+            recount_.back() = {std::max(band_holds_until(sat, gps), gps), sat};
             std::push_heap(recount_.begin(), recount_.end(), later);
         }
     }
     for (std::size_t system = 0; system + 1 < sizeof expected_systems; ++system)
-        for (int band = 0; band < sky_band_count; ++band)
-            if (up_[system][band] > 0) figures_.sky.expected(expected_systems[system], band, up_[system][band]);
+        for (int band = 0; band < sky_band_count; ++band) expected_[system][band] += up_[system][band];
 }
 
 void OrbitCheck::epoch(double t) {
@@ -257,6 +260,12 @@ void OrbitCheck::found(const QualitySlip& slip) {
 }
 
 OrbitFigures OrbitCheck::finish() {
+    for (std::size_t system = 0; system + 1 < sizeof expected_systems; ++system)
+        for (int band = 0; band < sky_band_count; ++band)
+            if (long& n = expected_[system][band]; n > 0) {
+                figures_.sky.expected(expected_systems[system], band, n);
+                n = 0;
+            }
     if (position_ && !position_done_) {
         figures_.position = position_->result();
         position_done_ = true;

@@ -55,17 +55,24 @@ public:
 private:
     struct ArcMultipath;
 
-    // Each satellite's band is kept over the time it stays in it, inside the
-    // span of one interpolation cubic: back as far as the cubic's fastest
-    // change allows, on to where the cubic leaves the band. Most
-    // observations and counts of the sky then need no interpolation.
-    struct BandHeld {
+    // Each satellite's sine of elevation over the piece of time the sky grid
+    // last answered for: the cubic of its span, one value at one time (near
+    // the ends of the satellite's ephemerides), or no answer over the span
+    // (no orbit, or kept below the horizon). Observations, slips and counts
+    // within the piece need no grid.
+    struct Piece {
         double from = 1, to = 0;  // GPS seconds
-        int band = -1;            // -1: below the horizon
+        bool found = false;
+        double sine = 0;          // the answer where the span has no cubic
+        orbits::SineSpan span;
     };
-    std::vector<BandHeld> held_;  // by grid satellite
+    std::vector<Piece> pieces_;  // by grid satellite
 
-    bool band_at(int sat, double t, int* band, bool above_only = false);
+    const Piece& piece_at(int sat, double gps);
+    bool band_at(int sat, double t, int* band);
+    // The time (GPS seconds) up to which the answer band_at gave at `gps`
+    // (from the satellite's piece then) stays the same.
+    double band_holds_until(int sat, double gps) const;
     int satellite(const char* prn);
     double gps_of(double t) { return clock_.gps(t); }
     void count_expected(double t);
@@ -85,10 +92,10 @@ private:
     long expected_sample_ = -1;
     // The satellites up now, counted by system and band, and the band each
     // is counted in (-1: none); a satellite is looked at again only once the
-    // time its band is held over has passed (the queue holds when, soonest
-    // first).
+    // time its band holds has passed (the queue holds when, soonest first).
     static constexpr char expected_systems[] = "GRECJ";  // the sky grid's systems
     long up_[sizeof expected_systems][sky_band_count] = {};
+    long expected_[sizeof expected_systems][sky_band_count] = {};  // the sums of up_ over the epochs
     std::vector<int> counted_band_;  // by grid satellite
     std::vector<std::pair<double, int>> recount_;  // a heap: held until (GPS seconds), satellite
     double interval_ = 0;
