@@ -25,6 +25,18 @@ void EphemerisStore::add(const Ephemeris& eph) {
     std::vector<Ephemeris>& list = satellites_[s];
     auto at = list.end();
     while (at != list.begin() && (at - 1)->reference_gps > eph.reference_gps) --at;
+    auto same = at;  // the ephemerides of the same reference time: [same, at)
+    while (same != list.begin() && (same - 1)->reference_gps == eph.reference_gps) --same;
+    // A Galileo F/NAV ephemeris of the same reference time as a healthy I/NAV
+    // one is never chosen (the I/NAV one wins the tie) and bounds no span the
+    // other does not: it is not kept.
+    const auto shadows = [](const Ephemeris& inav, const Ephemeris& fnav) {
+        return inav.system == 'E' && inav.healthy && !inav.fnav && fnav.fnav;
+    };
+    if (std::any_of(same, at, [&](const Ephemeris& e) { return shadows(e, eph); })) return;
+    const auto shadowed = std::remove_if(same, at, [&](const Ephemeris& e) { return shadows(eph, e); });
+    count_ -= static_cast<std::size_t>(at - shadowed);
+    at = list.erase(shadowed, at);
     list.insert(at, eph);
     ++count_;
 }

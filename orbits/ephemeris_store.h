@@ -12,7 +12,9 @@ class EphemerisStore {
 public:
     // Each satellite's list is kept in the order of the reference times
     // (the order added among equal ones), so that the ephemerides near a
-    // time are found by halving.
+    // time are found by halving. A Galileo F/NAV ephemeris is not kept
+    // beside a healthy I/NAV one of the same reference time, which always
+    // serves in its place.
     void add(const Ephemeris& eph);
     // Room for `count` ephemerides of a satellite, so that a list added to
     // record by record grows once.

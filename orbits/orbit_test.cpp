@@ -210,6 +210,28 @@ TEST(EphemerisStore, HasOrbitOverJoinedValidities) {
     }
 }
 
+// A Galileo F/NAV ephemeris is kept only where no healthy I/NAV one of the
+// same reference time serves in its place, whichever was read first.
+TEST(EphemerisStore, FnavBesideHealthyInavNotKept) {
+    EphemerisStore store;
+    const auto add = [&](double reference, bool healthy, bool fnav) {
+        Ephemeris e;
+        e.system = 'E', e.prn = 5, e.reference_gps = reference, e.healthy = healthy, e.fnav = fnav;
+        store.add(e);
+    };
+    add(600, true, true);    // dropped by the I/NAV that follows
+    add(600, true, false);
+    add(600, true, true);    // not kept
+    add(1200, true, true);   // kept: its I/NAV is unhealthy
+    add(1200, false, false);
+    add(1800, true, true);   // kept: no I/NAV of its time
+    const std::vector<Ephemeris>& list = store.of_satellite('E', 5);
+    ASSERT_EQ(list.size(), 4u);
+    EXPECT_EQ(store.size(), 4u);
+    const bool fnav[] = {false, true, false, true};
+    for (std::size_t i = 0; i < list.size(); ++i) EXPECT_EQ(list[i].fnav, fnav[i]) << i;
+}
+
 // Records are decoded from the values of their lines: the toe in the week
 // of the record's epoch (also across the week's end), BeiDou's geostationary
 // satellites by number, and records that cannot be orbits refused.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 
 namespace orbits {
@@ -18,6 +19,8 @@ SkyGrid::SkyGrid(const EphemerisStore& store, const StationFrame& station)
       station_(station),
       near_ground_(station.known && station.height > -1.0e4 && station.height < 5.0e5),
       slot_(std::strlen(systems) * numbers, -1) {
+    // Room for every satellite at once: a growing list would copy them.
+    satellites_.reserve(satellite_count);
     for (const char* s = systems; *s; ++s)
         for (int prn = 1; prn < numbers; ++prn)
             if (!store.of_satellite(*s, prn).empty()) in_store_.push_back(satellite(*s, prn));
@@ -140,9 +143,16 @@ bool SkyGrid::sine_elevation(int satellite, double* out, bool above_only, SineSp
     if (span != nullptr) *span = SineSpan{time_, time_};
     if (satellite < 0) return false;
     Satellite& s = satellites_[static_cast<std::size_t>(satellite)];
-    if (above_only && time_ >= s.below_from && time_ <= s.below_to) {
-        if (span != nullptr) *span = SineSpan{s.below_from, s.below_to};
-        return false;
+    if (above_only) {
+        // A node may prove the time below the horizon: the last one did, or
+        // one of the two next to the time does (the other two not evaluated).
+        for (int j = 1; j <= 3; ++j) {
+            if (time_ >= s.below_from && time_ <= s.below_to) {
+                if (span != nullptr) *span = SineSpan{s.below_from, s.below_to};
+                return false;
+            }
+            if (j < 3) node(s, first_ + j);
+        }
     }
     double sum = 0;
     bool low = true;
@@ -162,6 +172,9 @@ bool SkyGrid::sine_elevation(int satellite, double* out, bool above_only, SineSp
     // validity: neither has the time.
     if (found == 0 || (above_only && low)) {
         if (span != nullptr) *span = SineSpan{from, to};
+        // A satellite without any ephemeris never has one.
+        if (span != nullptr && store_.of_satellite(s.system, s.prn).empty())
+            *span = SineSpan{-std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity()};
         return false;
     }
     // A node more than a validity past every ephemeris: near such an end,

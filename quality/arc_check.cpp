@@ -203,8 +203,8 @@ void ArcCheck::accept(const EpochValues& e) {
         ++s.n;
         s.sum += d;
         s.squares += d * d;
-        if (mp_observer_) mp_observer_->value(which, e.t, mp[which]);
     }
+    if (mp_observer_ && (std::isfinite(mp[0]) || std::isfinite(mp[1]))) mp_observer_->values(e.t, mp);
 }
 
 // The slip ends the arc before `e`; `e` is the first epoch of the next one.

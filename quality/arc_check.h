@@ -75,7 +75,9 @@ inline constexpr long min_multipath_epochs = 10;
 // (by elevation, for example).
 class MultipathObserver {
 public:
-    virtual void value(int which, double t, double mp) = 0;
+    // The MP1 and MP2 values (m) of an epoch the arc takes in; one that is
+    // not finite is none.
+    virtual void values(double t, const double mp[2]) = 0;
     // `kept`: the arc was long enough for its values to count.
     virtual void arc_end(int which, bool kept) = 0;
 

@@ -19,12 +19,9 @@ struct OrbitCheck::ArcMultipath final : MultipathObserver {
     OrbitCheck* owner = nullptr;
     char system = 0;
     int prn = 0;
-    double last_t = -1;
-    bool last_found = false;
-    int last_band = 0;
     // The bands of the satellite's latest observations, in time order: the
     // MP values, which follow some epochs behind, find theirs here.
-    static constexpr int kept = 64;
+    static constexpr int kept = 32;  // more than the epochs the arc check decides behind
     struct Seen {
         double t = -1;
         bool found = false;
@@ -53,22 +50,21 @@ struct OrbitCheck::ArcMultipath final : MultipathObserver {
         double band_squares[sky_band_count] = {};
     } arc[2];
 
-    void value(int which, double t, double mp) override {
-        Sums& s = arc[which];
-        if (s.n == 0) s.shift = mp;
-        const double d = mp - s.shift;
-        ++s.n;
-        s.sum += d;
-        // MP1 and MP2 of an epoch come one after the other: one look-up.
-        if (t != last_t) {
-            last_t = t;
-            last_found = recall(t, &last_band);
+    void values(double t, const double mp[2]) override {
+        int band = 0;
+        const bool found = recall(t, &band);
+        for (int which = 0; which < 2; ++which) {
+            if (!std::isfinite(mp[which])) continue;
+            Sums& s = arc[which];
+            if (s.n == 0) s.shift = mp[which];
+            const double d = mp[which] - s.shift;
+            ++s.n;
+            s.sum += d;
+            if (!found) continue;
+            ++s.band_n[band];
+            s.band_sum[band] += d;
+            s.band_squares[band] += d * d;
         }
-        if (!last_found) return;
-        const int b = last_band;
-        ++s.band_n[b];
-        s.band_sum[b] += d;
-        s.band_squares[b] += d * d;
     }
     void arc_end(int which, bool kept) override {
         Sums& s = arc[which];
@@ -106,7 +102,6 @@ OrbitCheck::OrbitCheck(Campaign& c, long occupation, std::shared_ptr<const orbit
     }
     sky_ = orbits::occupation_sky(c, store_, figures_.position.known ? figures_.position.position : nullptr);
     if (sky_.has_orbits()) grid_ = std::make_unique<orbits::SkyGrid>(*store_, sky_.station());
-    pieces_.resize(orbits::SkyGrid::satellite_count);
     by_name_.resize(26 * 100);
 }
 
@@ -129,6 +124,7 @@ int OrbitCheck::satellite(const char* prn) {
 }
 
 const OrbitCheck::Piece& OrbitCheck::piece_at(int sat, double gps) {
+    if (pieces_.size() <= static_cast<std::size_t>(sat)) pieces_.resize(static_cast<std::size_t>(sat) + 1);
     Piece& p = pieces_[static_cast<std::size_t>(sat)];
     if (gps < p.from || gps > p.to) {
         if (gps != grid_time_) {

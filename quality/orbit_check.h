@@ -66,7 +66,7 @@ private:
         double sine = 0;          // the answer where the span has no cubic
         orbits::SineSpan span;
     };
-    std::vector<Piece> pieces_;  // by grid satellite
+    std::vector<Piece> pieces_;  // by grid satellite, as far as asked
 
     const Piece& piece_at(int sat, double gps);
     bool band_at(int sat, double t, int* band);
