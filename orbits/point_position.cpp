@@ -191,7 +191,9 @@ EpochSolution solve_epoch(const EpochInput& epoch, const EphemerisStore& store,
         for (int sys = 0; sys < clock_systems; ++sys)
             if (column_of[sys] >= 0) clock_of[sys] += b[3 + column_of[sys]];
         const double step = std::sqrt(b[0] * b[0] + b[1] * b[1] + b[2] * b[2]);
-        if (step > 1.0e-3 || !near_ground) continue;
+        if (step > 1.0e-3) continue;
+        // Settled far from the ground: no place an occupation stands at.
+        if (!near_ground) return EpochSolution{};
 
         // Converged: the largest residual beyond the limit removes its
         // satellite, while there are more satellites than unknowns.
