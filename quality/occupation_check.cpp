@@ -49,6 +49,7 @@ struct Satellite {
     char prn[4];
     int system;  // index into the result's systems
     const Carriers* carriers;
+    SatelliteObserver* observer;  // null: none
     ArcCheck arc;
     // The last two clock-corrected codes and phases (m) with their times,
     // latest first, for the clock-jump test.
@@ -218,7 +219,8 @@ int Check::add_satellite(std::int32_t satocc_ref) {
     s.carriers = carriers_.of(s.prn);  // GLONASS and BeiDou: per satellite and occupation
     if (s.carriers) q_.systems[static_cast<std::size_t>(s.system)].frequencies_known = true;
     s.arc.begin(s.carriers, stored_interval_, gap_limit_);
-    if (observer_) s.arc.observe_multipath(observer_->multipath_of(s.prn));
+    s.observer = observer_ ? observer_->satellite_of(s.prn) : nullptr;
+    s.arc.observe_multipath(s.observer);
     ++q_.systems[static_cast<std::size_t>(s.system)].satellites;
     sats_.push_back(s);
     const int index = static_cast<int>(sats_.size()) - 1;
@@ -458,7 +460,7 @@ OccupationQuality Check::run() {
             }
             take_observation(sat);
             if (tap_) tap_->observed(c_.obs);
-            if (observer_) observer_->observation(sats_[static_cast<std::size_t>(sat)].prn, c_.obs);
+            if (SatelliteObserver* o = sats_[static_cast<std::size_t>(sat)].observer) o->observation(c_.obs);
         } while (walk.next());
         if (!epoch_.empty()) process_epoch(t);
         for (std::size_t i = 0; i < sats_.size(); ++i) {

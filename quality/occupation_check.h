@@ -72,14 +72,22 @@ protected:
 
 // Sees what the check reads and works out, for figures beyond its own (the
 // sky's: quality/orbit_check.h).
+// One satellite's part: its observations as read and its MP values.
+class SatelliteObserver : public MultipathObserver {
+public:
+    virtual void observation(const obs_record& obs) = 0;
+
+protected:
+    ~SatelliteObserver() = default;
+};
+
 class CheckObserver {
 public:
-    // Each observation as read, with its satellite as stored ("G05").
-    virtual void observation(const char* prn, const obs_record& obs) = 0;
+    // Where a satellite's observations and MP values go (null: nowhere),
+    // asked once per satellite, with its name as stored ("G05").
+    virtual SatelliteObserver* satellite_of(const char* prn) = 0;
     // The end of an epoch (time value) whose observations were passed.
     virtual void epoch(double t) = 0;
-    // Where a satellite's MP values go (null: nowhere), asked once per satellite.
-    virtual MultipathObserver* multipath_of(const char* prn) = 0;
 
 protected:
     ~CheckObserver() = default;

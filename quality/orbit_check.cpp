@@ -13,12 +13,14 @@ int strength(const obs_value& v) { return v.snr >= '1' && v.snr <= '9' ? v.snr -
 
 }  // namespace
 
-// The MP values of one satellite's arc by band, until the arc ends and its
-// mean is known: then each band gets its values' squared deviations from it.
-struct OrbitCheck::ArcMultipath final : MultipathObserver {
+// One satellite of the occupation: its observations are placed in the sky,
+// and the MP values of its arc kept by band until the arc ends and its mean
+// is known: then each band gets its values' squared deviations from it.
+struct OrbitCheck::Satellite final : SatelliteObserver {
     OrbitCheck* owner = nullptr;
-    char system = 0;
-    int prn = 0;
+    char name[4] = {};  // as stored ("G05")
+    int sat = -1;       // in the sky grid; -1: none
+    void observation(const obs_record& obs) override { owner->observed(*this, obs); }
     // The bands of the satellite's latest observations, in time order: the
     // MP values, which follow some epochs behind, find theirs here.
     static constexpr int kept = 32;  // more than the epochs the arc check decides behind
@@ -40,7 +42,7 @@ struct OrbitCheck::ArcMultipath final : MultipathObserver {
                 return e.found;
             }
         }
-        return owner->band_of(system, prn, t, band);
+        return owner->band_at(sat, t, band);
     }
     struct Sums {
         long n = 0;
@@ -73,7 +75,7 @@ struct OrbitCheck::ArcMultipath final : MultipathObserver {
             for (int b = 0; b < sky_band_count; ++b)
                 if (s.band_n[b] > 0)
                     owner->figures_.sky.multipath(
-                        system, b, which, s.band_n[b],
+                        owner->grid_->system_of(sat), b, which, s.band_n[b],
                         s.band_squares[b] - 2 * mean * s.band_sum[b] + static_cast<double>(s.band_n[b]) * mean * mean);
         }
         s = Sums{};
@@ -102,26 +104,9 @@ OrbitCheck::OrbitCheck(Campaign& c, long occupation, std::shared_ptr<const orbit
     }
     sky_ = orbits::occupation_sky(c, store_, figures_.position.known ? figures_.position.position : nullptr);
     if (sky_.has_orbits()) grid_ = std::make_unique<orbits::SkyGrid>(*store_, sky_.station());
-    by_name_.resize(26 * 100);
 }
 
 OrbitCheck::~OrbitCheck() = default;
-
-int OrbitCheck::satellite(const char* prn) {
-    if (!grid_) return -1;
-    // The names of the stored satellites ("G05") are looked up in a table
-    // by their letter and two digits; anything else is parsed.
-    const bool plain = prn[0] >= 'A' && prn[0] <= 'Z' && prn[1] >= '0' && prn[1] <= '9' && prn[2] >= '0' &&
-                       prn[2] <= '9' && prn[3] == 0;
-    const std::size_t key = plain ? static_cast<std::size_t>((prn[0] - 'A') * 100 + (prn[1] - '0') * 10 + prn[2] - '0')
-                                  : 0;
-    if (plain && by_name_[key] != 0) return by_name_[key] - 1;
-    char system = 0;
-    int number = 0;
-    const int sat = orbits::parse_satellite(prn, &system, &number) ? grid_->satellite(system, number) : -1;
-    if (plain) by_name_[key] = sat + 1;
-    return sat;
-}
 
 const OrbitCheck::Piece& OrbitCheck::piece_at(int sat, double gps) {
     if (pieces_.size() <= static_cast<std::size_t>(sat)) pieces_.resize(static_cast<std::size_t>(sat) + 1);
@@ -159,23 +144,16 @@ double OrbitCheck::band_holds_until(int sat, double gps) const {
     return std::min(orbits::sine_leaves(p.span, gps, low, high), p.to);
 }
 
-bool OrbitCheck::band_of(char system, int prn, double t, int* band) {
-    return grid_ && band_at(grid_->satellite(system, prn), t, band);
-}
-
-void OrbitCheck::observation(const char* prn, const obs_record& obs) {
-    if (!figures_.orbits) return;
-    if (position_ && position_->wants(obs.epoch)) position_->observation(prn, obs, carriers_.of(prn));
+void OrbitCheck::observed(Satellite& s, const obs_record& obs) {
+    if (position_ && position_->wants(obs.epoch)) position_->observation(s.name, obs, carriers_.of(s.name));
     if (!grid_) return;
-    const int sat = satellite(prn);
     int band = 0;
-    const bool found = band_at(sat, obs.epoch, &band);
-    if (static_cast<std::size_t>(sat) < arc_of_.size() && arc_of_[static_cast<std::size_t>(sat)])
-        arc_of_[static_cast<std::size_t>(sat)]->saw(obs.epoch, found, band);
+    const bool found = band_at(s.sat, obs.epoch, &band);
+    s.saw(obs.epoch, found, band);
     if (!found) return;
     const obs_value& l1 = obs.obs[OBS_L1];
     const obs_value& l2 = obs.obs[OBS_L2];
-    figures_.sky.observed(grid_->system_of(sat), band, present(l1), present(l2), strength(l1), strength(l2));
+    figures_.sky.observed(grid_->system_of(s.sat), band, present(l1), present(l2), strength(l1), strength(l2));
 }
 
 void OrbitCheck::count_expected(double t) {
@@ -231,26 +209,23 @@ void OrbitCheck::epoch(double t) {
     previous_t_ = t;
 }
 
-MultipathObserver* OrbitCheck::multipath_of(const char* prn) {
+SatelliteObserver* OrbitCheck::satellite_of(const char* prn) {
+    if (!figures_.orbits) return nullptr;
+    Satellite& s = *satellites_.emplace_back(std::make_unique<Satellite>());
+    s.owner = this;
+    std::strncpy(s.name, prn, sizeof s.name - 1);
     char system = 0;
     int number = 0;
-    if (!grid_ || !orbits::parse_satellite(prn, &system, &number)) return nullptr;
-    ArcMultipath& m = *multipath_.emplace_back(std::make_unique<ArcMultipath>());
-    m.owner = this;
-    m.system = system;
-    m.prn = number;
-    const int sat = grid_->satellite(system, number);
-    if (sat >= 0) {
-        if (arc_of_.size() <= static_cast<std::size_t>(sat)) arc_of_.resize(static_cast<std::size_t>(sat) + 1);
-        arc_of_[static_cast<std::size_t>(sat)] = &m;
-    }
-    return &m;
+    if (grid_ && orbits::parse_satellite(prn, &system, &number)) s.sat = grid_->satellite(system, number);
+    return &s;
 }
 
 void OrbitCheck::found(const QualitySlip& slip) {
     next_.found(slip);
-    if (slip.prn[0] == 0 || !grid_) return;
-    const int sat = satellite(slip.prn);
+    char system = 0;
+    int number = 0;
+    if (slip.prn[0] == 0 || !grid_ || !orbits::parse_satellite(slip.prn, &system, &number)) return;
+    const int sat = grid_->satellite(system, number);
     int band = 0;
     if (band_at(sat, slip.t, &band)) figures_.sky.slip(grid_->system_of(sat), band);
 }

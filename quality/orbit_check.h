@@ -40,20 +40,16 @@ public:
     OrbitCheck(const OrbitCheck&) = delete;
     OrbitCheck& operator=(const OrbitCheck&) = delete;
 
-    void observation(const char* prn, const obs_record& obs) override;
+    SatelliteObserver* satellite_of(const char* prn) override;
     void epoch(double t) override;
-    MultipathObserver* multipath_of(const char* prn) override;
     void found(const QualitySlip& slip) override;
 
     // The figures, once the check has ended.
     OrbitFigures finish();
 
-    // The elevation band of a satellite of the occupation at a time value;
-    // false without an orbit then or below the horizon.
-    bool band_of(char system, int prn, double t, int* band);
-
 private:
-    struct ArcMultipath;
+    struct Satellite;
+    void observed(Satellite& s, const obs_record& obs);
 
     // Each satellite's sine of elevation over the piece of time the sky grid
     // last answered for: the cubic of its span, one value at one time (near
@@ -69,11 +65,12 @@ private:
     std::vector<Piece> pieces_;  // by grid satellite, as far as asked
 
     const Piece& piece_at(int sat, double gps);
+    // The elevation band of grid satellite `sat` at a time value; false
+    // without an orbit then or below the horizon.
     bool band_at(int sat, double t, int* band);
     // The time (GPS seconds) up to which the answer band_at gave at `gps`
     // (from the satellite's piece then) stays the same.
     double band_holds_until(int sat, double gps) const;
-    int satellite(const char* prn);
     double gps_of(double t) { return clock_.gps(t); }
     void count_expected(double t);
 
@@ -86,8 +83,7 @@ private:
     bool position_done_ = false;  // computed before the check (header of zero)
     std::unique_ptr<orbits::SkyGrid> grid_;
     double grid_time_ = -1;
-    std::vector<std::unique_ptr<ArcMultipath>> multipath_;
-    std::vector<ArcMultipath*> arc_of_;  // by grid satellite
+    std::vector<std::unique_ptr<Satellite>> satellites_;
     static constexpr double expected_step = 30.0;  // s
     long expected_sample_ = -1;
     // The satellites up now, counted by system and band, and the band each
@@ -101,7 +97,4 @@ private:
     double interval_ = 0;
     double previous_t_ = -1;
     orbits::TimeValueClock clock_;
-    // Grid satellite + 1 by letter and number, 0: not yet looked up; it
-    // spares the parse of a name at every observation.
-    std::vector<int> by_name_;
 };
