@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
-#include <map>
 #include <string>
 #include <utility>
 
@@ -131,12 +130,20 @@ void each_ephemeris(const std::function<void(const char* satellite, long count)>
     const auto read = [&](long number) {
         if (db_read(&db, number) != number) fatal("Damaged record file %s.DAT (record %ld)\n", table_eph, number);
     };
-    std::map<std::string, long> counts;
+    // Counted by letter and two digits, the form every stored name has.
+    std::vector<long> counts(26 * 100, 0);
     for (long number = size; number < end; number += size) {
         read(number);
-        ++counts[std::string(record.sat, strnlen(record.sat, 3))];
+        const char* n = record.sat;
+        if (n[0] >= 'A' && n[0] <= 'Z' && n[1] >= '0' && n[1] <= '9' && n[2] >= '0' && n[2] <= '9')
+            ++counts[static_cast<std::size_t>((n[0] - 'A') * 100 + (n[1] - '0') * 10 + (n[2] - '0'))];
     }
-    for (const auto& [satellite, count] : counts) satellites(satellite.c_str(), count);
+    for (std::size_t k = 0; k < counts.size(); ++k)
+        if (counts[k] > 0) {
+            const char satellite[4] = {static_cast<char>('A' + k / 100), static_cast<char>('0' + k / 10 % 10),
+                                       static_cast<char>('0' + k % 10), 0};
+            satellites(satellite, counts[k]);
+        }
     for (long number = size; number < end; number += size) {
         read(number);
         each(record);

@@ -23,17 +23,17 @@ struct OrbitCheck::Satellite final : SatelliteObserver {
     void observation(const obs_record& obs) override { owner->observed(*this, obs); }
     // The bands of the satellite's latest observations, in time order: the
     // MP values, which follow some epochs behind, find theirs here.
-    static constexpr int kept = 32;  // more than the epochs the arc check decides behind
+    static constexpr std::size_t kept = 32;  // more than the epochs the arc check decides behind
     struct Seen {
         double t = -1;
         bool found = false;
         int band = 0;
     } seen[kept];
-    long seen_count = 0, seen_read = 0;
+    std::size_t seen_count = 0, seen_read = 0;
 
     void saw(double t, bool found, int band) { seen[seen_count++ % kept] = {t, found, band}; }
     bool recall(double t, int* band) {
-        if (seen_read < seen_count - kept) seen_read = seen_count - kept;
+        if (seen_read + kept < seen_count) seen_read = seen_count - kept;
         for (; seen_read < seen_count; ++seen_read) {
             const Seen& e = seen[seen_read % kept];
             if (e.t > t) break;
