@@ -219,7 +219,7 @@ int Check::add_satellite(std::int32_t satocc_ref) {
     s.carriers = carriers_.of(s.prn);  // GLONASS and BeiDou: per satellite and occupation
     if (s.carriers) q_.systems[static_cast<std::size_t>(s.system)].frequencies_known = true;
     s.arc.begin(s.carriers, stored_interval_, gap_limit_);
-    s.observer = observer_ ? observer_->satellite_of(s.prn) : nullptr;
+    s.observer = observer_ ? observer_->satellite_of(s.prn, s.carriers) : nullptr;
     s.arc.observe_multipath(s.observer);
     ++q_.systems[static_cast<std::size_t>(s.system)].satellites;
     sats_.push_back(s);

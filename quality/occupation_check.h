@@ -84,8 +84,10 @@ protected:
 class CheckObserver {
 public:
     // Where a satellite's observations and MP values go (null: nowhere),
-    // asked once per satellite, with its name as stored ("G05").
-    virtual SatelliteObserver* satellite_of(const char* prn) = 0;
+    // asked once per satellite, with its name as stored ("G05") and its
+    // carriers (null where unknown), which stay in place while the check
+    // runs.
+    virtual SatelliteObserver* satellite_of(const char* prn, const Carriers* carriers) = 0;
     // The end of an epoch (time value) whose observations were passed.
     virtual void epoch(double t) = 0;
 

@@ -19,7 +19,8 @@ int strength(const obs_value& v) { return v.snr >= '1' && v.snr <= '9' ? v.snr -
 struct OrbitCheck::Satellite final : SatelliteObserver {
     OrbitCheck* owner = nullptr;
     char name[4] = {};  // as stored ("G05")
-    int sat = -1;       // in the sky grid; -1: none
+    const Carriers* carriers = nullptr;
+    int sat = -1;  // in the sky grid; -1: none
     void observation(const obs_record& obs) override { owner->observed(*this, obs); }
     // The bands of the satellite's latest observations, in time order: the
     // MP values, which follow some epochs behind, find theirs here.
@@ -84,7 +85,7 @@ struct OrbitCheck::Satellite final : SatelliteObserver {
 
 OrbitCheck::OrbitCheck(Campaign& c, long occupation, std::shared_ptr<const orbits::EphemerisStore> store,
                        SlipSink& next)
-    : next_(next), store_(std::move(store)), carriers_(occupation) {
+    : next_(next), store_(std::move(store)) {
     c.read_checked(CampaignTable::occ, occupation);
     orbits::header_position(c, figures_.header);
     figures_.orbits = store_ && !store_->empty();
@@ -145,7 +146,7 @@ double OrbitCheck::band_holds_until(int sat, double gps) const {
 }
 
 void OrbitCheck::observed(Satellite& s, const obs_record& obs) {
-    if (position_ && position_->wants(obs.epoch)) position_->observation(s.name, obs, carriers_.of(s.name));
+    if (position_ && position_->wants(obs.epoch)) position_->observation(s.name, obs, s.carriers);
     if (!grid_) return;
     int band = 0;
     const bool found = band_at(s.sat, obs.epoch, &band);
@@ -209,11 +210,12 @@ void OrbitCheck::epoch(double t) {
     previous_t_ = t;
 }
 
-SatelliteObserver* OrbitCheck::satellite_of(const char* prn) {
+SatelliteObserver* OrbitCheck::satellite_of(const char* prn, const Carriers* carriers) {
     if (!figures_.orbits) return nullptr;
     Satellite& s = *satellites_.emplace_back(std::make_unique<Satellite>());
     s.owner = this;
     std::strncpy(s.name, prn, sizeof s.name - 1);
+    s.carriers = carriers;
     char system = 0;
     int number = 0;
     if (grid_ && orbits::parse_satellite(prn, &system, &number)) s.sat = grid_->satellite(system, number);

@@ -15,7 +15,6 @@
 #include "orbits/occupation_sky.h"
 #include "orbits/sky_grid.h"
 #include "orbits/time_scales.h"
-#include "quality/occupation_carriers.h"
 #include "quality/occupation_check.h"
 #include "quality/occupation_position.h"
 #include "quality/sky_bands.h"
@@ -40,7 +39,7 @@ public:
     OrbitCheck(const OrbitCheck&) = delete;
     OrbitCheck& operator=(const OrbitCheck&) = delete;
 
-    SatelliteObserver* satellite_of(const char* prn) override;
+    SatelliteObserver* satellite_of(const char* prn, const Carriers* carriers) override;
     void epoch(double t) override;
     void found(const QualitySlip& slip) override;
 
@@ -78,7 +77,6 @@ private:
     SlipSink& next_;
     std::shared_ptr<const orbits::EphemerisStore> store_;
     orbits::OccupationSky sky_;
-    OccupationCarriers carriers_;
     std::unique_ptr<PositionFromCodes> position_;
     bool position_done_ = false;  // computed before the check (header of zero)
     std::unique_ptr<orbits::SkyGrid> grid_;
