@@ -165,11 +165,11 @@ void ArcCheck::clear_before() {
 
 void ArcCheck::close_multipath(ArcListener& out) {
     for (int which = 0; which < 2; ++which) {
-        Sums& s = mp_[which];
+        ShiftedSums& s = mp_[which];
         if (s.n >= min_multipath_epochs)
             out.arc_multipath(which, s.n, s.squares - s.sum * s.sum / static_cast<double>(s.n));
         if (mp_observer_ && s.n > 0) mp_observer_->arc_end(which, s.n >= min_multipath_epochs);
-        s = Sums{};
+        s = ShiftedSums{};
     }
 }
 
@@ -195,15 +195,8 @@ void ArcCheck::accept(const EpochValues& e) {
         mw_m2_ += d * (e.mw - mw_mean_);
     }
     const double mp[2] = {e.mp1, e.mp2};
-    for (int which = 0; which < 2; ++which) {
-        if (!std::isfinite(mp[which])) continue;
-        Sums& s = mp_[which];
-        if (s.n == 0) s.shift = mp[which];
-        const double d = mp[which] - s.shift;
-        ++s.n;
-        s.sum += d;
-        s.squares += d * d;
-    }
+    for (int which = 0; which < 2; ++which)
+        if (std::isfinite(mp[which])) mp_[which].add(mp[which]);
     if (mp_observer_ && (std::isfinite(mp[0]) || std::isfinite(mp[1]))) mp_observer_->values(e.t, mp);
 }
 

@@ -70,6 +70,22 @@ protected:
 
 inline constexpr long min_multipath_epochs = 10;
 
+// Values summed less the first of them, so that their squares keep their
+// digits: their number, sum and sum of squares.
+struct ShiftedSums {
+    long n = 0;
+    double shift = 0, sum = 0, squares = 0;
+    // Adds a value; returns it less the shift.
+    double add(double value) {
+        if (n == 0) shift = value;
+        const double d = value - shift;
+        ++n;
+        sum += d;
+        squares += d * d;
+        return d;
+    }
+};
+
 // Sees every MP value an arc takes in (with the arc's constant) and the end
 // of the arc's MP1 or MP2, for figures the satellite's totals do not give
 // (by elevation, for example).
@@ -191,10 +207,7 @@ private:
     long mw_n_ = 0;  // accepted MW values of the arc: count, mean, squared deviations
     double mw_mean_ = 0, mw_m2_ = 0;
 
-    struct Sums {
-        long n = 0;
-        double shift = 0, sum = 0, squares = 0;
-    } mp_[2];
+    ShiftedSums mp_[2];
     MultipathObserver* mp_observer_ = nullptr;
     long outliers_ = 0;
     long arc_accepted_ = 0;  // epochs accepted since the arc began

@@ -46,8 +46,7 @@ struct OrbitCheck::Satellite final : SatelliteObserver {
         return owner->band_at(sat, t, band);
     }
     struct Sums {
-        long n = 0;
-        double shift = 0, sum = 0;
+        ShiftedSums all;
         long band_n[sky_band_count] = {};
         double band_sum[sky_band_count] = {};
         double band_squares[sky_band_count] = {};
@@ -59,10 +58,7 @@ struct OrbitCheck::Satellite final : SatelliteObserver {
         for (int which = 0; which < 2; ++which) {
             if (!std::isfinite(mp[which])) continue;
             Sums& s = arc[which];
-            if (s.n == 0) s.shift = mp[which];
-            const double d = mp[which] - s.shift;
-            ++s.n;
-            s.sum += d;
+            const double d = s.all.add(mp[which]);
             if (!found) continue;
             ++s.band_n[band];
             s.band_sum[band] += d;
@@ -71,8 +67,8 @@ struct OrbitCheck::Satellite final : SatelliteObserver {
     }
     void arc_end(int which, bool kept) override {
         Sums& s = arc[which];
-        if (kept && s.n > 0) {
-            const double mean = s.sum / static_cast<double>(s.n);
+        if (kept && s.all.n > 0) {
+            const double mean = s.all.sum / static_cast<double>(s.all.n);
             for (int b = 0; b < sky_band_count; ++b)
                 if (s.band_n[b] > 0)
                     owner->figures_.sky.multipath(
