@@ -178,17 +178,37 @@ TEST(EphemerisChoice, NearestHealthyWithinValidity) {
     }
 }
 
-// Whether a satellite has an orbit, and over which span that stays so: the
-// validities of its healthy ephemerides joined up to a gap (touching ones
+// What the store keeps and how long a satellite has an orbit. A Galileo
+// F/NAV ephemeris is kept only where no healthy I/NAV one of the same
+// reference time serves in its place, whichever was read first. The
+// validities of the healthy ephemerides join up to a gap (touching ones
 // join), an unhealthy one bridging nothing.
-TEST(EphemerisStore, HasOrbitOverJoinedValidities) {
+TEST(EphemerisStore, KeptEphemeridesAndSpansWithAnOrbit) {
     EphemerisStore store;
-    for (const auto& [reference, healthy] :
-         {std::pair{0.0, true}, {10000.0, true}, {30000.0, false}, {50000.0, true}, {64400.0, true}}) {
+    struct Added {
+        char system;
+        double reference;
+        bool healthy, fnav;
+    };
+    for (const Added& a : {Added{'E', 600, true, true},     // dropped by the I/NAV that follows
+                           Added{'E', 600, true, false},    //
+                           Added{'E', 600, true, true},     // not kept
+                           Added{'E', 1200, true, true},    // kept: its I/NAV is unhealthy
+                           Added{'E', 1200, false, false},  //
+                           Added{'E', 1800, true, true},    // kept: no I/NAV of its time
+                           Added{'G', 0, true, false},      Added{'G', 10000, true, false},
+                           Added{'G', 30000, false, false}, Added{'G', 50000, true, false},
+                           Added{'G', 64400, true, false}}) {
         Ephemeris e;
-        e.system = 'G', e.prn = 5, e.reference_gps = reference, e.healthy = healthy;
+        e.system = a.system, e.prn = 5, e.reference_gps = a.reference, e.healthy = a.healthy, e.fnav = a.fnav;
         store.add(e);
     }
+    const std::vector<Ephemeris>& galileo = store.of_satellite('E', 5);
+    ASSERT_EQ(galileo.size(), 4u);
+    EXPECT_EQ(store.size(), 9u);
+    const bool fnav[] = {false, true, false, true};
+    for (std::size_t i = 0; i < galileo.size(); ++i) EXPECT_EQ(galileo[i].fnav, fnav[i]) << i;
+
     struct Row {
         double t;
         bool has;
@@ -208,28 +228,6 @@ TEST(EphemerisStore, HasOrbitOverJoinedValidities) {
             EXPECT_TRUE(from > r.from && from <= r.t && to >= r.t && to < r.to) << r.t << ": " << from << " " << to;
         }
     }
-}
-
-// A Galileo F/NAV ephemeris is kept only where no healthy I/NAV one of the
-// same reference time serves in its place, whichever was read first.
-TEST(EphemerisStore, FnavBesideHealthyInavNotKept) {
-    EphemerisStore store;
-    const auto add = [&](double reference, bool healthy, bool fnav) {
-        Ephemeris e;
-        e.system = 'E', e.prn = 5, e.reference_gps = reference, e.healthy = healthy, e.fnav = fnav;
-        store.add(e);
-    };
-    add(600, true, true);    // dropped by the I/NAV that follows
-    add(600, true, false);
-    add(600, true, true);    // not kept
-    add(1200, true, true);   // kept: its I/NAV is unhealthy
-    add(1200, false, false);
-    add(1800, true, true);   // kept: no I/NAV of its time
-    const std::vector<Ephemeris>& list = store.of_satellite('E', 5);
-    ASSERT_EQ(list.size(), 4u);
-    EXPECT_EQ(store.size(), 4u);
-    const bool fnav[] = {false, true, false, true};
-    for (std::size_t i = 0; i < list.size(); ++i) EXPECT_EQ(list[i].fnav, fnav[i]) << i;
 }
 
 // Records are decoded from the values of their lines: the toe in the week
